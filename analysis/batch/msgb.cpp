@@ -1,0 +1,10 @@
+#include "msgb.h"
+
+namespace quillmark {
+
+Tupbf::Tupbf(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("upbf"));
+    setWindowTitle(QStringLiteral("Batch Verify in Progress, Please Wait..."));
+}
+
+} // namespace quillmark

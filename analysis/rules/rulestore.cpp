@@ -1,0 +1,113 @@
+#include "rulestore.h"
+
+#include "platform/registrystore.h"
+#include "platform/textfile.h"
+
+#include <QDir>
+
+namespace rules {
+
+const QString kSettingsKey = QStringLiteral("\\Software\\VRNH\\Quillmark");
+
+QString requiredTagFile(const QString& programFolder) {
+    return QDir(programFolder).filePath(QStringLiteral("Required/metareq.txt"));
+}
+
+QString derivedTagFile(const QString& programFolder) {
+    return QDir(programFolder).filePath(QStringLiteral("Required/metatemp.txt"));
+}
+
+void readRuleValues(const platform::RegistryStore& key, engine::RuleValues& v) {
+    const std::pair<const char*, QString*> values[] = {
+        {"KeyReq", &v.KeyReq},   {"keywords", &v.keywords},     {"keywordsm", &v.keywordsm},
+        {"DescReq", &v.DescReq}, {"description", &v.description}, {"descriptionm", &v.descriptionm},
+        {"Rating", &v.Rating},   {"Privacy", &v.Privacy},       {"rsafe", &v.rsafe},
+        {"rrsac", &v.rrsac},     {"rweb", &v.rweb},             {"bodychk", &v.bodychk},
+    };
+    for (const auto& [name, target] : values) {
+        const QString n = QString::fromLatin1(name);
+        if (key.valueExists(n))
+            *target = key.readString(n);
+    }
+    if (v.bodychk == QLatin1String("0"))
+        v.bodychk = QStringLiteral("1000");
+}
+
+QChar chooseDelimiter(const QStringList& lines) {
+    const QString first = lines.value(0);
+    const QString second = lines.value(1);
+    QChar best;
+    qsizetype bestCount = 0;
+    bool tie = false;
+    for (QChar d : {QChar(u','), QChar(u';'), QChar(u'#'), QChar(u'\t'), QChar(u'|')}) {
+        const qsizetype n = first.count(d);
+        if (n == 0 || n != second.count(d))
+            continue;
+        if (n > bestCount) {
+            best = d;
+            bestCount = n;
+            tie = false;
+        } else if (n == bestCount) {
+            tie = true;
+        }
+    }
+    return tie ? QChar() : best;
+}
+
+QStringList splitCells(const QString& line, QChar delimiter) {
+    QStringList cells;
+    QString cell;
+    bool quoted = false;
+    bool wasQuoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (quoted) {
+            if (c == QLatin1Char('"')) {
+                if (i + 1 < line.size() && line.at(i + 1) == QLatin1Char('"')) {
+                    cell += c;
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                cell += c;
+            }
+        } else if (c == QLatin1Char('"') && cell.isEmpty() && !wasQuoted) {
+            quoted = wasQuoted = true;
+        } else if (!delimiter.isNull() && c == delimiter) {
+            cells.append(cell);
+            cell.clear();
+            wasQuoted = false;
+        } else {
+            cell += c;
+        }
+    }
+    cells.append(cell);
+    return cells;
+}
+
+QStringList firstColumn(const QStringList& lines) {
+    const QChar delimiter = chooseDelimiter(lines);
+    QStringList out;
+    out.reserve(lines.size());
+    for (const QString& line : lines)
+        out.append(splitCells(line, delimiter).first());
+    return out;
+}
+
+void buildRuleTable(const QString& programFolder, const engine::RuleValues& v, QStringList& memo1,
+                    engine::RuleTable& grid1) {
+    memo1 = platform::readLines(requiredTagFile(programFolder));
+    const std::pair<const char*, const QString*> defaults[] = {
+        {"keywords", &v.KeyReq}, {"description", &v.DescReq}, {"rating", &v.Rating}, {"privacy", &v.Privacy}};
+    for (const auto& [name, sw] : defaults) {
+        const QString tag = QString::fromLatin1(name);
+        if (engine::RuleValues::on(*sw) && !memo1.contains(tag, Qt::CaseInsensitive))
+            memo1.append(tag);
+    }
+    const QString derived = derivedTagFile(programFolder);
+    platform::writeAnsiLines(derived, memo1);
+    grid1.setNames(firstColumn(platform::readLines(derived)));
+}
+
+} // namespace rules

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "analysis/engine/rulebase.h"
+
+#include <QChar>
+
+namespace platform {
+class RegistryStore;
+}
+
+namespace rules {
+
+// The analysis program's settings key.
+extern const QString kSettingsKey;
+
+QString requiredTagFile(const QString& programFolder);
+QString derivedTagFile(const QString& programFolder);
+
+// GetDefaults, rule part: each value only if it exists; "bodychk" "0" is stored as "1000".
+// The key must be open.
+void readRuleValues(const platform::RegistryStore& key, engine::RuleValues& values);
+
+// The cell delimiter of a grid file: among comma, semicolon, '#', tab and '|', the one that
+// occurs equally often in the first and second line and more often than any other such
+// candidate; QChar() when there is none.
+QChar chooseDelimiter(const QStringList& lines);
+// One line split into cells; a cell written in double quotes loses its quotes.
+QStringList splitCells(const QString& line, QChar delimiter);
+// Column 0 of a grid loaded from these lines.
+QStringList firstColumn(const QStringList& lines);
+
+// Builds the rule table: the required tag list from Required/metareq.txt with the default tags
+// that are switched on, written to Required/metatemp.txt and loaded back into the table.
+// Raises EFOpenError or EFCreateError; the table is then left empty.
+void buildRuleTable(const QString& programFolder, const engine::RuleValues& values,
+                    QStringList& memo1, engine::RuleTable& grid1);
+
+} // namespace rules

@@ -1,0 +1,97 @@
+#include "about.h"
+
+#include "platform/dialogs.h"
+
+#include <QDir>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+
+namespace quillmark {
+
+const QString TAboutBox::kCaption = QStringLiteral("About Quillmark");
+const QString TAboutBox::kRelease = QStringLiteral("Release 5.0.0.1");
+const QString TAboutBox::kCredits = QStringLiteral(
+    "Quillmark for FrontPage\r\n\r\nDesigned and written at Varnholt.\r\n"
+    "Built with Qt and libcurl.\r\n\r\nThanks to every web author who sent us a page that "
+    "broke the checks.");
+
+TAboutBox::TAboutBox(platform::Dialogs& dialogs, const QString& programFolder, QWidget* parent)
+    : QDialog(parent), m_dialogs(dialogs) {
+    setObjectName(QStringLiteral("AboutBox"));
+    setWindowTitle(kCaption);
+    setFixedSize(300, 160);
+
+    ProgramIcon = new QLabel(this);
+    ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
+    ProgramIcon->setPixmap(QPixmap(QDir(programFolder).filePath(QStringLiteral("dorazo/logo22-gif.gif"))));
+    ProgramIcon->setCursor(Qt::PointingHandCursor);
+    Company = new QLabel(QStringLiteral("Varnholt"), this);
+    Company->setObjectName(QStringLiteral("Company"));
+    Company->setCursor(Qt::PointingHandCursor);
+    ProductName = new QLabel(QStringLiteral("Quillmark"), this);
+    ProductName->setObjectName(QStringLiteral("ProductName"));
+    QFont big = ProductName->font();
+    big.setBold(true);
+    big.setPointSizeF(big.pointSizeF() * 1.4);
+    ProductName->setFont(big);
+    Version = new QLabel(QStringLiteral("Release"), this);
+    Version->setObjectName(QStringLiteral("Version"));
+    Release = new QLabel(QStringLiteral("5"), this);
+    Release->setObjectName(QStringLiteral("Release"));
+    QFont huge = Release->font();
+    huge.setBold(true);
+    huge.setPointSizeF(huge.pointSizeF() * 3);
+    Release->setFont(huge);
+    Release->setCursor(Qt::PointingHandCursor);
+    Comments = new QLabel(QStringLiteral("for Microsoft FrontPage 98-2002"), this);
+    Comments->setObjectName(QStringLiteral("Comments"));
+    auto* ok = new QPushButton(QStringLiteral("&Ok"), this);
+    ok->setObjectName(QStringLiteral("OKButton"));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(ProgramIcon, 0, 0, 3, 1, Qt::AlignTop);
+    grid->addWidget(Company, 0, 1);
+    grid->addWidget(ProductName, 1, 1);
+    auto* rel = new QHBoxLayout;
+    rel->addWidget(Version, 0, Qt::AlignBottom);
+    rel->addWidget(Release, 0, Qt::AlignBottom);
+    rel->addStretch();
+    grid->addLayout(rel, 2, 1);
+    grid->addWidget(Comments, 3, 0, 1, 2);
+    grid->addWidget(ok, 4, 0, 1, 2, Qt::AlignHCenter);
+
+    for (QLabel* l : {ProgramIcon, Company, Release})
+        l->installEventFilter(this);
+
+    if (const QScreen* s = QGuiApplication::primaryScreen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
+void TAboutBox::ReleaseClick() {
+    m_dialogs.information(kRelease);
+}
+
+void TAboutBox::CreditsClick() {
+    m_dialogs.information(kCredits);
+}
+
+bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (watched == Release)
+            ReleaseClick();
+        else
+            CreditsClick();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace quillmark

@@ -1,0 +1,38 @@
+#include "quillmark.h"
+#include "brindle.h"
+
+#include "platform/dialogs.h"
+#include "platform/filedialogs.h"
+#include "platform/help.h"
+#include "platform/registrystore.h"
+#include "platform/shell.h"
+#include "webhost/localweb.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("quillmark"));
+
+    platform::QtDialogs dialogs(quillmark::TForm1::kAppTitle);
+    platform::QtFileDialogs fileDialogs;
+    platform::QtShell shell;
+    platform::QtHelp help(dialogs, QStringLiteral("Quillmark Help"));
+    const QString programFolder = QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
+    const QString registry = platform::RegistryStore::defaultPath();
+    webhost::LocalWeb web(registry, programFolder);
+
+    quillmark::Services services;
+    services.dialogs = &dialogs;
+    services.fileDialogs = &fileDialogs;
+    services.shell = &shell;
+    services.help = &help;
+    services.host = &web;
+    services.localWeb = &web;
+    services.programFolder = programFolder;
+    services.registryPath = registry;
+    services.instanceName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    return quillmark::runQuillmark(services);
+}

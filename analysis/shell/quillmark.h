@@ -1,0 +1,18 @@
+#pragma once
+
+#include "services.h"
+
+#include <memory>
+
+namespace quillmark {
+
+class TForm1;
+
+// The program entry's start-up: the main window with the instance test and FormCreate, then the
+// long-lived windows. The window is not shown; terminated() tells whether the program must end.
+std::unique_ptr<TForm1> startQuillmark(const Services& services);
+
+// Start-up, then the message loop until the main window closes.
+int runQuillmark(const Services& services);
+
+} // namespace quillmark

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+namespace platform {
+class Dialogs;
+class FileDialogs;
+class Shell;
+class Help;
+} // namespace platform
+
+namespace webhost {
+class Host;
+class LocalWeb;
+} // namespace webhost
+
+namespace quillmark {
+
+// What the main window reaches the platform through. main.cpp wires the real ones; tests wire
+// doubles.
+struct Services {
+    platform::Dialogs* dialogs = nullptr;
+    platform::FileDialogs* fileDialogs = nullptr;
+    platform::Shell* shell = nullptr;
+    platform::Help* help = nullptr;
+    webhost::Host* host = nullptr;
+    webhost::LocalWeb* localWeb = nullptr; // the host's own Web menu, when the host is LocalWeb
+    QString programFolder;                 // ends in a separator
+    QString registryPath;
+    QString instanceName; // the executable's file name
+};
+
+} // namespace quillmark

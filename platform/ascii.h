@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+namespace platform {
+
+// Upper- or lower-casing that changes the ASCII letters only.
+inline QString asciiUpper(const QString& s) {
+    QString r = s;
+    for (QChar& c : r) {
+        const char16_t u = c.unicode();
+        if (u >= 'a' && u <= 'z')
+            c = QChar(char16_t(u - 32));
+    }
+    return r;
+}
+
+inline QString asciiLower(const QString& s) {
+    QString r = s;
+    for (QChar& c : r) {
+        const char16_t u = c.unicode();
+        if (u >= 'A' && u <= 'Z')
+            c = QChar(char16_t(u + 32));
+    }
+    return r;
+}
+
+// Trim as the system's own trim does: every character up to the blank counts as white space.
+inline QString trimControl(const QString& s) {
+    qsizetype b = 0, e = s.size();
+    while (b < e && s.at(b).unicode() <= 32)
+        ++b;
+    while (e > b && s.at(e - 1).unicode() <= 32)
+        --e;
+    return s.mid(b, e - b);
+}
+
+// Whole-text comparison without regard to case (Unicode case folding).
+inline bool sameText(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace platform

@@ -1,0 +1,455 @@
+#include "registrystore.h"
+
+#include "textcodec.h"
+#include "textfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QSaveFile>
+
+namespace platform {
+
+namespace {
+
+const QString kRoot = QStringLiteral("HKEY_LOCAL_MACHINE");
+constexpr int kLockWaitMs = 10000;
+
+bool keyEquals(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+bool isUnder(const QString& key, const QString& parent) {
+    return key.size() > parent.size() + 1 && key.at(parent.size()) == QLatin1Char('\\') &&
+           key.startsWith(parent, Qt::CaseInsensitive);
+}
+
+QString escape(const QString& s) {
+    QString out;
+    out.reserve(s.size() + 2);
+    for (QChar c : s) {
+        switch (c.unicode()) {
+        case '\\': out += QLatin1String("\\\\"); break;
+        case '"': out += QLatin1String("\\\""); break;
+        case '\r': out += QLatin1String("\\r"); break;
+        case '\n': out += QLatin1String("\\n"); break;
+        case '\t': out += QLatin1String("\\t"); break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+// Reads a quoted string at pos; false when it is not one of ours.
+bool readQuoted(const QString& line, qsizetype& pos, QString& out) {
+    if (pos >= line.size() || line.at(pos) != QLatin1Char('"'))
+        return false;
+    ++pos;
+    out.clear();
+    while (pos < line.size()) {
+        const QChar c = line.at(pos++);
+        if (c == QLatin1Char('"'))
+            return true;
+        if (c != QLatin1Char('\\')) {
+            out += c;
+            continue;
+        }
+        if (pos >= line.size())
+            return false;
+        switch (line.at(pos++).unicode()) {
+        case '\\': out += QLatin1Char('\\'); break;
+        case '"': out += QLatin1Char('"'); break;
+        case 'r': out += QLatin1Char('\r'); break;
+        case 'n': out += QLatin1Char('\n'); break;
+        case 't': out += QLatin1Char('\t'); break;
+        default: return false;
+        }
+    }
+    return false;
+}
+
+void skipBlanks(const QString& line, qsizetype& pos) {
+    while (pos < line.size() && (line.at(pos) == QLatin1Char(' ') || line.at(pos) == QLatin1Char('\t')))
+        ++pos;
+}
+
+bool parseValueLine(const QString& line, QString& name, QString& value) {
+    qsizetype pos = 0;
+    skipBlanks(line, pos);
+    if (!readQuoted(line, pos, name))
+        return false;
+    skipBlanks(line, pos);
+    if (pos >= line.size() || line.at(pos) != QLatin1Char('='))
+        return false;
+    ++pos;
+    skipBlanks(line, pos);
+    if (!readQuoted(line, pos, value))
+        return false;
+    skipBlanks(line, pos);
+    return pos == line.size();
+}
+
+bool isBlank(const RegistryStore::Entry& e) {
+    return !e.isValue && e.raw.trimmed().isEmpty();
+}
+
+} // namespace
+
+RegistryStore::Section* RegistryStore::Document::find(const QString& key) {
+    for (Section& s : sections)
+        if (s.local && keyEquals(s.key, key))
+            return &s;
+    return nullptr;
+}
+
+const RegistryStore::Section* RegistryStore::Document::find(const QString& key) const {
+    return const_cast<Document*>(this)->find(key);
+}
+
+RegistryStore::RegistryStore(QString filePath) : m_path(std::move(filePath)) {}
+
+QString RegistryStore::defaultPath() {
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.config");
+    return base + QStringLiteral("/VRNH/registry.reg");
+}
+
+QString RegistryStore::normaliseKey(const QString& key) {
+    QStringList parts = key.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    if (!parts.isEmpty() && keyEquals(parts.first(), kRoot))
+        parts.removeFirst();
+    return parts.join(QLatin1Char('\\'));
+}
+
+RegistryStore::Document RegistryStore::parse(const QString& text) {
+    Document doc;
+    Section* cur = nullptr;
+    for (const QString& line : splitLines(text)) {
+        const QString t = line.trimmed();
+        if (t.startsWith(QLatin1Char('[')) && t.endsWith(QLatin1Char(']')) && t.size() >= 2) {
+            Section s;
+            s.header = line;
+            const QString path = t.mid(1, t.size() - 2);
+            const QStringList parts = path.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+            s.local = !parts.isEmpty() && keyEquals(parts.first(), kRoot);
+            if (s.local)
+                s.key = normaliseKey(path);
+            doc.sections.append(s);
+            cur = &doc.sections.last();
+            continue;
+        }
+        if (!cur) {
+            doc.preamble.append(line);
+            continue;
+        }
+        Entry e;
+        if (!t.startsWith(QLatin1Char(';')) && parseValueLine(line, e.name, e.value))
+            e.isValue = true;
+        else
+            e.raw = line;
+        cur->entries.append(e);
+    }
+    return doc;
+}
+
+QString RegistryStore::serialize(const Document& doc) {
+    QStringList lines = doc.preamble;
+    if (lines.isEmpty() || lines.first().trimmed() != QLatin1String("REGEDIT4")) {
+        if (lines.isEmpty())
+            lines << QStringLiteral("REGEDIT4") << QString();
+        else
+            lines.prepend(QStringLiteral("REGEDIT4"));
+    }
+    for (const Section& s : doc.sections) {
+        lines.append(s.header);
+        for (const Entry& e : s.entries) {
+            if (e.isValue)
+                lines.append(QLatin1Char('"') + escape(e.name) + QLatin1String("\"=\"") +
+                             escape(e.value) + QLatin1Char('"'));
+            else
+                lines.append(e.raw);
+        }
+    }
+    return joinLines(lines);
+}
+
+bool RegistryStore::load(Document& doc) {
+    QFile f(m_path);
+    if (!f.exists()) {
+        doc = Document();
+        return true;
+    }
+    try {
+        doc = parse(readTextFile(m_path).text);
+    } catch (const std::exception& e) {
+        m_error = QString::fromUtf8(e.what());
+        return false;
+    }
+    return true;
+}
+
+bool RegistryStore::takeLock(QLockFile& lock) {
+    // Something that is not a lock file in its place can never be taken: do not wait for it.
+    const QFileInfo info(m_path + QStringLiteral(".lock"));
+    if ((info.exists() && !info.isFile()) || !lock.tryLock(kLockWaitMs)) {
+        m_error = QStringLiteral("Cannot lock %1").arg(m_path);
+        return false;
+    }
+    return true;
+}
+
+bool RegistryStore::canWrite() {
+    const QFileInfo info(m_path);
+    if (!QDir().mkpath(info.absolutePath())) {
+        m_error = QStringLiteral("Cannot create the folder of %1").arg(m_path);
+        return false;
+    }
+    if (info.exists() && (!info.isFile() || !info.isWritable())) {
+        m_error = QStringLiteral("%1 cannot be written").arg(m_path);
+        return false;
+    }
+    QLockFile lock(m_path + QStringLiteral(".lock"));
+    if (!takeLock(lock))
+        return false;
+    return true;
+}
+
+bool RegistryStore::commit(const std::function<bool(Document&)>& change) {
+    if (!QDir().mkpath(QFileInfo(m_path).absolutePath())) {
+        m_error = QStringLiteral("Cannot create the folder of %1").arg(m_path);
+        return false;
+    }
+    QLockFile lock(m_path + QStringLiteral(".lock"));
+    if (!takeLock(lock))
+        return false;
+    Document doc;
+    if (!load(doc))
+        return false;
+    if (!change(doc)) {
+        m_doc = doc;
+        return true; // nothing to write
+    }
+    QSaveFile f(m_path);
+    if (!f.open(QIODevice::WriteOnly)) {
+        m_error = f.errorString();
+        return false;
+    }
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const QByteArray bytes = serialize(doc).toUtf8();
+    if (f.write(bytes) != bytes.size() || !f.commit()) {
+        m_error = f.errorString();
+        f.cancelWriting();
+        return false;
+    }
+    m_doc = doc;
+    return true;
+}
+
+QString RegistryStore::resolve(const QString& key) const {
+    if (!key.startsWith(QLatin1Char('\\')) && !m_current.isEmpty())
+        return normaliseKey(m_current + QLatin1Char('\\') + key);
+    return normaliseKey(key);
+}
+
+static bool documentHasKey(const RegistryStore::Document& doc, const QString& key) {
+    for (const RegistryStore::Section& s : doc.sections)
+        if (s.local && (keyEquals(s.key, key) || isUnder(s.key, key)))
+            return true;
+    return false;
+}
+
+static void addSection(RegistryStore::Document& doc, const QString& key) {
+    if (!doc.sections.isEmpty() && !doc.sections.last().entries.isEmpty() &&
+        !isBlank(doc.sections.last().entries.last())) {
+        RegistryStore::Entry blank;
+        doc.sections.last().entries.append(blank);
+    } else if (doc.sections.isEmpty() && !doc.preamble.isEmpty() &&
+               !doc.preamble.last().trimmed().isEmpty()) {
+        doc.preamble.append(QString());
+    }
+    RegistryStore::Section s;
+    s.key = key;
+    s.local = true;
+    s.header = QLatin1Char('[') + kRoot + QLatin1Char('\\') + key + QLatin1Char(']');
+    doc.sections.append(s);
+}
+
+bool RegistryStore::openKey(const QString& key, bool canCreate) {
+    const QString path = resolve(key);
+    m_error.clear();
+    if (path.isEmpty()) {
+        m_error = QStringLiteral("Empty key");
+        return false;
+    }
+    Document doc;
+    if (!load(doc) || !canWrite())
+        return false;
+    if (!documentHasKey(doc, path)) {
+        if (!canCreate) {
+            m_error = QStringLiteral("Key %1 does not exist").arg(path);
+            return false;
+        }
+        const bool ok = commit([&](Document& d) {
+            if (documentHasKey(d, path))
+                return false;
+            addSection(d, path);
+            return true;
+        });
+        if (!ok)
+            return false;
+    } else {
+        m_doc = doc;
+    }
+    m_current = path;
+    m_writable = true;
+    return true;
+}
+
+bool RegistryStore::openKeyReadOnly(const QString& key) {
+    const QString path = resolve(key);
+    m_error.clear();
+    Document doc;
+    if (path.isEmpty() || !load(doc))
+        return false;
+    if (!documentHasKey(doc, path)) {
+        m_error = QStringLiteral("Key %1 does not exist").arg(path);
+        return false;
+    }
+    m_doc = doc;
+    m_current = path;
+    m_writable = false;
+    return true;
+}
+
+void RegistryStore::closeKey() {
+    m_current.clear();
+    m_writable = false;
+}
+
+bool RegistryStore::keyExists(const QString& key) {
+    Document doc;
+    if (!load(doc))
+        return false;
+    return documentHasKey(doc, resolve(key));
+}
+
+bool RegistryStore::deleteKey(const QString& key) {
+    const QString path = resolve(key);
+    if (path.isEmpty())
+        return false;
+    bool found = false;
+    const bool ok = commit([&](Document& d) {
+        for (qsizetype i = d.sections.size() - 1; i >= 0; --i) {
+            const Section& s = d.sections.at(i);
+            if (s.local && (keyEquals(s.key, path) || isUnder(s.key, path))) {
+                d.sections.removeAt(i);
+                found = true;
+            }
+        }
+        return found;
+    });
+    return ok && found;
+}
+
+const RegistryStore::Section* RegistryStore::currentSection() const {
+    return m_current.isEmpty() ? nullptr : m_doc.find(m_current);
+}
+
+bool RegistryStore::valueExists(const QString& name) const {
+    if (const Section* s = currentSection())
+        for (const Entry& e : s->entries)
+            if (e.isValue && keyEquals(e.name, name))
+                return true;
+    return false;
+}
+
+QString RegistryStore::readString(const QString& name) const {
+    if (const Section* s = currentSection())
+        for (const Entry& e : s->entries)
+            if (e.isValue && keyEquals(e.name, name))
+                return e.value;
+    return QString();
+}
+
+bool RegistryStore::writeString(const QString& name, const QString& value) {
+    if (m_current.isEmpty() || !m_writable) {
+        m_error = QStringLiteral("No key is open for writing");
+        return false;
+    }
+    const QString path = m_current;
+    return commit([&](Document& d) {
+        Section* s = d.find(path);
+        if (!s) {
+            addSection(d, path);
+            s = &d.sections.last();
+        }
+        for (Entry& e : s->entries) {
+            if (e.isValue && keyEquals(e.name, name)) {
+                if (e.value == value)
+                    return false;
+                e.value = value;
+                return true;
+            }
+        }
+        qsizetype at = s->entries.size();
+        while (at > 0 && isBlank(s->entries.at(at - 1)))
+            --at;
+        Entry e;
+        e.isValue = true;
+        e.name = name;
+        e.value = value;
+        s->entries.insert(at, e);
+        return true;
+    });
+}
+
+bool RegistryStore::deleteValue(const QString& name) {
+    if (m_current.isEmpty() || !m_writable)
+        return false;
+    bool found = false;
+    const QString path = m_current;
+    const bool ok = commit([&](Document& d) {
+        if (Section* s = d.find(path))
+            for (qsizetype i = 0; i < s->entries.size(); ++i)
+                if (s->entries.at(i).isValue && keyEquals(s->entries.at(i).name, name)) {
+                    s->entries.removeAt(i);
+                    found = true;
+                    break;
+                }
+        return found;
+    });
+    return ok && found;
+}
+
+QStringList RegistryStore::valueNames() const {
+    QStringList names;
+    if (const Section* s = currentSection())
+        for (const Entry& e : s->entries)
+            if (e.isValue)
+                names.append(e.name);
+    return names;
+}
+
+QStringList RegistryStore::subKeyNames() const {
+    QStringList names;
+    if (m_current.isEmpty())
+        return names;
+    for (const Section& s : m_doc.sections) {
+        if (!s.local || !isUnder(s.key, m_current))
+            continue;
+        const QString child = s.key.mid(m_current.size() + 1).section(QLatin1Char('\\'), 0, 0);
+        bool seen = false;
+        for (const QString& n : names)
+            seen = seen || keyEquals(n, child);
+        if (!seen)
+            names.append(child);
+    }
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
+    return names;
+}
+
+} // namespace platform

@@ -1,0 +1,28 @@
+#include "platform/singleinstance.h"
+
+#include <QProcess>
+#include <QtTest>
+
+class TestSingleInstance : public QObject {
+    Q_OBJECT
+private slots:
+    void liveHolderBlocksDeadOneDoesNot() {
+        const QString name = QStringLiteral("guard-test-%1").arg(QCoreApplication::applicationPid());
+        QProcess holder;
+        holder.start(QStringLiteral(LOCK_HOLDER), {name});
+        QVERIFY(holder.waitForReadyRead(20000));
+        QCOMPARE(holder.readAll().trimmed(), QByteArray("locked"));
+
+        platform::SingleInstance second(name);
+        QVERIFY(!second.tryAcquire());
+        QVERIFY(!second.tryAcquire());
+
+        holder.kill(); // no chance to remove its lock file
+        QVERIFY(holder.waitForFinished());
+        QVERIFY(QFile::exists(second.lockPath()));
+        QVERIFY(second.tryAcquire());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSingleInstance)
+#include "tst_singleinstance.moc"

@@ -1,0 +1,213 @@
+#include "analysis/batch/msgb.h"
+#include "analysis/shell/about.h"
+#include "analysis/rules/rulestore.h"
+#include "support/quillmarkharness.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QToolButton>
+#include <QtTest>
+
+using testsupport::QuillmarkHarness;
+using Kind = platform::Dialogs::Kind;
+
+namespace {
+
+int upperPercent(QSplitter* sp) {
+    const QList<int> s = sp->sizes();
+    return qRound(s.at(0) * 100.0 / (s.at(0) + s.at(1)));
+}
+
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void mainWindowAsDescribed() {
+        QuillmarkHarness h;
+        auto* form = h.startShown();
+        QVERIFY(!form->terminated());
+        QCOMPARE(form->windowTitle(), QStringLiteral("Quillmark for FrontPage\u00AE"));
+        QCOMPARE(form->size(), QSize(636, 463));
+        QCOMPARE(form->GroupBox1->title(), QStringLiteral(" Files that passed the Policy Check "));
+        QCOMPARE(form->GroupBox2->title(), QStringLiteral(" Files that failed the Policy Check "));
+        QCOMPARE(form->GroupBox3->title(), QStringLiteral(" Keyword Density, Linkage && Spam Check "));
+        QCOMPARE(form->GroupBox3->width(), 311);
+        QCOMPARE(form->StatusBar1->width(), 300);
+        // Upper part: passed; lower part: failed to the left of keyword.
+        QVERIFY(form->GroupBox1->mapTo(form, QPoint()).y() < form->GroupBox2->mapTo(form, QPoint()).y());
+        QVERIFY(form->GroupBox2->mapTo(form, QPoint()).x() < form->GroupBox3->mapTo(form, QPoint()).x());
+        QCOMPARE(form->m_headTag, QStringLiteral("<head>"));
+        QVERIFY(form->AboutBox && form->upbf && form->SrchFrm && form->edpwdfrm);
+        QVERIFY(!form->AboutBox->isVisible() && !form->upbf->isVisible());
+        QCOMPARE(form->m_helpFile, h.env.programFolder() + QStringLiteral("quillmark.hlp"));
+        QVERIFY(h.dialogs.shown.isEmpty());
+    }
+
+    void firstStartWithoutSettingsKey() {
+        QuillmarkHarness h;
+        QVERIFY(!h.env.keyExists(rules::kSettingsKey));
+        auto* form = h.startShown();
+        QVERIFY(h.env.keyExists(rules::kSettingsKey));
+        QCOMPARE(form->Percent(), 50);
+        QCOMPARE(upperPercent(form->sp1), 50);
+        h.close();
+        QVERIFY(!h.env.valueExists(rules::kSettingsKey, QStringLiteral("win-p")));
+    }
+
+    void splitFromWinP() {
+        QuillmarkHarness h;
+        h.env.setValue(rules::kSettingsKey, QStringLiteral("WIN-P"), QStringLiteral("30"));
+        auto* form = h.startShown();
+        QCOMPARE(form->Percent(), 30);
+        QCOMPARE(upperPercent(form->sp1), 30);
+        const int total = form->sp1->sizes().at(0) + form->sp1->sizes().at(1);
+        // The user drags the handle to 60 percent.
+        QSplitterHandle* handle = form->sp1->handle(1);
+        const QPoint from = handle->rect().center();
+        const int delta = int(total * 0.6) - form->sp1->sizes().at(0);
+        QTest::mousePress(handle, Qt::LeftButton, {}, from);
+        QMouseEvent move(QEvent::MouseMove, QPointF(from + QPoint(0, delta)), handle->mapToGlobal(QPointF(from + QPoint(0, delta))),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(handle, &move);
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, from + QPoint(0, delta));
+        QCOMPARE(form->Percent(), 60);
+        h.close();
+        QCOMPARE(h.env.value(rules::kSettingsKey, QStringLiteral("win-p")), QStringLiteral("60"));
+    }
+
+    void winPOutsideItsRange_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("percent");
+        QTest::newRow("zero") << QStringLiteral("0") << 50;
+        QTest::newRow("too small") << QStringLiteral("3") << 8;
+        QTest::newRow("too large") << QStringLiteral("99") << 95;
+        QTest::newRow("not a number") << QStringLiteral("half") << 50;
+    }
+    void winPOutsideItsRange() {
+        QFETCH(QString, stored);
+        QFETCH(int, percent);
+        QuillmarkHarness h;
+        h.env.setValue(rules::kSettingsKey, QStringLiteral("win-p"), stored);
+        QCOMPARE(h.start()->Percent(), percent);
+        QVERIFY(h.dialogs.shown.isEmpty());
+    }
+
+    void editorCannotNameThePage() {
+        QuillmarkHarness h;
+        h.host->failTopPage = true;
+        auto* form = h.start();
+        QVERIFY(!form->terminated());
+        QCOMPARE(h.dialogs.texts(), QStringList{"Could not determine the current page!\r\n\r\nError 2003"});
+        QCOMPARE(h.dialogs.shown.first().kind, Kind::Error);
+        QCOMPARE(h.host->topPageCalls, 1);
+        QCOMPARE(form->grid1.names(), QStringList{"author"});
+    }
+
+    void noLinkToTheHost_data() {
+        QTest::addColumn<bool>("explorer");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("explorer") << true << QStringLiteral("Could not create the link to FrontPage, The program cannot continue!\r\n\r\nError 2001");
+        QTest::newRow("editor") << false << QStringLiteral("Could not create the link to FrontPage, The program cannot continue!\r\n\r\nError 2002");
+    }
+    void noLinkToTheHost() {
+        QFETCH(bool, explorer);
+        QFETCH(QString, message);
+        QuillmarkHarness h;
+        (explorer ? h.host->failExplorer : h.host->failEditor) = true;
+        auto* form = h.start();
+        QVERIFY(form->terminated());
+        QCOMPARE(h.dialogs.texts(), QStringList{message});
+        QCOMPARE(h.dialogs.shown.first().kind, Kind::Error);
+        // No settings read and nothing written.
+        QVERIFY(!QFile::exists(h.env.registryPath()));
+        QVERIFY(!QFile::exists(rules::derivedTagFile(h.env.programFolder())));
+    }
+
+    void unreadableRequiredTagFile() {
+        QuillmarkHarness h;
+        QFile::remove(rules::requiredTagFile(h.env.programFolder()));
+        auto* form = h.start();
+        QVERIFY(!form->terminated());
+        QCOMPARE(h.dialogs.shown.size(), 1);
+        QCOMPARE(h.dialogs.shown.first().kind, Kind::Error);
+        QVERIFY(h.dialogs.shown.first().text.startsWith(QStringLiteral("Cannot open file \"") + rules::requiredTagFile(h.env.programFolder())));
+        QVERIFY(!QFile::exists(rules::derivedTagFile(h.env.programFolder())));
+        QCOMPARE(form->grid1.rowCount(), 1);
+        QVERIFY(form->m_helpFile.isEmpty());
+        QVERIFY(form->AboutBox); // start-up still creates the long-lived windows
+    }
+
+    void ruleBaseReload() {
+        QuillmarkHarness h;
+        auto* form = h.start();
+        QCOMPARE(form->grid1.names(), QStringList{"author"});
+        h.env.setValue(rules::kSettingsKey, QStringLiteral("KeyReq"), QStringLiteral("1"));
+        h.env.setValue(rules::kSettingsKey, QStringLiteral("bodychk"), QStringLiteral("0"));
+        form->grid1.setCell(1, 1, QStringLiteral("value of the last page"));
+        form->runCommand(&quillmark::TForm1::SpeedButton2Click);
+        QCOMPARE(form->grid1.names(), (QStringList{"author", "keywords"}));
+        QCOMPARE(form->grid1.cell(1, 1), QString());
+        QCOMPARE(form->m_rules.bodychk, QStringLiteral("1000"));
+        QCOMPARE(h.env.readFile(rules::derivedTagFile(h.env.programFolder())), QByteArray("author\r\nkeywords\r\n"));
+
+        // An unreadable file after the editor: the standard error box, and an empty table.
+        QFile::remove(rules::requiredTagFile(h.env.programFolder()));
+        form->runCommand(&quillmark::TForm1::SpeedButton2Click);
+        QCOMPARE(h.dialogs.shown.size(), 1);
+        QVERIFY(h.dialogs.shown.last().text.startsWith(QStringLiteral("Cannot open file")));
+        QCOMPARE(form->grid1.rowCount(), 1);
+    }
+
+    void aboutBox() {
+        QuillmarkHarness h;
+        auto* form = h.startShown();
+        QAction* about = form->findChild<QAction*>(QStringLiteral("About1"));
+        QVERIFY(about);
+        QCOMPARE(about->shortcut(), QKeySequence(Qt::Key_F1));
+        about->trigger();
+        auto* box = form->AboutBox;
+        QVERIFY(box->isVisible());
+        QVERIFY(!box->isModal());
+        QCOMPARE(box->windowTitle(), QStringLiteral("About Quillmark"));
+        QCOMPARE(box->size(), QSize(300, 160));
+        QStringList labels;
+        for (const QLabel* l : box->findChildren<QLabel*>())
+            labels.append(l->text());
+        for (const char* text : {"Varnholt", "Quillmark", "Release", "5", "for Microsoft FrontPage 98-2002"})
+            QVERIFY2(labels.contains(QLatin1String(text)), text);
+        QVERIFY(!box->ProgramIcon->pixmap().isNull());
+        QTest::mouseClick(box->Release, Qt::LeftButton);
+        QCOMPARE(h.dialogs.texts(), QStringList{"Release 5.0.0.1"});
+        QCOMPARE(h.dialogs.shown.last().kind, Kind::Information);
+        QTest::mouseClick(box->Company, Qt::LeftButton);
+        QCOMPARE(h.dialogs.shown.size(), 2);
+        QCOMPARE(h.dialogs.shown.last().text, quillmark::TAboutBox::kCredits);
+        auto* ok = box->findChild<QPushButton*>(QStringLiteral("OKButton"));
+        QCOMPARE(ok->text(), QStringLiteral("&Ok"));
+        ok->click();
+        QVERIFY(!box->isVisible());
+    }
+
+    void webMenu() {
+        QuillmarkHarness h;
+        auto* form = h.start();
+        const QString web = h.env.path(QStringLiteral("otherweb"));
+        h.env.writeFile(QStringLiteral("otherweb/index.htm"), "<html></html>");
+        h.fileDialogs.answers = {web};
+        form->findChild<QAction*>(QStringLiteral("OpenWebFolder1"))->trigger();
+        QCOMPARE(QFileInfo(h.web->webFolder()).canonicalFilePath(), QFileInfo(web).canonicalFilePath());
+        QCOMPARE(h.env.value(webhost::LocalWeb::kStateKey, QStringLiteral("page")), QStringLiteral("index.htm"));
+        // Cancelling changes nothing.
+        form->findChild<QAction*>(QStringLiteral("OpenWebFolder1"))->trigger();
+        QCOMPARE(QFileInfo(h.web->webFolder()).canonicalFilePath(), QFileInfo(web).canonicalFilePath());
+        QVERIFY(h.dialogs.shown.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"

@@ -1,0 +1,87 @@
+#include "doubles.h"
+
+namespace testsupport {
+
+platform::Dialogs::Button ScriptedDialogs::show(Kind kind, const QString& text, const QList<Button>& buttons) {
+    const Shown s{kind, text, buttons};
+    shown.append(s);
+    if (onShow)
+        onShow(s);
+    if (buttons.size() <= 1)
+        return buttons.isEmpty() ? Button::Ok : buttons.first();
+    if (!answers.isEmpty())
+        return answers.takeFirst();
+    return buttons.last();
+}
+
+QStringList ScriptedDialogs::texts() const {
+    QStringList out;
+    for (const Shown& s : shown)
+        out.append(s.text);
+    return out;
+}
+
+int ScriptedDialogs::count(const QString& text) const {
+    return int(texts().count(text));
+}
+
+QString ScriptedFileDialogs::next() {
+    return answers.isEmpty() ? QString() : answers.takeFirst();
+}
+
+QString ScriptedFileDialogs::openFileName(const Options& options) {
+    asked.append({QStringLiteral("open"), options});
+    return next();
+}
+
+QString ScriptedFileDialogs::saveFileName(const Options& options) {
+    asked.append({QStringLiteral("save"), options});
+    return next();
+}
+
+QString ScriptedFileDialogs::existingDirectory(const QString& title, const QString& folder) {
+    Options o;
+    o.title = title;
+    o.folder = folder;
+    asked.append({QStringLiteral("folder"), o});
+    return next();
+}
+
+namespace {
+
+class FaultyEditor : public webhost::Editor {
+public:
+    FaultyEditor(std::unique_ptr<webhost::Editor> inner, FaultyHost& host) : m_inner(std::move(inner)), m_host(host) {}
+    QString vtiGetTopPageURL() override {
+        ++m_host.topPageCalls;
+        if (m_host.failTopPage)
+            throw webhost::HostError(QStringLiteral("No page is open in the web host."));
+        return m_inner->vtiGetTopPageURL();
+    }
+    QString vtiGetMetaTag(QString& a, const QString& u, const QString& n, int f1, int f2) override {
+        return m_inner->vtiGetMetaTag(a, u, n, f1, f2);
+    }
+    void vtiSetMetaTag(QString& a, const QString& u, const QString& n, QString& c, int f1, int f2) override {
+        m_inner->vtiSetMetaTag(a, u, n, c, f1, f2);
+    }
+
+private:
+    std::unique_ptr<webhost::Editor> m_inner;
+    FaultyHost& m_host;
+};
+
+} // namespace
+
+std::unique_ptr<webhost::Explorer> FaultyHost::createExplorer() {
+    if (failExplorer)
+        throw webhost::HostError(QStringLiteral("Explorer cannot be created"));
+    return m_inner.createExplorer();
+}
+
+std::unique_ptr<webhost::Editor> FaultyHost::createEditor() {
+    if (failEditor)
+        throw webhost::HostError(QStringLiteral("Editor cannot be created"));
+    return std::make_unique<FaultyEditor>(m_inner.createEditor(), *this);
+}
+
+} // namespace testsupport

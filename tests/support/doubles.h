@@ -1,0 +1,91 @@
+#pragma once
+
+// The seams' test doubles, shared by every test.
+
+#include "platform/dialogs.h"
+#include "platform/filedialogs.h"
+#include "platform/help.h"
+#include "platform/shell.h"
+#include "webhost/host.h"
+
+#include <QList>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+
+namespace testsupport {
+
+// Records every box and answers from a script; a box with one button gets it, a question with
+// no scripted answer gets its last button (No).
+class ScriptedDialogs : public platform::Dialogs {
+public:
+    struct Shown {
+        Kind kind;
+        QString text;
+        QList<Button> buttons;
+    };
+    QList<Shown> shown;
+    QList<Button> answers;
+    // Runs while a box is "open" (e.g. to check that commands are held off meanwhile).
+    std::function<void(const Shown&)> onShow;
+
+    Button show(Kind kind, const QString& text, const QList<Button>& buttons) override;
+    QStringList texts() const;
+    int count(const QString& text) const;
+};
+
+class ScriptedFileDialogs : public platform::FileDialogs {
+public:
+    struct Asked {
+        QString kind; // "open", "save", "folder"
+        Options options;
+    };
+    QList<Asked> asked;
+    QStringList answers; // empty text = cancel
+
+    QString openFileName(const Options& options) override;
+    QString saveFileName(const Options& options) override;
+    QString existingDirectory(const QString& title, const QString& folder) override;
+
+private:
+    QString next();
+};
+
+class RecordingShell : public platform::Shell {
+public:
+    QList<QUrl> opened;
+    bool result = true;
+    bool open(const QUrl& url) override {
+        opened.append(url);
+        return result;
+    }
+};
+
+class RecordingHelp : public platform::Help {
+public:
+    struct Topic {
+        QString file;
+        int topic;
+    };
+    QList<Topic> topics;
+    void showTopic(const QString& helpFile, int topic) override { topics.append({helpFile, topic}); }
+};
+
+// A host that wraps another and can be told to fail.
+class FaultyHost : public webhost::Host {
+public:
+    explicit FaultyHost(webhost::Host& inner) : m_inner(inner) {}
+    bool failExplorer = false;
+    bool failEditor = false;
+    bool failTopPage = false;
+    int topPageCalls = 0;
+
+    std::unique_ptr<webhost::Explorer> createExplorer() override;
+    std::unique_ptr<webhost::Editor> createEditor() override;
+
+private:
+    webhost::Host& m_inner;
+};
+
+} // namespace testsupport

@@ -1,0 +1,51 @@
+#include "quillmarkharness.h"
+
+#include <QCoreApplication>
+#include <QtTest>
+
+namespace testsupport {
+
+QuillmarkHarness::QuillmarkHarness() {
+    web = std::make_unique<webhost::LocalWeb>(env.registryPath(), env.programFolder());
+    host = std::make_unique<FaultyHost>(*web);
+    services.dialogs = &dialogs;
+    services.fileDialogs = &fileDialogs;
+    services.shell = &shell;
+    services.help = &help;
+    services.host = host.get();
+    services.localWeb = web.get();
+    services.programFolder = env.programFolder();
+    services.registryPath = env.registryPath();
+    // Each harness is a copy of its own unless a test says otherwise.
+    static int serial = 0;
+    services.instanceName = QStringLiteral("quillmark-test-%1-%2").arg(QCoreApplication::applicationPid()).arg(++serial);
+}
+
+QuillmarkHarness::~QuillmarkHarness() {
+    form.reset();
+}
+
+quillmark::TForm1* QuillmarkHarness::start() {
+    form = quillmark::startQuillmark(services);
+    return form.get();
+}
+
+quillmark::TForm1* QuillmarkHarness::startShown() {
+    start();
+    form->show();
+    if (!QTest::qWaitForWindowExposed(form.get()))
+        qWarning("main window not exposed");
+    return form.get();
+}
+
+void QuillmarkHarness::close() {
+    form->close();
+}
+
+void QuillmarkHarness::openWeb(const QString& folder, const QString& page) {
+    web->openWeb(folder);
+    if (!page.isEmpty())
+        web->openPage(page);
+}
+
+} // namespace testsupport

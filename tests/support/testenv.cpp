@@ -1,0 +1,89 @@
+#include "testenv.h"
+
+#include "platform/registrystore.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QtTest>
+
+namespace testsupport {
+
+QString builtProgramFolder() {
+    return QStringLiteral(QM_PROGRAM_DIR "/");
+}
+
+QString fixturePath(const QString& relative) {
+    return QStringLiteral(QM_FIXTURES_DIR "/") + relative;
+}
+
+void copyTree(const QString& from, const QString& to) {
+    QDir().mkpath(to);
+    QDirIterator it(from, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QString rel = QDir(from).relativeFilePath(it.filePath());
+        const QString target = to + QLatin1Char('/') + rel;
+        if (it.fileInfo().isDir())
+            QDir().mkpath(target);
+        else {
+            QDir().mkpath(QFileInfo(target).absolutePath());
+            QFile::remove(target);
+            QFile::copy(it.filePath(), target);
+        }
+    }
+}
+
+TestEnv::TestEnv() {
+    m_programFolder = m_dir.path() + QStringLiteral("/program/");
+    m_registry = m_dir.path() + QStringLiteral("/config/VRNH/registry.reg");
+    const QString built = builtProgramFolder();
+    QDir().mkpath(m_programFolder);
+    for (const char* sub : {"Required", "dorazo", "sampleweb"})
+        copyTree(built + QLatin1String(sub), m_programFolder + QLatin1String(sub));
+    for (const QFileInfo& f : QDir(built).entryInfoList({QStringLiteral("*.hlp"), QStringLiteral("*.txt")}, QDir::Files))
+        QFile::copy(f.filePath(), m_programFolder + f.fileName());
+}
+
+QString TestEnv::path(const QString& relative) const {
+    return m_dir.path() + QLatin1Char('/') + relative;
+}
+
+void TestEnv::writeFile(const QString& relative, const QByteArray& bytes) const {
+    const QString p = QDir::isAbsolutePath(relative) ? relative : path(relative);
+    QDir().mkpath(QFileInfo(p).absolutePath());
+    QFile f(p);
+    QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(p));
+    f.write(bytes);
+}
+
+QByteArray TestEnv::readFile(const QString& relative) const {
+    QFile f(QDir::isAbsolutePath(relative) ? relative : path(relative));
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return f.readAll();
+}
+
+void TestEnv::setValue(const QString& key, const QString& name, const QString& value) const {
+    platform::RegistryStore reg(m_registry);
+    QVERIFY(reg.openKey(key, true));
+    QVERIFY(reg.writeString(name, value));
+}
+
+bool TestEnv::valueExists(const QString& key, const QString& name) const {
+    platform::RegistryStore reg(m_registry);
+    return reg.openKeyReadOnly(key) && reg.valueExists(name);
+}
+
+QString TestEnv::value(const QString& key, const QString& name) const {
+    platform::RegistryStore reg(m_registry);
+    return reg.openKeyReadOnly(key) ? reg.readString(name) : QString();
+}
+
+bool TestEnv::keyExists(const QString& key) const {
+    platform::RegistryStore reg(m_registry);
+    return reg.keyExists(key);
+}
+
+} // namespace testsupport

@@ -1,0 +1,40 @@
+#pragma once
+
+// A program folder and a registry file of a test's own, in a temporary folder.
+
+#include <QString>
+#include <QTemporaryDir>
+
+namespace testsupport {
+
+// The program folder the build made (executables and delivered data).
+QString builtProgramFolder();
+// A fixture file under tests/fixtures.
+QString fixturePath(const QString& relative);
+
+class TestEnv {
+public:
+    TestEnv();
+    // A copy of the delivered data (Required/, dorazo/, sampleweb/, help and noise-word files).
+    QString programFolder() const { return m_programFolder; } // ends in '/'
+    QString registryPath() const { return m_registry; }
+    QString root() const { return m_dir.path(); }
+    QString path(const QString& relative) const;
+    void writeFile(const QString& relative, const QByteArray& bytes) const;
+    QByteArray readFile(const QString& relative) const;
+    // Writes a registry value (the key is created).
+    void setValue(const QString& key, const QString& name, const QString& value) const;
+    bool valueExists(const QString& key, const QString& name) const;
+    QString value(const QString& key, const QString& name) const;
+    bool keyExists(const QString& key) const;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_programFolder;
+    QString m_registry;
+};
+
+// Copies a folder tree.
+void copyTree(const QString& from, const QString& to);
+
+} // namespace testsupport

@@ -1,0 +1,166 @@
+#include "webhost/localweb.h"
+#include "webhost/metatags.h"
+
+#include "support/testenv.h"
+
+#include <QtTest>
+
+using webhost::HostError;
+using webhost::LocalWeb;
+
+namespace {
+
+const QByteArray kPage = "<html>\r\n<head>\r\n<title>T</title>\r\n"
+                         "<meta name=\"keywords\" content=\"alpha, beta\">\r\n"
+                         "</head>\r\n<body>x</body>\r\n</html>\r\n";
+
+} // namespace
+
+class TestLocalWeb : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<testsupport::TestEnv> env;
+    std::unique_ptr<LocalWeb> web;
+    QString webDir;
+
+    QByteArray page(const QString& address) const { return env->readFile(webDir + QLatin1Char('/') + address); }
+
+private slots:
+    void init() {
+        env = std::make_unique<testsupport::TestEnv>();
+        webDir = env->path(QStringLiteral("web"));
+        env->writeFile(QStringLiteral("web/index.htm"), kPage);
+        env->writeFile(QStringLiteral("web/b.html"), "<html><head></head><body></body></html>");
+        env->writeFile(QStringLiteral("web/notes.txt"), "n");
+        env->writeFile(QStringLiteral("web/products/widgets.htm"), "<html><head><title>W</title></head><body></body></html>");
+        env->writeFile(QStringLiteral("web/products/old/result.htm"), "r");
+        env->writeFile(QStringLiteral("web/.git/config"), "c");
+        env->writeFile(QStringLiteral("web/_vti_cnf/index.htm"), "c");
+        env->writeFile(QStringLiteral("secret.htm"), "outside");
+        web = std::make_unique<LocalWeb>(env->registryPath(), env->programFolder());
+        web->openWeb(webDir);
+    }
+
+    void defaultsToSampleWeb() {
+        testsupport::TestEnv fresh;
+        LocalWeb host(fresh.registryPath(), fresh.programFolder());
+        QCOMPARE(host.openPageAddress(), QStringLiteral("index.htm"));
+        QVERIFY(host.webFolder().endsWith(QStringLiteral("sampleweb")));
+        QCOMPARE(host.createEditor()->vtiGetTopPageURL(), QStringLiteral("index.htm"));
+        QVERIFY(!fresh.keyExists(LocalWeb::kStateKey)); // nothing written until the user opens something
+    }
+
+    void stateIsKept() {
+        web->openPage(QStringLiteral("products/widgets.htm"));
+        QCOMPARE(env->value(LocalWeb::kStateKey, QStringLiteral("page")), QStringLiteral("products/widgets.htm"));
+        LocalWeb again(env->registryPath(), env->programFolder());
+        QCOMPARE(QFileInfo(again.webFolder()).canonicalFilePath(), QFileInfo(webDir).canonicalFilePath());
+        QCOMPARE(again.createEditor()->vtiGetTopPageURL(), QStringLiteral("products/widgets.htm"));
+        QVERIFY_THROWS_EXCEPTION(HostError, web->openPage(QStringLiteral("missing.htm")));
+    }
+
+    void getDocToFileCopiesBytes() {
+        env->writeFile(QStringLiteral("web/latin.htm"), QByteArray("caf\xE9\r\n\x00\xFF", 8));
+        QString address = QStringLiteral("latin.htm");
+        const QString target = env->path(QStringLiteral("program/dorazo/temp.tgf"));
+        web->createExplorer()->vtiGetDocToFile(address, target);
+        QCOMPARE(env->readFile(target), QByteArray("caf\xE9\r\n\x00\xFF", 8));
+        QString missing = QStringLiteral("nope.htm");
+        QVERIFY_THROWS_EXCEPTION(HostError, web->createExplorer()->vtiGetDocToFile(missing, target));
+    }
+
+    void folderListing() {
+        auto explorer = web->createExplorer();
+        QCOMPARE(explorer->vtigetpagesinfolder(QString(), 1), QStringLiteral("b.html\nindex.htm\nnotes.txt"));
+        QCOMPARE(explorer->vtigetpagesinfolder(QStringLiteral("products"), 1), QStringLiteral("products/widgets.htm"));
+        QCOMPARE(explorer->vtigetpagesinfolder(QStringLiteral("products/old"), 1), QStringLiteral("products/old/result.htm"));
+        QCOMPARE(explorer->webFolders(), (QStringList{"products", "products/old"}));
+        QVERIFY_THROWS_EXCEPTION(HostError, explorer->vtigetpagesinfolder(QStringLiteral("Web Root Directory"), 1));
+    }
+
+    void confinement_data() {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("parent") << QStringLiteral("../secret.htm");
+        QTest::newRow("inner parent") << QStringLiteral("products/../../secret.htm");
+        QTest::newRow("absolute") << QStringLiteral("/etc/passwd");
+        QTest::newRow("backslashes") << QStringLiteral("..\\secret.htm");
+        QTest::newRow("drive") << QStringLiteral("C:/secret.htm");
+        QTest::newRow("link outside") << QStringLiteral("link.htm");
+    }
+    void confinement() {
+        QFETCH(QString, address);
+        QFile::link(env->path(QStringLiteral("secret.htm")), webDir + QStringLiteral("/link.htm"));
+        const QString target = env->path(QStringLiteral("out.tgf"));
+        QVERIFY_THROWS_EXCEPTION(HostError, web->createExplorer()->vtiGetDocToFile(address, target));
+        QVERIFY(!QFile::exists(target));
+        QVERIFY_THROWS_EXCEPTION(HostError, web->createEditor()->vtiGetMetaTag(address, QString(), QStringLiteral("x"), 0, 0));
+        QVERIFY_THROWS_EXCEPTION(HostError, web->createExplorer()->vtigetpagesinfolder(address, 1));
+        // The link is not listed either.
+        QVERIFY(!web->createExplorer()->vtigetpagesinfolder(QString(), 1).contains(QStringLiteral("link.htm")));
+    }
+
+    void metaTags() {
+        auto editor = web->createEditor();
+        QString address = QStringLiteral("index.htm");
+        QCOMPARE(editor->vtiGetMetaTag(address, QString(), QStringLiteral("KEYWORDS"), 0, 0), QStringLiteral("alpha, beta"));
+        QCOMPARE(editor->vtiGetMetaTag(address, QString(), QStringLiteral("author"), 0, 0), QString());
+
+        QString content = QStringLiteral("gamma, \"quoted\" & <b>");
+        editor->vtiSetMetaTag(address, QString(), QStringLiteral("keywords"), content, 0, 0);
+        QByteArray expected = kPage;
+        expected.replace("content=\"alpha, beta\"", "content=\"gamma, &quot;quoted&quot; &amp; &lt;b&gt;\"");
+        QCOMPARE(page(address), expected);
+        QCOMPARE(editor->vtiGetMetaTag(address, QString(), QStringLiteral("keywords"), 0, 0), content);
+
+        // A new tag goes at the end of the head, in the page's own line ends.
+        QString author = QStringLiteral("Ann");
+        editor->vtiSetMetaTag(address, QString(), QStringLiteral("author"), author, -1, 0);
+        expected.replace("</head>", "<meta name=\"author\" content=\"Ann\">\r\n</head>");
+        QCOMPARE(page(address), expected);
+    }
+
+    void metaTagKeepsEncodingAndLineEnds() {
+        const QByteArray latin = "<html>\n<head>\n<meta name=\"description\" content=\"caf\xE9\">\n</head>\n<body>\xE9t\xE9</body>\n";
+        env->writeFile(QStringLiteral("web/latin.htm"), latin);
+        auto editor = web->createEditor();
+        QString address = QStringLiteral("latin.htm");
+        QCOMPARE(editor->vtiGetMetaTag(address, QString(), QStringLiteral("description"), 0, 0), QStringLiteral("caf\u00E9"));
+        QString kw = QStringLiteral("cr\u00E8me, \u0444");
+        editor->vtiSetMetaTag(address, QString(), QStringLiteral("keywords"), kw, -1, 0);
+        QCOMPARE(page(address), QByteArray("<html>\n<head>\n<meta name=\"description\" content=\"caf\xE9\">\n"
+                                           "<meta name=\"keywords\" content=\"cr\xE8me, &#1092;\">\n</head>\n<body>\xE9t\xE9</body>\n"));
+        QCOMPARE(editor->vtiGetMetaTag(address, QString(), QStringLiteral("keywords"), 0, 0), kw);
+    }
+
+    void failedSetMetaTagLeavesPage() {
+        const QByteArray headless = "<p>no head or body here</p>";
+        env->writeFile(QStringLiteral("web/headless.htm"), headless);
+        QString address = QStringLiteral("headless.htm");
+        QString content = QStringLiteral("x");
+        QVERIFY_THROWS_EXCEPTION(HostError, web->createEditor()->vtiSetMetaTag(address, QString(), QStringLiteral("keywords"), content, -1, 0));
+        QCOMPARE(page(address), headless);
+        QString missing = QStringLiteral("missing.htm");
+        QVERIFY_THROWS_EXCEPTION(HostError, web->createEditor()->vtiSetMetaTag(missing, QString(), QStringLiteral("keywords"), content, -1, 0));
+        QVERIFY(!QFile::exists(webDir + QStringLiteral("/missing.htm")));
+    }
+
+    void metaTagScanner_data() {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("content");
+        QTest::newRow("commented out first") << QStringLiteral("<head><!-- <meta name=keywords content=old> --><meta content='new' NAME=\"Keywords\"></head>") << QStringLiteral("new");
+        QTest::newRow("unquoted") << QStringLiteral("<head><meta name=keywords content=a,b></head>") << QStringLiteral("a,b");
+        QTest::newRow("in body ignored") << QStringLiteral("<head></head><body><meta name=keywords content=x></body>") << QString();
+        QTest::newRow("script skipped") << QStringLiteral("<head><script>'<meta name=keywords content=s>'</script></head>") << QString();
+        QTest::newRow("unclosed tag") << QStringLiteral("<head><meta name=\"keywords\" content=\"abc") << QStringLiteral("abc");
+        QTest::newRow("entities") << QStringLiteral("<head><meta name=keywords content=\"AT&amp;T &#169; &#x41;\"></head>") << QStringLiteral("AT&T \u00A9 A");
+    }
+    void metaTagScanner() {
+        QFETCH(QString, html);
+        QFETCH(QString, content);
+        const auto span = webhost::findMetaTag(html, QStringLiteral("keywords"));
+        QCOMPARE(span ? span->content : QString(), content);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLocalWeb)
+#include "tst_localweb.moc"

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "host.h"
+
+namespace webhost {
+
+// The web host on a web kept in a local folder. Page addresses are paths relative to the web's
+// root folder with '/' between folders; every address is confined to the root. The web folder
+// and the open page are kept in the registry file under \Software\VRNH\LocalWeb; with nothing
+// stored the host opens sampleweb/ of the program folder and its index.htm.
+class LocalWeb : public Host {
+public:
+    LocalWeb(QString registryPath, QString programFolder);
+
+    std::unique_ptr<Explorer> createExplorer() override;
+    std::unique_ptr<Editor> createEditor() override;
+
+    QString webFolder() const { return m_web; }
+    QString openPageAddress() const { return m_page; }
+    // The host's own commands; both throw HostError for a folder or page that cannot be used.
+    void openWeb(const QString& folder);
+    void openPage(const QString& address);
+
+    // Every file of the web, root and folders, as addresses (for the page dialog).
+    QStringList allFiles() const;
+    QStringList folders() const;
+    QString filesInFolder(const QString& folder) const;
+    // The file an address names, confined to the web root; throws HostError.
+    QString pathOf(const QString& address) const;
+
+    static const QString kStateKey;
+
+private:
+    void load();
+    void save();
+    QString folderPath(const QString& folder) const;
+
+    QString m_registryPath;
+    QString m_programFolder;
+    QString m_web;
+    QString m_page;
+};
+
+} // namespace webhost

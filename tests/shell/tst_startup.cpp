@@ -1,10 +1,14 @@
 #include "analysis/batch/msgb.h"
 #include "analysis/shell/about.h"
+#include "analysis/shell/pagechooser.h"
+#include "webhost/host.h"
 #include "analysis/rules/rulestore.h"
 #include "support/quillmarkharness.h"
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QListWidget>
+#include <QTimer>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -206,6 +210,23 @@ private slots:
         form->findChild<QAction*>(QStringLiteral("OpenWebFolder1"))->trigger();
         QCOMPARE(QFileInfo(h.web->webFolder()).canonicalFilePath(), QFileInfo(web).canonicalFilePath());
         QVERIFY(h.dialogs.shown.isEmpty());
+
+        // Open Page lists the web's pages and opens the one picked.
+        h.env.writeFile(QStringLiteral("otherweb/sub/b.html"), "<html></html>");
+        h.env.writeFile(QStringLiteral("otherweb/notes.txt"), "n");
+        QStringList listed;
+        QTimer::singleShot(0, [&] {
+            auto* chooser = qobject_cast<quillmark::PageChooser*>(QApplication::activeModalWidget());
+            QVERIFY(chooser);
+            for (int i = 0; i < chooser->list()->count(); ++i)
+                listed.append(chooser->list()->item(i)->text());
+            chooser->list()->setCurrentRow(1);
+            chooser->accept();
+        });
+        form->findChild<QAction*>(QStringLiteral("OpenPage1"))->trigger();
+        QCOMPARE(listed, (QStringList{"index.htm", "sub/b.html"}));
+        QCOMPARE(h.web->openPageAddress(), QStringLiteral("sub/b.html"));
+        QCOMPARE(form->m_editor->vtiGetTopPageURL(), QStringLiteral("sub/b.html"));
     }
 };
 

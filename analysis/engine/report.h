@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QStringList>
+
+namespace engine {
+
+// The HTML report: its 18 head lines, written when a check or run starts, and its body of three
+// sections from the panes, appended when the user accepts the offer.
+QStringList reportHead(const QString& programFolder);
+
+// The check's report body: the failed, passed and keyword pane lines under their sections, with
+// the body check count as stored in Section Three. Pane text is escaped.
+QStringList reportBody(const QStringList& failedPane, const QStringList& passedPane,
+                       const QStringList& keywordPane, const QString& bodychk);
+
+// The browser view's body: as reportBody, but Section Three has the browser view's own text.
+QStringList browserViewBody(const QStringList& failedPane, const QStringList& passedPane,
+                            const QStringList& keywordPane, const QString& bodychk);
+
+// &, <, > and " as character references.
+QString escapeHtml(const QString& text);
+
+// The report file: CR LF after every line, Windows-1252 with numeric character references for
+// what does not fit, written atomically. Raises EFCreateError.
+void writeReport(const QString& path, const QStringList& lines);
+
+// The report file of a program folder: dorazo/temp.html.
+QString reportFile(const QString& programFolder);
+
+} // namespace engine

@@ -74,10 +74,6 @@ QString escapeHtml(const QString& text) {
     return out;
 }
 
-QString reportFile(const QString& programFolder) {
-    return QDir(programFolder).filePath(QStringLiteral("dorazo/temp.html"));
-}
-
 QStringList reportHead(const QString& programFolder) {
     const QString logo = QUrl::fromLocalFile(QDir(programFolder).absoluteFilePath(QStringLiteral("dorazo/logo22-gif.gif")))
                              .toString(QUrl::FullyEncoded);

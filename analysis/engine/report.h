@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workfiles.h"
+
 #include <QStringList>
 
 namespace engine {
@@ -23,8 +25,5 @@ QString escapeHtml(const QString& text);
 // The report file: CR LF after every line, Windows-1252 with numeric character references for
 // what does not fit, written atomically. Raises EFCreateError.
 void writeReport(const QString& path, const QStringList& lines);
-
-// The report file of a program folder: dorazo/temp.html.
-QString reportFile(const QString& programFolder);
 
 } // namespace engine

@@ -1,5 +1,7 @@
 #include "textcodec.h"
 
+#include <cstring>
+
 namespace platform {
 
 namespace {
@@ -19,11 +21,22 @@ int windows1252Byte(char16_t u) {
     return -1;
 }
 
+// Eight bytes at a time: pages are mostly ASCII.
+qsizetype asciiPrefix(const char* p, qsizetype n) {
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8) {
+        quint64 w;
+        memcpy(&w, p + i, 8);
+        if (w & 0x8080808080808080ULL)
+            break;
+    }
+    while (i < n && static_cast<unsigned char>(p[i]) < 0x80)
+        ++i;
+    return i;
+}
+
 bool isAscii(const char* p, qsizetype n) {
-    for (qsizetype i = 0; i < n; ++i)
-        if (static_cast<unsigned char>(p[i]) >= 0x80)
-            return false;
-    return true;
+    return asciiPrefix(p, n) == n;
 }
 
 template <typename OnMissing>
@@ -56,7 +69,7 @@ bool isValidUtf8(const char* data, qsizetype size) {
     while (i < size) {
         const unsigned char c = p[i];
         if (c < 0x80) {
-            ++i;
+            i += asciiPrefix(data + i, size - i);
             continue;
         }
         int len;

@@ -1,0 +1,319 @@
+#include "checks.h"
+
+#include "commatext.h"
+#include "headpipeline.h"
+#include "numbers.h"
+#include "workingcopy.h"
+
+#include "platform/ascii.h"
+#include "platform/errors.h"
+#include "platform/textfile.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+
+namespace engine {
+
+using platform::trimControl;
+
+const QString kPassedHeading = QStringLiteral("Listing of files that passed the checks.");
+const QString kFailedHeading = QStringLiteral("Listing of files that failed the checks.");
+const QString kKeywordHeading = QStringLiteral("Keyword Check");
+
+namespace {
+
+const QString kLabelStart = QStringLiteral("<meta http-equiv=\"PICS-Label\" content='(PICS-1.1 ");
+
+struct AsciiWordTable {
+    bool word[128] = {};
+    constexpr AsciiWordTable() {
+        for (int c = 0; c < 128; ++c)
+            word[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    }
+};
+constexpr AsciiWordTable kAsciiWord;
+
+inline bool isWordChar(QChar c) {
+    const char16_t u = c.unicode();
+    if (u < 0x80)
+        return kAsciiWord.word[u];
+    return c.isLetterOrNumber() || c.isMark();
+}
+
+// Simple case folding, character by character, so that positions stay; fast for ASCII.
+QString fold(const QString& s) {
+    QString out = s;
+    QChar* d = out.data();
+    const qsizetype n = out.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = d[i].unicode();
+        if (u < 0x80) {
+            if (u >= 'A' && u <= 'Z')
+                d[i] = QChar(char16_t(u + 32));
+        } else if (!QChar::isSurrogate(u)) {
+            d[i] = QChar(char16_t(QChar::toCaseFolded(char32_t(u))));
+        }
+    }
+    return out;
+}
+
+// Appends the pending head-problem lines of the page to a pane and empties them.
+void movePending(PageState& st, QStringList& pane) {
+    pane += st.failed;
+    st.failed.clear();
+}
+
+void lengthRule(QString& reason, const QString& value, const QString& row, const QString& minName,
+                const QString& minText, const QString& maxName, const QString& maxText) {
+    const int min = wholeNumber(minName, minText);
+    const int max = wholeNumber(maxName, maxText);
+    if (value.size() < min)
+        reason += QStringLiteral("\r\n    Warning: ") + row + QStringLiteral(" is less than the minimum value");
+    if (value.size() > max)
+        reason += QStringLiteral("\r\n    Warning: ") + row + QStringLiteral(" is greater than the maximum value");
+}
+
+} // namespace
+
+const PicsLabel& safeSurfLabel() {
+    static const PicsLabel l{kLabelStart + QStringLiteral("\"http://www.classify.org"), QStringLiteral("SafeSurf not present")};
+    return l;
+}
+
+const PicsLabel& rsacLabel() {
+    static const PicsLabel l{kLabelStart + QStringLiteral("\"http://www.rsac.org"), QStringLiteral("RSAC not present")};
+    return l;
+}
+
+const PicsLabel& weburbiaLabel() {
+    static const PicsLabel l{QStringLiteral("PICS-1.1 \"http://www.weburbia.com"), QStringLiteral("Weburbia not present")};
+    return l;
+}
+
+bool policyCheck(PageState& st, const QString& address, const QString& workingFile, const RuleValues& rules,
+                 const RuleTable& grid1, PaneOutput& out, const CheckOptions& options) {
+    bool wroteEntry = false;
+    try {
+        st.htmlrichedit.setText(readWorkingFile(st, workingFile));
+        const QString& page = st.htmlrichedit.text();
+
+        if (!containsNoCase(page, QStringLiteral("<META"))) {
+            out.failed.append((options.batch ? QStringLiteral("File = ") : QStringLiteral("File ")) + address);
+            movePending(st, out.failed);
+            out.failed << QStringLiteral("    File has no meta tags") << QString();
+            wroteEntry = true;
+        }
+
+        const std::pair<const QString*, const PicsLabel*> pics[] = {
+            {&rules.rsafe, &safeSurfLabel()}, {&rules.rrsac, &rsacLabel()}, {&rules.rweb, &weburbiaLabel()}};
+        for (const auto& [sw, label] : pics) {
+            if (RuleValues::on(*sw) && !containsNoCase(page, label->pattern)) {
+                if (!st.failureReason.isEmpty())
+                    st.failureReason += QStringLiteral(", ");
+                st.failureReason += label->missingText;
+            }
+        }
+
+        for (int r = 1; r < grid1.rowCount(); ++r) {
+            const QString row = grid1.cell(0, r);
+            const QString name = trimControl(platform::asciiLower(row));
+            const QString value = trimControl(grid1.cell(1, r));
+            if (!name.isEmpty() && value.isEmpty())
+                st.failureReason += QStringLiteral("\r\n    Error: ") + row + QStringLiteral(" Does not have a value");
+            if (name == QLatin1String("keywords")) {
+                st.keywordsContent = value;
+                lengthRule(st.failureReason, value, row, QStringLiteral("keywordsm"), rules.keywordsm,
+                           QStringLiteral("keywords"), rules.keywords);
+            } else if (name == QLatin1String("description")) {
+                lengthRule(st.failureReason, value, row, QStringLiteral("descriptionm"), rules.descriptionm,
+                           QStringLiteral("description"), rules.description);
+            }
+        }
+    } catch (const platform::EFOpenError& e) {
+        addLines(out.passed, QStringLiteral("  ERROR: Cannot Load Active File: \r\n") + e.message());
+        out.passed.append(QString());
+    }
+
+    if (st.failureReason.isEmpty()) {
+        out.passed.append(QStringLiteral("File = ") + address);
+        // Problem lines of a page that passes are shown with that page, never with another.
+        movePending(st, out.passed);
+    } else {
+        out.failed.append(QStringLiteral("File = ") + address);
+        movePending(st, out.failed);
+        addLines(out.failed, QStringLiteral("    ") + st.failureReason);
+        out.failed.append(QString());
+        wroteEntry = true;
+    }
+    return wroteEntry;
+}
+
+BodyRegion prepareBodyRegion(QString& t, int n) {
+    BodyRegion region;
+    const qsizetype body = findNoCase(t, QStringLiteral("<body"));
+    if (body < 0)
+        return region;
+    region.found = true;
+    const qsizetype start = qMin<qsizetype>(body + 5, t.size());
+    const qsizetype limit = n <= 0 ? start : qMin<qsizetype>(start + qsizetype(n), t.size());
+    // An end-body tag beyond the count limit does not matter: look only as far as it.
+    const qsizetype close = findNoCase(t, QStringLiteral("</body>"), start, qMin<qsizetype>(limit + 7, t.size()));
+    const qsizetype end = close >= 0 ? qMin(close, limit) : limit;
+    QString prepared(2 * (end - start), Qt::Uninitialized);
+    QChar* d = prepared.data();
+    qsizetype w = 0;
+    for (qsizetype i = start; i < end; ++i) {
+        const QChar c = t.at(i);
+        if (c == QLatin1Char('=')) {
+            d[w++] = QLatin1Char(' ');
+        } else if (c == QLatin1Char('>')) {
+            d[w++] = c;
+            d[w++] = QLatin1Char(' ');
+        } else if (c == QLatin1Char('<')) {
+            d[w++] = QLatin1Char(' ');
+            d[w++] = c;
+        } else {
+            d[w++] = c;
+        }
+    }
+    prepared.truncate(w);
+    t.replace(start, end - start, prepared);
+    region.text = prepared;
+    return region;
+}
+
+int countWholeWord(const QString& region, const QString& keyword) {
+    if (keyword.isEmpty())
+        return 0;
+    int count = 0;
+    qsizetype from = 0;
+    const qsizetype m = keyword.size();
+    for (;;) {
+        const qsizetype p = region.indexOf(keyword, from, Qt::CaseInsensitive);
+        if (p < 0)
+            break;
+        const bool before = p == 0 || !isWordChar(region.at(p - 1));
+        const bool after = p + m >= region.size() || !isWordChar(region.at(p + m));
+        // A keyword that itself starts or ends with a boundary needs none beside it there.
+        const bool startOk = before || !isWordChar(keyword.at(0));
+        const bool endOk = after || !isWordChar(keyword.at(m - 1));
+        if (startOk && endOk)
+            ++count;
+        from = p + 1;
+    }
+    return count;
+}
+
+namespace {
+
+// Word counts of a region, for keywords that are one word; others are searched for.
+class RegionCounter {
+public:
+    RegionCounter(const QString& region, const QStringList& keywords) : m_region(region), m_folded(fold(region)) {
+        // Only words as long as some keyword can match one.
+        QSet<qsizetype> lengths;
+        for (const QString& k : keywords)
+            lengths.insert(k.size());
+        const qsizetype n = m_folded.size();
+        const QStringView folded(m_folded);
+        qsizetype i = 0;
+        while (i < n) {
+            while (i < n && !isWordChar(folded.at(i)))
+                ++i;
+            const qsizetype b = i;
+            while (i < n && isWordChar(folded.at(i)))
+                ++i;
+            if (i > b && lengths.contains(i - b))
+                ++m_words[folded.mid(b, i - b)];
+        }
+    }
+    int count(const QString& keyword) const {
+        for (QChar c : keyword)
+            if (!isWordChar(c))
+                return countWholeWord(m_region, keyword);
+        const QString key = fold(keyword);
+        return m_words.value(QStringView(key));
+    }
+
+private:
+    const QString& m_region;
+    const QString m_folded; // the keys below are views into it
+    QHash<QStringView, int> m_words;
+};
+
+} // namespace
+
+void keywordChecks(PageState& st, const QString& address, const QString& workingFile, const RuleValues& rules,
+                   PaneOutput& out, const CheckOptions& options) {
+    out.keyword << QString() << QStringLiteral("File = ") + address;
+
+    // Each keyword once, in order of first occurrence, with its number of occurrences.
+    const QStringList k = splitCommaText(st.keywordsContent);
+    QStringList c;
+    QHash<QString, int> counts;
+    QList<QString> keys;
+    for (const QString& item : k) {
+        const QString key = fold(item);
+        auto it = counts.find(key);
+        if (it == counts.end()) {
+            counts.insert(key, 1);
+            c.append(item);
+            keys.append(key);
+        } else {
+            ++*it;
+        }
+    }
+    for (qsizetype i = 0; i < c.size(); ++i) {
+        const int n = counts.value(keys.at(i));
+        if (n > 6)
+            out.keyword << QString()
+                        << QStringLiteral("WARNING! Keyword %1 is repeated %2 times throughout keywords. Keywords Tag will be disqualified!")
+                               .arg(c.at(i), QString::number(n))
+                        << QString();
+    }
+
+    if (!c.isEmpty()) {
+        const QStringList d = splitCommaText(st.descriptionContent);
+        if (!d.isEmpty()) {
+            QSet<QString> words;
+            for (const QString& w : d)
+                words.insert(fold(w));
+            const bool found = std::any_of(keys.begin(), keys.end(), [&](const QString& key) { return words.contains(key); });
+            out.keyword.append(found ? QStringLiteral(" Description Tag Passes: Keywords found in page description.")
+                                     : QStringLiteral(" WARNING! Keywords not found in page description."));
+            if (!options.batch)
+                out.keyword.append(QString());
+        }
+    }
+
+    const int n = wholeNumber(QStringLiteral("bodychk"), rules.bodychk);
+    QString t;
+    try {
+        t = readWorkingFile(st, workingFile);
+    } catch (const platform::EFOpenError& e) {
+        addLines(out.passed, QStringLiteral("ERROR: Cannot Load Active File: red\r\n") + e.message());
+        out.passed.append(QString());
+        return;
+    }
+    const BodyRegion region = prepareBodyRegion(t, n);
+    st.htmlrichedit.setText(t);
+
+    if (!options.batch)
+        out.keyword << QStringLiteral("Checking Keyword occurrences in first ") + rules.bodychk + QStringLiteral(" characters")
+                    << QString();
+    if (!options.batch)
+        std::stable_sort(c.begin(), c.end(), [](const QString& a, const QString& b) {
+            return a.compare(b, Qt::CaseInsensitive) < 0;
+        });
+    const RegionCounter counter(region.text, c);
+    for (const QString& kw : c) {
+        if (kw.isEmpty() || kw == QLatin1String(" ") || kw == QLatin1String("\n") || kw == QLatin1String("\r") ||
+            kw == QLatin1String("\r\n"))
+            continue;
+        out.keyword.append(QStringLiteral("%1 - %2 ").arg(trimControl(kw), QString::number(counter.count(kw))));
+    }
+}
+
+} // namespace engine

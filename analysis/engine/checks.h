@@ -1,0 +1,52 @@
+#pragma once
+
+#include "pagestate.h"
+#include "rulebase.h"
+
+namespace engine {
+
+// Heading lines of the three panes.
+extern const QString kPassedHeading;
+extern const QString kFailedHeading;
+extern const QString kKeywordHeading;
+
+// The batch run writes the same checks with a few differences.
+struct CheckOptions {
+    bool batch = false;
+};
+
+// PICS labels searched for in the page: the label's opening followed by the rating service's home
+// address as the service's own labels write it.
+struct PicsLabel {
+    QString pattern;
+    QString missingText;
+};
+const PicsLabel& safeSurfLabel();
+const PicsLabel& rsacLabel();
+const PicsLabel& weburbiaLabel();
+
+// The policy check of page `address` on the whole page in the working file: the no-meta test,
+// the PICS tests, the rule rows and the verdict. Answers whether the page got a failure entry.
+// A length rule that is not a whole number raises EConvertError.
+bool policyCheck(PageState& st, const QString& address, const QString& workingFile,
+                 const RuleValues& rules, const RuleTable& grid1, PaneOutput& out,
+                 const CheckOptions& options = {});
+
+// The keyword checks: repetition, description and body density. A body check count that is not
+// a whole number raises EConvertError.
+void keywordChecks(PageState& st, const QString& address, const QString& workingFile,
+                   const RuleValues& rules, PaneOutput& out, const CheckOptions& options = {});
+
+// The body region of a page, prepared for the count (exposed for tests and the tester window).
+struct BodyRegion {
+    bool found = false;
+    QString text; // the region after preparation
+};
+BodyRegion prepareBodyRegion(QString& pageText, int bodyCheckCount);
+
+// Whole-word, case-insensitive occurrences of a keyword in a region; each search resumes one
+// character after the start of the previous match. Letters, digits and '_' make words; every other
+// character (white space, punctuation, symbols) is a boundary.
+int countWholeWord(const QString& region, const QString& keyword);
+
+} // namespace engine

@@ -1,6 +1,7 @@
 #include "brindle.h"
 
 #include "about.h"
+#include "waitcursor.h"
 #include "analysis/batch/msgb.h"
 #include "analysis/keywords/srchtrms.h"
 #include "analysis/proxy/edpwdf.h"
@@ -38,21 +39,6 @@ const QString kError2002 = QStringLiteral(
 const QString kError2003 = QStringLiteral("Could not determine the current page!\r\n\r\nError 2003");
 const QString kWinP = QStringLiteral("win-p");
 
-// The hourglass for the whole screen, restored on every way out.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { restore(); }
-    void restore() {
-        if (m_on)
-            QApplication::restoreOverrideCursor();
-        m_on = false;
-    }
-
-private:
-    bool m_on = true;
-};
-
 QPlainTextEdit* makePane(const char* name, QWidget* parent) {
     auto* pane = new QPlainTextEdit(parent);
     pane->setObjectName(QString::fromLatin1(name));
@@ -75,6 +61,13 @@ QGroupBox* makeGroup(const char* name, const QString& title, QWidget* pane, QWid
 
 TForm1::TForm1(const Services& services, QWidget* parent)
     : QMainWindow(parent), m_services(services) {
+    // Until the rule base editor has stored them, the numbers are the editor's starting values,
+    // so that a first check does not stop on an empty number.
+    m_rules.keywordsm = QStringLiteral("500");
+    m_rules.keywords = QStringLiteral("1000");
+    m_rules.descriptionm = QStringLiteral("75");
+    m_rules.description = QStringLiteral("200");
+    m_rules.bodychk = QStringLiteral("5000");
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kCaption);
     buildWindow();
@@ -175,7 +168,7 @@ void TForm1::FormCreate() {
     WaitCursor cursor;
     batchfiles.clear();
     batchfolders.clear();
-    m_headTag = QStringLiteral("<head>");
+    m_page.headTag = QStringLiteral("<head>");
 
     try {
         m_explorer = m_services.host->createExplorer();
@@ -200,8 +193,7 @@ void TForm1::FormCreate() {
     GetDefaults();
     cursor.restore();
 
-    m_tagList.clear();
-    m_sortList.clear();
+    m_page.tagList.clear();
     m_programFolder = m_services.programFolder;
     try {
         rules::buildRuleTable(m_programFolder, m_rules, memo1, grid1);
@@ -256,8 +248,30 @@ void TForm1::FormClose() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (m_busy) {
+        // A check or run is under way: close when it has ended.
+        m_closeRequested = true;
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
+}
+
+TForm1::BusyScope::BusyScope(TForm1& form) : m_form(form) {
+    m_form.m_busy = true;
+    for (QPlainTextEdit* pane : {m_form.SubmitReady, m_form.failedurls, m_form.memo3})
+        pane->setReadOnly(true);
+}
+
+TForm1::BusyScope::~BusyScope() {
+    m_form.m_busy = false;
+    for (QPlainTextEdit* pane : {m_form.SubmitReady, m_form.failedurls, m_form.memo3})
+        pane->setReadOnly(false);
+    if (m_form.m_closeRequested) {
+        m_form.m_closeRequested = false;
+        QMetaObject::invokeMethod(&m_form, &QWidget::close, Qt::QueuedConnection);
+    }
 }
 
 void TForm1::buildRuleTable() {

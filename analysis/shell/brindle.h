@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/engine/pagestate.h"
 #include "analysis/engine/rulebase.h"
 #include "services.h"
 
@@ -64,10 +65,32 @@ public:
     void OpenPage1Click();
     void showHelpTopic(int topic);
 
+    // The check of the page open in the web host ("Check Current File").
+    void SpeedButton5Click();
+    // The report offer at the end of a check or run.
+    void reportOffer();
+    // Empties the three panes and writes their heading lines.
+    void preparePanes();
+    // Appends what a check wrote to the panes.
+    void flushPanes(engine::PaneOutput& out);
+
     // Runs a command unless a check or run holds commands off; errors it does not catch reach
     // the standard error box.
     void runCommand(Handler handler);
     bool busy() const { return m_busy; }
+
+    // While it lives, commands are held off and the panes cannot be edited; a close of the
+    // window waits until it ends.
+    class BusyScope {
+    public:
+        explicit BusyScope(TForm1& form);
+        ~BusyScope();
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        TForm1& m_form;
+    };
 
     void setStatusText(const QString& text);
     QString statusText() const;
@@ -88,14 +111,16 @@ public:
     std::unique_ptr<webhost::Editor> m_editor;
     QStringList batchfiles;
     QStringList batchfolders;
-    QStringList m_tagList;
-    QStringList m_sortList;
-    QString m_headTag;
+    // The page under analysis: working copy htmlrichedit, head tag, pending lines `failed`, tag list.
+    engine::PageState m_page;
     engine::RuleValues m_rules;
     QStringList memo1;
     engine::RuleTable grid1;
-    QStringList failed;
     QStringList htmloutput;
+    // The hidden open button: the address of a file for the shell's "open" action.
+    struct {
+        QString address;
+    } oresult;
     QString m_programFolder;
     QString m_helpFile;
 
@@ -124,6 +149,7 @@ private:
     bool m_terminated = false;
     bool m_closed = false;
     bool m_busy = false;
+    bool m_closeRequested = false;
     bool m_applyingPercent = false;
 };
 

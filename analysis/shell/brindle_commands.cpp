@@ -72,7 +72,7 @@ void fill(TForm1* form, QMenu* menu, std::initializer_list<Item> items) {
 void TForm1::buildCommands() {
     const std::initializer_list<Menu> menus = {
         {"&File", "File1", {
-            {"&Check Current File", nullptr, "CheckCurrentFile1", "Ctrl+O"},
+            {"&Check Current File", &TForm1::SpeedButton5Click, "CheckCurrentFile1", "Ctrl+O"},
             {"&Batch Check (All Files) ...", nullptr, "BatchCheckAllFiles1"},
             {"Ba&tch Check (Select Folder) ...", nullptr, "BatchCheckSelectFolder1"},
             kSeparator,
@@ -155,7 +155,13 @@ void TForm1::buildCommands() {
         {"Paste", "Paste", nullptr, "RzToolbarButton9", {}},
         {"Clear", "Clear results", nullptr, "RzToolbarButton10", {}},
         {"Build", "Build keywords", nullptr, "RzToolbarButton4", {}},
-        {"Run", "Run analysis", nullptr, "SpeedButton5", {}},
+        {"Run", "Run analysis", &TForm1::SpeedButton5Click, "SpeedButton5", {
+            {"Check Current File", &TForm1::SpeedButton5Click, "RunCheckCurrentFile1"},
+            {"Batch Check (All Files) ...", nullptr, "RunBatchCheckAllFiles1"},
+            {"Batch Check (Select Folder) ...", nullptr, "RunBatchCheckSelectFolder1"},
+            kSeparator,
+            {"Body Check Tester ...", nullptr, "RunBodyCheckTester1"},
+        }},
         {"Rules", "Quillmark RuleBase", &TForm1::SpeedButton2Click, "SpeedButton2", {}},
         {"Close", "Close", &TForm1::Exit1Click, "RzToolbarButton11", {}},
     };

@@ -45,7 +45,7 @@ private slots:
         // Upper part: passed; lower part: failed to the left of keyword.
         QVERIFY(form->GroupBox1->mapTo(form, QPoint()).y() < form->GroupBox2->mapTo(form, QPoint()).y());
         QVERIFY(form->GroupBox2->mapTo(form, QPoint()).x() < form->GroupBox3->mapTo(form, QPoint()).x());
-        QCOMPARE(form->m_headTag, QStringLiteral("<head>"));
+        QCOMPARE(form->m_page.headTag, QStringLiteral("<head>"));
         QVERIFY(form->AboutBox && form->upbf && form->SrchFrm && form->edpwdfrm);
         QVERIFY(!form->AboutBox->isVisible() && !form->upbf->isVisible());
         QCOMPARE(form->m_helpFile, h.env.programFolder() + QStringLiteral("quillmark.hlp"));

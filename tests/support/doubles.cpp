@@ -70,12 +70,28 @@ private:
     FaultyHost& m_host;
 };
 
+class FaultyExplorer : public webhost::Explorer {
+public:
+    FaultyExplorer(std::unique_ptr<webhost::Explorer> inner, FaultyHost& host) : m_inner(std::move(inner)), m_host(host) {}
+    void vtiGetDocToFile(QString& address, const QString& localPath) override {
+        if (m_host.failGetDoc)
+            throw webhost::HostError(QStringLiteral("The page cannot be fetched."));
+        m_inner->vtiGetDocToFile(address, localPath);
+    }
+    QString vtigetpagesinfolder(const QString& folder, int flag) override { return m_inner->vtigetpagesinfolder(folder, flag); }
+    QStringList webFolders() override { return m_inner->webFolders(); }
+
+private:
+    std::unique_ptr<webhost::Explorer> m_inner;
+    FaultyHost& m_host;
+};
+
 } // namespace
 
 std::unique_ptr<webhost::Explorer> FaultyHost::createExplorer() {
     if (failExplorer)
         throw webhost::HostError(QStringLiteral("Explorer cannot be created"));
-    return m_inner.createExplorer();
+    return std::make_unique<FaultyExplorer>(m_inner.createExplorer(), *this);
 }
 
 std::unique_ptr<webhost::Editor> FaultyHost::createEditor() {

@@ -79,6 +79,7 @@ public:
     bool failExplorer = false;
     bool failEditor = false;
     bool failTopPage = false;
+    bool failGetDoc = false;
     int topPageCalls = 0;
 
     std::unique_ptr<webhost::Explorer> createExplorer() override;

@@ -74,6 +74,37 @@ public:
     // Appends what a check wrote to the panes.
     void flushPanes(engine::PaneOutput& out);
 
+    // Results commands: clipboard, clearing, results files, printing, mail, browser view.
+    void Cut1Click();
+    void Copy1Click();
+    void Paste1Click();
+    void CopyFilesthatPassed1Click();
+    void CopyFilesthatFailed1Click();
+    void CopyKeywordDensityResults1Click();
+    void CopyAllResults1Click();
+    void ClearPassed1Click();
+    void ClearFailed1Click();
+    void ClearKeyword1Click();
+    void ClearAll1Click();
+    void SaveCurrentResults1Click();
+    void OpenResultsFile1Click();
+    void Print1Click();
+    void PrintPassedReport1Click();
+    void PrintFailedReport1Click();
+    void PrintKeywordDensityResults1Click();
+    void PrinterSetup1Click();
+    void SendResults1Click();
+    void PassedURLs1Click();
+    void FailedURLs1Click();
+    void SendKeywordResults1Click();
+    void OpenCurrentResultsinBrowser1Click();
+    // The pane that holds the keyboard focus, or none.
+    QPlainTextEdit* focusedPane() const;
+    // Ctrl+X, Ctrl+C and Ctrl+V in a pane run the menu's commands rather than the pane's own.
+    void routePaneShortcuts();
+    QStringList ResultSave; // the buffer a results file is written and read through
+    QStringList call;       // all results put together for the clipboard and mail
+
     // Runs a command unless a check or run holds commands off; errors it does not catch reach
     // the standard error box.
     void runCommand(Handler handler);

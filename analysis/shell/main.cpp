@@ -4,6 +4,8 @@
 #include "platform/dialogs.h"
 #include "platform/filedialogs.h"
 #include "platform/help.h"
+#include "platform/mail.h"
+#include "platform/printer.h"
 #include "platform/registrystore.h"
 #include "platform/shell.h"
 #include "webhost/localweb.h"
@@ -19,6 +21,8 @@ int main(int argc, char** argv) {
     platform::QtDialogs dialogs(quillmark::TForm1::kAppTitle);
     platform::QtFileDialogs fileDialogs;
     platform::QtShell shell;
+    platform::QtPrinter printer;
+    platform::QtMail mail;
     platform::QtHelp help(dialogs, QStringLiteral("Quillmark Help"));
     const QString programFolder = QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
     const QString registry = platform::RegistryStore::defaultPath();
@@ -29,6 +33,8 @@ int main(int argc, char** argv) {
     services.fileDialogs = &fileDialogs;
     services.shell = &shell;
     services.help = &help;
+    services.printer = &printer;
+    services.mail = &mail;
     services.host = &web;
     services.localWeb = &web;
     services.programFolder = programFolder;

@@ -7,6 +7,8 @@ class Dialogs;
 class FileDialogs;
 class Shell;
 class Help;
+class Printer;
+class Mail;
 } // namespace platform
 
 namespace webhost {
@@ -23,6 +25,8 @@ struct Services {
     platform::FileDialogs* fileDialogs = nullptr;
     platform::Shell* shell = nullptr;
     platform::Help* help = nullptr;
+    platform::Printer* printer = nullptr;
+    platform::Mail* mail = nullptr;
     webhost::Host* host = nullptr;
     webhost::LocalWeb* localWeb = nullptr; // the host's own Web menu, when the host is LocalWeb
     QString programFolder;                 // ends in a separator

@@ -4,6 +4,8 @@
 #include "platform/dialogs.h"
 #include "platform/filedialogs.h"
 #include "platform/help.h"
+#include "platform/mail.h"
+#include "platform/printer.h"
 #include "platform/registrystore.h"
 #include "platform/shell.h"
 #include "webhost/localweb.h"
@@ -36,6 +38,8 @@ int main(int argc, char** argv) {
     LoggingDialogs dialogs;
     platform::QtFileDialogs fileDialogs;
     platform::QtShell shell;
+    platform::QtPrinter printer;
+    platform::QtMail mail;
     platform::QtHelp help(dialogs, QStringLiteral("Help"));
     const QString programFolder = qEnvironmentVariable("QM_PROGRAM_FOLDER");
     const QString registry = platform::RegistryStore::defaultPath();
@@ -45,6 +49,8 @@ int main(int argc, char** argv) {
     services.fileDialogs = &fileDialogs;
     services.shell = &shell;
     services.help = &help;
+    services.printer = &printer;
+    services.mail = &mail;
     services.host = &web;
     services.localWeb = &web;
     services.programFolder = programFolder;

@@ -1,5 +1,12 @@
 #include "doubles.h"
 
+#include <QDir>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+
 namespace testsupport {
 
 platform::Dialogs::Button ScriptedDialogs::show(Kind kind, const QString& text, const QList<Button>& buttons) {
@@ -45,6 +52,53 @@ QString ScriptedFileDialogs::existingDirectory(const QString& title, const QStri
     o.folder = folder;
     asked.append({QStringLiteral("folder"), o});
     return next();
+}
+
+PdfPrinter::PdfPrinter(QString folder) : m_folder(std::move(folder)) {
+    QDir().mkpath(m_folder);
+}
+
+PdfPrinter::~PdfPrinter() = default;
+
+QPrinter& PdfPrinter::startJob(const QString& title) {
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    const QString folder = unwritable ? m_folder + QStringLiteral("/missing") : m_folder;
+    const QString path = folder + QStringLiteral("/job%1.pdf").arg(jobs.size() + 1);
+    printer->setOutputFileName(path);
+    printer->setDocName(title);
+    jobs.append({title, path});
+    m_printers.push_back(std::move(printer));
+    return *m_printers.back();
+}
+
+namespace {
+
+QString run(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return QString();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+} // namespace
+
+QString pdfText(const QString& path) {
+    return run(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
+}
+
+QString pdfInfo(const QString& path, const QString& field) {
+    const QString info = run(QStringLiteral("pdfinfo"), {path});
+    const QRegularExpression re(QStringLiteral("^%1:\\s*(.*)$").arg(QRegularExpression::escape(field)),
+                                QRegularExpression::MultilineOption);
+    return re.match(info).captured(1).trimmed();
+}
+
+int RecordingMail::sendMail(const QString& subject, const QString& body) {
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    sent.append({subject, body, cursor && cursor->shape() == Qt::WaitCursor});
+    return results.isEmpty() ? platform::kMailSuccess : results.takeFirst();
 }
 
 namespace {

@@ -5,6 +5,8 @@
 #include "platform/dialogs.h"
 #include "platform/filedialogs.h"
 #include "platform/help.h"
+#include "platform/mail.h"
+#include "platform/printer.h"
 #include "platform/shell.h"
 #include "webhost/host.h"
 
@@ -13,6 +15,10 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
+#include <vector>
+
+class QPrinter;
 
 namespace testsupport {
 
@@ -70,6 +76,46 @@ public:
     };
     QList<Topic> topics;
     void showTopic(const QString& helpFile, int topic) override { topics.append({helpFile, topic}); }
+};
+
+// Prints every job to a PDF file of its own in a folder; pdfText and pdfInfo read them back.
+class PdfPrinter : public platform::Printer {
+public:
+    struct Job {
+        QString title; // as the job was started
+        QString path;  // the PDF file
+    };
+    explicit PdfPrinter(QString folder);
+    ~PdfPrinter() override;
+    QList<Job> jobs;
+    int setupCalls = 0;
+    // The job cannot start: its output goes to a folder that does not exist.
+    bool unwritable = false;
+
+    QPrinter& startJob(const QString& title) override;
+    void setup(QWidget*) override { ++setupCalls; }
+
+private:
+    QString m_folder;
+    std::vector<std::unique_ptr<QPrinter>> m_printers;
+};
+
+// A PDF's text as pdftotext reads it (form feed between pages).
+QString pdfText(const QString& path);
+// One field of pdfinfo ("Title", "Pages").
+QString pdfInfo(const QString& path, const QString& field);
+
+// Records every message handed to the mail program and answers from a script (0 when empty).
+class RecordingMail : public platform::Mail {
+public:
+    struct Sent {
+        QString subject;
+        QString body;
+        bool hourglass; // the wait cursor was shown meanwhile
+    };
+    QList<Sent> sent;
+    QList<int> results;
+    int sendMail(const QString& subject, const QString& body) override;
 };
 
 // A host that wraps another and can be told to fail.

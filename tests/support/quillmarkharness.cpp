@@ -5,13 +5,15 @@
 
 namespace testsupport {
 
-QuillmarkHarness::QuillmarkHarness() {
+QuillmarkHarness::QuillmarkHarness() : printer(env.path(QStringLiteral("printed"))) {
     web = std::make_unique<webhost::LocalWeb>(env.registryPath(), env.programFolder());
     host = std::make_unique<FaultyHost>(*web);
     services.dialogs = &dialogs;
     services.fileDialogs = &fileDialogs;
     services.shell = &shell;
     services.help = &help;
+    services.printer = &printer;
+    services.mail = &mail;
     services.host = host.get();
     services.localWeb = web.get();
     services.programFolder = env.programFolder();

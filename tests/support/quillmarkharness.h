@@ -22,6 +22,8 @@ public:
     ScriptedFileDialogs fileDialogs;
     RecordingShell shell;
     RecordingHelp help;
+    PdfPrinter printer;
+    RecordingMail mail;
     std::unique_ptr<webhost::LocalWeb> web;
     std::unique_ptr<FaultyHost> host;
     quillmark::Services services;

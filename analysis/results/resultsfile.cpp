@@ -1,0 +1,56 @@
+#include "resultsfile.h"
+
+#include "resultstexts.h"
+
+#include "platform/textfile.h"
+
+#include <QDir>
+
+namespace results {
+
+QString resultsFolder(const QString& programFolder) {
+    return QDir(programFolder).filePath(kResultsFolder);
+}
+
+QStringList resultsFileLines(const QStringList& passed, const QStringList& failed,
+                             const QStringList& keyword) {
+    return passed + failed + keyword;
+}
+
+QStringList allResultsLines(const QStringList& passed, const QStringList& failed,
+                            const QStringList& keyword) {
+    QStringList out = passed;
+    out.append(QString());
+    out += failed;
+    out.append(QString());
+    out += keyword;
+    return out;
+}
+
+void writeResultsFile(const QString& path, const QStringList& lines) {
+    platform::writeAnsiLines(path, lines);
+}
+
+QStringList readResultsFile(const QString& path) {
+    return platform::readLines(path);
+}
+
+PaneTexts splitResults(const QString& text) {
+    PaneTexts out;
+    const qsizetype failedAt = text.indexOf(kFailedMarker);
+    if (failedAt < 0) {
+        out.passed = text;
+        return out;
+    }
+    out.passed = text.left(failedAt);
+    const qsizetype keywordAt = text.indexOf(kKeywordMarker, failedAt);
+    if (keywordAt < 0) {
+        out.failed = text.mid(failedAt);
+        return out;
+    }
+    out.failed = text.mid(failedAt, keywordAt - failedAt);
+    out.keyword = text.mid(keywordAt);
+    return out;
+}
+
+} // namespace results

@@ -1,0 +1,389 @@
+// The results commands of the main window: clipboard, clearing, results files.
+#include "analysis/results/resultpane.h"
+#include "support/quillmarkharness.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QToolButton>
+#include <QtTest>
+
+using testsupport::QuillmarkHarness;
+using Kind = platform::Dialogs::Kind;
+
+namespace {
+
+const QStringList kPassed{"Listing of files that passed the checks.", "File = index.htm"};
+const QStringList kFailed{
+    "Listing of files that failed the checks.", "", "File = about.htm", "    ",
+    "    Error: author Does not have a value",  ""};
+const QStringList kKeyword{"Keyword Check",
+                           "",
+                           "File = index.htm",
+                           "Description contains keywords",
+                           "Checking Keyword occurrences in first 5000 characters",
+                           "",
+                           "shoes - 2 "};
+
+QStringList lines(const QPlainTextEdit* pane) {
+    return results::paneLines(pane);
+}
+
+// The panes as a check leaves them.
+void fill(quillmark::TForm1* form, const QStringList& passed = kPassed,
+          const QStringList& failed = kFailed, const QStringList& keyword = kKeyword) {
+    for (QPlainTextEdit* pane : {form->SubmitReady, form->failedurls, form->memo3})
+        results::clearPane(pane);
+    results::addPaneLines(form->SubmitReady, passed);
+    results::addPaneLines(form->failedurls, failed);
+    results::addPaneLines(form->memo3, keyword);
+}
+
+void trigger(quillmark::TForm1* form, const char* name) {
+    auto* action = form->findChild<QAction*>(QLatin1String(name));
+    QVERIFY2(action, name);
+    action->trigger();
+}
+
+void click(quillmark::TForm1* form, const char* name) {
+    auto* button = form->findChild<QToolButton*>(QLatin1String(name));
+    QVERIFY2(button, name);
+    button->click();
+}
+
+QString clipboard() {
+    return QGuiApplication::clipboard()->text();
+}
+
+} // namespace
+
+class TestResultCommands : public QObject {
+    Q_OBJECT
+
+    // Saves through the named command into a file of the test's own and opens it again.
+    QString save(QuillmarkHarness& h, const char* command = "SaveCurrentResults1") {
+        const QString path = h.env.path(QStringLiteral("Results.rls"));
+        h.fileDialogs.answers = {path};
+        trigger(h.form.get(), command);
+        return path;
+    }
+    void open(QuillmarkHarness& h, const QString& path) {
+        h.fileDialogs.answers = {path};
+        trigger(h.form.get(), "OpenResultsFile1");
+    }
+
+private slots:
+    void saveAndOpenGiveTheSamePanes() {
+        QuillmarkHarness h;
+        auto* form = h.start();
+        fill(form);
+        const QString path = save(h);
+        QCOMPARE(h.fileDialogs.asked.size(), 1);
+        const auto& s = h.fileDialogs.asked.first();
+        QCOMPARE(s.kind, QStringLiteral("save"));
+        QCOMPARE(s.options.title, QString());
+        QCOMPARE(s.options.filter, QStringLiteral("Results List|*.rls"));
+        QCOMPARE(s.options.defaultSuffix, QStringLiteral("rls"));
+        QCOMPARE(s.options.folder, h.env.programFolder() + QStringLiteral("my results"));
+        QCOMPARE(s.options.fileName, QStringLiteral("Results"));
+        QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("Results Saved to: ") + path});
+        QCOMPARE(h.dialogs.shown.first().kind, Kind::Information);
+        QCOMPARE(h.env.readFile(QStringLiteral("Results.rls")),
+                 (kPassed + kFailed + kKeyword).join(QLatin1String("\r\n")).toLatin1() + "\r\n");
+
+        QGuiApplication::clipboard()->setText(QStringLiteral("the user's own"));
+        results::setPaneText(form->SubmitReady, QStringLiteral("typed over"));
+        open(h, path);
+        const auto& o = h.fileDialogs.asked.last();
+        QCOMPARE(o.kind, QStringLiteral("open"));
+        QCOMPARE(o.options.title, QStringLiteral("Open Results List"));
+        QCOMPARE(o.options.filter, QStringLiteral("Relults List|*.rls|All Files|*.*"));
+        QCOMPARE(o.options.defaultSuffix, QStringLiteral("rls"));
+        QCOMPARE(o.options.folder, h.env.programFolder() + QStringLiteral("my results"));
+        QCOMPARE(lines(form->SubmitReady), kPassed);
+        QCOMPARE(lines(form->failedurls), kFailed);
+        QCOMPARE(lines(form->memo3), kKeyword);
+        QCOMPARE(clipboard(), QStringLiteral("the user's own"));
+        QVERIFY(form->ResultSave.isEmpty());
+        QCOMPARE(h.dialogs.shown.size(), 1);
+
+        // The toolbar's Open and Save do the same.
+        results::clearPane(form->memo3);
+        h.fileDialogs.answers = {path};
+        click(form, "RzToolbarButton1");
+        QCOMPARE(lines(form->memo3), kKeyword);
+        h.fileDialogs.answers = {h.env.path(QStringLiteral("second.rls"))};
+        click(form, "RzToolbarButton2");
+        QCOMPARE(h.env.readFile(QStringLiteral("second.rls")),
+                 h.env.readFile(QStringLiteral("Results.rls")));
+    }
+
+    void batchSummariesComeBack() {
+        QuillmarkHarness h;
+        auto* form = h.start();
+        const QStringList passed = kPassed + QStringList{"", "------------ SUMMARY ------------",
+                                                         "1 of 2 passed verification."};
+        const QStringList failed = kFailed + QStringList{"", "------------ SUMMARY ------------",
+                                                         "1 of 2 failed verification."};
+        fill(form, passed, failed);
+        open(h, save(h));
+        QCOMPARE(lines(form->SubmitReady), passed);
+        QCOMPARE(lines(form->failedurls), failed);
+        QCOMPARE(lines(form->memo3), kKeyword);
+    }
+
+    void keywordCheckTypedIntoTheFailedPane() {
+        QuillmarkHarness h;
+        auto* form = h.startShown();
+        fill(form);
+        form->failedurls->setFocus();
+        form->failedurls->moveCursor(QTextCursor::End);
+        QTest::keyClicks(form->failedurls, QStringLiteral("see Keyword Check"));
+        QTest::keyClick(form->failedurls, Qt::Key_Return);
+        open(h, save(h));
+        QCOMPARE(lines(form->SubmitReady), kPassed);
+        QCOMPARE(lines(form->failedurls), kFailed + QStringList{"see "});
+        QCOMPARE(lines(form->memo3), QStringList{"Keyword Check"} + kKeyword);
+    }
+
+    void failedPaneClearedOpensIntoThePassedPane() {
+        QuillmarkHarness h;
+        auto* form = h.start();
+        fill(form);
+        trigger(form, "ClearFailed1");
+        open(h, save(h));
+        QCOMPARE(lines(form->SubmitReady), kPassed + kKeyword);
+        QVERIFY(results::paneIsEmpty(form->failedurls));
+        QVERIFY(results::paneIsEmpty(form->memo3));
+    }
+
+    void allClearedSavesAnEmptyFile() {
+        QuillmarkHarness h;
+        auto* form = h.start();
+        fill(form);
+        trigger(form, "ClearAll1");
+        const QString path = save(h);
+        QCOMPARE(h.env.readFile(QStringLiteral("Results.rls")), QByteArray());
+        fill(form);
+        open(h, path);
+        for (QPlainTextEdit* pane : {form->SubmitReady, form->failedurls, form->memo3})
+            QVERIFY(results::paneIsEmpty(pane));
+    }
+
+    void fileOfOlderVersionsOpensUnchanged() {
+        QuillmarkHarness h;
+        auto* form = h.start();
+        h.env.writeFile(QStringLiteral("old.rls"),
+                        "Listing of files that passed the checks.\r\nFile = caf\xE9.htm\r\n"
+                        "Listing of files that failed the checks.\r\n\r\n"
+                        "Keyword Check\r\n\x93shoes\x94 - 2 \r\n");
+        open(h, h.env.path(QStringLiteral("old.rls")));
+        QCOMPARE(lines(form->SubmitReady), (QStringList{"Listing of files that passed the checks.",
+                                                        QStringLiteral("File = caf\u00E9.htm")}));
+        QCOMPARE(lines(form->failedurls),
+                 (QStringList{"Listing of files that failed the checks.", ""}));
+        QCOMPARE(lines(form->memo3),
+                 (QStringList{"Keyword Check", QStringLiteral("\u201Cshoes\u201D - 2 ")}));
+        // Any file opens; one without the headings goes wholly into the passed pane.
+        h.env.writeFile(QStringLiteral("notes.txt"), "one\ntwo");
+        open(h, h.env.path(QStringLiteral("notes.txt")));
+        QCOMPARE(lines(form->SubmitReady), (QStringList{"one", "two"}));
+        QVERIFY(results::paneIsEmpty(form->failedurls) && results::paneIsEmpty(form->memo3));
+    }
+
+    void unreadableFileLeavesThePanesEmpty_data() {
+        QTest::addColumn<QString>("relative");
+        QTest::newRow("missing") << QStringLiteral("missing.rls");
+        QTest::newRow("a folder") << QStringLiteral("program");
+    }
+    void unreadableFileLeavesThePanesEmpty() {
+        QFETCH(QString, relative);
+        QuillmarkHarness h;
+        auto* form = h.start();
+        fill(form);
+        const QString path = h.env.path(relative);
+        open(h, path);
+        QCOMPARE(h.dialogs.shown.size(), 1);
+        QCOMPARE(h.dialogs.shown.first().kind, Kind::Error);
+        QVERIFY2(h.dialogs.shown.first().text.startsWith(QStringLiteral("Cannot open file \"") +
+                                                         path + QLatin1Char('"')),
+                 qPrintable(h.dialogs.shown.first().text));
+        for (QPlainTextEdit* pane : {form->SubmitReady, form->failedurls, form->memo3})
+            QVERIFY(results::paneIsEmpty(pane));
+    }
+
+    void cancelledDialogsChangeNothing() {
+        QuillmarkHarness h;
+        auto* form = h.start();
+        fill(form);
+        trigger(form, "SaveCurrentResults1");
+        trigger(form, "OpenResultsFile1");
+        QCOMPARE(h.fileDialogs.asked.size(), 2);
+        QVERIFY(h.dialogs.shown.isEmpty());
+        QVERIFY(QDir(h.env.root()).entryList({QStringLiteral("*.rls")}).isEmpty());
+        QCOMPARE(lines(form->SubmitReady), kPassed);
+        QCOMPARE(lines(form->failedurls), kFailed);
+        QCOMPARE(lines(form->memo3), kKeyword);
+    }
+
+    void saveThatCannotWrite() {
+        QuillmarkHarness h;
+        auto* form = h.start();
+        fill(form);
+        const QString path = h.env.path(QStringLiteral("no such folder/Results.rls"));
+        h.fileDialogs.answers = {path};
+        trigger(form, "SaveCurrentResults1");
+        QCOMPARE(h.dialogs.shown.size(), 1);
+        QCOMPARE(h.dialogs.shown.first().kind, Kind::Error);
+        QVERIFY(!h.dialogs.shown.first().text.startsWith(QStringLiteral("Results Saved to: ")));
+        QVERIFY(!QFile::exists(path));
+    }
+
+    void copyAll_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("Edit menu") << QStringLiteral("CopyAllResults1");
+        QTest::newRow("Copy drop-down") << QStringLiteral("CopyAll1");
+    }
+    void copyAll() {
+        QFETCH(QString, command);
+        QuillmarkHarness h;
+        auto* form = h.start();
+        trigger(form, qPrintable(command));
+        QCOMPARE(clipboard(), QStringLiteral("\n\n")); // two empty lines
+        QCOMPARE(form->call, (QStringList{"", ""}));
+        fill(form);
+        trigger(form, qPrintable(command));
+        QCOMPARE(clipboard(), (kPassed + QStringList{""} + kFailed + QStringList{""} + kKeyword)
+                                      .join(QLatin1Char('\n')) +
+                                  QLatin1Char('\n'));
+    }
+
+    // The copy-a-pane commands copy the whole pane and leave it selected.
+    void copyOnePane_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("pane");
+        QTest::newRow("passed, Edit menu") << QStringLiteral("CopyFilesthatPassed1") << 0;
+        QTest::newRow("failed, Edit menu") << QStringLiteral("CopyFilesthatFailed1") << 1;
+        QTest::newRow("keyword, Edit menu") << QStringLiteral("CopyKeywordDensityResults1") << 2;
+        QTest::newRow("passed, drop-down") << QStringLiteral("CopyPassed1") << 0;
+        QTest::newRow("failed, drop-down") << QStringLiteral("CopyFailed1") << 1;
+        QTest::newRow("keyword, drop-down") << QStringLiteral("CopyKeyword1") << 2;
+    }
+    void copyOnePane() {
+        QFETCH(QString, command);
+        QFETCH(int, pane);
+        QuillmarkHarness h;
+        auto* form = h.start();
+        fill(form);
+        QPlainTextEdit* target =
+            QList<QPlainTextEdit*>{form->SubmitReady, form->failedurls, form->memo3}.at(pane);
+        trigger(form, qPrintable(command));
+        QCOMPARE(clipboard(), target->toPlainText());
+        QCOMPARE(target->textCursor().selectionStart(), 0);
+        QCOMPARE(target->textCursor().selectionEnd(), int(target->toPlainText().size()));
+        // An empty pane copies an empty text.
+        results::clearPane(target);
+        trigger(form, qPrintable(command));
+        QCOMPARE(clipboard(), QString());
+    }
+
+    void cutCopyPasteOnTheFocusedPane() {
+        QuillmarkHarness h;
+        auto* form = h.startShown();
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        fill(form);
+        auto selectFirstLine = [](QPlainTextEdit* pane) {
+            QTextCursor c(pane->document());
+            c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+            pane->setTextCursor(c);
+        };
+
+        form->memo3->setFocus();
+        selectFirstLine(form->memo3);
+        QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
+        click(form, "RzToolbarButton8"); // Copy
+        QCOMPARE(clipboard(), QStringLiteral("Keyword Check"));
+        // Paste does nothing on the keyword pane, from the menu, the toolbar or the keyboard.
+        QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
+        trigger(form, "Paste1");
+        click(form, "RzToolbarButton9");
+        QTest::keyClick(form->memo3, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(lines(form->memo3), kKeyword);
+        QVERIFY(h.dialogs.shown.isEmpty());
+
+        form->failedurls->setFocus();
+        selectFirstLine(form->failedurls);
+        trigger(form, "Paste1");
+        QCOMPARE(lines(form->failedurls), QStringList{"pasted"} + kFailed.mid(1));
+        selectFirstLine(form->failedurls);
+        QTest::keyClick(form->failedurls, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(clipboard(), QStringLiteral("pasted"));
+        QCOMPARE(lines(form->failedurls), QStringList{""} + kFailed.mid(1));
+
+        form->SubmitReady->setFocus();
+        selectFirstLine(form->SubmitReady);
+        click(form, "RzToolbarButton7"); // Cut
+        QCOMPARE(clipboard(), kPassed.first());
+        QCOMPARE(lines(form->SubmitReady), QStringList{""} + kPassed.mid(1));
+        QTest::keyClick(form->SubmitReady, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(lines(form->SubmitReady), kPassed);
+
+        // No pane has the focus: nothing happens.
+        form->SubmitReady->clearFocus();
+        QCOMPARE(form->focusedPane(), nullptr);
+        form->SubmitReady->selectAll();
+        QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
+        trigger(form, "Cut1");
+        trigger(form, "Copy1");
+        trigger(form, "Paste1");
+        QCOMPARE(lines(form->SubmitReady), kPassed);
+        QCOMPARE(clipboard(), QStringLiteral("kept"));
+    }
+
+    void clearCommands_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("passed");
+        QTest::addColumn<bool>("failed");
+        QTest::addColumn<bool>("keyword");
+        QTest::newRow("Clear menu, passed")
+            << QStringLiteral("ClearPassed1") << true << false << false;
+        QTest::newRow("Clear menu, failed")
+            << QStringLiteral("ClearFailed1") << false << true << false;
+        QTest::newRow("Clear menu, keyword")
+            << QStringLiteral("ClearKeyword1") << false << false << true;
+        QTest::newRow("Clear menu, all") << QStringLiteral("ClearAll1") << true << true << true;
+        QTest::newRow("drop-down, passed")
+            << QStringLiteral("ClearPassed2") << true << false << false;
+        QTest::newRow("drop-down, failed")
+            << QStringLiteral("ClearFailed2") << false << true << false;
+        QTest::newRow("drop-down, keyword")
+            << QStringLiteral("ClearKeyword2") << false << false << true;
+        QTest::newRow("drop-down, all") << QStringLiteral("ClearAll2") << true << true << true;
+        QTest::newRow("toolbar button")
+            << QStringLiteral("RzToolbarButton10") << true << true << true;
+    }
+    void clearCommands() {
+        QFETCH(QString, command);
+        QFETCH(bool, passed);
+        QFETCH(bool, failed);
+        QFETCH(bool, keyword);
+        QuillmarkHarness h;
+        auto* form = h.start();
+        fill(form);
+        if (command.startsWith(QLatin1String("RzToolbar")))
+            click(form, qPrintable(command));
+        else
+            trigger(form, qPrintable(command));
+        // The heading lines go too.
+        QCOMPARE(results::paneIsEmpty(form->SubmitReady), passed);
+        QCOMPARE(results::paneIsEmpty(form->failedurls), failed);
+        QCOMPARE(results::paneIsEmpty(form->memo3), keyword);
+        QCOMPARE(lines(form->SubmitReady), passed ? QStringList() : kPassed);
+    }
+};
+
+QTEST_MAIN(TestResultCommands)
+#include "tst_resultcommands.moc"

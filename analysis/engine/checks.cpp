@@ -150,7 +150,7 @@ bool policyCheck(PageState& st, const QString& address, const QString& workingFi
     return wroteEntry;
 }
 
-BodyRegion prepareBodyRegion(QString& t, int n) {
+BodyRegion prepareBodyRegion(const QString& t, int n) {
     BodyRegion region;
     const qsizetype body = findNoCase(t, QStringLiteral("<body"));
     if (body < 0)
@@ -179,7 +179,6 @@ BodyRegion prepareBodyRegion(QString& t, int n) {
         }
     }
     prepared.truncate(w);
-    t.replace(start, end - start, prepared);
     region.text = prepared;
     return region;
 }
@@ -191,7 +190,7 @@ int countWholeWord(const QString& region, const QString& keyword) {
     qsizetype from = 0;
     const qsizetype m = keyword.size();
     for (;;) {
-        const qsizetype p = region.indexOf(keyword, from, Qt::CaseInsensitive);
+        const qsizetype p = findNoCase(region, keyword, from);
         if (p < 0)
             break;
         const bool before = p == 0 || !isWordChar(region.at(p - 1));
@@ -208,10 +207,15 @@ int countWholeWord(const QString& region, const QString& keyword) {
 
 namespace {
 
-// Word counts of a region, for keywords that are one word; others are searched for.
+// Occurrences of keywords in a region. Few keywords are each searched for; many one-word keywords
+// are counted from one pass over the region's words, so that the work stays linear.
 class RegionCounter {
 public:
-    RegionCounter(const QString& region, const QStringList& keywords) : m_region(region), m_folded(fold(region)) {
+    RegionCounter(const QString& region, const QStringList& keywords)
+        : m_region(region), m_scan(qint64(keywords.size()) * region.size() <= kScanLimit) {
+        if (m_scan)
+            return;
+        m_folded = fold(region);
         // Only words as long as some keyword can match one.
         QSet<qsizetype> lengths;
         for (const QString& k : keywords)
@@ -230,6 +234,8 @@ public:
         }
     }
     int count(const QString& keyword) const {
+        if (m_scan)
+            return countWholeWord(m_region, keyword);
         for (QChar c : keyword)
             if (!isWordChar(c))
                 return countWholeWord(m_region, keyword);
@@ -238,8 +244,10 @@ public:
     }
 
 private:
+    static constexpr qint64 kScanLimit = 4'000'000;
     const QString& m_region;
-    const QString m_folded; // the keys below are views into it
+    const bool m_scan;
+    QString m_folded; // the keys below are views into it
     QHash<QStringView, int> m_words;
 };
 
@@ -297,6 +305,8 @@ void keywordChecks(PageState& st, const QString& address, const QString& working
         out.passed.append(QString());
         return;
     }
+    // Nothing reads the working copy after the count, so the page is left as it was loaded and
+    // only the region is prepared.
     const BodyRegion region = prepareBodyRegion(t, n);
     st.htmlrichedit.setText(t);
 

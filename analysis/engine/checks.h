@@ -37,12 +37,14 @@ bool policyCheck(PageState& st, const QString& address, const QString& workingFi
 void keywordChecks(PageState& st, const QString& address, const QString& workingFile,
                    const RuleValues& rules, PaneOutput& out, const CheckOptions& options = {});
 
-// The body region of a page, prepared for the count (exposed for tests and the tester window).
+// The body region of a page, prepared for the count: from 5 characters after the first "<body"
+// up to the first "</body>" or the count, with "=" made a blank and a blank put after every ">"
+// and before every "<".
 struct BodyRegion {
     bool found = false;
     QString text; // the region after preparation
 };
-BodyRegion prepareBodyRegion(QString& pageText, int bodyCheckCount);
+BodyRegion prepareBodyRegion(const QString& pageText, int bodyCheckCount);
 
 // Whole-word, case-insensitive occurrences of a keyword in a region; each search resumes one
 // character after the start of the previous match. Letters, digits and '_' make words; every other

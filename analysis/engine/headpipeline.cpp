@@ -441,11 +441,15 @@ void SetUpMetaLines(PageState& st, PaneOutput& out) {
     if (e >= 0) {
         QStringList lines = wc.lines();
         bool inside = false;
+        const QString endScript = QStringLiteral("</SCRIPT>"), endStyle = QStringLiteral("</STYLE>");
+        auto isLine = [](const QString& line, const QString& text) {
+            return line.size() == text.size() && findNoCase(line, text) == 0;
+        };
         for (int i = s; i < e; ++i) {
-            const QString u = asciiUpper(lines.at(i));
-            if (u.contains(QLatin1String("<SCRIPT")) || u.contains(QLatin1String("<STYLE"))) {
+            const QString& l = lines.at(i);
+            if (containsNoCase(l, QStringLiteral("<SCRIPT")) || containsNoCase(l, QStringLiteral("<STYLE"))) {
                 inside = true;
-            } else if (u == QLatin1String("</SCRIPT>") || u == QLatin1String("</STYLE>")) {
+            } else if (isLine(l, endScript) || isLine(l, endStyle)) {
                 inside = false;
             } else if (!inside) {
                 j += trimControl(lines.at(i));

@@ -1,7 +1,7 @@
 #include "workingcopy.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 namespace engine {
@@ -42,6 +42,39 @@ QStringList splitWorkingLines(const QString& text) {
     return lines;
 }
 
+#if defined(__x86_64__)
+// Candidates for an ASCII needle 16 characters at a time: where its first two characters stand,
+// either case. Answers the first position that matches, or -1 with `i` left where it stopped.
+static __attribute__((target("avx2"))) qsizetype scanAvx2(const char16_t* t, const char16_t* w, qsizetype m, qsizetype& i,
+                                                  qsizetype last) {
+    auto fold = [](char16_t c) { return (c >= 'a' && c <= 'z') ? char16_t(c - 32) : c; };
+    auto lower = [](char16_t c) { return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c; };
+    const char16_t f0 = fold(w[0]), f1 = fold(w[1]);
+    const __m256i a0 = _mm256_set1_epi16(short(f0)), a0l = _mm256_set1_epi16(short(lower(f0)));
+    const __m256i a1 = _mm256_set1_epi16(short(f1)), a1l = _mm256_set1_epi16(short(lower(f1)));
+    for (; i + 16 <= last + 1; i += 16) {
+        const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i));
+        const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i + 1));
+        const __m256i e0 = _mm256_or_si256(_mm256_cmpeq_epi16(v0, a0), _mm256_cmpeq_epi16(v0, a0l));
+        const __m256i e1 = _mm256_or_si256(_mm256_cmpeq_epi16(v1, a1), _mm256_cmpeq_epi16(v1, a1l));
+        unsigned mask = unsigned(_mm256_movemask_epi8(_mm256_and_si256(e0, e1)));
+        while (mask) {
+            const qsizetype at = i + (qCountTrailingZeroBits(mask) >> 1);
+            qsizetype k = 2;
+            while (k < m && fold(t[at + k]) == fold(w[k]))
+                ++k;
+            if (k == m)
+                return at;
+            mask &= mask - 1;
+            mask &= mask - 1;
+        }
+    }
+    return -1;
+}
+
+const bool kHasAvx2 = __builtin_cpu_supports("avx2");
+#endif
+
 qsizetype findNoCase(const QString& text, const QString& what, qsizetype from, qsizetype to) {
     const qsizetype n = text.size();
     if (to < 0 || to > n)
@@ -67,7 +100,12 @@ qsizetype findNoCase(const QString& text, const QString& what, qsizetype from, q
     const char16_t f0 = asciiFold(w[0]);
     const char16_t f0l = (f0 >= 'A' && f0 <= 'Z') ? char16_t(f0 + 32) : f0;
     qsizetype i = from;
-#if defined(__SSE2__)
+#if defined(__x86_64__)
+    if (m >= 2 && kHasAvx2) {
+        const qsizetype at = scanAvx2(t, w, m, i, last);
+        if (at >= 0)
+            return at;
+    }
     if (m >= 2) {
         // Candidates are the places where the needle's first two characters stand (either case).
         const char16_t f1 = asciiFold(w[1]);

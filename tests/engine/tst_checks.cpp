@@ -170,9 +170,9 @@ private slots:
             c.check(run, p, rules(QStringLiteral("bodychk=") + QLatin1String(count)));
             QCOMPARE(run.out.keyword.last(), QLatin1String(expected));
         }
-        QString t = QStringLiteral("<body>shoes and more shoes</body>");
-        QCOMPARE(engine::prepareBodyRegion(t, 10).text, QStringLiteral("> shoes and"));
-        QCOMPARE(t, QStringLiteral("<body> shoes and more shoes</body>"));
+        QCOMPARE(engine::prepareBodyRegion(QStringLiteral("<body>shoes and more shoes</body>"), 10).text, QStringLiteral("> shoes and"));
+        QCOMPARE(engine::prepareBodyRegion(QStringLiteral("<body><a href=x>y</a></body>"), 100).text, QStringLiteral(">  <a href x> y <")
+                 + QStringLiteral("/a> "));
     }
 
     void numbersThatAreNot_data() {

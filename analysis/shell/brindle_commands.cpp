@@ -3,6 +3,7 @@
 #include "brindle.h"
 
 #include <QAction>
+#include <QIcon>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
@@ -10,6 +11,11 @@
 #include <QToolButton>
 
 #include <initializer_list>
+
+// Resources of a static library are registered by hand.
+static void initToolbarPictures() {
+    Q_INIT_RESOURCE(icons);
+}
 
 namespace quillmark {
 
@@ -38,6 +44,22 @@ struct Button {
 };
 
 const Item kSeparator{"-"};
+
+// The toolbar's pictures, by button: a normal one and a highlighted one for the pointer.
+const std::pair<const char*, const char*> kPictures[] = {
+    {"RzToolbarButton1", "open"},   {"RzToolbarButton2", "save"},   {"RzToolbarButton3", "send"},
+    {"RzToolbarButton5", "print"},  {"RzToolbarButton6", "settings"}, {"RzToolbarButton7", "cut"},
+    {"RzToolbarButton8", "copy"},   {"RzToolbarButton9", "paste"},  {"RzToolbarButton10", "clear"},
+    {"RzToolbarButton4", "build"},  {"SpeedButton5", "run"},        {"SpeedButton2", "rules"},
+    {"RzToolbarButton11", "close"},
+};
+
+QIcon picture(const char* name) {
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/toolbar/%1.png").arg(QLatin1String(name)), QSize(), QIcon::Normal);
+    icon.addFile(QStringLiteral(":/toolbar/%1-hot.png").arg(QLatin1String(name)), QSize(), QIcon::Active);
+    return icon;
+}
 
 // Adds the entries to a menu, leaving out those not built yet and any separator they strand.
 void fill(TForm1* form, QMenu* menu, std::initializer_list<Item> items) {
@@ -70,6 +92,7 @@ void fill(TForm1* form, QMenu* menu, std::initializer_list<Item> items) {
 } // namespace
 
 void TForm1::buildCommands() {
+    initToolbarPictures();
     const std::initializer_list<Menu> menus = {
         {"&File", "File1", {
             {"&Check Current File", &TForm1::SpeedButton5Click, "CheckCurrentFile1", "Ctrl+O"},
@@ -202,6 +225,10 @@ void TForm1::buildCommands() {
         button->setToolTip(QString::fromUtf8(b.hint));
         button->setFocusPolicy(Qt::NoFocus);
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        button->setAutoRaise(true);
+        for (const auto& [object, name] : kPictures)
+            if (QLatin1String(object) == QLatin1String(b.name))
+                button->setIcon(picture(name));
         const Handler h = b.handler;
         connect(button, &QToolButton::clicked, this, [this, h] { runCommand(h); });
         if (b.dropDown.size() > 0) {

@@ -64,6 +64,9 @@ public:
     void OpenPage1Click();
     void showHelpTopic(int topic);
 
+    // Proxy settings (brindle_proxy.cpp).
+    void ProxySettings1Click();
+
     // Runs a command unless a check or run holds commands off; errors it does not catch reach
     // the standard error box.
     void runCommand(Handler handler);

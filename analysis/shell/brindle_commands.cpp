@@ -102,7 +102,7 @@ void TForm1::buildCommands() {
             {"Copy &Keyword Density Results", nullptr, "CopyKeywordDensityResults1"},
             {"Copy &All Results", nullptr, "CopyAllResults1"},
             kSeparator,
-            {"Pro&xy Settings ...", nullptr, "ProxySettings1"},
+            {"Pro&xy Settings ...", &TForm1::ProxySettings1Click, "ProxySettings1"},
         }},
         {"&Clear", "Clear1", {
             {"Files That &Passed", nullptr, "ClearPassed1"},
@@ -149,7 +149,7 @@ void TForm1::buildCommands() {
         {"Save", "Save results", nullptr, "RzToolbarButton2", {}},
         {"Send ", "Send results to a mail recipient", nullptr, "RzToolbarButton3", {}},
         {"Print", "Print results", nullptr, "RzToolbarButton5", {}},
-        {"Settings", "Quillmark settings", nullptr, "RzToolbarButton6", {}},
+        {"Settings", "Quillmark settings", &TForm1::ProxySettings1Click, "RzToolbarButton6", {}},
         {"Cut", "Cut", nullptr, "RzToolbarButton7", {}},
         {"Copy", "Copy", nullptr, "RzToolbarButton8", {}},
         {"Paste", "Paste", nullptr, "RzToolbarButton9", {}},

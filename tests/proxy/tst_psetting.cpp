@@ -1,6 +1,7 @@
 #include "analysis/proxy/edpwdf.h"
 #include "analysis/proxy/psetting.h"
 #include "analysis/rules/rulestore.h"
+#include "support/modal.h"
 #include "support/quillmarkharness.h"
 
 #include <QAction>
@@ -204,10 +205,12 @@ private slots:
             QPointer<Tpset> seen;
             bool modal = false;
             QString server;
-            QTimer::singleShot(0, [&] {
-                seen = qobject_cast<Tpset*>(QApplication::activeModalWidget());
-                if (!seen)
+            testsupport::onNextModal([&](QWidget* w) {
+                seen = qobject_cast<Tpset*>(w);
+                if (!seen) {
+                    w->close();
                     return;
+                }
                 modal = seen->isModal();
                 server = seen->Edit1->text();
                 seen->SpeedButton3->click();

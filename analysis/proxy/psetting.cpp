@@ -58,6 +58,8 @@ void Tpset::buildWindow() {
     Edit2 = edit("Edit2");
     Edit3 = edit("Edit3");
     Edit3->setEchoMode(QLineEdit::Password);
+    // The password shows as '*' characters, whatever the style's own mask.
+    Edit3->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     auto* form = new QFormLayout(GroupBox1);
     auto row = [&](const QString& caption, QLineEdit* field) {
         auto* label = new QLabel(caption, GroupBox1);

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -59,6 +60,9 @@ private slots:
             labels << l->text();
         QCOMPARE(labels, (QStringList{"Ser&ver", "&User Name", "&Password"}));
         QCOMPARE(d->Edit3->echoMode(), QLineEdit::Password);
+        QCOMPARE(
+            d->Edit3->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, d->Edit3),
+            int('*'));
         const QList<QPair<QPushButton*, QStringList>> buttons{
             {d->SpeedButton3, {"&Help", "Help with proxy settings"}},
             {d->SpeedButton1, {"&Save", "Save Proxy Settings"}},

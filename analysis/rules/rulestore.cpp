@@ -4,6 +4,7 @@
 #include "platform/textfile.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace rules {
 
@@ -93,6 +94,34 @@ QStringList firstColumn(const QStringList& lines) {
     for (const QString& line : lines)
         out.append(splitCells(line, delimiter).first());
     return out;
+}
+
+QStringList readRequiredTags(const QString& path) {
+    return firstColumn(platform::readLines(path));
+}
+
+QString requiredTagLine(const QString& name) {
+    bool quote = name.startsWith(QLatin1Char('"'));
+    for (QChar c : name)
+        if (c == u',' || c == u';' || c == u'#' || c == u'\t' || c == u'|' || c == u'\r' ||
+            c == u'\n')
+            quote = true;
+    if (!quote)
+        return name;
+    QString inner = name;
+    inner.remove(QLatin1Char('\r')).remove(QLatin1Char('\n'));
+    inner.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + inner + QLatin1Char('"');
+}
+
+void writeRequiredTags(const QString& path, const QStringList& names) {
+    QStringList lines;
+    lines.reserve(names.size());
+    for (const QString& n : names)
+        lines.append(requiredTagLine(n));
+    // A missing Required folder is made again rather than leaving the user unable to save.
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    platform::writeAnsiLines(path, lines);
 }
 
 void buildRuleTable(const QString& programFolder, const engine::RuleValues& v, QStringList& memo1,

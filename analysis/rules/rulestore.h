@@ -29,6 +29,15 @@ QStringList splitCells(const QString& line, QChar delimiter);
 // Column 0 of a grid loaded from these lines.
 QStringList firstColumn(const QStringList& lines);
 
+// The required tag names of the file (column 0 of each line). Raises EFOpenError.
+QStringList readRequiredTags(const QString& path);
+// A name as one line of the required tag file: a name holding a comma, a line break, another
+// cell delimiter or a leading double quote is written in double quotes (inner quotes doubled,
+// line breaks removed), so that it reads back as it was.
+QString requiredTagLine(const QString& name);
+// Writes the names one a line, atomically. Raises EFCreateError.
+void writeRequiredTags(const QString& path, const QStringList& names);
+
 // Builds the rule table: the required tag list from Required/metareq.txt with the default tags
 // that are switched on, written to Required/metatemp.txt and loaded back into the table.
 // Raises EFOpenError or EFCreateError; the table is then left empty.

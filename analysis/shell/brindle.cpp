@@ -5,6 +5,7 @@
 #include "analysis/batch/msgb.h"
 #include "analysis/keywords/srchtrms.h"
 #include "analysis/proxy/edpwdf.h"
+#include "analysis/rules/poleditf.h"
 #include "analysis/rules/rulestore.h"
 #include "platform/dialogs.h"
 #include "platform/help.h"
@@ -284,6 +285,11 @@ void TForm1::buildRuleTable() {
 }
 
 void TForm1::SpeedButton2Click() {
+    {
+        Tpoledit poledit(*m_services.dialogs, *m_services.help, m_helpFile, m_programFolder,
+                         m_services.registryPath, this);
+        poledit.exec();
+    }
     GetDefaults();
     grid1.emptyCells();
     buildRuleTable();

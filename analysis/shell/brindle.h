@@ -105,6 +105,9 @@ public:
     QStringList ResultSave; // the buffer a results file is written and read through
     QStringList call;       // all results put together for the clipboard and mail
 
+    // Proxy settings (brindle_proxy.cpp).
+    void ProxySettings1Click();
+
     // Runs a command unless a check or run holds commands off; errors it does not catch reach
     // the standard error box.
     void runCommand(Handler handler);

@@ -125,7 +125,7 @@ void TForm1::buildCommands() {
             {"Copy &Keyword Density Results", &TForm1::CopyKeywordDensityResults1Click, "CopyKeywordDensityResults1"},
             {"Copy &All Results", &TForm1::CopyAllResults1Click, "CopyAllResults1"},
             kSeparator,
-            {"Pro&xy Settings ...", nullptr, "ProxySettings1"},
+            {"Pro&xy Settings ...", &TForm1::ProxySettings1Click, "ProxySettings1"},
         }},
         {"&Clear", "Clear1", {
             {"Files That &Passed", &TForm1::ClearPassed1Click, "ClearPassed1"},
@@ -184,7 +184,7 @@ void TForm1::buildCommands() {
             kSeparator,
             {"All Results", &TForm1::Print1Click, "PrintAll1"},
         }},
-        {"Settings", "Quillmark settings", nullptr, "RzToolbarButton6", {}},
+        {"Settings", "Quillmark settings", &TForm1::ProxySettings1Click, "RzToolbarButton6", {}},
         {"Cut", "Cut", &TForm1::Cut1Click, "RzToolbarButton7", {}},
         {"Copy", "Copy", &TForm1::Copy1Click, "RzToolbarButton8", {
             {"Files that Passed", &TForm1::CopyFilesthatPassed1Click, "CopyPassed1"},

@@ -3,6 +3,7 @@
 #include "analysis/shell/pagechooser.h"
 #include "webhost/host.h"
 #include "analysis/rules/rulestore.h"
+#include "support/modal.h"
 #include "support/quillmarkharness.h"
 
 #include <QGroupBox>
@@ -153,6 +154,7 @@ private slots:
         h.env.setValue(rules::kSettingsKey, QStringLiteral("KeyReq"), QStringLiteral("1"));
         h.env.setValue(rules::kSettingsKey, QStringLiteral("bodychk"), QStringLiteral("0"));
         form->grid1.setCell(1, 1, QStringLiteral("value of the last page"));
+        testsupport::onNextModal([](QWidget* editor) { editor->close(); });
         form->runCommand(&quillmark::TForm1::SpeedButton2Click);
         QCOMPARE(form->grid1.names(), (QStringList{"author", "keywords"}));
         QCOMPARE(form->grid1.cell(1, 1), QString());
@@ -161,8 +163,9 @@ private slots:
 
         // An unreadable file after the editor: the standard error box, and an empty table.
         QFile::remove(rules::requiredTagFile(h.env.programFolder()));
+        testsupport::onNextModal([](QWidget* editor) { editor->close(); });
         form->runCommand(&quillmark::TForm1::SpeedButton2Click);
-        QCOMPARE(h.dialogs.shown.size(), 1);
+        QCOMPARE(h.dialogs.shown.size(), 2); // the editor's message, then the rebuild's
         QVERIFY(h.dialogs.shown.last().text.startsWith(QStringLiteral("Cannot open file")));
         QCOMPARE(form->grid1.rowCount(), 1);
     }

@@ -1,0 +1,510 @@
+#include "poleditf.h"
+
+#include "rulestore.h"
+
+#include "platform/ascii.h"
+#include "platform/dialogs.h"
+#include "platform/errors.h"
+#include "platform/help.h"
+#include "platform/registrystore.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace quillmark {
+
+namespace {
+
+const QString kCaption = QStringLiteral("Quillmark - Meta Tag Analysis  (Rule Base)");
+const QString kKeywordLengthError = QStringLiteral(
+    "Error with Keyword Length Check:\n\r\n\rThe maximum value of the keyword length cannot be "
+    "less then the minimum value.\n\rTo correct the error please set the maximum value to be "
+    "greater then the minimum value.\n\r\n\rCurrent Min Value: ");
+const QString kDescriptionLengthError = QStringLiteral(
+    "Error with Description Length Check:\n\r\n\rThe maximum value of the description length "
+    "cannot be less then the minimum value.\n\rTo correct the error please set the maximum value "
+    "to be greater then the minimum value.\n\r\n\rCurrent Min Value: ");
+const QString kCurrentMax = QStringLiteral("Current Max Value: ");
+const QString kUpdated = QStringLiteral("Default Values Updated.");
+const QString kCannotOpen = QStringLiteral("Cannot open file ");
+const QString kCannotCreate = QStringLiteral("Cannot create file ");
+const QString kCannotSaveSettings =
+    QStringLiteral("The rule base settings could not be saved.\r\n\r\n%1");
+const int kHelpTopic = 3;
+
+QString lengthError(const QString& head, const SpinField* min, const SpinField* max) {
+    return head + min->text() + QStringLiteral("\n\r") + kCurrentMax + max->text();
+}
+
+bool allDigits(const QString& s) {
+    for (QChar c : s)
+        if (c < u'0' || c > u'9')
+            return false;
+    return !s.isEmpty();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// SpinField
+
+SpinField::SpinField(int minimum, int maximum, int step, int value, QWidget* parent)
+    : QAbstractSpinBox(parent), m_min(minimum), m_max(maximum), m_step(step) {
+    setText(QString::number(value));
+    // The arrows follow the text, whoever changed it.
+    connect(lineEdit(), &QLineEdit::textChanged, this, [this] { update(); });
+    connect(this, &QAbstractSpinBox::editingFinished, this, [this] {
+        QString t = text();
+        fixup(t);
+        if (t != text())
+            setText(t);
+    });
+}
+
+void SpinField::setText(const QString& text) {
+    lineEdit()->setText(text);
+}
+
+int SpinField::value() const {
+    bool ok = false;
+    const int v = text().trimmed().toInt(&ok);
+    return ok ? v : m_min;
+}
+
+void SpinField::stepBy(int steps) {
+    const qint64 next = qint64(value()) + qint64(steps) * m_step;
+    setText(QString::number(std::clamp<qint64>(next, m_min, m_max)));
+}
+
+QAbstractSpinBox::StepEnabled SpinField::stepEnabled() const {
+    if (isReadOnly())
+        return StepNone;
+    bool ok = false;
+    const int v = text().trimmed().toInt(&ok);
+    if (!ok)
+        return StepUpEnabled | StepDownEnabled;
+    StepEnabled e = StepNone;
+    if (v < m_max)
+        e |= StepUpEnabled;
+    if (v > m_min)
+        e |= StepDownEnabled;
+    return e;
+}
+
+QValidator::State SpinField::validate(QString& input, int& /*pos*/) const {
+    if (input.isEmpty())
+        return QValidator::Acceptable;
+    if (!allDigits(input) || input.size() > QString::number(m_max).size())
+        return QValidator::Invalid;
+    return input.toInt() > m_max ? QValidator::Intermediate : QValidator::Acceptable;
+}
+
+void SpinField::fixup(QString& input) const {
+    // Typed numbers above the range are brought down to its top; other texts stay as they are.
+    if (allDigits(input) && input.size() <= 9 && input.toInt() > m_max)
+        input = QString::number(m_max);
+}
+
+QSize SpinField::sizeHint() const {
+    QSize s = QAbstractSpinBox::sizeHint();
+    s.rwidth() += fontMetrics().horizontalAdvance(QString::number(m_max) + QLatin1Char('0'));
+    return s;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TagGrid
+
+TagGrid::TagGrid(const QString& heading, QWidget* parent) : QTableWidget(0, 1, parent) {
+    setHorizontalHeaderLabels({heading});
+    horizontalHeader()->setStretchLastSection(true);
+    horizontalHeader()->setSectionsClickable(false);
+    verticalHeader()->hide();
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
+                    QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+    setTabKeyNavigation(false);
+    setWordWrap(false);
+}
+
+QString TagGrid::name(int row) const {
+    const QTableWidgetItem* it = item(row, 0);
+    return it ? it->text() : QString();
+}
+
+void TagGrid::setName(int row, const QString& name) {
+    if (QTableWidgetItem* it = item(row, 0))
+        it->setText(name);
+    else
+        setItem(row, 0, new QTableWidgetItem(name));
+}
+
+QStringList TagGrid::names() const {
+    QStringList out;
+    out.reserve(rowCount());
+    for (int r = 0; r < rowCount(); ++r)
+        out.append(name(r));
+    return out;
+}
+
+void TagGrid::setNames(const QStringList& names) {
+    setRowCount(0);
+    setRowCount(int(qMax<qsizetype>(names.size(), 1)));
+    for (int r = 0; r < rowCount(); ++r)
+        setName(r, names.value(r));
+    setCurrentCell(0, 0);
+}
+
+void TagGrid::removeBlankRows() {
+    commitEdit();
+    for (int r = rowCount() - 1; r >= 0; --r)
+        if (platform::trimControl(name(r)).isEmpty())
+            removeRow(r);
+}
+
+void TagGrid::commitEdit() {
+    if (state() != QAbstractItemView::EditingState)
+        return;
+    if (QWidget* editor = indexWidget(currentIndex())) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
+void TagGrid::insertRowAt(int row) {
+    commitEdit();
+    row = qBound(0, row, rowCount());
+    insertRow(row);
+    setName(row, QString());
+    setCurrentCell(row, 0);
+}
+
+void TagGrid::deleteCurrentRow() {
+    commitEdit();
+    const int row = currentRow();
+    if (row < 0)
+        return;
+    removeRow(row);
+    if (rowCount() == 0)
+        insertRowAt(0);
+    else
+        setCurrentCell(qMin(row, rowCount() - 1), 0);
+}
+
+void TagGrid::nextRow() {
+    commitEdit();
+    const int row = currentRow();
+    if (row >= rowCount() - 1) {
+        insertRow(rowCount());
+        setName(rowCount() - 1, QString());
+    }
+    setCurrentCell(row < 0 ? 0 : row + 1, 0);
+}
+
+void TagGrid::keyPressEvent(QKeyEvent* event) {
+    const bool editing = state() == QAbstractItemView::EditingState;
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // Taken here, so that Enter never reaches the dialog's buttons.
+        if (mods == Qt::NoModifier) {
+            event->accept();
+            // An open editor commits itself once this key is handled; move on after that.
+            if (editing)
+                QMetaObject::invokeMethod(this, &TagGrid::nextRow, Qt::QueuedConnection);
+            else
+                nextRow();
+            return;
+        }
+        break;
+    case Qt::Key_Insert:
+        if (!editing && mods == Qt::NoModifier) {
+            insertRowAt(qMax(currentRow(), 0));
+            event->accept();
+            return;
+        }
+        break;
+    case Qt::Key_Delete:
+        if (!editing && (mods == Qt::NoModifier || mods == Qt::ControlModifier)) {
+            deleteCurrentRow();
+            event->accept();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QTableWidget::keyPressEvent(event);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tpoledit
+
+Tpoledit::Tpoledit(platform::Dialogs& dialogs, platform::Help& help, QString helpFile,
+                   QString programFolder, QString registryPath, QWidget* parent)
+    : QDialog(parent), m_dialogs(dialogs), m_help(help), m_helpFile(std::move(helpFile)),
+      m_programFolder(std::move(programFolder)), m_registryPath(std::move(registryPath)) {
+    setObjectName(QStringLiteral("poledit"));
+    setWindowTitle(kCaption);
+    buildWindow();
+    FormCreate();
+}
+
+void Tpoledit::buildWindow() {
+    resize(576, 435);
+    setMinimumSize(576, 274);
+    if (const QScreen* s = QGuiApplication::primaryScreen())
+        move(s->availableGeometry().center() - rect().center());
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Required Meta Tags "), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    grid1 = new TagGrid(engine::RuleTable::kHeading, GroupBox1);
+    grid1->setObjectName(QStringLiteral("grid1"));
+    auto* left = new QVBoxLayout(GroupBox1);
+    left->addWidget(grid1);
+
+    GroupBox2 = new QGroupBox(QStringLiteral("Default Tags Required "), this);
+    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    auto check = [this](const char* name, const QString& caption) {
+        auto* box = new QCheckBox(caption, GroupBox2);
+        box->setObjectName(QString::fromLatin1(name));
+        return box;
+    };
+    CheckBox1 = check("CheckBox1", QStringLiteral("&SafeSurf (PICS)"));
+    CheckBox2 = check("CheckBox2", QStringLiteral("&RSAC (PICS)"));
+    CheckBox3 = check("CheckBox3", QStringLiteral("&Weburbia (PICS)"));
+    CheckBox6 = check("CheckBox6", QStringLiteral("R&ating (EARLY form of PICS)"));
+    CheckBox7 = check("CheckBox7", QStringLiteral("Pr&ivacy (Link to Privacy URL)"));
+    CheckBox7->setToolTip(QStringLiteral("Check for the privacy tag"));
+    CheckBox4 = check("CheckBox4", QStringLiteral("&Keywords"));
+    CheckBox5 = check("CheckBox5", QStringLiteral("&Description"));
+
+    auto spin = [this](const char* name, int min, int max, int step, int value,
+                       const QString& hint) {
+        auto* field = new SpinField(min, max, step, value, GroupBox2);
+        field->setObjectName(QString::fromLatin1(name));
+        field->setToolTip(hint);
+        return field;
+    };
+    keymin =
+        spin("keymin", 0, 99999, 10, 500, QStringLiteral("Minimum Length of the Key Words Tag"));
+    keymax =
+        spin("keymax", 0, 1500, 10, 1000, QStringLiteral("Maximum Length of the Key Words Tag"));
+    descmin =
+        spin("descmin", 0, 99999, 20, 75, QStringLiteral("Minimum Length of the Description  Tag"));
+    descmax =
+        spin("descmax", 0, 99999, 20, 200, QStringLiteral("Maximum Length of the Description Tag"));
+    bcheck = spin("bcheck", 0, 999999, 1000, 5000, QString());
+    for (SpinField* f : {keymin, keymax, descmin, descmax})
+        f->setEnabled(false);
+
+    Image1 = new QLabel(GroupBox2);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setPixmap(
+        QPixmap(QDir(m_programFolder).filePath(QStringLiteral("dorazo/logo22-gif.gif"))));
+
+    auto label = [this](const QString& text, QWidget* buddy) {
+        auto* l = new QLabel(text, GroupBox2);
+        l->setBuddy(buddy);
+        return l;
+    };
+    auto* right = new QGridLayout(GroupBox2);
+    int row = 0;
+    right->addWidget(Image1, row++, 0, 1, 4, Qt::AlignHCenter);
+    for (QCheckBox* b : {CheckBox1, CheckBox2, CheckBox3, CheckBox6, CheckBox7})
+        right->addWidget(b, row++, 0, 1, 4);
+    auto* promotion = new QLabel(QStringLiteral("Site Promotion verification"), GroupBox2);
+    QFont bold = promotion->font();
+    bold.setBold(true);
+    promotion->setFont(bold);
+    right->addWidget(promotion, row++, 0, 1, 4);
+    right->addWidget(CheckBox4, row++, 0, 1, 4);
+    right->addWidget(label(QStringLiteral("Min"), keymin), row, 0);
+    right->addWidget(keymin, row, 1);
+    right->addWidget(label(QStringLiteral("Max"), keymax), row, 2);
+    right->addWidget(keymax, row++, 3);
+    right->addWidget(CheckBox5, row++, 0, 1, 4);
+    right->addWidget(label(QStringLiteral("Min"), descmin), row, 0);
+    right->addWidget(descmin, row, 1);
+    right->addWidget(label(QStringLiteral("Max"), descmax), row, 2);
+    right->addWidget(descmax, row++, 3);
+    right->addWidget(label(QStringLiteral("Body Check Count"), bcheck), row, 0, 1, 2);
+    right->addWidget(bcheck, row++, 2, 1, 2);
+    right->setRowStretch(row, 1);
+
+    auto button = [this](const char* name, const QString& caption, const QString& hint) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setToolTip(hint);
+        // Enter in the grid or a field must not save or close the editor.
+        b->setAutoDefault(false);
+        return b;
+    };
+    Button1 = button("Button1", QStringLiteral("&Help"), QStringLiteral("Help"));
+    Button2 =
+        button("Button2", QStringLiteral("&Save"), QStringLiteral("Save the Rule Base Settings"));
+    Button3 =
+        button("Button3", QStringLiteral("&Close"), QStringLiteral("Close the Rule Base Editor"));
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(GroupBox1, 1);
+    top->addWidget(GroupBox2, 0);
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(Button1);
+    bar->addStretch(1);
+    bar->addWidget(Button2);
+    bar->addWidget(Button3);
+    auto* main = new QVBoxLayout(this);
+    main->addLayout(top, 1);
+    main->addLayout(bar);
+
+    connect(CheckBox4, &QCheckBox::toggled, this, [this] { CheckBox4Click(); });
+    connect(CheckBox5, &QCheckBox::toggled, this, [this] { CheckBox5Click(); });
+    // A button's failure reaches the standard error box; the editor stays open.
+    auto guarded = [this](void (Tpoledit::*handler)()) {
+        return [this, handler] { platform::runGuarded(m_dialogs, [&] { (this->*handler)(); }); };
+    };
+    connect(Button1, &QPushButton::clicked, this, guarded(&Tpoledit::SpeedButton3Click));
+    connect(Button2, &QPushButton::clicked, this, guarded(&Tpoledit::SpeedButton1Click));
+    connect(Button3, &QPushButton::clicked, this, guarded(&Tpoledit::SpeedButton2Click));
+}
+
+QString Tpoledit::requiredTagFile() const {
+    return rules::requiredTagFile(m_programFolder);
+}
+
+void Tpoledit::FormCreate() {
+    getdefaults();
+    QStringList names;
+    try {
+        names = rules::readRequiredTags(requiredTagFile());
+    } catch (const std::exception&) {
+        m_dialogs.error(kCannotOpen + requiredTagFile());
+    }
+    grid1->setNames(names);
+}
+
+void Tpoledit::getdefaults() {
+    platform::RegistryStore reg(m_registryPath);
+    if (!reg.openKeyReadOnly(rules::kSettingsKey))
+        return;
+    auto on = [&](const char* name) {
+        return reg.readString(QString::fromLatin1(name)) == QLatin1String("1");
+    };
+    auto put = [&](const char* name, SpinField* field) {
+        const QString n = QString::fromLatin1(name);
+        if (reg.valueExists(n))
+            field->setText(reg.readString(n));
+    };
+    if (on("KeyReq")) {
+        CheckBox4->setChecked(true);
+        put("Keywords", keymax);
+        put("Keywordsm", keymin);
+    }
+    if (on("DescReq")) {
+        CheckBox5->setChecked(true);
+        put("description", descmax);
+        put("descriptionm", descmin);
+    }
+    put("BodyChk", bcheck);
+    CheckBox6->setChecked(on("Rating"));
+    CheckBox7->setChecked(on("Privacy"));
+    CheckBox3->setChecked(on("rweb"));
+    CheckBox1->setChecked(on("rsafe"));
+    CheckBox2->setChecked(on("rrsac"));
+}
+
+void Tpoledit::setdefaults() {
+    platform::RegistryStore reg(m_registryPath);
+    if (!reg.openKey(rules::kSettingsKey, true))
+        throw platform::Error(kCannotSaveSettings.arg(reg.lastError()));
+    auto put = [&](const char* name, const QString& value) {
+        if (!reg.writeString(QString::fromLatin1(name), value))
+            throw platform::Error(kCannotSaveSettings.arg(reg.lastError()));
+    };
+    auto flag = [](const QCheckBox* box) {
+        return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+    };
+    put("rsafe", flag(CheckBox1));
+    put("rrsac", flag(CheckBox2));
+    put("rweb", flag(CheckBox3));
+    put("KeyReq", flag(CheckBox4));
+    if (CheckBox4->isChecked()) {
+        put("keywords", keymax->text());
+        put("KeyWordsm", keymin->text());
+    }
+    put("DescReq", flag(CheckBox5));
+    if (CheckBox5->isChecked()) {
+        put("Description", descmax->text());
+        put("Descriptionm", descmin->text());
+    }
+    put("Rating", flag(CheckBox6));
+    put("Privacy", flag(CheckBox7));
+    put("bodychk", bcheck->text());
+}
+
+void Tpoledit::CheckBox4Click() {
+    keymin->setEnabled(CheckBox4->isChecked());
+    keymax->setEnabled(CheckBox4->isChecked());
+}
+
+void Tpoledit::CheckBox5Click() {
+    descmin->setEnabled(CheckBox5->isChecked());
+    descmax->setEnabled(CheckBox5->isChecked());
+}
+
+void Tpoledit::SpeedButton1Click() {
+    // What is being typed counts, even when Save is reached by its shortcut.
+    grid1->commitEdit();
+    for (SpinField* f : {keymin, keymax, descmin, descmax, bcheck}) {
+        QString t = f->text();
+        f->fixup(t);
+        if (t != f->text())
+            f->setText(t);
+    }
+    // Both tests run whether the boxes are ticked or not.
+    if (keymin->value() > keymax->value()) {
+        m_dialogs.error(lengthError(kKeywordLengthError, keymin, keymax));
+        return;
+    }
+    if (descmin->value() > descmax->value()) {
+        m_dialogs.error(lengthError(kDescriptionLengthError, descmin, descmax));
+        return;
+    }
+    setdefaults();
+    grid1->removeBlankRows();
+    const QStringList names = grid1->names();
+    if (grid1->rowCount() == 0)
+        grid1->insertRowAt(0); // a row to type the next name in
+    try {
+        rules::writeRequiredTags(requiredTagFile(), names);
+    } catch (const platform::EFCreateError&) {
+        m_dialogs.error(kCannotCreate + requiredTagFile());
+        return;
+    }
+    m_dialogs.information(kUpdated);
+}
+
+void Tpoledit::SpeedButton2Click() {
+    reject();
+}
+
+void Tpoledit::SpeedButton3Click() {
+    m_help.showTopic(m_helpFile, kHelpTopic);
+}
+
+} // namespace quillmark

@@ -1,0 +1,123 @@
+#pragma once
+
+#include <QAbstractSpinBox>
+#include <QDialog>
+#include <QTableWidget>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+namespace platform {
+class Dialogs;
+class Help;
+} // namespace platform
+
+namespace quillmark {
+
+// A whole-number field with arrows that may also be left blank. Typing accepts digits only; a
+// text set from the settings store is shown as it is stored.
+class SpinField : public QAbstractSpinBox {
+    Q_OBJECT
+public:
+    SpinField(int minimum, int maximum, int step, int value, QWidget* parent = nullptr);
+
+    void setText(const QString& text);
+    // The number in the field; the minimum when the field is blank or holds no whole number.
+    int value() const;
+    int minimum() const { return m_min; }
+    int maximum() const { return m_max; }
+    int singleStep() const { return m_step; }
+
+    void stepBy(int steps) override;
+    QValidator::State validate(QString& input, int& pos) const override;
+    void fixup(QString& input) const override;
+    QSize sizeHint() const override;
+
+protected:
+    StepEnabled stepEnabled() const override;
+
+private:
+    int m_min;
+    int m_max;
+    int m_step;
+};
+
+// The editor's grid of required tag names: one column, edited in place. Insert adds a row above
+// the current one, Delete (or Ctrl+Delete) removes the current row when no name is being edited,
+// Enter goes to the next row and appends one in the last row.
+class TagGrid : public QTableWidget {
+    Q_OBJECT
+public:
+    explicit TagGrid(const QString& heading, QWidget* parent = nullptr);
+
+    QStringList names() const;
+    // One row per name; an empty list still leaves one blank row to type in.
+    void setNames(const QStringList& names);
+    QString name(int row) const;
+    void setName(int row, const QString& name);
+    // Rows whose name, trimmed, is empty.
+    void removeBlankRows();
+    // Ends an edit in progress, keeping what was typed.
+    void commitEdit();
+    bool editing() const { return state() == QAbstractItemView::EditingState; }
+
+    void insertRowAt(int row);
+    void deleteCurrentRow();
+    void nextRow();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+// The rule base editor: created for each use of "Rule Base ...", shown modally, destroyed on close.
+class Tpoledit : public QDialog {
+    Q_OBJECT
+public:
+    Tpoledit(platform::Dialogs& dialogs, platform::Help& help, QString helpFile,
+             QString programFolder, QString registryPath, QWidget* parent = nullptr);
+
+    void FormCreate();
+    void getdefaults();
+    // Raises platform::Error when the settings cannot be written.
+    void setdefaults();
+    void CheckBox4Click();
+    void CheckBox5Click();
+    void SpeedButton1Click(); // Save
+    void SpeedButton2Click(); // Close
+    void SpeedButton3Click(); // Help
+
+    QString requiredTagFile() const;
+
+    TagGrid* grid1;
+    QCheckBox* CheckBox1; // SafeSurf
+    QCheckBox* CheckBox2; // RSAC
+    QCheckBox* CheckBox3; // Weburbia
+    QCheckBox* CheckBox4; // Keywords
+    QCheckBox* CheckBox5; // Description
+    QCheckBox* CheckBox6; // Rating
+    QCheckBox* CheckBox7; // Privacy
+    SpinField* keymin;
+    SpinField* keymax;
+    SpinField* descmin;
+    SpinField* descmax;
+    SpinField* bcheck;
+    QPushButton* Button1; // Help
+    QPushButton* Button2; // Save
+    QPushButton* Button3; // Close
+    QGroupBox* GroupBox1; // required tags
+    QGroupBox* GroupBox2; // default tags
+    QLabel* Image1;
+
+private:
+    void buildWindow();
+
+    platform::Dialogs& m_dialogs;
+    platform::Help& m_help;
+    QString m_helpFile;
+    QString m_programFolder;
+    QString m_registryPath;
+};
+
+} // namespace quillmark

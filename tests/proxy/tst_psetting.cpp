@@ -1,0 +1,235 @@
+#include "analysis/proxy/edpwdf.h"
+#include "analysis/proxy/psetting.h"
+#include "analysis/rules/rulestore.h"
+#include "support/modal.h"
+#include "support/quillmarkharness.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+using quillmark::Tpset;
+using testsupport::QuillmarkHarness;
+using testsupport::TestEnv;
+using Kind = platform::Dialogs::Kind;
+
+namespace {
+
+const QString& kKey = rules::kSettingsKey; // a reference: the key is built by another unit
+const QString kHelpFile = QStringLiteral("/opt/quillmark/quillmark.hlp");
+
+struct Fixture {
+    TestEnv env;
+    testsupport::ScriptedDialogs dialogs;
+    testsupport::RecordingHelp help;
+    std::unique_ptr<Tpset> open() {
+        return std::make_unique<Tpset>(dialogs, help, kHelpFile, env.registryPath(), kKey);
+    }
+    QByteArray registryBytes() const { return env.readFile(env.registryPath()); }
+};
+
+void fill(Tpset& d, const QString& server, const QString& user, const QString& password) {
+    d.Edit1->setText(server);
+    d.Edit2->setText(user);
+    d.Edit3->setText(password);
+}
+
+} // namespace
+
+class TestProxySettings : public QObject {
+    Q_OBJECT
+private slots:
+    void dialogAsDescribed() {
+        Fixture f;
+        auto d = f.open();
+        QCOMPARE(d->windowTitle(), QStringLiteral("Quillmark - Proxy Settings"));
+        QCOMPARE(d->size(), QSize(482, 172));
+        QCOMPARE(d->minimumSize(), d->maximumSize());
+        QCOMPARE(d->GroupBox1->title(), QStringLiteral("Proxy Server"));
+        QStringList labels;
+        for (QLabel* l : d->GroupBox1->findChildren<QLabel*>())
+            labels << l->text();
+        QCOMPARE(labels, (QStringList{"Ser&ver", "&User Name", "&Password"}));
+        QCOMPARE(d->Edit3->echoMode(), QLineEdit::Password);
+        QCOMPARE(
+            d->Edit3->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, d->Edit3),
+            int('*'));
+        const QList<QPair<QPushButton*, QStringList>> buttons{
+            {d->SpeedButton3, {"&Help", "Help with proxy settings"}},
+            {d->SpeedButton1, {"&Save", "Save Proxy Settings"}},
+            {d->SpeedButton2, {"&Close", "Close the proxy settings"}},
+        };
+        for (const auto& [b, texts] : buttons) {
+            QCOMPARE(b->text(), texts.at(0));
+            QCOMPARE(b->toolTip(), texts.at(1));
+        }
+        d->SpeedButton3->click();
+        QCOMPARE(f.help.topics.size(), 1);
+        QCOMPARE(f.help.topics.at(0).file, kHelpFile);
+        QCOMPARE(f.help.topics.at(0).topic, 6);
+        QVERIFY(f.dialogs.shown.isEmpty());
+    }
+
+    void reopenShowsSavedValues() {
+        Fixture f;
+        f.env.setValue(kKey, QStringLiteral("Proxy"), QString());
+        f.env.setValue(kKey, QStringLiteral("PUSER"), QString());
+        {
+            auto d = f.open();
+            fill(*d, QStringLiteral("  proxy.example.com:8080 "), QStringLiteral("\tann "),
+                 QStringLiteral(" s3cret pw  "));
+            d->SpeedButton1->click();
+            QCOMPARE(f.dialogs.texts(), QStringList{"Proxy Settings Updated"});
+            QCOMPARE(f.dialogs.shown.at(0).kind, Kind::Information);
+        }
+        QCOMPARE(f.env.value(kKey, QStringLiteral("proxy")),
+                 QStringLiteral("proxy.example.com:8080"));
+        QCOMPARE(f.env.value(kKey, QStringLiteral("puser")), QStringLiteral("ann"));
+        QCOMPARE(f.env.value(kKey, QStringLiteral("puserp")),
+                 proxy::EncodePWD(QStringLiteral("s3cret pw")));
+        QVERIFY(!f.registryBytes().contains("s3cret"));
+        auto again = f.open();
+        QCOMPARE(again->Edit1->text(), QStringLiteral("proxy.example.com:8080"));
+        QCOMPARE(again->Edit2->text(), QStringLiteral("ann"));
+        QCOMPARE(again->Edit3->text(), QStringLiteral("s3cret pw"));
+    }
+
+    void longAndEmptyPasswords() {
+        Fixture f;
+        f.env.setValue(kKey, QStringLiteral("bodychk"), QStringLiteral("5000"));
+        const QString longPassword =
+            QStringLiteral("correct horse battery staple \u00E9t\u00E9 ").repeated(3);
+        for (const QString& password : {longPassword, QString()}) {
+            auto d = f.open();
+            d->Edit3->setText(password);
+            d->SpeedButton1->click();
+            const QString stored = f.env.value(kKey, QStringLiteral("puserp"));
+            QCOMPARE(stored.isEmpty(), password.isEmpty());
+            QCOMPARE(stored.contains(QStringLiteral("\r\n")), !password.isEmpty());
+            QCOMPARE(f.open()->Edit3->text(), password.trimmed());
+        }
+        QVERIFY(f.env.valueExists(kKey, QStringLiteral("puserp")));
+        QCOMPARE(f.dialogs.count(QStringLiteral("Proxy Settings Updated")), 2);
+    }
+
+    void serverAndUserOnlyWhenTheyExisted() {
+        Fixture f;
+        f.env.setValue(kKey, QStringLiteral("puser"), QStringLiteral(" bob "));
+        auto d = f.open();
+        QCOMPARE(d->Edit1->text(), QString());
+        QCOMPARE(d->Edit2->text(), QStringLiteral(" bob ")); // shown as stored
+        fill(*d, QStringLiteral("proxy.example.com"), QStringLiteral("carol"),
+             QStringLiteral("pw"));
+        d->SpeedButton1->click();
+        QCOMPARE(f.dialogs.texts(), QStringList{"Proxy Settings Updated"});
+        QVERIFY(!f.env.valueExists(kKey, QStringLiteral("proxy")));
+        QCOMPARE(f.env.value(kKey, QStringLiteral("puser")), QStringLiteral("carol"));
+        auto again = f.open();
+        QCOMPARE(again->Edit1->text(), QString());
+        QCOMPARE(again->Edit2->text(), QStringLiteral("carol"));
+        QCOMPARE(again->Edit3->text(), QStringLiteral("pw"));
+    }
+
+    void unwritableRegistry() {
+        Fixture f;
+        f.env.setValue(kKey, QStringLiteral("proxy"), QStringLiteral("old.example.com"));
+        f.env.setValue(kKey, QStringLiteral("puserp"), proxy::EncodePWD(QStringLiteral("old")));
+        const QByteArray before = f.registryBytes();
+        // A folder where the registry's lock file must go: no write can succeed, even as root.
+        QVERIFY(QDir().mkpath(f.env.registryPath() + QStringLiteral(".lock")));
+        auto d = f.open();
+        QCOMPARE(d->Edit1->text(), QString());
+        QCOMPARE(d->Edit3->text(), QString());
+        QVERIFY(f.dialogs.shown.isEmpty());
+        fill(*d, QStringLiteral("new.example.com"), QString(), QStringLiteral("new"));
+        bool openAfterSave = false;
+        QTimer::singleShot(0, d.get(), [&] {
+            d->SpeedButton1->click();
+            openAfterSave = d->isVisible();
+            d->SpeedButton2->click();
+        });
+        d->exec();
+        QVERIFY(openAfterSave);
+        QCOMPARE(f.dialogs.texts(), QStringList{"Unable to Update Proxy Settings."});
+        QCOMPARE(f.dialogs.shown.at(0).kind, Kind::Error);
+        QCOMPARE(f.registryBytes(), before);
+    }
+
+    void missingKeyIsNotCreated() {
+        Fixture f;
+        auto d = f.open();
+        fill(*d, QStringLiteral("proxy"), QStringLiteral("user"), QStringLiteral("pw"));
+        d->SpeedButton1->click();
+        QCOMPARE(f.dialogs.texts(), QStringList{"Unable to Update Proxy Settings."});
+        QVERIFY(!f.env.keyExists(kKey));
+    }
+
+    void storedPasswordThatIsNotEncoded() {
+        Fixture f;
+        f.env.setValue(kKey, QStringLiteral("puserp"), QStringLiteral("  typed by hand!  "));
+        auto d = f.open();
+        QCOMPARE(d->Edit3->text(), proxy::DecodePWD(QStringLiteral("typed by hand!")));
+        QVERIFY(f.dialogs.shown.isEmpty());
+    }
+
+    void closeSavesNothing() {
+        Fixture f;
+        f.env.setValue(kKey, QStringLiteral("proxy"), QStringLiteral("kept"));
+        const QByteArray before = f.registryBytes();
+        auto d = f.open();
+        fill(*d, QStringLiteral("changed"), QString(), QStringLiteral("pw"));
+        QTimer::singleShot(0, d.get(), [&] { d->SpeedButton2->click(); });
+        QCOMPARE(d->exec(), int(QDialog::Rejected));
+        QCOMPARE(f.registryBytes(), before);
+        QVERIFY(f.dialogs.shown.isEmpty());
+    }
+
+    // The Edit menu item and the toolbar button open the dialog modally; it is gone afterwards.
+    void openedFromTheMainWindow() {
+        QuillmarkHarness h;
+        auto* form = h.startShown();
+        h.env.setValue(kKey, QStringLiteral("proxy"), QStringLiteral("proxy.example.com"));
+        auto* action = form->findChild<QAction*>(QStringLiteral("ProxySettings1"));
+        auto* button = form->findChild<QToolButton*>(QStringLiteral("RzToolbarButton6"));
+        QVERIFY(action && button);
+        QCOMPARE(action->text(), QStringLiteral("Pro&xy Settings ..."));
+        QCOMPARE(button->text(), QStringLiteral("Settings"));
+        QCOMPARE(button->toolTip(), QStringLiteral("Quillmark settings"));
+        for (const std::function<void()>& trigger : std::initializer_list<std::function<void()>>{
+                 [&] { action->trigger(); }, [&] { button->click(); }}) {
+            QPointer<Tpset> seen;
+            bool modal = false;
+            QString server;
+            testsupport::onNextModal([&](QWidget* w) {
+                seen = qobject_cast<Tpset*>(w);
+                if (!seen) {
+                    w->close();
+                    return;
+                }
+                modal = seen->isModal();
+                server = seen->Edit1->text();
+                seen->SpeedButton3->click();
+                seen->SpeedButton2->click();
+            });
+            trigger();
+            QVERIFY(modal);
+            QCOMPARE(server, QStringLiteral("proxy.example.com"));
+            QVERIFY(seen.isNull()); // destroyed when the command ended
+        }
+        QCOMPARE(h.help.topics.size(), 2);
+        QCOMPARE(h.help.topics.at(1).file, form->m_helpFile);
+        QCOMPARE(h.help.topics.at(1).topic, 6);
+    }
+};
+
+QTEST_MAIN(TestProxySettings)
+#include "tst_psetting.moc"

@@ -1,0 +1,589 @@
+#include "analysis/rules/poleditf.h"
+#include "analysis/rules/rulestore.h"
+#include "platform/textfile.h"
+#include "support/modal.h"
+#include "support/quillmarkharness.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+using quillmark::SpinField;
+using quillmark::TagGrid;
+using quillmark::Tpoledit;
+using testsupport::QuillmarkHarness;
+using testsupport::TestEnv;
+using Kind = platform::Dialogs::Kind;
+
+namespace {
+
+const QString& kKey = rules::kSettingsKey; // a reference: the key is built by another unit
+const QString kHelpFile = QStringLiteral("/opt/quillmark/quillmark.hlp");
+const QString kUpdated = QStringLiteral("Default Values Updated.");
+
+QString keywordError(const QString& min, const QString& max) {
+    return QStringLiteral(
+               "Error with Keyword Length Check:\n\r\n\rThe maximum value of the keyword length "
+               "cannot be less then the minimum value.\n\rTo correct the error please set the "
+               "maximum value to be greater then the minimum value.\n\r\n\rCurrent Min Value: ") +
+           min + QStringLiteral("\n\rCurrent Max Value: ") + max;
+}
+
+QString descriptionError(const QString& min, const QString& max) {
+    return QStringLiteral(
+               "Error with Description Length Check:\n\r\n\rThe maximum value of the description "
+               "length cannot be less then the minimum value.\n\rTo correct the error please set "
+               "the maximum value to be greater then the minimum value.\n\r\n\rCurrent Min "
+               "Value: ") +
+           min + QStringLiteral("\n\rCurrent Max Value: ") + max;
+}
+
+struct Fixture {
+    TestEnv env;
+    testsupport::ScriptedDialogs dialogs;
+    testsupport::RecordingHelp help;
+
+    QString metareq() const { return rules::requiredTagFile(env.programFolder()); }
+    void setMetareq(const QByteArray& bytes) const { env.writeFile(metareq(), bytes); }
+    QByteArray metareqBytes() const { return env.readFile(metareq()); }
+    QByteArray registryBytes() const { return env.readFile(env.registryPath()); }
+    QString value(const char* name) const { return env.value(kKey, QString::fromLatin1(name)); }
+    void set(const char* name, const QString& value) const {
+        env.setValue(kKey, QString::fromLatin1(name), value);
+    }
+    std::unique_ptr<Tpoledit> open() {
+        return std::make_unique<Tpoledit>(dialogs, help, kHelpFile, env.programFolder(),
+                                          env.registryPath());
+    }
+};
+
+QStringList fields(const Tpoledit& d) {
+    return {d.keymin->text(), d.keymax->text(), d.descmin->text(), d.descmax->text(),
+            d.bcheck->text()};
+}
+
+QList<bool> boxes(const Tpoledit& d) {
+    return {d.CheckBox1->isChecked(), d.CheckBox2->isChecked(), d.CheckBox3->isChecked(),
+            d.CheckBox4->isChecked(), d.CheckBox5->isChecked(), d.CheckBox6->isChecked(),
+            d.CheckBox7->isChecked()};
+}
+
+QList<bool> lengthFieldsEnabled(const Tpoledit& d) {
+    return {d.keymin->isEnabled(), d.keymax->isEnabled(), d.descmin->isEnabled(),
+            d.descmax->isEnabled()};
+}
+
+} // namespace
+
+class TestRuleBaseEditor : public QObject {
+    Q_OBJECT
+private slots:
+    // No stored values: the starting values, every box off, the length fields disabled.
+    void dialogAsDescribed() {
+        Fixture f;
+        f.setMetareq("author\r\ncopyright\r\n");
+        auto d = f.open();
+        QCOMPARE(d->objectName(), QStringLiteral("poledit"));
+        QCOMPARE(d->windowTitle(), QStringLiteral("Quillmark - Meta Tag Analysis  (Rule Base)"));
+        QCOMPARE(d->size(), QSize(576, 435));
+        QCOMPARE(d->minimumSize(), QSize(576, 274));
+        QCOMPARE(d->GroupBox1->title(), QStringLiteral("Required Meta Tags "));
+        QCOMPARE(d->GroupBox2->title(), QStringLiteral("Default Tags Required "));
+        QCOMPARE(d->grid1->columnCount(), 1);
+        QCOMPARE(d->grid1->horizontalHeaderItem(0)->text(),
+                 QStringLiteral("Required Meta Tag Listing"));
+        QCOMPARE(d->grid1->names(), (QStringList{"author", "copyright"}));
+
+        const QList<QPair<QCheckBox*, QString>> captions{
+            {d->CheckBox1, "&SafeSurf (PICS)"},
+            {d->CheckBox2, "&RSAC (PICS)"},
+            {d->CheckBox3, "&Weburbia (PICS)"},
+            {d->CheckBox6, "R&ating (EARLY form of PICS)"},
+            {d->CheckBox7, "Pr&ivacy (Link to Privacy URL)"},
+            {d->CheckBox4, "&Keywords"},
+            {d->CheckBox5, "&Description"},
+        };
+        for (const auto& [box, caption] : captions)
+            QCOMPARE(box->text(), caption);
+        QCOMPARE(d->CheckBox7->toolTip(), QStringLiteral("Check for the privacy tag"));
+        QStringList labels;
+        for (QLabel* l : d->GroupBox2->findChildren<QLabel*>())
+            labels << l->text();
+        QVERIFY(labels.contains(QStringLiteral("Site Promotion verification")));
+        QVERIFY(labels.contains(QStringLiteral("Body Check Count")));
+        QCOMPARE(labels.count(QStringLiteral("Min")), 2);
+        QCOMPARE(labels.count(QStringLiteral("Max")), 2);
+
+        struct Spin {
+            SpinField* field;
+            int step, max;
+            QString hint;
+        };
+        const QList<Spin> spins{
+            {d->keymin, 10, 99999, "Minimum Length of the Key Words Tag"},
+            {d->keymax, 10, 1500, "Maximum Length of the Key Words Tag"},
+            {d->descmin, 20, 99999, "Minimum Length of the Description  Tag"},
+            {d->descmax, 20, 99999, "Maximum Length of the Description Tag"},
+            {d->bcheck, 1000, 999999, QString()},
+        };
+        for (const Spin& s : spins) {
+            QCOMPARE(s.field->singleStep(), s.step);
+            QCOMPARE(s.field->minimum(), 0);
+            QCOMPARE(s.field->maximum(), s.max);
+            QCOMPARE(s.field->toolTip(), s.hint);
+        }
+        QCOMPARE(fields(*d), (QStringList{"500", "1000", "75", "200", "5000"}));
+        QCOMPARE(boxes(*d), QList<bool>(7, false));
+        QCOMPARE(lengthFieldsEnabled(*d), QList<bool>(4, false));
+        QVERIFY(d->bcheck->isEnabled());
+
+        const QList<QPair<QPushButton*, QStringList>> buttons{
+            {d->Button1, {"&Help", "Help"}},
+            {d->Button2, {"&Save", "Save the Rule Base Settings"}},
+            {d->Button3, {"&Close", "Close the Rule Base Editor"}},
+        };
+        for (const auto& [b, texts] : buttons) {
+            QCOMPARE(b->text(), texts.at(0));
+            QCOMPARE(b->toolTip(), texts.at(1));
+        }
+        d->Button1->click();
+        QCOMPARE(f.help.topics.size(), 1);
+        QCOMPARE(f.help.topics.at(0).file, kHelpFile);
+        QCOMPARE(f.help.topics.at(0).topic, 3);
+        QVERIFY(f.dialogs.shown.isEmpty());
+        QVERIFY(!f.env.keyExists(kKey)); // opening the editor writes nothing
+    }
+
+    void storedValuesShown() {
+        Fixture f;
+        f.set("keyreq", "1");
+        f.set("KEYWORDS", "800");
+        f.set("keywordsm", "120");
+        f.set("DescReq", "1");
+        f.set("Description", "180");
+        f.set("descriptionm", "40");
+        f.set("bodychk", "2500");
+        f.set("Rating", "1");
+        f.set("Privacy", "yes");
+        f.set("rweb", "1");
+        f.set("rsafe", "1");
+        f.set("rrsac", "0");
+        auto d = f.open();
+        QCOMPARE(fields(*d), (QStringList{"120", "800", "40", "180", "2500"}));
+        // SafeSurf, RSAC, Weburbia, Keywords, Description, Rating, Privacy
+        QCOMPARE(boxes(*d), (QList<bool>{true, false, true, true, true, true, false}));
+        QCOMPARE(lengthFieldsEnabled(*d), QList<bool>(4, true));
+
+        // With its switch off a length stays at its starting value, whatever is stored.
+        Fixture off;
+        off.set("KeyReq", "true");
+        off.set("keywords", "800");
+        off.set("DescReq", "0");
+        off.set("descriptionm", "40");
+        auto d2 = off.open();
+        QCOMPARE(fields(*d2), (QStringList{"500", "1000", "75", "200", "5000"}));
+        QCOMPARE(lengthFieldsEnabled(*d2), QList<bool>(4, false));
+    }
+
+    void tickingEnablesAndUntickingKeepsValues() {
+        Fixture f;
+        auto d = f.open();
+        d->CheckBox4->click();
+        QCOMPARE(lengthFieldsEnabled(*d), (QList<bool>{true, true, false, false}));
+        d->keymin->setText(QStringLiteral("320"));
+        d->CheckBox4->click();
+        QCOMPARE(lengthFieldsEnabled(*d), QList<bool>(4, false));
+        QCOMPARE(d->keymin->text(), QStringLiteral("320"));
+        d->CheckBox5->click();
+        QCOMPARE(lengthFieldsEnabled(*d), (QList<bool>{false, false, true, true}));
+        d->CheckBox5->click();
+        QCOMPARE(lengthFieldsEnabled(*d), QList<bool>(4, false));
+    }
+
+    void lengthChecks_data() {
+        QTest::addColumn<QStringList>("lengths"); // keymin, keymax, descmin, descmax
+        QTest::addColumn<bool>("ticked");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("keywords 1000 over 500, box off")
+            << QStringList{"1000", "500", "75", "200"} << false << keywordError("1000", "500");
+        QTest::newRow("keywords wrong, box on")
+            << QStringList{"1000", "500", "75", "200"} << true << keywordError("1000", "500");
+        QTest::newRow("description 300 over 200, box off")
+            << QStringList{"500", "1000", "300", "200"} << false << descriptionError("300", "200");
+        QTest::newRow("both wrong: keywords first")
+            << QStringList{"9", "8", "7", "6"} << true << keywordError("9", "8");
+        QTest::newRow("numbers, not texts, compared")
+            << QStringList{"90", "100", "75", "200"} << true << kUpdated;
+        QTest::newRow("600 and 600 accepted")
+            << QStringList{"600", "600", "600", "600"} << true << kUpdated;
+        QTest::newRow("blank fields count as 0") << QStringList{"", "", "", ""} << true << kUpdated;
+        QTest::newRow("blank max under a min")
+            << QStringList{"10", "", "75", "200"} << false << keywordError("10", "");
+    }
+    void lengthChecks() {
+        QFETCH(QStringList, lengths);
+        QFETCH(bool, ticked);
+        QFETCH(QString, message);
+        Fixture f;
+        f.set("keywords", "1");
+        const QByteArray registry = f.registryBytes();
+        const QByteArray metareq = f.metareqBytes();
+        auto d = f.open();
+        d->CheckBox4->setChecked(ticked);
+        d->CheckBox5->setChecked(ticked);
+        d->keymin->setText(lengths.at(0));
+        d->keymax->setText(lengths.at(1));
+        d->descmin->setText(lengths.at(2));
+        d->descmax->setText(lengths.at(3));
+        d->Button2->click();
+        QCOMPARE(f.dialogs.texts(), QStringList{message});
+        if (message == kUpdated) {
+            QCOMPARE(f.dialogs.shown.at(0).kind, Kind::Information);
+            QCOMPARE(f.value("keywordsm"), lengths.at(0));
+            QCOMPARE(f.value("keywords"), lengths.at(1));
+        } else {
+            QCOMPARE(f.dialogs.shown.at(0).kind, Kind::Error);
+            QCOMPARE(f.registryBytes(), registry);
+            QCOMPARE(f.metareqBytes(), metareq);
+        }
+    }
+
+    void settingsWritten() {
+        Fixture f;
+        f.set("KeyReq", "1");
+        f.set("keywords", "900");
+        f.set("keywordsm", "100");
+        f.set("description", "150");
+        auto d = f.open();
+        QCOMPARE(d->keymax->text(), QStringLiteral("900"));
+        d->CheckBox4->click(); // Keywords off
+        d->keymax->setText(QStringLiteral("1200"));
+        d->CheckBox5->click(); // Description on
+        d->descmin->setText(QStringLiteral("60"));
+        d->descmax->setText(QStringLiteral("240"));
+        d->CheckBox1->click();
+        d->CheckBox7->click();
+        d->bcheck->setText(QStringLiteral("3000"));
+        d->Button2->click();
+        QCOMPARE(f.dialogs.texts(), QStringList{kUpdated});
+        const QList<QPair<const char*, QString>> expected{
+            {"KeyReq", "0"},  {"keywords", "900"},    {"keywordsm", "100"},
+            {"DescReq", "1"}, {"description", "240"}, {"descriptionm", "60"},
+            {"rsafe", "1"},   {"rrsac", "0"},         {"rweb", "0"},
+            {"Rating", "0"},  {"Privacy", "1"},       {"bodychk", "3000"},
+        };
+        for (const auto& [name, value] : expected)
+            QCOMPARE(f.value(name), value);
+    }
+
+    void requiredTagsSaved() {
+        Fixture f;
+        f.setMetareq("author\r\n\r\n \t\r\ncopyright\r\n\r\n");
+        auto d = f.open();
+        QCOMPARE(d->grid1->rowCount(), 5);
+        d->grid1->setName(4, QStringLiteral("dc.subject, dc.title"));
+        d->grid1->insertRowAt(5);
+        d->grid1->setName(5, QStringLiteral("odd \"name\"; kept"));
+        d->Button2->click();
+        QCOMPARE(f.dialogs.texts(), QStringList{kUpdated});
+        QCOMPARE(f.metareqBytes(), QByteArray("author\r\ncopyright\r\n\"dc.subject, dc.title\"\r\n"
+                                              "\"odd \"\"name\"\"; kept\"\r\n"));
+        QCOMPARE(d->grid1->names(), (QStringList{"author", "copyright", "dc.subject, dc.title",
+                                                 "odd \"name\"; kept"}));
+        // Names read back as they were written, here and in the main window's rule table.
+        QCOMPARE(f.open()->grid1->names(), d->grid1->names());
+        QStringList memo1;
+        engine::RuleTable table;
+        rules::buildRuleTable(f.env.programFolder(), engine::RuleValues(), memo1, table);
+        QCOMPARE(table.names(), d->grid1->names());
+
+        // Every row blank: an empty file, and still one row to type in.
+        for (int r = 0; r < d->grid1->rowCount(); ++r)
+            d->grid1->setName(r, QStringLiteral("  "));
+        d->Button2->click();
+        QCOMPARE(f.metareqBytes(), QByteArray());
+        QCOMPARE(d->grid1->rowCount(), 1);
+    }
+
+    void requiredTagLines_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("readBack");
+        QTest::newRow("plain") << "author"
+                               << "author"
+                               << "author";
+        QTest::newRow("blanks kept") << " author "
+                                     << " author "
+                                     << " author ";
+        QTest::newRow("comma") << "a,b"
+                               << "\"a,b\""
+                               << "a,b";
+        QTest::newRow("line breaks removed") << "a\r\nb,c"
+                                             << "\"ab,c\""
+                                             << "ab,c";
+        QTest::newRow("lone line break") << "a\nb"
+                                         << "\"ab\""
+                                         << "ab";
+        QTest::newRow("inner quotes doubled") << "x,\"y\""
+                                              << "\"x,\"\"y\"\"\""
+                                              << "x,\"y\"";
+        QTest::newRow("leading quote") << "\"q"
+                                       << "\"\"\"q\""
+                                       << "\"q";
+        QTest::newRow("other delimiters") << "a|b#c\td"
+                                          << "\"a|b#c\td\""
+                                          << "a|b#c\td";
+    }
+    void requiredTagLines() {
+        QFETCH(QString, name);
+        QFETCH(QString, line);
+        QFETCH(QString, readBack);
+        QCOMPARE(rules::requiredTagLine(name), line);
+        // Read back in the company of names that share a delimiter with it.
+        TestEnv env;
+        const QString path = rules::requiredTagFile(env.programFolder());
+        rules::writeRequiredTags(path, {name, QStringLiteral("p;q,r|s"), name});
+        QCOMPARE(rules::readRequiredTags(path),
+                 (QStringList{readBack, QStringLiteral("p;q,r|s"), readBack}));
+    }
+
+    // The grid from the keyboard, in a shown editor.
+    void gridKeyboard() {
+        Fixture f;
+        f.setMetareq("author\r\n");
+        auto d = f.open();
+        d->show();
+        d->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(d.get()));
+        TagGrid* g = d->grid1;
+        g->setFocus();
+        g->setCurrentCell(0, 0);
+        // The first key opens the editor; the rest go to it.
+        auto startTyping = [&](const QString& text) {
+            QTest::keyClick(g, text.at(0).toLatin1());
+            QWidget* editor = QApplication::focusWidget();
+            if (qobject_cast<QLineEdit*>(editor) && g->editing())
+                QTest::keyClicks(editor, text.mid(1));
+            else
+                QTest::qFail("typing did not open the cell's editor", __FILE__, __LINE__);
+            return editor;
+        };
+        auto typeInCell = [&](const QString& text) {
+            const int next = g->currentRow() + 1;
+            QTest::keyClick(startTyping(text), Qt::Key_Return); // commits and goes to the next row
+            QTRY_COMPARE(g->currentRow(), next);
+            QVERIFY(!g->editing());
+        };
+        // Enter in the last row appends one.
+        QTest::keyClick(g, Qt::Key_Return);
+        QCOMPARE(g->rowCount(), 2);
+        QCOMPARE(g->currentRow(), 1);
+        typeInCell(QStringLiteral("copyright"));
+        QCOMPARE(g->names(), (QStringList{"author", "copyright", ""}));
+        QCOMPARE(g->currentRow(), 2);
+        // Insert adds a row above the current one.
+        g->setCurrentCell(1, 0);
+        QTest::keyClick(g, Qt::Key_Insert);
+        QCOMPARE(g->names(), (QStringList{"author", "", "copyright", ""}));
+        QCOMPARE(g->currentRow(), 1);
+        typeInCell(QStringLiteral("generator"));
+        QCOMPARE(g->names(), (QStringList{"author", "generator", "copyright", ""}));
+        QCOMPARE(g->currentRow(), 2);
+        // Delete removes the current row; a name being edited keeps its Delete key.
+        QTest::keyClick(g, Qt::Key_Delete);
+        QCOMPARE(g->names(), (QStringList{"author", "generator", ""}));
+        g->setCurrentCell(0, 0);
+        QTest::keyClick(g, Qt::Key_F2);
+        QWidget* editor = QApplication::focusWidget();
+        QVERIFY(qobject_cast<QLineEdit*>(editor));
+        QTest::keyClick(editor, Qt::Key_End);
+        QTest::keyClick(editor, Qt::Key_Backspace);
+        QTest::keyClick(editor, Qt::Key_Home);
+        QTest::keyClick(editor, Qt::Key_Delete);
+        QCOMPARE(g->rowCount(), 3);
+        QTest::keyClick(editor, Qt::Key_Escape); // the edit is given up
+        QCOMPARE(g->name(0), QStringLiteral("author"));
+        QTest::keyClick(g, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(g->names(), (QStringList{"generator", ""}));
+        // Save keeps the name that is still being typed; Enter never saved.
+        QVERIFY(f.dialogs.shown.isEmpty());
+        g->setCurrentCell(1, 0);
+        startTyping(QStringLiteral("robots"));
+        QVERIFY(g->editing());
+        // A click that takes no focus, as a key would.
+        d->Button2->click();
+        QCOMPARE(f.dialogs.texts(), QStringList{kUpdated});
+        QCOMPARE(f.metareqBytes(), QByteArray("generator\r\nrobots\r\n"));
+        // Deleting the last row leaves a blank one to type in.
+        g->setNames({});
+        QCOMPARE(g->rowCount(), 1);
+        QTest::keyClick(g, Qt::Key_Delete);
+        QCOMPARE(g->rowCount(), 1);
+        d->hide();
+    }
+
+    void spinFieldTyping() {
+        SpinField field(0, 1500, 10, 1000);
+        field.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&field));
+        QLineEdit* edit = field.findChild<QLineEdit*>();
+        edit->selectAll();
+        QTest::keyClicks(&field, QStringLiteral("12a-3"));
+        QCOMPARE(field.text(), QStringLiteral("123"));
+        edit->selectAll();
+        QTest::keyClick(&field, Qt::Key_Backspace);
+        QCOMPARE(field.text(), QString()); // may be left blank
+        QCOMPARE(field.value(), 0);
+        QTest::keyClick(&field, Qt::Key_Up);
+        QCOMPARE(field.text(), QStringLiteral("10"));
+        QTest::keyClick(&field, Qt::Key_Down);
+        QTest::keyClick(&field, Qt::Key_Down);
+        QCOMPARE(field.text(), QStringLiteral("0"));
+        // A number above the range is brought down when editing ends; the arrows stop at the top.
+        edit->selectAll();
+        QTest::keyClicks(&field, QStringLiteral("99999"));
+        QCOMPARE(field.text(), QStringLiteral("9999")); // no more digits than the top has
+        QTest::keyClick(&field, Qt::Key_Return);
+        QCOMPARE(field.text(), QStringLiteral("1500"));
+        QTest::keyClick(&field, Qt::Key_Up);
+        QCOMPARE(field.text(), QStringLiteral("1500"));
+        // A stored text is shown as it is; its value is the minimum.
+        field.setText(QStringLiteral("abc"));
+        QCOMPARE(field.text(), QStringLiteral("abc"));
+        QCOMPARE(field.value(), 0);
+        QTest::keyClick(&field, Qt::Key_Up);
+        QCOMPARE(field.text(), QStringLiteral("10"));
+    }
+
+    void fileFailures() {
+        Fixture f;
+        // A folder where the file must be: it can be neither read nor replaced, even as root.
+        QFile::remove(f.metareq());
+        QVERIFY(QDir().mkpath(f.metareq()));
+        auto d = f.open();
+        QCOMPARE(f.dialogs.texts(), QStringList{QStringLiteral("Cannot open file ") + f.metareq()});
+        QCOMPARE(f.dialogs.shown.at(0).kind, Kind::Error);
+        QCOMPARE(d->grid1->names(), QStringList{QString()});
+        d->grid1->setName(0, QStringLiteral("author"));
+        d->CheckBox6->click();
+        f.dialogs.shown.clear();
+        d->Button2->click();
+        QCOMPARE(f.dialogs.texts(),
+                 QStringList{QStringLiteral("Cannot create file ") + f.metareq()});
+        QCOMPARE(f.dialogs.shown.at(0).kind, Kind::Error);
+        QCOMPARE(f.value("Rating"), QStringLiteral("1")); // the settings were written first
+        QVERIFY(QFileInfo(f.metareq()).isDir());
+
+        // A missing Required folder is made again on Save.
+        Fixture gone;
+        QVERIFY(QDir(QFileInfo(gone.metareq()).absolutePath()).removeRecursively());
+        auto d2 = gone.open();
+        d2->grid1->setName(0, QStringLiteral("author"));
+        d2->Button2->click();
+        QCOMPARE(gone.dialogs.texts().last(), kUpdated);
+        QCOMPARE(gone.metareqBytes(), QByteArray("author\r\n"));
+    }
+
+    void unwritableSettings() {
+        Fixture f;
+        f.set("Rating", "0");
+        const QByteArray registry = f.registryBytes();
+        const QByteArray metareq = f.metareqBytes();
+        QVERIFY(QDir().mkpath(f.env.registryPath() + QStringLiteral(".lock")));
+        auto d = f.open();
+        d->CheckBox6->click();
+        d->grid1->setName(0, QStringLiteral("changed"));
+        d->Button2->click();
+        QCOMPARE(f.dialogs.shown.size(), 1);
+        QCOMPARE(f.dialogs.shown.at(0).kind, Kind::Error);
+        QVERIFY(f.dialogs.texts().at(0).startsWith(
+            QStringLiteral("The rule base settings could not be saved.")));
+        QCOMPARE(f.registryBytes(), registry);
+        QCOMPARE(f.metareqBytes(), metareq);
+    }
+
+    void closeDiscardsEdits() {
+        Fixture f;
+        const QByteArray metareq = f.metareqBytes();
+        auto d = f.open();
+        d->CheckBox1->click();
+        d->grid1->setName(0, QStringLiteral("changed"));
+        QTimer::singleShot(0, d.get(), [&] { d->Button3->click(); });
+        QCOMPARE(d->exec(), int(QDialog::Rejected));
+        QVERIFY(!f.env.keyExists(kKey));
+        QCOMPARE(f.metareqBytes(), metareq);
+        QVERIFY(f.dialogs.shown.isEmpty());
+    }
+
+    // "Rule Base ..." opens the editor modally, destroys it, and reloads the rule base, so a saved
+    // change holds for the next check without a restart.
+    void mainWindowReloadsAfterTheEditor() {
+        QuillmarkHarness h;
+        h.env.writeFile(rules::requiredTagFile(h.env.programFolder()), "author\r\n");
+        auto* form = h.startShown();
+        QCOMPARE(form->grid1.names(), QStringList{"author"});
+        QCOMPARE(form->m_rules.bodychk, QStringLiteral("5000")); // the editor's starting value until one is stored
+        auto* action = form->findChild<QAction*>(QStringLiteral("RuleBase1"));
+        auto* button = form->findChild<QToolButton*>(QStringLiteral("SpeedButton2"));
+        QVERIFY(action && button);
+
+        QPointer<Tpoledit> seen;
+        bool modal = false;
+        testsupport::onNextModal([&](QWidget* w) {
+            seen = qobject_cast<Tpoledit*>(w);
+            if (!seen) {
+                w->close();
+                return;
+            }
+            modal = seen->isModal();
+            seen->CheckBox6->click();
+            seen->CheckBox4->click();
+            seen->keymax->setText(QStringLiteral("700"));
+            seen->bcheck->setText(QStringLiteral("2500"));
+            seen->grid1->insertRowAt(1);
+            seen->grid1->setName(1, QStringLiteral("copyright"));
+            seen->Button2->click();
+            seen->Button1->click();
+            seen->Button3->click();
+        });
+        action->trigger();
+        QVERIFY(modal);
+        QVERIFY(seen.isNull());
+        QCOMPARE(h.dialogs.texts(), QStringList{kUpdated});
+        QCOMPARE(h.help.topics.size(), 1);
+        QCOMPARE(h.help.topics.at(0).file, form->m_helpFile);
+        QCOMPARE(form->m_rules.Rating, QStringLiteral("1"));
+        QCOMPARE(form->m_rules.KeyReq, QStringLiteral("1"));
+        QCOMPARE(form->m_rules.keywords, QStringLiteral("700"));
+        QCOMPARE(form->m_rules.bodychk, QStringLiteral("2500"));
+        QCOMPARE(form->grid1.names(), (QStringList{"author", "copyright", "keywords", "rating"}));
+        QCOMPARE(platform::readLines(rules::derivedTagFile(h.env.programFolder())),
+                 form->grid1.names());
+
+        // Closed without saving, the rule base is still reloaded (here: changed meanwhile).
+        testsupport::onNextModal([&](QWidget* w) {
+            h.env.writeFile(rules::requiredTagFile(h.env.programFolder()), "generator\r\n");
+            h.env.setValue(kKey, QStringLiteral("Rating"), QStringLiteral("0"));
+            if (auto* d = qobject_cast<Tpoledit*>(w))
+                d->Button3->click();
+            else
+                w->close();
+        });
+        button->click();
+        QCOMPARE(form->grid1.names(), (QStringList{"generator", "keywords"}));
+        QCOMPARE(h.dialogs.shown.size(), 1);
+    }
+};
+
+QTEST_MAIN(TestRuleBaseEditor)
+#include "tst_poledit.moc"

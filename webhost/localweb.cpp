@@ -44,17 +44,25 @@ public:
 
     void vtiGetDocToFile(QString& address, const QString& localPath) override {
         const QString path = m_web.pathOf(address);
-        QByteArray bytes;
-        try {
-            bytes = platform::readFileBytes(path);
-        } catch (const platform::Error& e) {
-            throw HostError(QStringLiteral("The page %1 cannot be read: %2").arg(address, e.message()));
+        QFile in(path);
+        if (QFileInfo(path).isDir() || !in.open(QIODevice::ReadOnly))
+            throw HostError(QStringLiteral("The page %1 cannot be read: %2").arg(address, in.errorString()));
+        // Copied in blocks, so that a page of any size costs little memory.
+        QSaveFile out(localPath);
+        if (!out.open(QIODevice::WriteOnly))
+            throw HostError(QStringLiteral("Cannot create file \"%1\". %2").arg(localPath, out.errorString()));
+        QByteArray block(1 << 16, Qt::Uninitialized);
+        for (;;) {
+            const qint64 n = in.read(block.data(), block.size());
+            if (n < 0)
+                throw HostError(QStringLiteral("The page %1 cannot be read: %2").arg(address, in.errorString()));
+            if (n == 0)
+                break;
+            if (out.write(block.constData(), n) != n)
+                throw HostError(QStringLiteral("Cannot create file \"%1\". %2").arg(localPath, out.errorString()));
         }
-        try {
-            platform::writeFileAtomically(localPath, bytes);
-        } catch (const platform::Error& e) {
-            throw HostError(e.message());
-        }
+        if (!out.commit())
+            throw HostError(QStringLiteral("Cannot create file \"%1\". %2").arg(localPath, out.errorString()));
     }
 
     QString vtigetpagesinfolder(const QString& folder, int) override {

@@ -3,6 +3,11 @@
 #include "platform/ascii.h"
 #include "platform/textfile.h"
 
+#include <QFileInfo>
+#include <QHash>
+
+#include <algorithm>
+
 namespace engine {
 
 using platform::asciiLower;
@@ -143,13 +148,6 @@ QString joinEndHead(const QString& text) {
 QString entryName(const QString& entry) {
     const qsizetype eq = entry.indexOf(QLatin1Char('='));
     return eq < 0 ? entry : entry.left(eq);
-}
-
-int indexOfName(const QStringList& list, const QString& name) {
-    for (qsizetype i = 0; i < list.size(); ++i)
-        if (entryName(list.at(i)).compare(name, Qt::CaseInsensitive) == 0)
-            return int(i);
-    return -1;
 }
 
 QString dropFirstAndLast(const QString& s) {
@@ -528,11 +526,43 @@ void ReadTags(PageState& st, int mode, QStringList& list, RuleTable& grid1) {
     const WorkingCopy& wc = st.htmlrichedit;
     const int s = wc.indexOfLine(st.headTag) + 2;
     const int endHead = wc.indexOfLine(kEndHead);
+
+    // Names look up through a hash, so that a long list of required tags stays linear.
+    QHash<QString, int> byName;
+    for (qsizetype i = list.size() - 1; i >= 0; --i)
+        byName[entryName(list.at(i)).toCaseFolded()] = int(i); // the first entry of a name wins
+
     if (endHead > s) {
         const QStringList& lines = wc.lines();
-        for (qsizetype j = 0; j < list.size(); ++j) {
-            const QString quoted = QLatin1Char('"') + entryName(list.at(j)) + QLatin1Char('"');
+        // For a long list: the first line where each quoted text stands (between two
+        // consecutive double quotes), so that each name's walk starts at its first line.
+        const bool indexed = list.size() > 16;
+        QHash<QString, int> firstLine;
+        if (indexed) {
             for (int i = s; i < endHead; ++i) {
+                const QString& l = lines.at(i);
+                for (qsizetype q = l.indexOf(QLatin1Char('"')); q >= 0;) {
+                    const qsizetype next = l.indexOf(QLatin1Char('"'), q + 1);
+                    if (next < 0)
+                        break;
+                    const QString key = asciiLower(l.mid(q + 1, next - q - 1));
+                    if (!firstLine.contains(key))
+                        firstLine.insert(key, i);
+                    q = next;
+                }
+            }
+        }
+        for (qsizetype j = 0; j < list.size(); ++j) {
+            const QString name = entryName(list.at(j));
+            int from = s;
+            if (indexed && !name.contains(QLatin1Char('"')) &&
+                std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+                from = firstLine.value(asciiLower(name), -1);
+                if (from < 0)
+                    continue; // no line holds the quoted name
+            }
+            const QString quoted = QLatin1Char('"') + name + QLatin1Char('"');
+            for (int i = from; i < endHead; ++i) {
                 const QString& l = lines.at(i);
                 if (!containsNoCase(l, quoted))
                     continue;
@@ -544,7 +574,7 @@ void ReadTags(PageState& st, int mode, QStringList& list, RuleTable& grid1) {
                 } catch (const EInvalidMetaTag&) {
                     continue;
                 }
-                const int named = indexOfName(list, tag.name);
+                const int named = byName.value(tag.name.toCaseFolded(), -1);
                 if (mode == 1) {
                     if (named >= 0)
                         (j == 0 ? st.descriptionContent : st.keywordsContent) = tag.content;
@@ -561,7 +591,7 @@ void ReadTags(PageState& st, int mode, QStringList& list, RuleTable& grid1) {
         const QString name = trimControl(asciiLower(grid1.cell(0, r)));
         if (name.isEmpty())
             continue;
-        const int i = indexOfName(list, name);
+        const int i = byName.value(name.toCaseFolded(), -1);
         grid1.setCell(1, r, i < 0 ? QString() : list.at(i).mid(list.at(i).indexOf(QLatin1Char('=')) + 1));
     }
 }
@@ -586,6 +616,12 @@ void runHeadPipeline(PageState& st, RuleTable& grid1, const RuleValues& rules, P
 }
 
 QString readWorkingFile(PageState& st, const QString& workingFile) {
+    // A page that large is no web page; refuse it before it costs memory.
+    const qint64 size = QFileInfo(workingFile).size();
+    if (size > kMaxPageBytes)
+        throw platform::EFOpenError(workingFile, QStringLiteral("The page is %1 MB; pages of more than %2 MB are not checked.")
+                                                     .arg(double(size) / (1 << 20), 0, 'f', 1)
+                                                     .arg(kMaxPageBytes >> 20));
     QByteArray bytes = platform::readFileBytes(workingFile);
     if (bytes != st.fileBytes || st.fileBytes.isNull()) {
         st.fileText = platform::decodeText(bytes).text;

@@ -66,7 +66,10 @@ void runHeadPipeline(PageState& st, RuleTable& grid1, const RuleValues& rules, P
 
 // The working file into the working copy; raises EFOpenError.
 void loadWorkingCopy(PageState& st, const QString& workingFile);
-// The working file's text, read anew each time; raises EFOpenError.
+// The largest page the checks read.
+constexpr qint64 kMaxPageBytes = qint64(64) << 20;
+// The working file's text, read anew each time; raises EFOpenError (also for a page larger than
+// kMaxPageBytes).
 QString readWorkingFile(PageState& st, const QString& workingFile);
 
 } // namespace engine

@@ -104,6 +104,9 @@ private slots:
         QTest::newRow("first line holding the quoted name decides")
             << QByteArray("<meta name=\"x\" content='the \"description\"'><meta name=\"description\" content=\"later\">")
             << QStringList{"description"} << QStringList{""} << "" << "";
+        QTest::newRow("a quoted name in another tag's content decides")
+            << QByteArray("<meta name=\"x\" content='\"author\" first'><meta name=\"AUTHOR\" content=\"Jo\">")
+            << QStringList{"Author"} << QStringList{""} << "" << "";
         QTest::newRow("content before name is never matched")
             << QByteArray("<meta content=\"x\" name=\"author\">") << QStringList{"author"} << QStringList{""} << "" << "";
         QTest::newRow("XHTML close reads like >")
@@ -125,6 +128,31 @@ private slots:
         QCOMPARE(col1, values);
         QCOMPARE(run.st.keywordsContent, keywords);
         QCOMPARE(run.st.descriptionContent, description);
+    }
+
+    void longRequiredList() {
+        // More than a handful of names: the same results through the index of quoted names.
+        QStringList names;
+        for (int i = 0; i < 30; ++i)
+            names.append(QStringLiteral("tag%1").arg(i));
+        names << "Author" << "keywords" << "tag7" << "description";
+        Checker c;
+        Run run;
+        run.grid.setNames(names);
+        c.check(run, "<html><head><title>T</title><meta name=\"x\" content='\"author\" first'>"
+                     "<meta name=\"AUTHOR\" content=\"Jo\"><meta name=\"tag7\" content=\"seven\">"
+                     "<meta name=\"description\" content='the \"keywords\" page'><meta name=\"keywords\" content=\"a\">"
+                     "<meta name=\"tag3\" content=\"\"><meta name=CONTENT=\"tag4\"><meta name=\"tag4\" content=\"four\">"
+                     "</head><body></body></html>",
+                rules(QString()), false, true);
+        QStringList col1;
+        for (int r = 1; r < run.grid.rowCount(); ++r)
+            col1.append(run.grid.cell(1, r));
+        QStringList expected(30, QString());
+        expected[4] = QStringLiteral("four"); // after a line that is no valid meta tag
+        expected[7] = QStringLiteral("seven");
+        expected << "" << "" << "seven" << "the \"keywords\" page";
+        QCOMPARE(col1, expected);
     }
 
     void headWithoutEndHeadLineHasNoValues() {

@@ -1,0 +1,89 @@
+#include "analysis/results/resultpane.h"
+#include "analysis/rules/rulestore.h"
+#include "support/quillmarkharness.h"
+
+#include <QPlainTextEdit>
+#include <QtTest>
+
+using testsupport::QuillmarkHarness;
+
+namespace {
+
+// The process's peak resident memory in kB.
+qint64 peakKb() {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    return 0;
+}
+
+} // namespace
+
+// Bad input at the edges: each is handled and the window stays usable.
+class TestEdges : public QObject {
+    Q_OBJECT
+private slots:
+    void registryFileThatIsNotUtf8() {
+        QuillmarkHarness h;
+        h.env.writeFile(h.env.registryPath(), "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\VRNH\\Quillmark]\r\n"
+                                              "\"bodychk\"=\"2500\"\r\n\"puser\"=\"J\xF6rg\"\r\n\"win-p\"=\"30\"\r\n");
+        auto* form = h.startShown();
+        QCOMPARE(form->m_rules.bodychk, QStringLiteral("2500"));
+        QCOMPARE(form->Percent(), 30);
+        h.close();
+        // The value the program wrote back, and the one it did not touch, are both intact.
+        QCOMPARE(h.env.value(rules::kSettingsKey, QStringLiteral("puser")), QStringLiteral("J\u00F6rg"));
+        QCOMPARE(h.env.value(rules::kSettingsKey, QStringLiteral("win-p")), QStringLiteral("30"));
+    }
+
+    void pageOf200Megabytes() {
+        QuillmarkHarness h;
+        const QString web = h.env.path(QStringLiteral("web"));
+        h.env.writeFile(QStringLiteral("web/big.htm"), "<html><head><title>Big</title></head><body>");
+        {
+            QFile f(web + QStringLiteral("/big.htm"));
+            QVERIFY(f.resize(200LL << 20)); // sparse: the size without the disk
+        }
+        h.openWeb(web, QStringLiteral("big.htm"));
+        auto* form = h.start();
+        const qint64 before = peakKb();
+        form->runCommand(&quillmark::TForm1::SpeedButton5Click);
+        QCOMPARE(h.dialogs.shown.size(), 1);
+        QVERIFY2(h.dialogs.shown.first().text.contains(QStringLiteral("pages of more than 64 MB are not checked")),
+                 qPrintable(h.dialogs.shown.first().text));
+        QVERIFY2(peakKb() - before < 64 * 1024, "the refused page cost memory");
+        QVERIFY(!form->busy());
+        // The window goes on checking other pages.
+        h.env.writeFile(QStringLiteral("web/small.htm"), "<html><head><title>S</title><meta name=\"author\" content=\"A\"></head><body>x</body></html>");
+        h.web->openPage(QStringLiteral("small.htm"));
+        form->runCommand(&quillmark::TForm1::SpeedButton5Click);
+        QCOMPARE(results::paneLines(form->SubmitReady).last(), QStringLiteral("File = small.htm"));
+    }
+
+    void requiredTagFileOf100000Lines() {
+        QuillmarkHarness h;
+        QByteArray metareq;
+        for (int i = 0; i < 100000; ++i)
+            metareq += "tag" + QByteArray::number(i) + "\r\n";
+        h.env.writeFile(rules::requiredTagFile(h.env.programFolder()), metareq);
+        h.env.writeFile(QStringLiteral("web/p.htm"),
+                        "<html><head><title>P</title><meta name=\"tag5\" content=\"five\"><meta name=\"tag99999\" content=\"last\">"
+                        "</head><body>x</body></html>");
+        h.openWeb(h.env.path(QStringLiteral("web")), QStringLiteral("p.htm"));
+        auto* form = h.start();
+        QCOMPARE(form->grid1.rowCount(), 100001);
+        form->runCommand(&quillmark::TForm1::SpeedButton5Click);
+        QCOMPARE(form->grid1.cell(1, 6), QStringLiteral("five"));
+        QCOMPARE(form->grid1.cell(1, 100000), QStringLiteral("last"));
+        const QStringList failed = results::paneLines(form->failedurls);
+        QCOMPARE(failed.count(QStringLiteral("    Error: tag0 Does not have a value")), 1);
+        QCOMPARE(failed.size(), 2 + 1 + 1 + 99998 + 1); // headings, entry, PICS line, errors, empty line
+        QVERIFY(!failed.contains(QStringLiteral("    Error: tag5 Does not have a value")));
+    }
+};
+
+QTEST_MAIN(TestEdges)
+#include "tst_edges.moc"

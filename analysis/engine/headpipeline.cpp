@@ -3,7 +3,10 @@
 #include "platform/ascii.h"
 #include "platform/textfile.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 #include <QHash>
 
 #include <algorithm>
@@ -615,18 +618,35 @@ void runHeadPipeline(PageState& st, RuleTable& grid1, const RuleValues& rules, P
     ReadTags(st, 7, st.tagList, grid1);
 }
 
+namespace {
+
+// What tells a file's contents apart without reading them: device, inode, size and the
+// modification and change times to the nanosecond. Empty when the file cannot be examined.
+QByteArray fileStamp(const QString& path) {
+    struct stat sb;
+    if (::stat(QFile::encodeName(path).constData(), &sb) != 0 || !S_ISREG(sb.st_mode))
+        return QByteArray();
+    const qint64 parts[] = {qint64(sb.st_dev),          qint64(sb.st_ino),          qint64(sb.st_size),
+                            qint64(sb.st_mtim.tv_sec),  qint64(sb.st_mtim.tv_nsec), qint64(sb.st_ctim.tv_sec),
+                            qint64(sb.st_ctim.tv_nsec)};
+    return QByteArray(reinterpret_cast<const char*>(parts), sizeof parts);
+}
+
+} // namespace
+
 QString readWorkingFile(PageState& st, const QString& workingFile) {
+    const QByteArray stamp = fileStamp(workingFile);
+    if (!stamp.isEmpty() && stamp == st.fileStamp)
+        return st.fileText; // the very file read before
     // A page that large is no web page; refuse it before it costs memory.
     const qint64 size = QFileInfo(workingFile).size();
     if (size > kMaxPageBytes)
         throw platform::EFOpenError(workingFile, QStringLiteral("The page is %1 MB; pages of more than %2 MB are not checked.")
                                                      .arg(double(size) / (1 << 20), 0, 'f', 1)
                                                      .arg(kMaxPageBytes >> 20));
-    QByteArray bytes = platform::readFileBytes(workingFile);
-    if (bytes != st.fileBytes || st.fileBytes.isNull()) {
-        st.fileText = platform::decodeText(bytes).text;
-        st.fileBytes = std::move(bytes);
-    }
+    st.fileStamp.clear();
+    st.fileText = platform::decodeText(platform::readFileBytes(workingFile)).text;
+    st.fileStamp = stamp;
     return st.fileText;
 }
 

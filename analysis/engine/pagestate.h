@@ -29,8 +29,8 @@ struct PageState {
     QString descriptionContent;
     QString failureReason;
     QStringList tagList;
-    // The working file as last read, so that reading the same bytes again needs no decoding.
-    QByteArray fileBytes;
+    // The working file as last read, so that reading an unchanged file again needs no work.
+    QByteArray fileStamp; // identity, size and change times of the file when it was read
     QString fileText;
 
     // Per-page reset before a page's checks. A page's problem lines never wait for another

@@ -15,6 +15,7 @@ namespace {
 
 const QString kRoot = QStringLiteral("HKEY_LOCAL_MACHINE");
 constexpr int kLockWaitMs = 10000;
+constexpr int kStaleLockMs = 5000;
 
 bool keyEquals(const QString& a, const QString& b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
@@ -191,6 +192,9 @@ bool RegistryStore::load(Document& doc) {
 }
 
 bool RegistryStore::takeLock(QLockFile& lock) {
+    // A writer killed between creating the lock file and writing its process id into it leaves
+    // an empty lock that no process id can clear; a write takes far less than this.
+    lock.setStaleLockTime(kStaleLockMs);
     // Something that is not a lock file in its place can never be taken: do not wait for it.
     const QFileInfo info(m_path + QStringLiteral(".lock"));
     if ((info.exists() && !info.isFile()) || !lock.tryLock(kLockWaitMs)) {

@@ -1,6 +1,9 @@
 #include "singleinstance.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QStandardPaths>
 
@@ -20,6 +23,10 @@ QString SingleInstance::lockPath() const {
 bool SingleInstance::tryAcquire() {
     if (m_lock && m_lock->isLocked())
         return true;
+    // An empty lock file is what a copy leaves that died while creating it: nothing to honour.
+    const QFileInfo info(lockPath());
+    if (info.isFile() && info.size() == 0 && info.lastModified().msecsTo(QDateTime::currentDateTime()) > 5000)
+        QFile::remove(lockPath());
     m_lock = std::make_unique<QLockFile>(lockPath());
     // A running holder never goes stale by age; a dead one is detected by its process id.
     m_lock->setStaleLockTime(0);

@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     const int size = 200000;
     const QString contents[2] = {QString(size, QLatin1Char('a')), QString(size, QLatin1Char('b'))};
     bool told = false;
+    try {
     for (int i = 0;; ++i) {
         const QString& c = contents[i % 2];
         if (mode == QLatin1String("registry")) {
@@ -37,5 +38,9 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
             told = true;
         }
+    }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "crash_writer: %s\n", e.what());
+        return 3;
     }
 }

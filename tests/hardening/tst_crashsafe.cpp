@@ -17,7 +17,7 @@ class TestCrashSafe : public QObject {
         for (int run = 0; run < runs; ++run) {
             QProcess writer;
             writer.start(QStringLiteral(CRASH_WRITER), args);
-            QVERIFY(writer.waitForReadyRead(30000));
+            QVERIFY2(writer.waitForReadyRead(30000), writer.readAllStandardError().constData());
             QTest::qWait(int(QRandomGenerator::global()->bounded(1, 40)));
             writer.kill();
             QVERIFY(writer.waitForFinished(10000));

@@ -165,6 +165,14 @@ private slots:
         RegistryStore reg(path());
         QVERIFY(reg.openKey(kKey, true));
         QVERIFY(reg.writeString(QStringLiteral("a"), QStringLiteral("1")));
+
+        // An empty lock file, left by a writer killed as it created it, goes stale by its age.
+        writeBytes(path() + QStringLiteral(".lock"), QByteArray());
+        QFile lock(path() + QStringLiteral(".lock"));
+        QVERIFY(lock.open(QIODevice::ReadWrite));
+        QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+        lock.close();
+        QVERIFY(reg.writeString(QStringLiteral("a"), QStringLiteral("2")));
     }
 };
 

@@ -22,6 +22,15 @@ private slots:
         QVERIFY(QFile::exists(second.lockPath()));
         QVERIFY(second.tryAcquire());
     }
+
+    void emptyLockOfACopyThatDiedStarting() {
+        platform::SingleInstance guard(QStringLiteral("guard-empty-%1").arg(QCoreApplication::applicationPid()));
+        QFile lock(guard.lockPath());
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+        lock.close();
+        QVERIFY(guard.tryAcquire());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSingleInstance)

@@ -64,6 +64,13 @@ public:
     void OpenPage1Click();
     void showHelpTopic(int topic);
 
+    // Keyword tools: the keyword builder with the generator, and the body check tester.
+    void RzToolbarButton4Click();
+    void buildKeyWdsVal();
+    void Showbodycheckcharacters1Click();
+    QStringList Memo2;         // the noise words between their file and the generator window
+    QString m_keywordsContent; // the page's keywords content (shared with the checks)
+
     // Runs a command unless a check or run holds commands off; errors it does not catch reach
     // the standard error box.
     void runCommand(Handler handler);

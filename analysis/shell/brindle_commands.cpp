@@ -112,8 +112,8 @@ void TForm1::buildCommands() {
             {"&All Results", nullptr, "ClearAll1"},
         }},
         {"&Special", "Special1", {
-            {"&Generate Keywords ...", nullptr, "GenerateKeywords1"},
-            {"&Body Check Tester ...", nullptr, "Showbodycheckcharacters1"},
+            {"&Generate Keywords ...", &TForm1::RzToolbarButton4Click, "GenerateKeywords1"},
+            {"&Body Check Tester ...", &TForm1::Showbodycheckcharacters1Click, "Showbodycheckcharacters1"},
             kSeparator,
             {"&Open Current Results in Browser", nullptr, "OpenCurrentResultsinBrowser1"},
         }},
@@ -154,8 +154,11 @@ void TForm1::buildCommands() {
         {"Copy", "Copy", nullptr, "RzToolbarButton8", {}},
         {"Paste", "Paste", nullptr, "RzToolbarButton9", {}},
         {"Clear", "Clear results", nullptr, "RzToolbarButton10", {}},
-        {"Build", "Build keywords", nullptr, "RzToolbarButton4", {}},
-        {"Run", "Run analysis", nullptr, "SpeedButton5", {}},
+        {"Build", "Build keywords", &TForm1::RzToolbarButton4Click, "RzToolbarButton4", {}},
+        {"Run", "Run analysis", nullptr, "SpeedButton5", {
+            kSeparator,
+            {"Body Check Tester ...", &TForm1::Showbodycheckcharacters1Click, "BodyCheckTester2"},
+        }},
         {"Rules", "Quillmark RuleBase", &TForm1::SpeedButton2Click, "SpeedButton2", {}},
         {"Close", "Close", &TForm1::Exit1Click, "RzToolbarButton11", {}},
     };

@@ -20,18 +20,18 @@ QString withCrLf(const QString& text) {
         return text;
     QString out;
     out.reserve(n + extra);
+    qsizetype run = 0; // start of the stretch not yet copied
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = d[i];
-        if (c == u'\r') {
-            out += QLatin1String("\r\n");
-            if (i + 1 < n && d[i + 1] == u'\n')
-                ++i;
-        } else if (c == u'\n') {
-            out += QLatin1String("\r\n");
-        } else {
-            out += QChar(c);
-        }
+        if (c != u'\r' && c != u'\n')
+            continue;
+        out.append(text.constData() + run, i - run);
+        out += QLatin1String("\r\n");
+        if (c == u'\r' && i + 1 < n && d[i + 1] == u'\n')
+            ++i;
+        run = i + 1;
     }
+    out.append(text.constData() + run, n - run);
     return out;
 }
 

@@ -284,7 +284,7 @@ void TKWGenForm::GenerateList(const QString& fileName) {
             m_dialogs.error(kCannotLoad + FileName + QStringLiteral("\r\n") + e.message());
             return;
         }
-        QString excerpt;
+        QStringView excerpt;
         switch (keywords::bodyExcerpt(m_fileText, BodyLimit, excerpt)) {
         case keywords::ExcerptResult::NoBodyTag:
             clearList();
@@ -297,17 +297,19 @@ void TKWGenForm::GenerateList(const QString& fileName) {
         case keywords::ExcerptResult::Excerpt:
             break;
         }
-        m_fileText.clear();
         // A parser left mid-way by an earlier failure starts afresh.
         m_parser->Reset(true);
         m_textCollection.clear();
+        m_textCollection.reserve(excerpt.size() + excerpt.size() / 4);
         m_parser->Input(excerpt);
         m_parser->Reset(true);
+        m_fileText.clear();
         keywords::Generation g = keywords::countText(m_textCollection, NoiseWords, AddedKeywords, TopCount);
         Words = std::move(g.words);
         FilteredWordCount = g.filteredWordCount;
         WordCounts = std::move(g.counts);
         fillList(g.top);
+        m_textCollection.clear();
     } catch (const std::exception&) {
         // The generation ends here without a message of its own.
     }

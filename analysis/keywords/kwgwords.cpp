@@ -42,8 +42,8 @@ bool removedByNormalising(char16_t c) {
 
 } // namespace
 
-ExcerptResult bodyExcerpt(const QString& text, int& bodyLimit, QString& excerpt) {
-    excerpt.clear();
+ExcerptResult bodyExcerpt(const QString& text, int& bodyLimit, QStringView& excerpt) {
+    excerpt = QStringView();
     qsizetype start = text.indexOf(QLatin1String("<BODY"), 0, Qt::CaseInsensitive);
     if (start < 0)
         start = text.indexOf(QLatin1String("<FRAMESET"), 0, Qt::CaseInsensitive);
@@ -59,7 +59,7 @@ ExcerptResult bodyExcerpt(const QString& text, int& bodyLimit, QString& excerpt)
     if (bodyLength < bodyLimit)
         bodyLimit = int(bodyLength);
     if (bodyLimit > 0)
-        excerpt = text.mid(start, bodyLimit);
+        excerpt = QStringView(text).mid(start, qMin(qsizetype(bodyLimit), text.size() - start));
     return ExcerptResult::Excerpt;
 }
 
@@ -77,29 +77,14 @@ void wireForText(TickXMLp& parser, QString& collection) {
     };
 }
 
-QString extractText(const QString& excerpt) {
+QString extractText(QStringView excerpt) {
     QString collection;
+    collection.reserve(excerpt.size() + excerpt.size() / 4);
     TickXMLp parser;
     wireForText(parser, collection);
     parser.Input(excerpt);
     parser.Reset(true);
     return collection;
-}
-
-QStringList filterWords(const QStringList& words, const QStringList& noise,
-                        const QStringList& added) {
-    QSet<QString> drop;
-    drop.reserve(noise.size() + added.size());
-    for (const QString& w : noise)
-        drop.insert(foldKey(w));
-    for (const QString& w : added)
-        drop.insert(foldKey(w));
-    QStringList kept;
-    kept.reserve(words.size());
-    for (const QString& w : words)
-        if (!drop.contains(foldKey(w)))
-            kept.append(w);
-    return kept;
 }
 
 QString normalizeWord(const QString& word) {
@@ -123,26 +108,6 @@ QString normalizeWord(const QString& word) {
     return out;
 }
 
-QList<WordCount> countWords(const QStringList& words) {
-    QList<WordCount> counts;
-    QHash<QString, qsizetype> index;
-    index.reserve(words.size() / 4 + 16);
-    for (const QString& w : words) {
-        const QString normal = normalizeWord(w);
-        if (normal.isEmpty())
-            continue;
-        QString key = foldKey(normal);
-        const auto it = index.constFind(key);
-        if (it == index.cend()) {
-            index.insert(std::move(key), counts.size());
-            counts.append({normal, 1});
-        } else {
-            ++counts[*it].count;
-        }
-    }
-    return counts;
-}
-
 QList<WordCount> topWords(const QList<WordCount>& counts, int n) {
     const qsizetype m = qBound(qsizetype(0), qsizetype(n), counts.size());
     QList<WordCount> sorted = counts;
@@ -161,10 +126,48 @@ QString shareText(int count, int total, const QLocale& locale) {
 
 Generation countText(const QString& text, const QStringList& noise, const QStringList& added,
                      int topCount) {
+    // One table, keyed by the word case aside, answers both questions of a word: is it a noise
+    // word or a queued keyword (as split), and which entry counts it (as normalised). A word
+    // that normalising leaves as it was needs one look-up for both.
+    struct Slot {
+        bool drop = false;
+        qsizetype entry = -1;
+    };
     Generation g;
-    g.words = filterWords(engine::splitCommaText(text), noise, added);
+    const QStringList all = engine::splitCommaText(text);
+    QHash<QString, Slot> table;
+    table.reserve(noise.size() + added.size() + all.size() / 8 + 16);
+    for (const QString& w : noise)
+        table[foldKey(w)].drop = true;
+    for (const QString& w : added)
+        table[foldKey(w)].drop = true;
+    g.words.reserve(all.size());
+    const auto count = [&g](Slot& slot, const QString& normal) {
+        if (slot.entry < 0) {
+            slot.entry = g.counts.size();
+            g.counts.append({normal, 1});
+        } else {
+            ++g.counts[slot.entry].count;
+        }
+    };
+    for (const QString& w : all) {
+        QString key = foldKey(w);
+        auto it = table.find(key);
+        if (it != table.end() && it->drop)
+            continue;
+        g.words.append(w);
+        const QString normal = normalizeWord(w);
+        if (normal.isEmpty())
+            continue;
+        if (normal.constData() == w.constData()) {
+            if (it == table.end())
+                it = table.insert(std::move(key), Slot{});
+            count(*it, normal);
+        } else {
+            count(table[foldKey(normal)], normal);
+        }
+    }
     g.filteredWordCount = int(g.words.size());
-    g.counts = countWords(g.words);
     g.top = topWords(g.counts, topCount);
     return g;
 }

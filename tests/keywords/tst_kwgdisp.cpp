@@ -214,9 +214,9 @@ private slots:
         QFETCH(int, result);
         QFETCH(QString, excerpt);
         QFETCH(int, limitAfter);
-        QString got = QStringLiteral("stale");
+        QStringView got = u"stale";
         QCOMPARE(int(keywords::bodyExcerpt(text, limit, got)), result);
-        QCOMPARE(got, excerpt);
+        QCOMPARE(got.toString(), excerpt);
         QCOMPARE(limit, limitAfter);
     }
 

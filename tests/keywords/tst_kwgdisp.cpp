@@ -172,6 +172,8 @@ private slots:
 
     void orderAndShares() {
         // Highest count first; equal counts: the word that sorts last first, case aside.
+        QCOMPARE(entries(keywords::countText(QStringLiteral("apple zebra"), {}, {}, 25).top),
+                 QStringList({"zebra=1", "apple=1"}));
         QString text = QStringLiteral("apple Zebra mango mango ");
         for (int i = 0; i < 196; ++i)
             text += QStringLiteral("w%1 ").arg(i);

@@ -134,14 +134,15 @@ Generation countText(const QString& text, const QStringList& noise, const QStrin
         qsizetype entry = -1;
     };
     Generation g;
-    const QStringList all = engine::splitCommaText(text);
+    // The words are filtered in place: the list of the split is the list that is kept.
+    g.words = engine::splitCommaText(text);
+    QStringList& words = g.words;
     QHash<QString, Slot> table;
-    table.reserve(noise.size() + added.size() + all.size() / 8 + 16);
+    table.reserve(noise.size() + added.size() + words.size() / 8 + 16);
     for (const QString& w : noise)
         table[foldKey(w)].drop = true;
     for (const QString& w : added)
         table[foldKey(w)].drop = true;
-    g.words.reserve(all.size());
     const auto count = [&g](Slot& slot, const QString& normal) {
         if (slot.entry < 0) {
             slot.entry = g.counts.size();
@@ -150,23 +151,28 @@ Generation countText(const QString& text, const QStringList& noise, const QStrin
             ++g.counts[slot.entry].count;
         }
     };
-    for (const QString& w : all) {
+    qsizetype kept = 0;
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        const QString& w = words.at(i);
         QString key = foldKey(w);
         auto it = table.find(key);
         if (it != table.end() && it->drop)
             continue;
-        g.words.append(w);
         const QString normal = normalizeWord(w);
-        if (normal.isEmpty())
-            continue;
-        if (normal.constData() == w.constData()) {
-            if (it == table.end())
-                it = table.insert(std::move(key), Slot{});
-            count(*it, normal);
-        } else {
-            count(table[foldKey(normal)], normal);
+        if (!normal.isEmpty()) {
+            if (normal.constData() == w.constData()) {
+                if (it == table.end())
+                    it = table.insert(std::move(key), Slot{});
+                count(*it, normal);
+            } else {
+                count(table[foldKey(normal)], normal);
+            }
         }
+        if (kept != i)
+            words[kept] = std::move(words[i]);
+        ++kept;
     }
+    words.resize(kept);
     g.filteredWordCount = int(g.words.size());
     g.top = topWords(g.counts, topCount);
     return g;

@@ -74,7 +74,8 @@ Counts tickChunks(const QByteArray& bytes, const std::vector<Page>& pages) {
     for (const Page& pg : pages) {
         QStringDecoder decoder(QStringDecoder::Utf8);
         for (qsizetype at = 0; at < pg.size; at += kChunk) {
-            chunk = decoder.decode(QByteArrayView(bytes.constData() + pg.at + at, std::min(kChunk, pg.size - at)));
+            chunk = decoder.decode(
+                QByteArrayView(bytes.constData() + pg.at + at, std::min(kChunk, pg.size - at)));
             p.Input(chunk);
         }
         p.Reset(true);
@@ -82,16 +83,26 @@ Counts tickChunks(const QByteArray& bytes, const std::vector<Page>& pages) {
     return c;
 }
 
-void saxStart(void* ctx, const xmlChar*, const xmlChar**) { ++static_cast<Counts*>(ctx)->events; }
-void saxEnd(void* ctx, const xmlChar*) { ++static_cast<Counts*>(ctx)->events; }
+void saxStart(void* ctx, const xmlChar*, const xmlChar**) {
+    ++static_cast<Counts*>(ctx)->events;
+}
+void saxEnd(void* ctx, const xmlChar*) {
+    ++static_cast<Counts*>(ctx)->events;
+}
 void saxChars(void* ctx, const xmlChar*, int len) {
     auto* c = static_cast<Counts*>(ctx);
     ++c->events;
     c->textChars += quint64(len);
 }
-void saxComment(void* ctx, const xmlChar*) { ++static_cast<Counts*>(ctx)->events; }
-void saxPI(void* ctx, const xmlChar*, const xmlChar*) { ++static_cast<Counts*>(ctx)->events; }
-void saxSubset(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) { ++static_cast<Counts*>(ctx)->events; }
+void saxComment(void* ctx, const xmlChar*) {
+    ++static_cast<Counts*>(ctx)->events;
+}
+void saxPI(void* ctx, const xmlChar*, const xmlChar*) {
+    ++static_cast<Counts*>(ctx)->events;
+}
+void saxSubset(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
+    ++static_cast<Counts*>(ctx)->events;
+}
 void saxQuiet(void*, const char*, ...) {}
 
 Counts libxml2Chunks(const QByteArray& bytes, const std::vector<Page>& pages) {
@@ -108,7 +119,8 @@ Counts libxml2Chunks(const QByteArray& bytes, const std::vector<Page>& pages) {
     sax.warning = saxQuiet;
     sax.error = saxQuiet;
     for (const Page& pg : pages) {
-        htmlParserCtxtPtr ctxt = htmlCreatePushParserCtxt(&sax, &c, nullptr, 0, nullptr, XML_CHAR_ENCODING_UTF8);
+        htmlParserCtxtPtr ctxt =
+            htmlCreatePushParserCtxt(&sax, &c, nullptr, 0, nullptr, XML_CHAR_ENCODING_UTF8);
         htmlCtxtUseOptions(ctxt, HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
         for (qsizetype at = 0; at < pg.size; at += kChunk) {
             const int n = int(std::min(kChunk, pg.size - at));
@@ -120,8 +132,7 @@ Counts libxml2Chunks(const QByteArray& bytes, const std::vector<Page>& pages) {
     return c;
 }
 
-template <typename F>
-double bestSeconds(int rounds, F f, Counts& counts) {
+template <typename F> double bestSeconds(int rounds, F f, Counts& counts) {
     double best = 1e30;
     for (int i = 0; i < rounds; ++i) {
         QElapsedTimer t;
@@ -136,7 +147,8 @@ double bestSeconds(int rounds, F f, Counts& counts) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/work/corpus/stream.html");
+    const QString path =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/work/corpus/stream.html");
     const int rounds = argc > 2 ? std::max(1, atoi(argv[2])) : 5;
     QByteArray bytes;
     try {
@@ -161,19 +173,25 @@ int main(int argc, char** argv) {
     if (pages.empty())
         pages.push_back({0, bytes.size()});
     const double mb = bytes.size() / 1e6;
-    std::printf("input: %s, %.1f MB in %zu pages, best of %d rounds\n", qPrintable(path), mb, pages.size(), rounds);
+    std::printf("input: %s, %.1f MB in %zu pages, best of %d rounds\n", qPrintable(path), mb,
+                pages.size(), rounds);
 
     xmlInitParser();
     Counts c;
-    const double xml = bestSeconds(rounds, [&] { return libxml2Chunks(bytes, pages); }, c);
-    std::printf("libxml2 HTML push (64 KB chunks): %7.3f s %8.1f MB/s  %llu events\n", xml, mb / xml,
-                (unsigned long long)c.events);
-    const double whole = bestSeconds(rounds, [&] { return tickWhole(bytes, pages); }, c);
-    std::printf("TickXMLp, decoded whole:          %7.3f s %8.1f MB/s  %llu events  (%.2fx libxml2)\n", whole,
-                mb / whole, (unsigned long long)c.events, xml / whole);
-    const double chunks = bestSeconds(rounds, [&] { return tickChunks(bytes, pages); }, c);
-    std::printf("TickXMLp, 64 KB chunks decoded:   %7.3f s %8.1f MB/s  %llu events  (%.2fx libxml2)\n", chunks,
-                mb / chunks, (unsigned long long)c.events, xml / chunks);
+    const double xml = bestSeconds(
+        rounds, [&] { return libxml2Chunks(bytes, pages); }, c);
+    std::printf("libxml2 HTML push (64 KB chunks): %7.3f s %8.1f MB/s  %llu events\n", xml,
+                mb / xml, (unsigned long long)c.events);
+    const double whole = bestSeconds(
+        rounds, [&] { return tickWhole(bytes, pages); }, c);
+    std::printf(
+        "TickXMLp, decoded whole:          %7.3f s %8.1f MB/s  %llu events  (%.2fx libxml2)\n",
+        whole, mb / whole, (unsigned long long)c.events, xml / whole);
+    const double chunks = bestSeconds(
+        rounds, [&] { return tickChunks(bytes, pages); }, c);
+    std::printf(
+        "TickXMLp, 64 KB chunks decoded:   %7.3f s %8.1f MB/s  %llu events  (%.2fx libxml2)\n",
+        chunks, mb / chunks, (unsigned long long)c.events, xml / chunks);
     xmlCleanupParser();
     return 0;
 }

@@ -48,7 +48,8 @@ int countPage(const QString& page, const QStringList& noise) {
     int limit = INT_MAX;
     QStringView excerpt;
     keywords::bodyExcerpt(page, limit, excerpt);
-    const keywords::Generation g = keywords::countText(keywords::extractText(excerpt), noise, {}, 25);
+    const keywords::Generation g =
+        keywords::countText(keywords::extractText(excerpt), noise, {}, 25);
     return int(g.top.size());
 }
 
@@ -63,8 +64,7 @@ struct Time {
     double cpu = 1e30;  // best processor time (less disturbed by other work on the machine)
 };
 
-template <typename F>
-Time best(int rounds, F f) {
+template <typename F> Time best(int rounds, F f) {
     Time b;
     for (int i = 0; i < rounds; ++i) {
         QElapsedTimer t;
@@ -80,14 +80,17 @@ Time best(int rounds, F f) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
+                                                                    : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
-    const QString corpus = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/work/corpus");
+    const QString corpus =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/work/corpus");
     const int rounds = argc > 2 ? std::max(1, atoi(argv[2])) : 7;
     QString body;
     QStringList noise;
     try {
-        body = platform::readTextFile(QDir(corpus).filePath(QStringLiteral("bodytext_1mib.txt"))).text;
+        body =
+            platform::readTextFile(QDir(corpus).filePath(QStringLiteral("bodytext_1mib.txt"))).text;
         noise = platform::readLines(QDir(corpus).filePath(QStringLiteral("noise_words.txt")));
     } catch (const platform::Error& e) {
         std::fprintf(stderr, "%s\n", e.what());
@@ -109,14 +112,16 @@ int main(int argc, char** argv) {
         platform::writeFileAtomically(file, page.toUtf8());
         int rows = 0;
         counting[scale - 1] = best(rounds, [&] { rows = countPage(page, noise); });
-        quillmark::TKWGenForm form(dialogs, help, dir.filePath(QStringLiteral("registry.reg")), dir.path());
+        quillmark::TKWGenForm form(dialogs, help, dir.filePath(QStringLiteral("registry.reg")),
+                                   dir.path());
         form.BodyLimit = INT_MAX;
         form.NoiseWords = noise;
         window[scale - 1] = best(rounds, [&] { form.GenerateList(file); });
         rows = form.ListView1->topLevelItemCount();
-        std::printf("body %.2f MB: counting %6.1f ms (cpu %6.1f), GenerateList from the file %6.1f ms (cpu %6.1f), %d rows\n",
-                    text.toUtf8().size() / 1048576.0, counting[scale - 1].wall, counting[scale - 1].cpu,
-                    window[scale - 1].wall, window[scale - 1].cpu, rows);
+        std::printf("body %.2f MB: counting %6.1f ms (cpu %6.1f), GenerateList from the file %6.1f "
+                    "ms (cpu %6.1f), %d rows\n",
+                    text.toUtf8().size() / 1048576.0, counting[scale - 1].wall,
+                    counting[scale - 1].cpu, window[scale - 1].wall, window[scale - 1].cpu, rows);
     }
     std::printf("twice the body: counting %.2fx (cpu %.2fx), GenerateList %.2fx (cpu %.2fx)\n",
                 counting[1].wall / counting[0].wall, counting[1].cpu / counting[0].cpu,

@@ -28,7 +28,8 @@ private:
 
 // The first of [p, end) that is one of a, b, c or NUL (end when none is). Runs of plain text
 // are most of a page, so they are scanned eight characters at a time where the CPU allows.
-inline const char16_t* scanTo(const char16_t* p, const char16_t* end, char16_t a, char16_t b, char16_t c) {
+inline const char16_t* scanTo(const char16_t* p, const char16_t* end, char16_t a, char16_t b,
+                              char16_t c) {
 #if defined(__SSE2__)
     const __m128i va = _mm_set1_epi16(short(a));
     const __m128i vb = _mm_set1_epi16(short(b));
@@ -36,8 +37,9 @@ inline const char16_t* scanTo(const char16_t* p, const char16_t* end, char16_t a
     const __m128i vz = _mm_setzero_si128();
     while (end - p >= 8) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, va), _mm_cmpeq_epi16(v, vb)),
-                                         _mm_or_si128(_mm_cmpeq_epi16(v, vc), _mm_cmpeq_epi16(v, vz)));
+        const __m128i hit =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, va), _mm_cmpeq_epi16(v, vb)),
+                         _mm_or_si128(_mm_cmpeq_epi16(v, vc), _mm_cmpeq_epi16(v, vz)));
         const int mask = _mm_movemask_epi8(hit);
         if (mask != 0)
             return p + (__builtin_ctz(unsigned(mask)) >> 1);

@@ -22,7 +22,9 @@ class EickXMLp : public platform::Error {
 public:
     enum : int { OutOfMemory = 200, Reentered = 201 };
     EickXMLp(int code, const QString& message) : platform::Error(message, code) {}
-    static EickXMLp outOfMemory() { return EickXMLp(OutOfMemory, QStringLiteral("Out of memory.")); }
+    static EickXMLp outOfMemory() {
+        return EickXMLp(OutOfMemory, QStringLiteral("Out of memory."));
+    }
 };
 
 // A non-visual component owned by a window (or any QObject) and destroyed with it.

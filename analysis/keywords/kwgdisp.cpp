@@ -35,12 +35,14 @@ namespace {
 
 // The window's captions and messages.
 const QString kCaption = QStringLiteral("Fernlet keyword generator - ");
-const QString kTopCaption = QStringLiteral("These are the top %1 word occurrences in the active file");
-const QString kInstruction = QStringLiteral(
-    "Check the words in the list and either add them to the keywords tag or add them to the Noise Words list");
-const QString kNoUniqueWords = QStringLiteral(
-    "No unique words were found in the number of characters that you specified in the body check count, go to "
-    "'Special | Tag Analysis Settings' to change settings if you wish.");
+const QString kTopCaption =
+    QStringLiteral("These are the top %1 word occurrences in the active file");
+const QString kInstruction = QStringLiteral("Check the words in the list and either add them to "
+                                            "the keywords tag or add them to the Noise Words list");
+const QString kNoUniqueWords =
+    QStringLiteral("No unique words were found in the number of characters that you specified in "
+                   "the body check count, go to "
+                   "'Special | Tag Analysis Settings' to change settings if you wish.");
 const QString kKeywordsAdded = QStringLiteral("Keywords words were added to the keywords tag");
 const QString kNoKeywordsAdded = QStringLiteral("No words were added to the keywords tag");
 const QString kNoiseAdded = QStringLiteral("Words were added to the Noise Words list.");
@@ -49,12 +51,13 @@ const QString kOverwriteNoise =
     QStringLiteral("Noise Words have been modified.\rOverwrite these values with the saved ones?");
 const QString kCannotLoad = QStringLiteral("ERROR: Cannot Load Active File: ");
 const QString kNoBody = QStringLiteral("Body or FrameSet tag not found, cannot generate keywords");
-const QString kRangeError = QStringLiteral(
-    "The keyword count \"%1\" stored as \"kwgcount\" is out of range: it must lie between -32768 and 32767.");
+const QString kRangeError = QStringLiteral("The keyword count \"%1\" stored as \"kwgcount\" is out "
+                                           "of range: it must lie between -32768 and 32767.");
 const QString kSaveFailed = QStringLiteral("Failed to set data for 'kwgcount': %1");
 constexpr int kDefaultCount = 25;
 
-QPushButton* makeButton(const QString& text, const QString& hint, const char* name, QWidget* parent) {
+QPushButton* makeButton(const QString& text, const QString& hint, const char* name,
+                        QWidget* parent) {
     auto* b = new QPushButton(text, parent);
     b->setObjectName(QString::fromLatin1(name));
     b->setToolTip(hint);
@@ -64,8 +67,8 @@ QPushButton* makeButton(const QString& text, const QString& hint, const char* na
 
 } // namespace
 
-TKWGenForm::TKWGenForm(platform::Dialogs& dialogs, platform::Help& help, const QString& registryPath,
-                       const QString& appDir, QWidget* parent)
+TKWGenForm::TKWGenForm(platform::Dialogs& dialogs, platform::Help& help,
+                       const QString& registryPath, const QString& appDir, QWidget* parent)
     : QDialog(parent), m_dialogs(dialogs), m_help(help), m_registryPath(registryPath) {
     setObjectName(QStringLiteral("KWGenForm"));
     AppDir = appDir.endsWith(QLatin1Char('/')) ? appDir : appDir + QLatin1Char('/');
@@ -98,7 +101,8 @@ void TKWGenForm::buildWindow() {
     ListView1 = new QTreeWidget(GroupBox1);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setColumnCount(3);
-    ListView1->setHeaderLabels({QStringLiteral("Word"), QStringLiteral("Occurrences"), QStringLiteral("% of Total Words")});
+    ListView1->setHeaderLabels({QStringLiteral("Word"), QStringLiteral("Occurrences"),
+                                QStringLiteral("% of Total Words")});
     ListView1->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
     ListView1->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
     ListView1->header()->setSectionsClickable(false);
@@ -109,12 +113,15 @@ void TKWGenForm::buildWindow() {
     ListView1->setColumnWidth(1, 90);
     frame->addWidget(ListView1, 1);
     auto* row1 = new QHBoxLayout;
-    btnAddKeywords = makeButton(QStringLiteral("Add Checked to &Keywords"), QStringLiteral("Add the checked words to the keywords tag"),
+    btnAddKeywords = makeButton(QStringLiteral("Add Checked to &Keywords"),
+                                QStringLiteral("Add the checked words to the keywords tag"),
                                 "btnAddKeywords", GroupBox1);
     btnAddNoise = makeButton(QStringLiteral("Add Checked to &Noise Words"),
-                             QStringLiteral("Add the checked words to the Noise Words List"), "btnAddNoise", GroupBox1);
-    btnRefresh = makeButton(QStringLiteral("&Refresh List"), QStringLiteral("Refresh the List of Words from the file"),
-                            "btnRefresh", GroupBox1);
+                             QStringLiteral("Add the checked words to the Noise Words List"),
+                             "btnAddNoise", GroupBox1);
+    btnRefresh = makeButton(QStringLiteral("&Refresh List"),
+                            QStringLiteral("Refresh the List of Words from the file"), "btnRefresh",
+                            GroupBox1);
     row1->addWidget(btnAddKeywords);
     row1->addWidget(btnAddNoise);
     row1->addWidget(btnRefresh);
@@ -145,8 +152,10 @@ void TKWGenForm::buildWindow() {
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     page2->addWidget(Memo1, 1);
     auto* row2 = new QHBoxLayout;
-    btnLoadNoise = makeButton(QStringLiteral("&Load Noise Words"), QStringLiteral("Load Noise Words"), "btnLoadNoise", TabSheet2);
-    btnSaveNoise = makeButton(QStringLiteral("&Save Noise Words"), QStringLiteral("Save Noise Words"), "btnSaveNoise", TabSheet2);
+    btnLoadNoise = makeButton(QStringLiteral("&Load Noise Words"),
+                              QStringLiteral("Load Noise Words"), "btnLoadNoise", TabSheet2);
+    btnSaveNoise = makeButton(QStringLiteral("&Save Noise Words"),
+                              QStringLiteral("Save Noise Words"), "btnSaveNoise", TabSheet2);
     row2->addWidget(btnLoadNoise);
     row2->addWidget(btnSaveNoise);
     row2->addStretch(1);
@@ -156,9 +165,11 @@ void TKWGenForm::buildWindow() {
     outer->addWidget(PageControl1, 1);
     auto* bottom = new QHBoxLayout;
     bottom->addStretch(1);
-    btnClose = makeButton(QStringLiteral("&Close"), QStringLiteral("Close Keyword Generator"), "btnClose", this);
+    btnClose = makeButton(QStringLiteral("&Close"), QStringLiteral("Close Keyword Generator"),
+                          "btnClose", this);
     btnClose->setDefault(true);
-    btnHelp = makeButton(QStringLiteral("&Help"), QStringLiteral("Help with this feature"), "btnHelp", this);
+    btnHelp = makeButton(QStringLiteral("&Help"), QStringLiteral("Help with this feature"),
+                         "btnHelp", this);
     bottom->addWidget(btnClose);
     bottom->addWidget(btnHelp);
     outer->addLayout(bottom);
@@ -167,11 +178,16 @@ void TKWGenForm::buildWindow() {
     if (const QScreen* s = QGuiApplication::primaryScreen())
         move(s->availableGeometry().center() - rect().center());
 
-    connect(btnAddKeywords, &QPushButton::clicked, this, [this] { guarded(&TKWGenForm::AddKeywordsClick); });
-    connect(btnAddNoise, &QPushButton::clicked, this, [this] { guarded(&TKWGenForm::AddNoiseClick); });
-    connect(btnRefresh, &QPushButton::clicked, this, [this] { guarded(&TKWGenForm::RefreshClick); });
-    connect(btnLoadNoise, &QPushButton::clicked, this, [this] { guarded(&TKWGenForm::LoadNoiseClick); });
-    connect(btnSaveNoise, &QPushButton::clicked, this, [this] { guarded(&TKWGenForm::SaveNoiseClick); });
+    connect(btnAddKeywords, &QPushButton::clicked, this,
+            [this] { guarded(&TKWGenForm::AddKeywordsClick); });
+    connect(btnAddNoise, &QPushButton::clicked, this,
+            [this] { guarded(&TKWGenForm::AddNoiseClick); });
+    connect(btnRefresh, &QPushButton::clicked, this,
+            [this] { guarded(&TKWGenForm::RefreshClick); });
+    connect(btnLoadNoise, &QPushButton::clicked, this,
+            [this] { guarded(&TKWGenForm::LoadNoiseClick); });
+    connect(btnSaveNoise, &QPushButton::clicked, this,
+            [this] { guarded(&TKWGenForm::SaveNoiseClick); });
     connect(btnHelp, &QPushButton::clicked, this, [this] { guarded(&TKWGenForm::HelpClick); });
     connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
     connect(SpinEdit1, &QSpinBox::valueChanged, this, [this](int value) {
@@ -304,7 +320,8 @@ void TKWGenForm::GenerateList(const QString& fileName) {
         m_parser->Input(excerpt);
         m_parser->Reset(true);
         m_fileText.clear();
-        keywords::Generation g = keywords::countText(m_textCollection, NoiseWords, AddedKeywords, TopCount);
+        keywords::Generation g =
+            keywords::countText(m_textCollection, NoiseWords, AddedKeywords, TopCount);
         Words = std::move(g.words);
         FilteredWordCount = g.filteredWordCount;
         WordCounts = std::move(g.counts);

@@ -23,12 +23,13 @@ namespace {
 const QString kCaption = QStringLiteral("Body Check Tester");
 const QString kErrorLoading = QStringLiteral("Error loading file");
 const QString kNotHtml = QStringLiteral("File does not appear to be HTML");
-const QString kNotInteger =
-    QStringLiteral("'%1' is not a valid integer value. Enter the number of body characters to show.");
+const QString kNotInteger = QStringLiteral(
+    "'%1' is not a valid integer value. Enter the number of body characters to show.");
 const QString kInitialCount = QStringLiteral("5000");
 // Kept sorted as text, as the list was made.
-const char* const kPresets[] = {"",      "105000", "15000", "20000", "25000", "30000", "35000", "40000",
-                                "45000", "50000",  "55000", "60000", "7500",  "75000", "85000", "95000"};
+const char* const kPresets[] = {"",      "105000", "15000", "20000", "25000", "30000",
+                                "35000", "40000",  "45000", "50000", "55000", "60000",
+                                "7500",  "75000",  "85000", "95000"};
 
 QToolButton* toolButton(const QString& text, const QString& hint, const char* name, QToolBar* bar) {
     auto* b = new QToolButton(bar);
@@ -66,13 +67,16 @@ TSrchFrm::TSrchFrm(QWidget* parent) : QDialog(parent) {
     ComboBox1->setEditText(kInitialCount);
     ComboBox1->setMinimumContentsLength(8);
     ToolBar1->addWidget(ComboBox1);
-    btester = toolButton(QStringLiteral("Run Tester"), QStringLiteral("Run Tester"), "btester", ToolBar1);
+    btester =
+        toolButton(QStringLiteral("Run Tester"), QStringLiteral("Run Tester"), "btester", ToolBar1);
     ToolBar1->addSeparator();
     CutButton = toolButton(QStringLiteral("Cut"), QStringLiteral("Cut"), "CutButton", ToolBar1);
     CopyButton = toolButton(QStringLiteral("Copy"), QStringLiteral("Copy"), "CopyButton", ToolBar1);
-    PasteButton = toolButton(QStringLiteral("Paste"), QStringLiteral("Paste"), "PasteButton", ToolBar1);
+    PasteButton =
+        toolButton(QStringLiteral("Paste"), QStringLiteral("Paste"), "PasteButton", ToolBar1);
     ToolBar1->addSeparator();
-    CloseButton = toolButton(QStringLiteral("Close"), QStringLiteral("Close"), "CloseButton", ToolBar1);
+    CloseButton =
+        toolButton(QStringLiteral("Close"), QStringLiteral("Close"), "CloseButton", ToolBar1);
     HelpButton = toolButton(QStringLiteral("Help"), QStringLiteral("Help"), "HelpButton", ToolBar1);
     layout->addWidget(ToolBar1);
 
@@ -123,8 +127,8 @@ TSrchFrm::TSrchFrm(QWidget* parent) : QDialog(parent) {
         move(s->availableGeometry().center() - rect().center());
 }
 
-void TSrchFrm::setServices(platform::Dialogs& dialogs, platform::Help& help, const QString& workingFile,
-                           const QString& helpFile) {
+void TSrchFrm::setServices(platform::Dialogs& dialogs, platform::Help& help,
+                           const QString& workingFile, const QString& helpFile) {
     m_dialogs = &dialogs;
     m_help = &help;
     m_workingFile = workingFile;

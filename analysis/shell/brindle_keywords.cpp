@@ -23,14 +23,17 @@ namespace quillmark {
 
 namespace {
 
-const QString kBuilderLoadError = QStringLiteral("Error Loading FrontPage for Keyword Tag Generator");
-const QString kTesterTopError = QStringLiteral("Unable to access FrontPage\r\n\r\nvtiTop Error 3002");
+const QString kBuilderLoadError =
+    QStringLiteral("Error Loading FrontPage for Keyword Tag Generator");
+const QString kTesterTopError =
+    QStringLiteral("Unable to access FrontPage\r\n\r\nvtiTop Error 3002");
 const QString kTesterFetchError = QStringLiteral("Unable to access FrontPage\r\n\r\nError 3001");
 const QString kKeywordsTag = QStringLiteral("keywords");
 
 // New queued words go in front of the old content, in the order they were queued, each followed
 // by a comma; a word the old content holds already (as an item, case aside) is left out.
-QString mergeKeywords(const QString& content, const QStringList& wordList, const QStringList& added) {
+QString mergeKeywords(const QString& content, const QStringList& wordList,
+                      const QStringList& added) {
     QSet<QString> present;
     for (const QString& w : wordList)
         present.insert(keywords::foldKey(w));
@@ -69,8 +72,8 @@ void TForm1::RzToolbarButton4Click() {
 
     // The window and the word list are freed on every way out.
     QStringList wordList;
-    auto window = std::make_unique<TKWGenForm>(*m_services.dialogs, *m_services.help, m_services.registryPath,
-                                               m_programFolder, this);
+    auto window = std::make_unique<TKWGenForm>(*m_services.dialogs, *m_services.help,
+                                               m_services.registryPath, m_programFolder, this);
     window->BodyLimit = engine::wholeNumber(QStringLiteral("bodychk"), m_rules.bodychk);
     Memo2 = platform::readLines(QDir(m_programFolder).filePath(TKWGenForm::kNoiseFileName));
     if (!Memo2.isEmpty())
@@ -119,7 +122,8 @@ void TForm1::Showbodycheckcharacters1Click() {
         return;
     }
     cursor.restore();
-    SrchFrm->setServices(*m_services.dialogs, *m_services.help, engine::workingFile(m_programFolder), m_helpFile);
+    SrchFrm->setServices(*m_services.dialogs, *m_services.help,
+                         engine::workingFile(m_programFolder), m_helpFile);
     SrchFrm->exec();
 }
 

@@ -13,13 +13,27 @@ struct Recorder {
     QString entityValue; // null: leave the value as written
 
     void attach(TickXMLp& p) {
-        p.OnBeginElement = [this](TickXMLp& s, QStringView e) { events << tag(QStringLiteral("begin:"), s, e); };
-        p.OnEmptyElement = [this](TickXMLp& s, QStringView e) { events << tag(QStringLiteral("empty:"), s, e); };
-        p.OnEndElement = [this](TickXMLp&, QStringView e) { events << QStringLiteral("end:") + e.toString(); };
-        p.OnText = [this](TickXMLp&, QStringView t) { events << QStringLiteral("text:") + t.toString(); };
-        p.OnComment = [this](TickXMLp&, QStringView t) { events << QStringLiteral("comment:") + t.toString(); };
-        p.OnPI = [this](TickXMLp&, QStringView t) { events << QStringLiteral("pi:") + t.toString(); };
-        p.OnMeta = [this](TickXMLp&, QStringView t) { events << QStringLiteral("meta:") + t.toString(); };
+        p.OnBeginElement = [this](TickXMLp& s, QStringView e) {
+            events << tag(QStringLiteral("begin:"), s, e);
+        };
+        p.OnEmptyElement = [this](TickXMLp& s, QStringView e) {
+            events << tag(QStringLiteral("empty:"), s, e);
+        };
+        p.OnEndElement = [this](TickXMLp&, QStringView e) {
+            events << QStringLiteral("end:") + e.toString();
+        };
+        p.OnText = [this](TickXMLp&, QStringView t) {
+            events << QStringLiteral("text:") + t.toString();
+        };
+        p.OnComment = [this](TickXMLp&, QStringView t) {
+            events << QStringLiteral("comment:") + t.toString();
+        };
+        p.OnPI = [this](TickXMLp&, QStringView t) {
+            events << QStringLiteral("pi:") + t.toString();
+        };
+        p.OnMeta = [this](TickXMLp&, QStringView t) {
+            events << QStringLiteral("meta:") + t.toString();
+        };
         p.OnSpecialSection = [this](TickXMLp&, QStringView id, QStringView t) {
             events << QStringLiteral("section:") + id.toString() + QLatin1Char('|') + t.toString();
         };
@@ -35,7 +49,8 @@ struct Recorder {
         if (s.AttributeCount() > 0) {
             QStringList attrs;
             for (int i = 0; i < s.AttributeCount(); ++i)
-                attrs << s.AttributeName(i).toString() + QLatin1Char('=') + s.AttributeValue(i).toString();
+                attrs << s.AttributeName(i).toString() + QLatin1Char('=') +
+                             s.AttributeValue(i).toString();
             line += QLatin1Char('{') + attrs.join(QLatin1Char(';')) + QLatin1Char('}');
         }
         return line;
@@ -87,26 +102,34 @@ private slots:
         const QString keep; // entity values left as written
 
         QTest::newRow("lone <") << "a < b" << def << keep << QStringList{"text:a < b"};
-        QTest::newRow("a<b> starts a tag") << "a<b>c" << def << keep << QStringList{"text:a", "begin:b", "text:c"};
+        QTest::newRow("a<b> starts a tag")
+            << "a<b>c" << def << keep << QStringList{"text:a", "begin:b", "text:c"};
         QTest::newRow("unfinished tag discarded") << "a<b" << def << keep << QStringList{"text:a"};
         QTest::newRow("< at the end is lost") << "a<" << def << keep << QStringList{"text:a"};
         QTest::newRow("inline tags split runs")
-            << "un<b>bold</b>ed" << def << keep << QStringList{"text:un", "begin:b", "text:bold", "end:b", "text:ed"};
+            << "un<b>bold</b>ed" << def << keep
+            << QStringList{"text:un", "begin:b", "text:bold", "end:b", "text:ed"};
         QTest::newRow("entity replaced by a space")
-            << "AT&amp;T" << generator << " " << QStringList{"text:AT", "entity:amp=&amp;", "text: T"};
+            << "AT&amp;T" << generator << " "
+            << QStringList{"text:AT", "entity:amp=&amp;", "text: T"};
         QTest::newRow("numeric entity name")
             << "&#160;x" << def << keep << QStringList{"entity:#160=&#160;", "text:&#160;x"};
         QTest::newRow("entity without ;")
             << "&copy 2004" << def << keep << QStringList{"entity:copy=&copy", "text:&copy 2004"};
-        QTest::newRow("entity ends the run") << "a&b;c" << def << "" << QStringList{"text:a", "entity:b=&b;", "text:c"};
-        QTest::newRow("entity cut off by the end") << "...AT&T" << def << keep << QStringList{"text:...AT"};
+        QTest::newRow("entity ends the run")
+            << "a&b;c" << def << "" << QStringList{"text:a", "entity:b=&b;", "text:c"};
+        QTest::newRow("entity cut off by the end")
+            << "...AT&T" << def << keep << QStringList{"text:...AT"};
         QTest::newRow("> inside a quoted value")
-            << "<img alt='a > b'>next" << def << keep << QStringList{"begin:img{alt=a > b}", "text:next"};
+            << "<img alt='a > b'>next" << def << keep
+            << QStringList{"begin:img{alt=a > b}", "text:next"};
         QTest::newRow("comment") << "<!-- x -->" << def << keep << QStringList{"comment: x "};
         QTest::newRow("empty comment") << "<!-->" << def << keep << QStringList{"comment:"};
-        QTest::newRow("dashes inside a comment") << "<!-- a -- b -->" << def << keep << QStringList{"comment: a -- b "};
+        QTest::newRow("dashes inside a comment")
+            << "<!-- a -- b -->" << def << keep << QStringList{"comment: a -- b "};
         QTest::newRow("<!- is a declaration") << "<!-x>" << def << keep << QStringList{"meta:-x"};
-        QTest::newRow("end tag with a space") << "</b >t" << def << keep << QStringList{"end:b", "text:t"};
+        QTest::newRow("end tag with a space")
+            << "</b >t" << def << keep << QStringList{"end:b", "text:t"};
         QTest::newRow("end tag without name") << "</>" << def << keep << QStringList{"end:"};
         QTest::newRow("hyphen ends the name")
             << "<my-tag>" << def << keep << QStringList{"begin:my{tag=}"};
@@ -116,30 +139,36 @@ private slots:
             << "<![ INCLUDE [a]b]]>" << def << keep << QStringList{"section:INCLUDE|a]b"};
         QTest::newRow("CDATA cut off") << "<![CDATA[ x " << def << keep << QStringList{"text: x "};
         QTest::newRow("processing instruction")
-            << "a<?xml version=\"1.0\"?>b" << def << keep << QStringList{"text:a", "pi:xml version=\"1.0\"", "text:b"};
+            << "a<?xml version=\"1.0\"?>b" << def << keep
+            << QStringList{"text:a", "pi:xml version=\"1.0\"", "text:b"};
         QTest::newRow("declaration with quotes and brackets")
             << "<!DOCTYPE html PUBLIC \"-//X>Y//EN\" [ <!ENTITY z 'w>'> ]>t" << def << keep
-            << QStringList{"meta:DOCTYPE html PUBLIC \"-//X>Y//EN\" [ <!ENTITY z 'w>'> ]", "text:t"};
+            << QStringList{"meta:DOCTYPE html PUBLIC \"-//X>Y//EN\" [ <!ENTITY z 'w>'> ]",
+                           "text:t"};
         QTest::newRow("attributes of every kind")
             << "<a href=\"x&amp;y\" title='q' n=v/>" << def << keep
             << QStringList{"entity:amp=&amp;", "empty:a{href=x&amp;y;title=q;n=v}"};
         QTest::newRow("entity in a value replaced")
             << "<a t=\"A&amp;B\" u='&lt;' v=&gt;>" << def << "+"
-            << QStringList{"entity:amp=&amp;", "entity:lt=&lt;", "entity:gt=&gt;", "begin:a{t=A+B;u=+;v=+}"};
+            << QStringList{"entity:amp=&amp;", "entity:lt=&lt;", "entity:gt=&gt;",
+                           "begin:a{t=A+B;u=+;v=+}"};
         QTest::newRow("valueless attributes")
             << "<a b c=d e>" << def << keep << QStringList{"begin:a{b=;c=d;e=}"};
         QTest::newRow("valueless attribute before />")
             << "<input disabled/>" << def << keep << QStringList{"empty:input{disabled=}"};
-        QTest::newRow("empty element") << "<br/>x" << def << keep << QStringList{"empty:br", "text:x"};
-        QTest::newRow("empty element with a blank") << "<br />" << def << keep << QStringList{"empty:br"};
-        QTest::newRow("= at the tag's end") << "<a b=>" << def << keep << QStringList{"begin:a{b=}"};
+        QTest::newRow("empty element")
+            << "<br/>x" << def << keep << QStringList{"empty:br", "text:x"};
+        QTest::newRow("empty element with a blank")
+            << "<br />" << def << keep << QStringList{"empty:br"};
+        QTest::newRow("= at the tag's end")
+            << "<a b=>" << def << keep << QStringList{"begin:a{b=}"};
         QTest::newRow("unclosed quote runs on")
             << "<a b=\"x>y\">z" << def << keep << QStringList{"begin:a{b=x>y}", "text:z"};
 
         QTest::newRow("line feeds dropped around tags")
             << "<p>\nA\n</p>\n<br/>\nB<!--c-->\nC<?pi?>\nD<!DOCTYPE x>\nE" << def << keep
-            << QStringList{"begin:p", "text:A", "end:p", "text:\n", "empty:br", "text:B", "comment:c",
-                           "text:C", "pi:pi", "text:D", "meta:DOCTYPE x", "text:E"};
+            << QStringList{"begin:p",   "text:A", "end:p", "text:\n", "empty:br",       "text:B",
+                           "comment:c", "text:C", "pi:pi", "text:D",  "meta:DOCTYPE x", "text:E"};
         Options preserve;
         preserve.preserveWhiteSpace = true;
         preserve.flushOnEOL = false;
@@ -159,13 +188,16 @@ private slots:
         Options names;
         names.extraName = QStringLiteral("-\u00E9");
         QTest::newRow("extra name characters")
-            << "<my-tag>&caf\u00E9;" << names << keep << QStringList{"begin:my-tag", "entity:caf\u00E9=&caf\u00E9;", "text:&caf\u00E9;"};
+            << "<my-tag>&caf\u00E9;" << names << keep
+            << QStringList{"begin:my-tag", "entity:caf\u00E9=&caf\u00E9;", "text:&caf\u00E9;"};
         QTest::newRow("bytes above 127 are no name characters")
             << "&caf\u00E9;" << def << keep << QStringList{"entity:caf=&caf", "text:&caf\u00E9;"};
         Options spaces;
         spaces.extraSpace = QStringLiteral("|");
-        QTest::newRow("extra space characters") << "<a b|=|c>" << spaces << keep << QStringList{"begin:a{b=c}"};
-        QTest::newRow("| is no space by default") << "<a b|=|c>" << def << keep << QStringList{"begin:a{b|=|c}"};
+        QTest::newRow("extra space characters")
+            << "<a b|=|c>" << spaces << keep << QStringList{"begin:a{b=c}"};
+        QTest::newRow("| is no space by default")
+            << "<a b|=|c>" << def << keep << QStringList{"begin:a{b|=|c}"};
     }
 
     // Every case gives the same events fed whole, one character at a time, and in pieces of 3.
@@ -269,7 +301,8 @@ private slots:
         QTest::addColumn<int>("state");
         QTest::newRow("text run") << QString(1500, QLatin1Char('a')) << 0;
         QTest::newRow("tag name") << QStringLiteral("<") + QString(1500, QLatin1Char('n')) << 1;
-        QTest::newRow("unquoted value") << QStringLiteral("<a b=") + QString(1500, QLatin1Char('v')) << 7;
+        QTest::newRow("unquoted value")
+            << QStringLiteral("<a b=") + QString(1500, QLatin1Char('v')) << 7;
         QTest::newRow("comment") << QStringLiteral("<!--") + QString(1500, QLatin1Char('c')) << 20;
         QTest::newRow("entity name") << QStringLiteral("&") + QString(1500, QLatin1Char('e')) << 14;
     }
@@ -291,7 +324,8 @@ private slots:
         QCOMPARE(p.State(), state);
         p.Reset(true);
         if (state == 0)
-            QCOMPARE(delivered, QString(1000, QLatin1Char('a'))); // the characters up to the failing one
+            QCOMPARE(delivered,
+                     QString(1000, QLatin1Char('a'))); // the characters up to the failing one
         // The parser works on after a reset.
         delivered.clear();
         p.Input(u"ok<b>");

@@ -28,8 +28,7 @@ namespace {
 
 // Acts on the first modal window of type T that opens while it lives, as the user would, and
 // closes it afterwards if the script did not.
-template <typename T>
-class ModalScript {
+template <typename T> class ModalScript {
 public:
     explicit ModalScript(std::function<void(T*)> script) : m_script(std::move(script)) {
         m_timer.setInterval(10);
@@ -77,7 +76,10 @@ QAction* findAction(QWidget* w, const QString& text) {
 QString metaCalls(const FaultyHost& host) {
     QStringList out;
     for (const FaultyHost::MetaCall& c : host.metaCalls)
-        out << QStringLiteral("%1 %2 %3 [%4] %5 %6").arg(c.op, c.address, c.name, c.content).arg(c.flag1).arg(c.flag2);
+        out << QStringLiteral("%1 %2 %3 [%4] %5 %6")
+                   .arg(c.op, c.address, c.name, c.content)
+                   .arg(c.flag1)
+                   .arg(c.flag2);
     return out.join(QLatin1Char('\n'));
 }
 
@@ -87,11 +89,13 @@ class TestKeywordTools : public QObject {
     Q_OBJECT
 
     // A harness on a web that holds copies of the fixture pages, with the page open.
-    std::unique_ptr<QuillmarkHarness> start(const QString& page, const QString& bodychk = QStringLiteral("5000")) {
+    std::unique_ptr<QuillmarkHarness> start(const QString& page,
+                                            const QString& bodychk = QStringLiteral("5000")) {
         auto h = std::make_unique<QuillmarkHarness>();
         if (!bodychk.isNull())
             h->env.setValue(rules::kSettingsKey, QStringLiteral("bodychk"), bodychk);
-        testsupport::copyTree(testsupport::fixturePath(QStringLiteral("keywords")), h->env.path(QStringLiteral("web")));
+        testsupport::copyTree(testsupport::fixturePath(QStringLiteral("keywords")),
+                              h->env.path(QStringLiteral("web")));
         h->start();
         h->openWeb(h->env.path(QStringLiteral("web")), page);
         return h;
@@ -127,15 +131,17 @@ private slots:
         build(*h, {"gamma", "beta", "delta"}, &rows);
         QCOMPARE(rows, QStringList({"gamma", "beta", "delta", "caf\u00E9"}));
         QCOMPARE(h->form->m_keywordsContent, QStringLiteral("gamma,delta,alpha, beta"));
-        QCOMPARE(metaCalls(*h->host), QStringLiteral("get keywords.htm keywords [] 0 0\n"
-                                                     "get keywords.htm keywords [] 0 0\n"
-                                                     "get keywords.htm keywords [] 0 0\n"
-                                                     "set keywords.htm keywords [gamma,delta,alpha, beta] 0 0"));
+        QCOMPARE(metaCalls(*h->host),
+                 QStringLiteral("get keywords.htm keywords [] 0 0\n"
+                                "get keywords.htm keywords [] 0 0\n"
+                                "get keywords.htm keywords [] 0 0\n"
+                                "set keywords.htm keywords [gamma,delta,alpha, beta] 0 0"));
         // Only the tag's content changed, byte for byte.
         QByteArray expected = fixture(QStringLiteral("keywords.htm"));
         expected.replace("content=\"alpha, beta\"", "content=\"gamma,delta,alpha, beta\"");
         QCOMPARE(pageBytes(*h, QStringLiteral("keywords.htm")), expected);
-        QCOMPARE(h->dialogs.texts(), QStringList({"Keywords words were added to the keywords tag"}));
+        QCOMPARE(h->dialogs.texts(),
+                 QStringList({"Keywords words were added to the keywords tag"}));
     }
 
     void pageWithoutKeywordsTag() {
@@ -147,7 +153,8 @@ private slots:
         QCOMPARE(h->host->metaCalls.size(), 3); // read, ask, write
         // The tag goes into the head, indented like its neighbours; nothing else changes.
         QByteArray expected = fixture(QStringLiteral("nokeywords.htm"));
-        expected.replace("  </head>", "  <meta name=\"keywords\" content=\"gamma,delta,\">\r\n  </head>");
+        expected.replace("  </head>",
+                         "  <meta name=\"keywords\" content=\"gamma,delta,\">\r\n  </head>");
         QCOMPARE(pageBytes(*h, QStringLiteral("nokeywords.htm")), expected);
         // A second run finds the new tag and writes with the flag 0.
         build(*h, {"gamma"});
@@ -170,9 +177,11 @@ private slots:
         build(*h, {});
         QVERIFY(h->host->metaCalls.isEmpty());
         QCOMPARE(h->form->m_keywordsContent, QStringLiteral("as before"));
-        QCOMPARE(pageBytes(*h, QStringLiteral("keywords.htm")), fixture(QStringLiteral("keywords.htm")));
+        QCOMPARE(pageBytes(*h, QStringLiteral("keywords.htm")),
+                 fixture(QStringLiteral("keywords.htm")));
         // The generator saw the working file and the rule base's count.
-        QCOMPARE(h->env.readFile(engine::workingFile(h->env.programFolder())), fixture(QStringLiteral("keywords.htm")));
+        QCOMPARE(h->env.readFile(engine::workingFile(h->env.programFolder())),
+                 fixture(QStringLiteral("keywords.htm")));
     }
 
     void noiseWordsComeBackFromTheWindow() {
@@ -186,7 +195,8 @@ private slots:
         h->form->runCommand(&TForm1::RzToolbarButton4Click);
         QCOMPARE(user.shown, 1);
         QCOMPARE(h->form->Memo2.last(), QStringLiteral("beta"));
-        QVERIFY(h->env.readFile(h->env.programFolder() + QStringLiteral("srexclude.txt")).endsWith("\r\nbeta\r\n"));
+        QVERIFY(h->env.readFile(h->env.programFolder() + QStringLiteral("srexclude.txt"))
+                    .endsWith("\r\nbeta\r\n"));
         QVERIFY(h->host->metaCalls.isEmpty());
     }
 
@@ -197,20 +207,25 @@ private slots:
         QTest::newRow("no Editor object") << "editor" << load;
         QTest::newRow("no page address") << "top" << load;
         QTest::newRow("page cannot be copied") << "fetch" << load;
-        QTest::newRow("noise-word file missing") << "noise" << "Cannot open file";
-        QTest::newRow("body check count not a number") << "bodychk" << "\"bodychk\" is not a whole number";
+        QTest::newRow("noise-word file missing") << "noise"
+                                                 << "Cannot open file";
+        QTest::newRow("body check count not a number") << "bodychk"
+                                                       << "\"bodychk\" is not a whole number";
     }
 
     void builderFailures() {
         QFETCH(QString, fault);
         QFETCH(QString, message);
-        auto h = start(QStringLiteral("keywords.htm"), fault == QLatin1String("bodychk") ? QStringLiteral("lots") : QStringLiteral("5000"));
+        auto h = start(QStringLiteral("keywords.htm"), fault == QLatin1String("bodychk")
+                                                           ? QStringLiteral("lots")
+                                                           : QStringLiteral("5000"));
         if (fault == QLatin1String("editor"))
             h->host->failEditor = true;
         else if (fault == QLatin1String("top"))
             h->host->failTopPage = true;
         else if (fault == QLatin1String("fetch"))
-            QDir().mkpath(engine::workingFile(h->env.programFolder())); // a folder in the file's place
+            QDir().mkpath(
+                engine::workingFile(h->env.programFolder())); // a folder in the file's place
         else if (fault == QLatin1String("noise"))
             QFile::remove(h->env.programFolder() + QStringLiteral("srexclude.txt"));
         ModalScript<TKWGenForm> user([](TKWGenForm*) {});
@@ -220,7 +235,8 @@ private slots:
         QCOMPARE(h->dialogs.shown[0].kind, Kind::Error);
         QVERIFY2(h->dialogs.shown[0].text.contains(message), qPrintable(h->dialogs.shown[0].text));
         QVERIFY(h->host->metaCalls.isEmpty());
-        QCOMPARE(pageBytes(*h, QStringLiteral("keywords.htm")), fixture(QStringLiteral("keywords.htm")));
+        QCOMPARE(pageBytes(*h, QStringLiteral("keywords.htm")),
+                 fixture(QStringLiteral("keywords.htm")));
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
@@ -229,17 +245,34 @@ private slots:
         QTest::addColumn<QString>("count");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QStringList>("messages");
-        QTest::newRow("count from the body check")
-            << "keywords.htm" << "5000"
-            << "bgcolor=white>\n<p>gamma Gamma gamma beta beta delta caf\u00E9</p>\n</body>\n</html>\n" << QStringList{};
-        QTest::newRow("line breaks count twice") << "keywords.htm" << "16" << "bgcolor=white>\n" << QStringList{};
-        QTest::newRow("cut inside the break") << "keywords.htm" << "15" << "bgcolor=white>\n" << QStringList{};
-        QTest::newRow("count 0 empties") << "keywords.htm" << "0" << "" << QStringList{};
+        QTest::newRow("count from the body check") << "keywords.htm"
+                                                   << "5000"
+                                                   << "bgcolor=white>\n<p>gamma Gamma gamma beta "
+                                                      "beta delta caf\u00E9</p>\n</body>\n</html>\n"
+                                                   << QStringList{};
+        QTest::newRow("line breaks count twice") << "keywords.htm"
+                                                 << "16"
+                                                 << "bgcolor=white>\n"
+                                                 << QStringList{};
+        QTest::newRow("cut inside the break") << "keywords.htm"
+                                              << "15"
+                                              << "bgcolor=white>\n"
+                                              << QStringList{};
+        QTest::newRow("count 0 empties") << "keywords.htm"
+                                         << "0"
+                                         << "" << QStringList{};
         QTest::newRow("capitals are not found")
-            << "capsbody.htm" << "5000" << QString::fromUtf8(fixture(QStringLiteral("capsbody.htm"))).replace(QLatin1String("\r\n"), QLatin1String("\n"))
+            << "capsbody.htm"
+            << "5000"
+            << QString::fromUtf8(fixture(QStringLiteral("capsbody.htm")))
+                   .replace(QLatin1String("\r\n"), QLatin1String("\n"))
             << QStringList{"File does not appear to be HTML"};
-        QTest::newRow("empty preset") << "keywords.htm" << "" << "kept" << QStringList{"'' is not a valid integer value"};
-        QTest::newRow("a word") << "keywords.htm" << "many" << "kept" << QStringList{"'many' is not a valid integer value"};
+        QTest::newRow("empty preset") << "keywords.htm"
+                                      << ""
+                                      << "kept" << QStringList{"'' is not a valid integer value"};
+        QTest::newRow("a word") << "keywords.htm"
+                                << "many"
+                                << "kept" << QStringList{"'many' is not a valid integer value"};
     }
 
     void testerShowsTheBodyStretch() {
@@ -266,7 +299,8 @@ private slots:
         QCOMPARE(h->dialogs.shown.size(), messages.size());
         for (qsizetype i = 0; i < messages.size(); ++i) {
             QCOMPARE(h->dialogs.shown[i].kind, Kind::Error);
-            QVERIFY2(h->dialogs.shown[i].text.startsWith(messages[i]), qPrintable(h->dialogs.shown[i].text));
+            QVERIFY2(h->dialogs.shown[i].text.startsWith(messages[i]),
+                     qPrintable(h->dialogs.shown[i].text));
         }
     }
 
@@ -278,10 +312,12 @@ private slots:
         QStringList presets;
         for (int i = 0; i < t->ComboBox1->count(); ++i)
             presets << t->ComboBox1->itemText(i);
-        QCOMPARE(presets, QStringList({"", "105000", "15000", "20000", "25000", "30000", "35000", "40000", "45000",
-                                       "50000", "55000", "60000", "7500", "75000", "85000", "95000"}));
+        QCOMPARE(presets, QStringList({"", "105000", "15000", "20000", "25000", "30000", "35000",
+                                       "40000", "45000", "50000", "55000", "60000", "7500", "75000",
+                                       "85000", "95000"}));
         QStringList hints;
-        for (QToolButton* b : {t->btester, t->CutButton, t->CopyButton, t->PasteButton, t->CloseButton, t->HelpButton})
+        for (QToolButton* b : {t->btester, t->CutButton, t->CopyButton, t->PasteButton,
+                               t->CloseButton, t->HelpButton})
             hints << b->toolTip();
         QCOMPARE(hints, QStringList({"Run Tester", "Cut", "Copy", "Paste", "Close", "Help"}));
         QStringList menus;
@@ -291,7 +327,8 @@ private slots:
                 items << (a->isSeparator() ? QStringLiteral("-") : a->text());
             menus << m->text() + QLatin1Char(':') + items.join(QLatin1Char('|'));
         }
-        QCOMPARE(menus, QStringList({"&File:&Run Tester|-|&Close", "&Edit:Cu&t|&Copy|&Paste", "&Help:&Using Body Check Tester"}));
+        QCOMPARE(menus, QStringList({"&File:&Run Tester|-|&Close", "&Edit:Cu&t|&Copy|&Paste",
+                                     "&Help:&Using Body Check Tester"}));
 
         // First opening: run it. The next opening, on another page, still shows that result.
         ModalScript<TSrchFrm> first([](TSrchFrm* w) {
@@ -321,8 +358,10 @@ private slots:
     void testerFailures_data() {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no page address") << "top" << "Unable to access FrontPage\r\n\r\nvtiTop Error 3002";
-        QTest::newRow("page cannot be copied") << "fetch" << "Unable to access FrontPage\r\n\r\nError 3001";
+        QTest::newRow("no page address") << "top"
+                                         << "Unable to access FrontPage\r\n\r\nvtiTop Error 3002";
+        QTest::newRow("page cannot be copied") << "fetch"
+                                               << "Unable to access FrontPage\r\n\r\nError 3001";
     }
 
     void testerFailures() {
@@ -356,7 +395,8 @@ private slots:
 
         auto* run = h->form->findChild<QToolButton*>(QStringLiteral("SpeedButton5"));
         if (!run)
-            QSKIP("The Run button is not built yet; its drop-down row for the tester waits for it.");
+            QSKIP(
+                "The Run button is not built yet; its drop-down row for the tester waits for it.");
         QVERIFY(run->menu());
         QAction* tester = findAction(run->menu(), QStringLiteral("Body Check Tester ..."));
         QVERIFY(tester);

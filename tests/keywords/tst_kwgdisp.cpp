@@ -56,7 +56,8 @@ class TestKeywordGenerator : public QObject {
     testsupport::RecordingHelp help;
 
     std::unique_ptr<TKWGenForm> makeForm() {
-        auto f = std::make_unique<TKWGenForm>(dialogs, help, env().registryPath(), env().programFolder());
+        auto f = std::make_unique<TKWGenForm>(dialogs, help, env().registryPath(),
+                                              env().programFolder());
         f->BodyLimit = 5000;
         return f;
     }
@@ -96,15 +97,19 @@ private slots:
         QTest::addColumn<QStringList>("words");
         QTest::newRow("comma and blank") << "Hello, world" << QStringList{"Hello", "world"};
         QTest::newRow("two commas") << "a,,b" << QStringList{"a", "", "b"};
-        QTest::newRow("quoted phrase") << "say \"hello world\" now" << QStringList{"say", "hello world", "now"};
-        QTest::newRow("inline tag splits a word") << "un<b>bold</b>ed" << QStringList{"un", "bold", "ed"};
+        QTest::newRow("quoted phrase")
+            << "say \"hello world\" now" << QStringList{"say", "hello world", "now"};
+        QTest::newRow("inline tag splits a word")
+            << "un<b>bold</b>ed" << QStringList{"un", "bold", "ed"};
         QTest::newRow("entity is a space") << "AT&amp;T" << QStringList{"AT", "T"};
         QTest::newRow("markup removed")
             << "<!-- hidden --><p class=\"x y\">one</p><![CDATA[ two ]]><?pi three?>four"
             << QStringList{"one", "four"};
-        QTest::newRow("script text counts") << "<script>var x;</script>" << QStringList{"var", "x;"};
+        QTest::newRow("script text counts")
+            << "<script>var x;</script>" << QStringList{"var", "x;"};
         QTest::newRow("tabs and line breaks") << "a\tb\r\nc\nd" << QStringList{"a", "b", "c", "d"};
-        QTest::newRow("punctuation belongs to the word") << "caf\u00E9! (x)" << QStringList{"caf\u00E9!", "(x)"};
+        QTest::newRow("punctuation belongs to the word")
+            << "caf\u00E9! (x)" << QStringList{"caf\u00E9!", "(x)"};
     }
 
     void words() {
@@ -120,19 +125,24 @@ private slots:
         QTest::addColumn<int>("filtered");
         QTest::addColumn<QStringList>("counts");
         QTest::newRow("one entry, first spelling")
-            << "Widgets. widgets (widgets)" << QStringList{} << QStringList{} << 3 << QStringList{"Widgets=3"};
+            << "Widgets. widgets (widgets)" << QStringList{} << QStringList{} << 3
+            << QStringList{"Widgets=3"};
         QTest::newRow("noise words case aside, as split")
-            << "The THE the. the cat" << QStringList{"the"} << QStringList{} << 2 << QStringList{"the=1", "cat=1"};
+            << "The THE the. the cat" << QStringList{"the"} << QStringList{} << 2
+            << QStringList{"the=1", "cat=1"};
         QTest::newRow("queued keywords left out")
-            << "Cat dog cat bird" << QStringList{} << QStringList{"CAT", "bird"} << 1 << QStringList{"dog=1"};
+            << "Cat dog cat bird" << QStringList{} << QStringList{"CAT", "bird"} << 1
+            << QStringList{"dog=1"};
         QTest::newRow("empty noise word removes empty words")
             << "a,,b" << QStringList{""} << QStringList{} << 2 << QStringList{"a=1", "b=1"};
         QTest::newRow("== collapsed, marks deleted")
-            << "a==b a===b 'a=b' x%.y" << QStringList{} << QStringList{} << 4 << QStringList{"a=b=3", "xy=1"};
+            << "a==b a===b 'a=b' x%.y" << QStringList{} << QStringList{} << 4
+            << QStringList{"a=b=3", "xy=1"};
         QTest::newRow("a word that normalises to nothing counts, without a row")
             << "( ... word" << QStringList{} << QStringList{} << 3 << QStringList{"word=1"};
         QTest::newRow("accented letters case aside")
-            << "\u00C9T\u00C9 \u00E9t\u00E9" << QStringList{} << QStringList{} << 2 << QStringList{"\u00C9T\u00C9=2"};
+            << "\u00C9T\u00C9 \u00E9t\u00E9" << QStringList{} << QStringList{} << 2
+            << QStringList{"\u00C9T\u00C9=2"};
     }
 
     void counting() {
@@ -189,7 +199,8 @@ private slots:
     void wideCountsKeepTheirOrder() {
         // Counts of seven digits still sort above six-digit ones and keep the word whole.
         const QList<keywords::WordCount> counts{{"small", 999999}, {"big", 1000000}};
-        QCOMPARE(entries(keywords::topWords(counts, 2)), QStringList({"big=1000000", "small=999999"}));
+        QCOMPARE(entries(keywords::topWords(counts, 2)),
+                 QStringList({"big=1000000", "small=999999"}));
     }
 
     void excerpt_data() {
@@ -199,12 +210,16 @@ private slots:
         QTest::addColumn<QString>("excerpt");
         QTest::addColumn<int>("limitAfter");
         const int ok = int(keywords::ExcerptResult::Excerpt);
-        QTest::newRow("short body whole") << "x<body>ab</BODY>y" << 5000 << ok << "<body>ab</BODY>" << 15;
+        QTest::newRow("short body whole")
+            << "x<body>ab</BODY>y" << 5000 << ok << "<body>ab</BODY>" << 15;
         QTest::newRow("cut to the limit") << "x<body>abcdef</body>" << 8 << ok << "<body>ab" << 8;
         // 7 is the length of "</BODY>", so a frameset loses the end of its closing tag.
-        QTest::newRow("frameset") << "<FRAMESET rows=1></frameset>" << 100 << ok << "<FRAMESET rows=1></frame" << 24;
-        QTest::newRow("no body tag") << "<html>x</html>" << 100 << int(keywords::ExcerptResult::NoBodyTag) << "" << 100;
-        QTest::newRow("no end tag") << "<body>x" << 100 << int(keywords::ExcerptResult::NoBodyEnd) << "" << 100;
+        QTest::newRow("frameset") << "<FRAMESET rows=1></frameset>" << 100 << ok
+                                  << "<FRAMESET rows=1></frame" << 24;
+        QTest::newRow("no body tag")
+            << "<html>x</html>" << 100 << int(keywords::ExcerptResult::NoBodyTag) << "" << 100;
+        QTest::newRow("no end tag")
+            << "<body>x" << 100 << int(keywords::ExcerptResult::NoBodyEnd) << "" << 100;
         QTest::newRow("end before the body is not used")
             << "</body><body>x" << 100 << int(keywords::ExcerptResult::NoBodyEnd) << "" << 100;
         QTest::newRow("negative limit") << "<body></body>" << -5 << ok << "" << -5;
@@ -228,15 +243,22 @@ private slots:
         QCOMPARE(f->PageControl1->tabText(0), QStringLiteral("Keywords"));
         QCOMPARE(f->PageControl1->tabText(1), QStringLiteral("Setup"));
         QCOMPARE(f->PageControl1->currentIndex(), 0);
-        QCOMPARE(f->GroupBox1->title(), QStringLiteral("These are the top 25 word occurrences in the active file"));
-        QCOMPARE(f->Label1->text(), QStringLiteral("Check the words in the list and either add them to the keywords tag or add them to the Noise Words list"));
+        QCOMPARE(f->GroupBox1->title(),
+                 QStringLiteral("These are the top 25 word occurrences in the active file"));
+        QCOMPARE(f->Label1->text(),
+                 QStringLiteral("Check the words in the list and either add them to the keywords "
+                                "tag or add them to the Noise Words list"));
         const QTreeWidgetItem* h = f->ListView1->headerItem();
-        QCOMPARE(QStringList({h->text(0), h->text(1), h->text(2)}), QStringList({"Word", "Occurrences", "% of Total Words"}));
+        QCOMPARE(QStringList({h->text(0), h->text(1), h->text(2)}),
+                 QStringList({"Word", "Occurrences", "% of Total Words"}));
         QVERIFY(!f->ListView1->header()->sectionsClickable());
         QCOMPARE(f->btnAddKeywords->text(), QStringLiteral("Add Checked to &Keywords"));
-        QCOMPARE(f->btnAddKeywords->toolTip(), QStringLiteral("Add the checked words to the keywords tag"));
-        QCOMPARE(f->btnAddNoise->toolTip(), QStringLiteral("Add the checked words to the Noise Words List"));
-        QCOMPARE(f->btnRefresh->toolTip(), QStringLiteral("Refresh the List of Words from the file"));
+        QCOMPARE(f->btnAddKeywords->toolTip(),
+                 QStringLiteral("Add the checked words to the keywords tag"));
+        QCOMPARE(f->btnAddNoise->toolTip(),
+                 QStringLiteral("Add the checked words to the Noise Words List"));
+        QCOMPARE(f->btnRefresh->toolTip(),
+                 QStringLiteral("Refresh the List of Words from the file"));
         QCOMPARE(f->btnLoadNoise->text(), QStringLiteral("&Load Noise Words"));
         QCOMPARE(f->btnSaveNoise->text(), QStringLiteral("&Save Noise Words"));
         QCOMPARE(f->btnClose->toolTip(), QStringLiteral("Close Keyword Generator"));
@@ -277,7 +299,8 @@ private slots:
                 makeForm();
                 QFAIL("the window was created");
             } catch (const quillmark::ERangeError& e) {
-                QVERIFY2(e.message().contains(stored) && e.message().contains(QStringLiteral("32767")),
+                QVERIFY2(e.message().contains(stored) &&
+                             e.message().contains(QStringLiteral("32767")),
                          qPrintable(e.message()));
             }
             return;
@@ -285,24 +308,29 @@ private slots:
         auto f = makeForm();
         QCOMPARE(int(f->TopCount), count);
         QCOMPARE(f->SpinEdit1->value(), count);
-        QCOMPARE(f->GroupBox1->title(), QStringLiteral("These are the top %1 word occurrences in the active file").arg(count));
+        QCOMPARE(
+            f->GroupBox1->title(),
+            QStringLiteral("These are the top %1 word occurrences in the active file").arg(count));
     }
 
     void countIsSavedOnClose() {
         auto f = makeForm();
         f->SpinEdit1->setValue(40);
         QCOMPARE(int(f->TopCount), 40);
-        QCOMPARE(f->GroupBox1->title(), QStringLiteral("These are the top 40 word occurrences in the active file"));
+        QCOMPARE(f->GroupBox1->title(),
+                 QStringLiteral("These are the top 40 word occurrences in the active file"));
         QVERIFY(!env().valueExists(rules::kSettingsKey, QStringLiteral("kwgcount")));
         f->show();
         QTest::mouseClick(f->btnClose, Qt::LeftButton);
         QCOMPARE(f->result(), int(QDialog::Accepted));
-        QCOMPARE(env().value(rules::kSettingsKey, QStringLiteral("kwgcount")), QStringLiteral("40"));
+        QCOMPARE(env().value(rules::kSettingsKey, QStringLiteral("kwgcount")),
+                 QStringLiteral("40"));
     }
 
     void listFromFile() {
         auto f = makeForm();
-        const QString path = writePage(page(QStringLiteral("<p>Widgets and widgets, the gadgets.</p> Gadgets &amp; widgets")));
+        const QString path = writePage(
+            page(QStringLiteral("<p>Widgets and widgets, the gadgets.</p> Gadgets &amp; widgets")));
         f->GenerateList(path);
         QCOMPARE(f->FileName, path);
         // "and" and "the" are delivered noise words.
@@ -336,7 +364,8 @@ private slots:
             body += QStringLiteral("alpha\n");
         for (int i = 0; i < 3000; ++i)
             body += QStringLiteral("beta\n");
-        const QString text = QStringLiteral("<html>\n<head><title>omega</title></head>\n<BODY>") + body + QStringLiteral("</body></html>\n");
+        const QString text = QStringLiteral("<html>\n<head><title>omega</title></head>\n<BODY>") +
+                             body + QStringLiteral("</body></html>\n");
         auto f = makeForm();
         f->GenerateList(writePage(text));
         QCOMPARE(rows(*f), Rows({{"alpha", "713", "99.860"}, {"b", "1", "0.140"}}));
@@ -353,8 +382,10 @@ private slots:
         f->GenerateList(writePage(page(QStringLiteral("x y z"))));
         QCOMPARE(rows(*f).size(), 3);
         // No body tag: the message, the list emptied.
-        f->GenerateList(writePage(QStringLiteral("<html><p>no body</p></html>"), QStringLiteral("nobody.htm")));
-        QCOMPARE(dialogs.texts(), QStringList({"Body or FrameSet tag not found, cannot generate keywords"}));
+        f->GenerateList(
+            writePage(QStringLiteral("<html><p>no body</p></html>"), QStringLiteral("nobody.htm")));
+        QCOMPARE(dialogs.texts(),
+                 QStringList({"Body or FrameSet tag not found, cannot generate keywords"}));
         QCOMPARE(dialogs.shown[0].kind, Kind::Plain);
         QVERIFY(rows(*f).isEmpty());
         // No closing tag: silently emptied.
@@ -372,8 +403,10 @@ private slots:
         g->GenerateList(writePage(page(QStringLiteral("<img src=x><br>"))));
         g->show();
         QCOMPARE(dialogs.shown.last().text,
-                 QStringLiteral("No unique words were found in the number of characters that you specified in the body "
-                                "check count, go to 'Special | Tag Analysis Settings' to change settings if you wish."));
+                 QStringLiteral("No unique words were found in the number of characters that you "
+                                "specified in the body "
+                                "check count, go to 'Special | Tag Analysis Settings' to change "
+                                "settings if you wish."));
         QCOMPARE(dialogs.shown.last().kind, Kind::Plain);
     }
 
@@ -386,7 +419,8 @@ private slots:
         // Loading them then is the run-time file error.
         QTest::mouseClick(f->btnLoadNoise, Qt::LeftButton);
         QCOMPARE(dialogs.shown.size(), 1);
-        QVERIFY2(dialogs.shown[0].text.contains(QStringLiteral("Cannot open file")), qPrintable(dialogs.shown[0].text));
+        QVERIFY2(dialogs.shown[0].text.contains(QStringLiteral("Cannot open file")),
+                 qPrintable(dialogs.shown[0].text));
     }
 
     void noiseFileLineEnds_data() {
@@ -402,7 +436,8 @@ private slots:
         auto f = makeForm();
         f->GenerateList(writePage(page(QStringLiteral("one two four,,three"))));
         QCOMPARE(f->NoiseWords, QStringList({"one", "two", "", "three"}));
-        QCOMPARE(rows(*f), Rows({{"four", "1", "100.000"}})); // the empty line removed the empty word
+        QCOMPARE(rows(*f),
+                 Rows({{"four", "1", "100.000"}})); // the empty line removed the empty word
     }
 
     void addCheckedToKeywords() {
@@ -445,7 +480,8 @@ private slots:
         f->Memo1->setPlainText(QStringLiteral("x"));
         QFile::remove(noiseFile());
         QTest::mouseClick(f->btnAddNoise, Qt::LeftButton);
-        QCOMPARE(dialogs.texts().last(), QStringLiteral("No words were added to the Noise Words list."));
+        QCOMPARE(dialogs.texts().last(),
+                 QStringLiteral("No words were added to the Noise Words list."));
         QCOMPARE(f->Memo1->toPlainText(), QStringLiteral("the\nof\nred"));
         QCOMPARE(env().readFile(noiseFile()), QByteArray("the\r\nof\r\nred\r\n"));
     }
@@ -461,8 +497,10 @@ private slots:
         dialogs.answers = {Button::No};
         QTest::mouseClick(f->btnLoadNoise, Qt::LeftButton);
         QCOMPARE(dialogs.shown.last().kind, Kind::Confirmation);
-        QCOMPARE(dialogs.shown.last().text,
-                 QStringLiteral("Noise Words have been modified.\rOverwrite these values with the saved ones?"));
+        QCOMPARE(
+            dialogs.shown.last().text,
+            QStringLiteral(
+                "Noise Words have been modified.\rOverwrite these values with the saved ones?"));
         QCOMPARE(dialogs.shown.last().buttons, QList<Button>({Button::Yes, Button::No}));
         QVERIFY(f->Memo1->toPlainText().contains(QLatin1Char('x')));
         // Save: the editor's lines become the list and the file, CR LF after every line.
@@ -487,7 +525,8 @@ private slots:
         QTest::mouseClick(f->btnSaveNoise, Qt::LeftButton);
         QCOMPARE(dialogs.shown.size(), 1);
         QCOMPARE(dialogs.shown[0].kind, Kind::Error);
-        QVERIFY2(dialogs.shown[0].text.contains(QStringLiteral("srexclude.txt")), qPrintable(dialogs.shown[0].text));
+        QVERIFY2(dialogs.shown[0].text.contains(QStringLiteral("srexclude.txt")),
+                 qPrintable(dialogs.shown[0].text));
         QCOMPARE(f->NoiseWords, QStringList({"kept"}));
     }
 };

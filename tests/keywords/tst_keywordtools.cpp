@@ -100,6 +100,12 @@ class TestKeywordTools : public QObject {
         h->openWeb(h->env.path(QStringLiteral("web")), page);
         return h;
     }
+    // A folder in the working file's place: the page cannot be copied there.
+    static void blockWorkingFile(QuillmarkHarness& h) {
+        const QString path = engine::workingFile(h.env.programFolder());
+        QFile::remove(path);
+        QVERIFY(QDir().mkpath(path));
+    }
     static QByteArray pageBytes(QuillmarkHarness& h, const QString& page) {
         return h.env.readFile(QStringLiteral("web/") + page);
     }
@@ -224,8 +230,7 @@ private slots:
         else if (fault == QLatin1String("top"))
             h->host->failTopPage = true;
         else if (fault == QLatin1String("fetch"))
-            QDir().mkpath(
-                engine::workingFile(h->env.programFolder())); // a folder in the file's place
+            blockWorkingFile(*h);
         else if (fault == QLatin1String("noise"))
             QFile::remove(h->env.programFolder() + QStringLiteral("srexclude.txt"));
         ModalScript<TKWGenForm> user([](TKWGenForm*) {});
@@ -371,7 +376,7 @@ private slots:
         if (fault == QLatin1String("top"))
             h->web->openWeb(h->env.path(QStringLiteral("web"))); // no index.htm: no page open
         else
-            QDir().mkpath(engine::workingFile(h->env.programFolder()));
+            blockWorkingFile(*h);
         ModalScript<TSrchFrm> user([](TSrchFrm*) {});
         h->form->runCommand(&TForm1::Showbodycheckcharacters1Click);
         QCOMPARE(user.shown, 0);

@@ -291,6 +291,9 @@ void TKWGenForm::GenerateList(const QString& fileName) {
             loadNoiseWords();
         if (FileName.isEmpty() || !QFileInfo(FileName).isFile())
             return;
+        // The last generation's words go first, so that this one reuses their memory.
+        Words.clear();
+        WordCounts.clear();
         m_fileText.clear();
         try {
             m_fileText = keywords::withCrLf(platform::readTextFile(FileName).text);

@@ -1,9 +1,172 @@
 #include "srchtrms.h"
 
+#include "StringLib.h"
+#include "platform/dialogs.h"
+#include "platform/errors.h"
+#include "platform/help.h"
+#include "platform/textfile.h"
+
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
 namespace quillmark {
+
+namespace {
+
+const QString kCaption = QStringLiteral("Body Check Tester");
+const QString kErrorLoading = QStringLiteral("Error loading file");
+const QString kNotHtml = QStringLiteral("File does not appear to be HTML");
+const QString kNotInteger = QStringLiteral(
+    "'%1' is not a valid integer value. Enter the number of body characters to show.");
+const QString kInitialCount = QStringLiteral("5000");
+// Kept sorted as text, as the list was made.
+const char* const kPresets[] = {"",      "105000", "15000", "20000", "25000", "30000",
+                                "35000", "40000",  "45000", "50000", "55000", "60000",
+                                "7500",  "75000",  "85000", "95000"};
+
+QToolButton* toolButton(const QString& text, const QString& hint, const char* name, QToolBar* bar) {
+    auto* b = new QToolButton(bar);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setText(text);
+    b->setToolTip(hint);
+    b->setFocusPolicy(Qt::NoFocus);
+    bar->addWidget(b);
+    return b;
+}
+
+} // namespace
 
 TSrchFrm::TSrchFrm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("SrchFrm"));
+    setWindowTitle(kCaption);
+    setSizeGripEnabled(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    MainMenu1 = new QMenuBar(this);
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    layout->setMenuBar(MainMenu1);
+
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ComboBox1 = new QComboBox(ToolBar1);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setEditable(true);
+    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    for (const char* p : kPresets)
+        ComboBox1->addItem(QString::fromLatin1(p));
+    ComboBox1->setEditText(kInitialCount);
+    ComboBox1->setMinimumContentsLength(8);
+    ToolBar1->addWidget(ComboBox1);
+    btester =
+        toolButton(QStringLiteral("Run Tester"), QStringLiteral("Run Tester"), "btester", ToolBar1);
+    ToolBar1->addSeparator();
+    CutButton = toolButton(QStringLiteral("Cut"), QStringLiteral("Cut"), "CutButton", ToolBar1);
+    CopyButton = toolButton(QStringLiteral("Copy"), QStringLiteral("Copy"), "CopyButton", ToolBar1);
+    PasteButton =
+        toolButton(QStringLiteral("Paste"), QStringLiteral("Paste"), "PasteButton", ToolBar1);
+    ToolBar1->addSeparator();
+    CloseButton =
+        toolButton(QStringLiteral("Close"), QStringLiteral("Close"), "CloseButton", ToolBar1);
+    HelpButton = toolButton(QStringLiteral("Help"), QStringLiteral("Help"), "HelpButton", ToolBar1);
+    layout->addWidget(ToolBar1);
+
+    terms1 = new QPlainTextEdit(this);
+    terms1->setObjectName(QStringLiteral("terms1"));
+    terms1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    terms1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    terms1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    layout->addWidget(terms1, 1);
+
+    QMenu* file = MainMenu1->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("File1"));
+    QAction* run = file->addAction(QStringLiteral("&Run Tester"));
+    run->setObjectName(QStringLiteral("RunTester1"));
+    file->addSeparator();
+    QAction* close = file->addAction(QStringLiteral("&Close"));
+    close->setObjectName(QStringLiteral("Close1"));
+    QMenu* edit = MainMenu1->addMenu(QStringLiteral("&Edit"));
+    edit->setObjectName(QStringLiteral("Edit1"));
+    QAction* cut = edit->addAction(QStringLiteral("Cu&t"));
+    cut->setObjectName(QStringLiteral("Cut1"));
+    QAction* copy = edit->addAction(QStringLiteral("&Copy"));
+    copy->setObjectName(QStringLiteral("Copy1"));
+    QAction* paste = edit->addAction(QStringLiteral("&Paste"));
+    paste->setObjectName(QStringLiteral("Paste1"));
+    QMenu* help = MainMenu1->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("Help1"));
+    QAction* using_ = help->addAction(QStringLiteral("&Using Body Check Tester"));
+    using_->setObjectName(QStringLiteral("UsingBodyCheckTester1"));
+
+    const auto runTester = [this] { guarded(&TSrchFrm::btesterClick); };
+    connect(btester, &QToolButton::clicked, this, runTester);
+    connect(run, &QAction::triggered, this, runTester);
+    connect(CutButton, &QToolButton::clicked, terms1, &QPlainTextEdit::cut);
+    connect(cut, &QAction::triggered, terms1, &QPlainTextEdit::cut);
+    connect(CopyButton, &QToolButton::clicked, terms1, &QPlainTextEdit::copy);
+    connect(copy, &QAction::triggered, terms1, &QPlainTextEdit::copy);
+    connect(PasteButton, &QToolButton::clicked, terms1, &QPlainTextEdit::paste);
+    connect(paste, &QAction::triggered, terms1, &QPlainTextEdit::paste);
+    connect(CloseButton, &QToolButton::clicked, this, &QDialog::close);
+    connect(close, &QAction::triggered, this, &QDialog::close);
+    const auto showHelp = [this] { guarded(&TSrchFrm::HelpClick); };
+    connect(HelpButton, &QToolButton::clicked, this, showHelp);
+    connect(using_, &QAction::triggered, this, showHelp);
+
+    resize(600, 420);
+    if (const QScreen* s = QGuiApplication::primaryScreen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
+void TSrchFrm::setServices(platform::Dialogs& dialogs, platform::Help& help,
+                           const QString& workingFile, const QString& helpFile) {
+    m_dialogs = &dialogs;
+    m_help = &help;
+    m_workingFile = workingFile;
+    m_helpFile = helpFile;
+}
+
+void TSrchFrm::guarded(void (TSrchFrm::*command)()) {
+    if (!m_dialogs)
+        return;
+    platform::runGuarded(*m_dialogs, [&] { (this->*command)(); });
+}
+
+void TSrchFrm::btesterClick() {
+    const QString countText = ComboBox1->currentText();
+    bool ok = false;
+    const int n = countText.trimmed().toInt(&ok);
+    if (!ok)
+        throw platform::EConvertError(kNotInteger.arg(countText));
+
+    try {
+        terms1->setPlainText(platform::readTextFile(m_workingFile).text);
+    } catch (const platform::Error&) {
+        m_dialogs->error(kErrorLoading);
+    }
+    // Offsets count a line break as CR LF, as the text area holds it.
+    const QString text = keywords::withCrLf(terms1->toPlainText());
+    const qsizetype p = text.indexOf(QLatin1String("<body"), 0, Qt::CaseSensitive);
+    if (p < 0) {
+        m_dialogs->error(kNotHtml);
+        return;
+    }
+    // "<body" and the one character after it are left out.
+    const qsizetype from = p + 6;
+    terms1->setPlainText(n <= 0 || from >= text.size() ? QString() : text.mid(from, n));
+}
+
+void TSrchFrm::HelpClick() {
+    m_help->showTopic(m_helpFile, kHelpTopic);
 }
 
 } // namespace quillmark

@@ -108,6 +108,13 @@ public:
     // Proxy settings (brindle_proxy.cpp).
     void ProxySettings1Click();
 
+    // Keyword tools: the keyword builder with the generator, and the body check tester.
+    void RzToolbarButton4Click();
+    void buildKeyWdsVal();
+    void Showbodycheckcharacters1Click();
+    QStringList Memo2;         // the noise words between their file and the generator window
+    QString m_keywordsContent; // the page's keywords content (shared with the checks)
+
     // Runs a command unless a check or run holds commands off; errors it does not catch reach
     // the standard error box.
     void runCommand(Handler handler);

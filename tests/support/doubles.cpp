@@ -113,9 +113,11 @@ public:
         return m_inner->vtiGetTopPageURL();
     }
     QString vtiGetMetaTag(QString& a, const QString& u, const QString& n, int f1, int f2) override {
+        m_host.metaCalls.append({QStringLiteral("get"), a, n, QString(), f1, f2});
         return m_inner->vtiGetMetaTag(a, u, n, f1, f2);
     }
     void vtiSetMetaTag(QString& a, const QString& u, const QString& n, QString& c, int f1, int f2) override {
+        m_host.metaCalls.append({QStringLiteral("set"), a, n, c, f1, f2});
         m_inner->vtiSetMetaTag(a, u, n, c, f1, f2);
     }
 

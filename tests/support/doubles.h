@@ -127,6 +127,16 @@ public:
     bool failTopPage = false;
     bool failGetDoc = false;
     int topPageCalls = 0;
+    // Every meta-tag call of the Editor objects, in order.
+    struct MetaCall {
+        QString op; // "get" or "set"
+        QString address;
+        QString name;
+        QString content;
+        int flag1;
+        int flag2;
+    };
+    QList<MetaCall> metaCalls;
 
     std::unique_ptr<webhost::Explorer> createExplorer() override;
     std::unique_ptr<webhost::Editor> createEditor() override;

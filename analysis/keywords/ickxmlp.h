@@ -1,0 +1,215 @@
+#pragma once
+
+// TickXMLp: a small, forgiving push tokenizer for markup. It is fed text in pieces, walks it one
+// character at a time through a state machine that lasts from one call to the next, and reports
+// what it recognises through events. It never rejects input; its only failure is a buffer that
+// cannot grow.
+
+#include "platform/errors.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringView>
+
+#include <array>
+#include <functional>
+#include <vector>
+
+namespace keywords {
+
+// The component's error: a code and a message.
+class EickXMLp : public platform::Error {
+public:
+    enum : int { OutOfMemory = 200, Reentered = 201 };
+    EickXMLp(int code, const QString& message) : platform::Error(message, code) {}
+    static EickXMLp outOfMemory() {
+        return EickXMLp(OutOfMemory, QStringLiteral("Out of memory."));
+    }
+};
+
+// A non-visual component owned by a window (or any QObject) and destroyed with it.
+class TickCore : public QObject {
+    Q_OBJECT
+public:
+    explicit TickCore(QObject* owner = nullptr) : QObject(owner) {}
+};
+
+class TickXMLp;
+
+// Event types. Every text argument views the parser's buffer and is valid during the call only:
+// a handler that keeps it makes a copy (QString(text)).
+using TBeginElementEvent = std::function<void(TickXMLp& Sender, QStringView Element)>;
+using TCommentEvent = std::function<void(TickXMLp& Sender, QStringView Text)>;
+using TEndElementEvent = std::function<void(TickXMLp& Sender, QStringView Element)>;
+using TEmptyElementEvent = std::function<void(TickXMLp& Sender, QStringView Element)>;
+// Value holds the reference as written ("&amp;", or "&copy" without ';'); the handler may replace
+// it. A value is taken up to its first NUL.
+using TEvalEntityEvent = std::function<void(TickXMLp& Sender, QStringView Entity, QString& Value)>;
+using TMetaEvent = std::function<void(TickXMLp& Sender, QStringView Text)>;
+using TPIEvent = std::function<void(TickXMLp& Sender, QStringView Text)>;
+using TSpecialSectionEvent =
+    std::function<void(TickXMLp& Sender, QStringView SectionID, QStringView Text)>;
+using TTextEvent = std::function<void(TickXMLp& Sender, QStringView Text)>;
+
+class TickXMLp : public TickCore {
+    Q_OBJECT
+    Q_PROPERTY(QString ExtraNameChars READ ExtraNameChars WRITE SetExtraNameChars)
+    Q_PROPERTY(QString ExtraSpaceChars READ ExtraSpaceChars WRITE SetExtraSpaceChars)
+    Q_PROPERTY(bool FlushOnEOL READ FlushOnEOL WRITE SetFlushOnEOL)
+    Q_PROPERTY(bool PreserveWhiteSpace READ PreserveWhiteSpace WRITE SetPreserveWhiteSpace)
+public:
+    // Characters a buffer may hold before it counts as out of memory; tests lower it.
+    static constexpr qsizetype kDefaultBufferLimit = qsizetype(1) << 28;
+    static constexpr int kMaxAttributes = 64;
+
+    explicit TickXMLp(QObject* owner = nullptr);
+    ~TickXMLp() override;
+    TickXMLp(const TickXMLp&) = delete;
+    TickXMLp& operator=(const TickXMLp&) = delete;
+
+    // Processes the characters in order, up to the first NUL or the end. Raises EickXMLp
+    // (OutOfMemory) when a buffer cannot grow; the characters after the failing one are not
+    // processed. Handlers must not call Input or Reset of the same parser (EickXMLp Reentered).
+    void Input(QStringView text);
+    // With Flush: delivers the pending text run, then returns to state 0 with empty buffers
+    // (the two remembered characters stay). Without Flush it does nothing.
+    void Reset(bool Flush);
+
+    QString ExtraNameChars() const { return m_extraNameChars; }
+    void SetExtraNameChars(const QString& chars);
+    QString ExtraSpaceChars() const { return m_extraSpaceChars; }
+    void SetExtraSpaceChars(const QString& chars);
+    bool FlushOnEOL() const { return m_flushOnEOL; }
+    void SetFlushOnEOL(bool on) { m_flushOnEOL = on; }
+    bool PreserveWhiteSpace() const { return m_preserveWhiteSpace; }
+    void SetPreserveWhiteSpace(bool on) { m_preserveWhiteSpace = on; }
+
+    // The tag's attributes, readable during OnBeginElement and OnEmptyElement (at most 64 pairs;
+    // further ones are dropped).
+    int AttributeCount() const { return m_attrCount; }
+    QStringView AttributeName(int i) const;
+    QStringView AttributeValue(int i) const;
+    // The value of the first attribute of that name (case aside); a null view when there is none.
+    QStringView AttributeValue(QStringView name) const;
+
+    // The state number (0 to 28), for tests and diagnostics.
+    int State() const { return m_state; }
+    // Lowers (or raises) the most characters one buffer may hold.
+    void SetBufferLimit(qsizetype chars) { m_limit = chars; }
+    qsizetype BufferLimit() const { return m_limit; }
+
+    // Events, in their published order; an unassigned one is skipped.
+    TBeginElementEvent OnBeginElement;
+    TCommentEvent OnComment;
+    TEndElementEvent OnEndElement;
+    TEmptyElementEvent OnEmptyElement;
+    TEvalEntityEvent OnEvalEntity;
+    TMetaEvent OnMeta;
+    TPIEvent OnPI;
+    TSpecialSectionEvent OnSpecialSection;
+    TTextEvent OnText;
+
+    // A growable character buffer with a built-in room of 100 (99 characters and the NUL the
+    // original format keeps); emptying it returns it to that room.
+    class Buffer {
+    public:
+        static constexpr qsizetype kRoom = 100;
+        explicit Buffer(const qsizetype& limit) : m_limit(limit) {}
+        ~Buffer() { release(); }
+        Buffer(const Buffer&) = delete;
+        Buffer& operator=(const Buffer&) = delete;
+
+        void append(char16_t c) {
+            if (m_size == m_cap)
+                grow(m_size + 1);
+            m_data[m_size++] = c;
+        }
+        // Appends what fits; false when the limit stopped it (the rest is left out).
+        bool appendFitting(const char16_t* s, qsizetype n);
+        void append(const char16_t* s, qsizetype n) {
+            if (!appendFitting(s, n))
+                throw EickXMLp::outOfMemory();
+        }
+        void append(QStringView s) { append(s.utf16(), s.size()); }
+        void chop(qsizetype n) { m_size = n >= m_size ? 0 : m_size - n; }
+        void clear() {
+            release();
+            m_size = 0;
+        }
+        bool isEmpty() const { return m_size == 0; }
+        qsizetype size() const { return m_size; }
+        qsizetype capacity() const { return m_cap; }
+        bool onHeap() const { return m_data != m_room; }
+        QStringView view() const { return QStringView(m_data, m_size); }
+
+    private:
+        void grow(qsizetype needed);
+        void release() {
+            if (m_data != m_room)
+                delete[] m_data;
+            m_data = m_room;
+            m_cap = kRoom - 1;
+        }
+
+        char16_t* m_data = m_room;
+        qsizetype m_size = 0;
+        qsizetype m_cap = kRoom - 1;
+        const qsizetype& m_limit;
+        char16_t m_room[kRoom];
+    };
+
+    // For tests of the built-in room.
+    const Buffer& TextBuffer() const { return m_text; }
+
+private:
+    enum : unsigned char { NameChar = 1, SpaceChar = 2 };
+    bool isName(char16_t c) const {
+        return c < 256 ? (m_class[c] & NameChar) != 0 : m_wideName.contains(QChar(c));
+    }
+    bool isSpace(char16_t c) const {
+        return c < 256 ? (m_class[c] & SpaceChar) != 0 : m_wideSpace.contains(QChar(c));
+    }
+    void rebuildClasses();
+
+    void handle(char16_t c);
+    void deliverText();
+    void finishTag();
+    void addAttribute();
+    void clearAttributes();
+    void resolveEntity(char16_t c, Buffer& target);
+    void shiftRun(const char16_t* from, const char16_t* to);
+    // Appends [from, to) to the buffer and shifts the remembered characters; on the limit the
+    // characters that fit are taken and EickXMLp raised.
+    void takeRun(Buffer& buffer, const char16_t* from, const char16_t* to);
+
+    struct Attribute {
+        qsizetype nameAt, nameLen, valueAt, valueLen;
+    };
+
+    int m_state = 0;
+    char16_t m_prev = 0;
+    char16_t m_prev2 = 0;
+    bool m_busy = false;
+    qsizetype m_limit = kDefaultBufferLimit;
+
+    Buffer m_text{m_limit};
+    Buffer m_work{m_limit};
+    Buffer m_entityName{m_limit};
+    Buffer m_entityValue{m_limit};
+    Buffer m_element{m_limit};
+    Buffer m_attrName{m_limit};
+
+    std::array<Attribute, kMaxAttributes> m_attrs{};
+    int m_attrCount = 0;
+    std::vector<char16_t> m_attrPool;
+
+    QString m_extraNameChars;
+    QString m_extraSpaceChars;
+    QString m_wideName;  // the extra name characters beyond 255
+    QString m_wideSpace; // the extra space characters beyond 255
+    bool m_flushOnEOL = true;
+    bool m_preserveWhiteSpace = false;
+    unsigned char m_class[256];
+};
+
+} // namespace keywords

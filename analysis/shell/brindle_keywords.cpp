@@ -1,0 +1,130 @@
+// The main window's keyword tools: the keyword builder (the generator window tied to the page's
+// keywords meta tag) and the body check tester.
+#include "brindle.h"
+
+#include "analysis/engine/commatext.h"
+#include "analysis/engine/numbers.h"
+#include "analysis/engine/workfiles.h"
+#include "analysis/keywords/StringLib.h"
+#include "analysis/keywords/kwgdisp.h"
+#include "analysis/keywords/srchtrms.h"
+#include "analysis/keywords/waitcursor.h"
+#include "platform/dialogs.h"
+#include "platform/textfile.h"
+#include "webhost/host.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QSet>
+
+#include <memory>
+
+namespace quillmark {
+
+namespace {
+
+const QString kBuilderLoadError =
+    QStringLiteral("Error Loading FrontPage for Keyword Tag Generator");
+const QString kTesterTopError =
+    QStringLiteral("Unable to access FrontPage\r\n\r\nvtiTop Error 3002");
+const QString kTesterFetchError = QStringLiteral("Unable to access FrontPage\r\n\r\nError 3001");
+const QString kKeywordsTag = QStringLiteral("keywords");
+
+// New queued words go in front of the old content, in the order they were queued, each followed
+// by a comma; a word the old content holds already (as an item, case aside) is left out.
+QString mergeKeywords(const QString& content, const QStringList& wordList,
+                      const QStringList& added) {
+    QSet<QString> present;
+    for (const QString& w : wordList)
+        present.insert(keywords::foldKey(w));
+    QString merged = content;
+    for (qsizetype i = added.size() - 1; i >= 0; --i)
+        if (!present.contains(keywords::foldKey(added.at(i))))
+            merged = added.at(i) + QLatin1Char(',') + merged;
+    return merged;
+}
+
+} // namespace
+
+void TForm1::buildKeyWdsVal() {
+    std::unique_ptr<webhost::Editor> editor = m_services.host->createEditor();
+    QString address = editor->vtiGetTopPageURL();
+    m_keywordsContent = editor->vtiGetMetaTag(address, QString(), kKeywordsTag, 0, 0);
+}
+
+void TForm1::RzToolbarButton4Click() {
+    const QString workingFile = engine::workingFile(m_programFolder);
+    keywords::WaitCursor cursor;
+    std::unique_ptr<webhost::Editor> editor;
+    QString address;
+    try {
+        editor = m_services.host->createEditor();
+        address = editor->vtiGetTopPageURL();
+        if (!m_explorer)
+            throw webhost::HostError(QStringLiteral("No Explorer object"));
+        m_explorer->vtiGetDocToFile(address, workingFile);
+    } catch (const std::exception&) {
+        cursor.restore();
+        m_services.dialogs->error(kBuilderLoadError);
+        return;
+    }
+    cursor.restore();
+
+    // The window and the word list are freed on every way out.
+    QStringList wordList;
+    auto window = std::make_unique<TKWGenForm>(*m_services.dialogs, *m_services.help,
+                                               m_services.registryPath, m_programFolder, this);
+    window->BodyLimit = engine::wholeNumber(QStringLiteral("bodychk"), m_rules.bodychk);
+    Memo2 = platform::readLines(QDir(m_programFolder).filePath(TKWGenForm::kNoiseFileName));
+    if (!Memo2.isEmpty())
+        window->NoiseWords = Memo2;
+    window->GenerateList(workingFile);
+    window->exec();
+
+    if (!window->AddedKeywords.isEmpty()) {
+        buildKeyWdsVal();
+        wordList = engine::splitCommaText(m_keywordsContent);
+        m_keywordsContent = mergeKeywords(m_keywordsContent, wordList, window->AddedKeywords);
+        const QString current = editor->vtiGetMetaTag(address, QString(), kKeywordsTag, 0, 0);
+        if (current.isEmpty()) {
+            editor->vtiSetMetaTag(address, QString(), kKeywordsTag, m_keywordsContent, -1, 0);
+        } else {
+            editor->vtiGetMetaTag(address, QString(), kKeywordsTag, 0, 0);
+            editor->vtiSetMetaTag(address, QString(), kKeywordsTag, m_keywordsContent, 0, 0);
+        }
+    }
+    editor.reset();
+    // The noise words as the window left them stay with the main window.
+    if (!window->NoiseWords.isEmpty())
+        Memo2 = window->NoiseWords;
+}
+
+void TForm1::Showbodycheckcharacters1Click() {
+    keywords::WaitCursor cursor;
+    QString address;
+    try {
+        if (!m_editor)
+            throw webhost::HostError(QStringLiteral("No Editor object"));
+        address = m_editor->vtiGetTopPageURL();
+    } catch (const std::exception&) {
+        cursor.restore();
+        m_services.dialogs->error(kTesterTopError);
+        return;
+    }
+    SrchFrm->ComboBox1->setEditText(m_rules.bodychk);
+    try {
+        if (!m_explorer)
+            throw webhost::HostError(QStringLiteral("No Explorer object"));
+        m_explorer->vtiGetDocToFile(address, engine::workingFile(m_programFolder));
+    } catch (const std::exception&) {
+        cursor.restore();
+        m_services.dialogs->error(kTesterFetchError);
+        return;
+    }
+    cursor.restore();
+    SrchFrm->setServices(*m_services.dialogs, *m_services.help,
+                         engine::workingFile(m_programFolder), m_helpFile);
+    SrchFrm->exec();
+}
+
+} // namespace quillmark

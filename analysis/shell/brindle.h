@@ -113,7 +113,6 @@ public:
     void buildKeyWdsVal();
     void Showbodycheckcharacters1Click();
     QStringList Memo2;         // the noise words between their file and the generator window
-    QString m_keywordsContent; // the page's keywords content (shared with the checks)
 
     // Runs a command unless a check or run holds commands off; errors it does not catch reach
     // the standard error box.

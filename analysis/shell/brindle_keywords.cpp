@@ -49,7 +49,7 @@ QString mergeKeywords(const QString& content, const QStringList& wordList,
 void TForm1::buildKeyWdsVal() {
     std::unique_ptr<webhost::Editor> editor = m_services.host->createEditor();
     QString address = editor->vtiGetTopPageURL();
-    m_keywordsContent = editor->vtiGetMetaTag(address, QString(), kKeywordsTag, 0, 0);
+    m_page.keywordsContent = editor->vtiGetMetaTag(address, QString(), kKeywordsTag, 0, 0);
 }
 
 void TForm1::RzToolbarButton4Click() {
@@ -83,14 +83,14 @@ void TForm1::RzToolbarButton4Click() {
 
     if (!window->AddedKeywords.isEmpty()) {
         buildKeyWdsVal();
-        wordList = engine::splitCommaText(m_keywordsContent);
-        m_keywordsContent = mergeKeywords(m_keywordsContent, wordList, window->AddedKeywords);
+        wordList = engine::splitCommaText(m_page.keywordsContent);
+        m_page.keywordsContent = mergeKeywords(m_page.keywordsContent, wordList, window->AddedKeywords);
         const QString current = editor->vtiGetMetaTag(address, QString(), kKeywordsTag, 0, 0);
         if (current.isEmpty()) {
-            editor->vtiSetMetaTag(address, QString(), kKeywordsTag, m_keywordsContent, -1, 0);
+            editor->vtiSetMetaTag(address, QString(), kKeywordsTag, m_page.keywordsContent, -1, 0);
         } else {
             editor->vtiGetMetaTag(address, QString(), kKeywordsTag, 0, 0);
-            editor->vtiSetMetaTag(address, QString(), kKeywordsTag, m_keywordsContent, 0, 0);
+            editor->vtiSetMetaTag(address, QString(), kKeywordsTag, m_page.keywordsContent, 0, 0);
         }
     }
     editor.reset();

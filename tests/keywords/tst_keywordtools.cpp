@@ -136,7 +136,7 @@ private slots:
         QStringList rows;
         build(*h, {"gamma", "beta", "delta"}, &rows);
         QCOMPARE(rows, QStringList({"gamma", "beta", "delta", "caf\u00E9"}));
-        QCOMPARE(h->form->m_keywordsContent, QStringLiteral("gamma,delta,alpha, beta"));
+        QCOMPARE(h->form->m_page.keywordsContent, QStringLiteral("gamma,delta,alpha, beta"));
         QCOMPARE(metaCalls(*h->host),
                  QStringLiteral("get keywords.htm keywords [] 0 0\n"
                                 "get keywords.htm keywords [] 0 0\n"
@@ -153,7 +153,7 @@ private slots:
     void pageWithoutKeywordsTag() {
         auto h = start(QStringLiteral("nokeywords.htm"));
         build(*h, {"gamma", "delta"});
-        QCOMPARE(h->form->m_keywordsContent, QStringLiteral("gamma,delta,"));
+        QCOMPARE(h->form->m_page.keywordsContent, QStringLiteral("gamma,delta,"));
         QCOMPARE(h->host->metaCalls.last().op, QStringLiteral("set"));
         QCOMPARE(h->host->metaCalls.last().flag1, -1);
         QCOMPARE(h->host->metaCalls.size(), 3); // read, ask, write
@@ -171,7 +171,7 @@ private slots:
     void wordsOfThePhrasesAreNotAddedAgain() {
         auto h = start(QStringLiteral("phrase.htm"));
         build(*h, {"design", "Widgets", "news"});
-        QCOMPARE(h->form->m_keywordsContent, QStringLiteral("news,web design, widgets"));
+        QCOMPARE(h->form->m_page.keywordsContent, QStringLiteral("news,web design, widgets"));
         QByteArray expected = fixture(QStringLiteral("phrase.htm"));
         expected.replace("content=\"web design, widgets\"", "content=\"news,web design, widgets\"");
         QCOMPARE(pageBytes(*h, QStringLiteral("phrase.htm")), expected);
@@ -179,10 +179,10 @@ private slots:
 
     void nothingQueuedLeavesThePage() {
         auto h = start(QStringLiteral("keywords.htm"));
-        h->form->m_keywordsContent = QStringLiteral("as before");
+        h->form->m_page.keywordsContent = QStringLiteral("as before");
         build(*h, {});
         QVERIFY(h->host->metaCalls.isEmpty());
-        QCOMPARE(h->form->m_keywordsContent, QStringLiteral("as before"));
+        QCOMPARE(h->form->m_page.keywordsContent, QStringLiteral("as before"));
         QCOMPARE(pageBytes(*h, QStringLiteral("keywords.htm")),
                  fixture(QStringLiteral("keywords.htm")));
         // The generator saw the working file and the rule base's count.

@@ -1,5 +1,9 @@
 #include "doubles.h"
 
+#include "platform/errors.h"
+
+#include <QThread>
+
 namespace testsupport {
 
 platform::Dialogs::Button ScriptedDialogs::show(Kind kind, const QString& text, const QList<Button>& buttons) {
@@ -45,6 +49,23 @@ QString ScriptedFileDialogs::existingDirectory(const QString& title, const QStri
     o.folder = folder;
     asked.append({QStringLiteral("folder"), o});
     return next();
+}
+
+QString ScriptedInstaller::systemDirectory() {
+    if (failSystemDirectory)
+        throw platform::Error(QStringLiteral("The system directory cannot be found."));
+    return systemDir;
+}
+
+bool ScriptedInstaller::start(const QString& command, const QString& parameters, const QString& directory, bool wait) {
+    started.append({command, parameters, directory, wait});
+    return realProcesses ? platform::startProgram(command, parameters, directory, wait) : true;
+}
+
+void ScriptedInstaller::pause(int) {
+    ++pauses;
+    if (pauseMs > 0)
+        QThread::msleep(ulong(pauseMs));
 }
 
 namespace {

@@ -36,7 +36,8 @@ qint64 statusKb(const char* field) {
 double cpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 void setUp(TickFTP& f, int port, bool passive) {
@@ -102,13 +103,17 @@ int main(int argc, char** argv) {
         double best = 1e9, bestCurl = 1e9;
         qint64 growthKb = 0, blocks = 0;
         for (int run = 0; run < 3; ++run) {
-            bestCurl = std::min(bestCurl, curlSeconds(port, local.filePath(QStringLiteral("curl.bin")), passive));
+            bestCurl = std::min(
+                bestCurl, curlSeconds(port, local.filePath(QStringLiteral("curl.bin")), passive));
             QFile::remove(local.filePath(QStringLiteral("curl.bin")));
 
             TickFTP f;
             setUp(f, port, passive);
             qint64 last = 0;
-            f.OnTransfer = [&](TickFTP&, qint64 n, const QByteArray&) { last = n; ++blocks; };
+            f.OnTransfer = [&](TickFTP&, qint64 n, const QByteArray&) {
+                last = n;
+                ++blocks;
+            };
             // Warm up: a first small download allocates what every later one reuses.
             f.setRemoteFile(QStringLiteral("small.bin"));
             f.setLocalFile(local.filePath(QStringLiteral("small.bin")));
@@ -131,8 +136,10 @@ int main(int argc, char** argv) {
             growthKb = std::max(growthKb, peak - before);
             QFile::remove(local.filePath(QStringLiteral("big.bin")));
         }
-        std::printf("%-8s TickFTP %7.1f MB/s   curl %7.1f MB/s   ratio %.2f   peak RSS growth %lld KB   OnTransfer %lld per run\n",
-                    passive ? "passive" : "active", mb / best, mb / bestCurl, bestCurl / best, growthKb, blocks / 3);
+        std::printf("%-8s TickFTP %7.1f MB/s   curl %7.1f MB/s   ratio %.2f   peak RSS growth %lld "
+                    "KB   OnTransfer %lld per run\n",
+                    passive ? "passive" : "active", mb / best, mb / bestCurl, bestCurl / best,
+                    growthKb, blocks / 3);
     }
 
     // A stop from the calling thread while the transfer stalls.
@@ -151,7 +158,8 @@ int main(int argc, char** argv) {
         QElapsedTimer whole;
         whole.start();
         f.setAction(ickftpDownload);
-        std::printf("stop of a stalled download: %.2f ms (action returned after %lld ms)\n", stopMs, whole.elapsed());
+        std::printf("stop of a stalled download: %.2f ms (action returned after %lld ms)\n", stopMs,
+                    whole.elapsed());
     }
     // An idle wait on a stalled server.
     {
@@ -167,8 +175,8 @@ int main(int argc, char** argv) {
             f.setAction(ickftpDownload);
         } catch (const EickFTP& e) {
             const double wall = t.nsecsElapsed() / 1e9;
-            std::printf("idle wait on a stalled server: %.2f s, CPU %.2f %% of one core (%s)\n", wall,
-                        100.0 * (cpuSeconds() - cpu0) / wall, e.what());
+            std::printf("idle wait on a stalled server: %.2f s, CPU %.2f %% of one core (%s)\n",
+                        wall, 100.0 * (cpuSeconds() - cpu0) / wall, e.what());
         }
     }
     return 0;

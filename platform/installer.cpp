@@ -8,7 +8,8 @@
 
 namespace platform {
 
-bool startProgram(const QString& command, const QString& parameters, const QString& directory, bool wait) {
+bool startProgram(const QString& command, const QString& parameters, const QString& directory,
+                  bool wait) {
     if (command.isEmpty() || !QFileInfo(command).isFile())
         return false;
     const QStringList args = QProcess::splitCommand(parameters);
@@ -34,7 +35,8 @@ QString QtInstaller::systemDirectory() {
     return dir;
 }
 
-bool QtInstaller::start(const QString& command, const QString& parameters, const QString& directory, bool wait) {
+bool QtInstaller::start(const QString& command, const QString& parameters, const QString& directory,
+                        bool wait) {
     return startProgram(command, parameters, directory, wait);
 }
 

@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
     services.shell = &shell;
     services.installer = &installer;
     services.registryPath = platform::RegistryStore::defaultPath();
-    services.programFolder = QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
+    services.programFolder =
+        QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
     services.currentDirectory = QDir::currentPath();
     services.updateHost = tidewell::defaultUpdateHost();
     services.updatePort = tidewell::defaultUpdatePort();

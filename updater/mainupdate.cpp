@@ -61,14 +61,15 @@ const QString kNoProductsToCheck = QStringLiteral("There are no products to chec
 const QString kUnableToAttach = QStringLiteral("Unable to attach to update server for ");
 const QString kUnableToGetInfo = QStringLiteral("Unable to get update information for ");
 const QString kUnableToGetFile = QStringLiteral("Unable to get update file for ");
-const QString kBadVersionFile = QStringLiteral("Update File does not contains the correct information");
+const QString kBadVersionFile =
+    QStringLiteral("Update File does not contains the correct information");
 const QString kUpdateAvailable = QStringLiteral("An update is available for %1.");
 const QString kNoUpdate = QStringLiteral("No update is available for %1.");
 
 // Get Update.
 const QString kNoProductsInstalled = QStringLiteral("You have no product(s) installed.");
-const QString kTickFirst = QStringLiteral(
-    "You need to first select a program by clicking in the checkbox to the left of the product name.");
+const QString kTickFirst = QStringLiteral("You need to first select a program by clicking in the "
+                                          "checkbox to the left of the product name.");
 const QString kNoRegistryKey = QStringLiteral("Could not open registry key");
 const QString kCannotCreateDir = QStringLiteral("Cannot create directory ");
 const QString kCannotDelete = QStringLiteral("Could not delete previous version of . ");
@@ -79,11 +80,13 @@ const QString kGettingUpdate = QStringLiteral("Getting Update, Please wait");
 const QString kGettingUpdateFor = QStringLiteral("Getting update for %1.");
 
 // Install.
-const QString kTickOne = QStringLiteral("Please click in the checkbox for the file you want to install.");
+const QString kTickOne =
+    QStringLiteral("Please click in the checkbox for the file you want to install.");
 const QString kOnlyOne = QStringLiteral("You cannot install more than one product at a time.");
-const QString kAlreadyLatest = QStringLiteral(
-    "You already have the latest version installed.  Do you want exit the installation? (recommended)");
-const QString kNoInstallFile = QStringLiteral("The install file is not available. Please use \"Get Update\".");
+const QString kAlreadyLatest = QStringLiteral("You already have the latest version installed.  Do "
+                                              "you want exit the installation? (recommended)");
+const QString kNoInstallFile =
+    QStringLiteral("The install file is not available. Please use \"Get Update\".");
 const QString kSelfUpdate = QStringLiteral(
     "Tidewell needs to first be closed before upgrading.\n\rFirst, close Tidewell and then run the "
     "installation \n\rfile named %1\n\rlocated at %2");
@@ -99,8 +102,8 @@ const QString kNoInstallerEngine = QStringLiteral(
 const QString kNotUninstalled = QStringLiteral("Product was not uninstalled successfully.");
 const QString kUninstalled = QStringLiteral("Product was uninstalled successfully.");
 const QString kInstallNowHead = QStringLiteral("Information:");
-const QString kInstallNow =
-    QStringLiteral("Would you like to install the update now?  Make sure that %1 is closed before updating");
+const QString kInstallNow = QStringLiteral(
+    "Would you like to install the update now?  Make sure that %1 is closed before updating");
 
 // About.
 const QString kAbout = QStringLiteral(
@@ -143,14 +146,16 @@ TForm1::~TForm1() {
     setHourglass(false);
 }
 
-QToolButton* TForm1::addButton(const char* name, const QString& caption, const QString& tip, const QString& icon) {
+QToolButton* TForm1::addButton(const char* name, const QString& caption, const QString& tip,
+                               const QString& icon) {
     auto* b = new QToolButton(RzToolbar1);
     b->setObjectName(QString::fromLatin1(name));
     b->setToolTip(tip);
     if (caption.isEmpty()) {
-        b->setIcon(QIcon::fromTheme(icon, style()->standardIcon(icon == QLatin1String("help-contents")
-                                                                     ? QStyle::SP_DialogHelpButton
-                                                                     : QStyle::SP_DialogCloseButton)));
+        b->setIcon(
+            QIcon::fromTheme(icon, style()->standardIcon(icon == QLatin1String("help-contents")
+                                                             ? QStyle::SP_DialogHelpButton
+                                                             : QStyle::SP_DialogCloseButton)));
         b->setAccessibleName(tip);
     } else {
         b->setText(caption);
@@ -162,7 +167,8 @@ QToolButton* TForm1::addButton(const char* name, const QString& caption, const Q
 
 void TForm1::buildWindow() {
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     auto* central = new QWidget(this);
     auto* outer = new QVBoxLayout(central);
     outer->setContentsMargins(6, 6, 6, 2);
@@ -225,24 +231,34 @@ void TForm1::buildWindow() {
     RzToolbar1->setMovable(false);
     RzToolbar1->setFloatable(false);
     addToolBar(Qt::BottomToolBarArea, RzToolbar1);
-    BtnAccept = addButton("BtnAccept", QStringLiteral("&Check"), QStringLiteral("Check for Updates"), QString());
+    BtnAccept = addButton("BtnAccept", QStringLiteral("&Check"),
+                          QStringLiteral("Check for Updates"), QString());
     RzToolbar1->addSeparator();
-    BtnExecute = addButton("BtnExecute", QStringLiteral("&Get Update"),
-                           QStringLiteral("Get the available update for the selected product."), QString());
-    BtnFinish = addButton("BtnFinish", QStringLiteral("&Install"), QStringLiteral("Install an update"), QString());
+    BtnExecute =
+        addButton("BtnExecute", QStringLiteral("&Get Update"),
+                  QStringLiteral("Get the available update for the selected product."), QString());
+    BtnFinish = addButton("BtnFinish", QStringLiteral("&Install"),
+                          QStringLiteral("Install an update"), QString());
     RzToolbar1->addSeparator();
     BtnSettings = addButton("BtnSettings", QStringLiteral("&Settings"),
                             QStringLiteral("Select this to set proxy server settings."), QString());
-    BtnNote = addButton("BtnNote", QStringLiteral("&About"), QStringLiteral("About this software"), QString());
-    BtnExit = addButton("BtnExit", QString(), QStringLiteral("Close Tidewell"), QStringLiteral("application-exit"));
-    BtnHelp = addButton("BtnHelp", QString(), QStringLiteral("Help with Tidewell"), QStringLiteral("help-contents"));
+    BtnNote = addButton("BtnNote", QStringLiteral("&About"), QStringLiteral("About this software"),
+                        QString());
+    BtnExit = addButton("BtnExit", QString(), QStringLiteral("Close Tidewell"),
+                        QStringLiteral("application-exit"));
+    BtnHelp = addButton("BtnHelp", QString(), QStringLiteral("Help with Tidewell"),
+                        QStringLiteral("help-contents"));
     BtnExecute->setEnabled(false);
     BtnFinish->setEnabled(false);
 
-    connect(BtnAccept, &QToolButton::clicked, this, [this] { runCommand(&TForm1::BtnAcceptClick); });
-    connect(BtnExecute, &QToolButton::clicked, this, [this] { runCommand(&TForm1::BtnExecuteClick); });
-    connect(BtnFinish, &QToolButton::clicked, this, [this] { runCommand(&TForm1::BtnFinishClick); });
-    connect(BtnSettings, &QToolButton::clicked, this, [this] { runCommand(&TForm1::BtnSettingsClick); });
+    connect(BtnAccept, &QToolButton::clicked, this,
+            [this] { runCommand(&TForm1::BtnAcceptClick); });
+    connect(BtnExecute, &QToolButton::clicked, this,
+            [this] { runCommand(&TForm1::BtnExecuteClick); });
+    connect(BtnFinish, &QToolButton::clicked, this,
+            [this] { runCommand(&TForm1::BtnFinishClick); });
+    connect(BtnSettings, &QToolButton::clicked, this,
+            [this] { runCommand(&TForm1::BtnSettingsClick); });
     connect(BtnNote, &QToolButton::clicked, this, [this] { runCommand(&TForm1::BtnNoteClick); });
     connect(BtnExit, &QToolButton::clicked, this, [this] { runCommand(&TForm1::BtnExitClick); });
     connect(BtnHelp, &QToolButton::clicked, this, [this] { runCommand(&TForm1::BtnHelpClick); });
@@ -329,7 +345,9 @@ void TForm1::FormCreate() {
     for (const QString& name : names) {
         platform::RegistryStore reg(m_services.registryPath);
         const bool open = reg.openKeyReadOnly(kUpdaterKey + QLatin1Char('\\') + name);
-        auto value = [&](const char* v) { return open ? reg.readString(QString::fromLatin1(v)) : QString(); };
+        auto value = [&](const char* v) {
+            return open ? reg.readString(QString::fromLatin1(v)) : QString();
+        };
         const QString installed = value("version1");
         version1 << (installed.isEmpty() ? kNotInstalled : installed);
         f << value("f");
@@ -340,7 +358,8 @@ void TForm1::FormCreate() {
         reg.closeKey();
     }
 
-    const QString dir = m_services.currentDirectory.isEmpty() ? QDir::currentPath() : m_services.currentDirectory;
+    const QString dir =
+        m_services.currentDirectory.isEmpty() ? QDir::currentPath() : m_services.currentDirectory;
     try {
         platform::writeAnsiLines(QDir(dir).filePath(kVersionsFile), version1);
     } catch (const std::exception& e) {
@@ -371,12 +390,14 @@ void TForm1::FormCreate() {
 // ---- toolbar state and progress
 
 void TForm1::DisableAllButtons() {
-    for (QToolButton* b : {BtnExecute, BtnSettings, BtnNote, BtnExit, BtnHelp, BtnAccept, BtnFinish})
+    for (QToolButton* b :
+         {BtnExecute, BtnSettings, BtnNote, BtnExit, BtnHelp, BtnAccept, BtnFinish})
         b->setEnabled(false);
 }
 
 void TForm1::EnableAllButtons() {
-    for (QToolButton* b : {BtnExecute, BtnSettings, BtnNote, BtnExit, BtnHelp, BtnAccept, BtnFinish})
+    for (QToolButton* b :
+         {BtnExecute, BtnSettings, BtnNote, BtnExit, BtnHelp, BtnAccept, BtnFinish})
         b->setEnabled(true);
 }
 
@@ -426,7 +447,9 @@ void TForm1::BtnSettingsClick() {
 
 void TForm1::wireFtpEvents() {
     getverFTP->OnStartTransfer = [this](ftp::TickFTP&) { setHourglass(true); };
-    getverFTP->OnTransfer = [this](ftp::TickFTP&, qint64, const QByteArray&) { setHourglass(true); };
+    getverFTP->OnTransfer = [this](ftp::TickFTP&, qint64, const QByteArray&) {
+        setHourglass(true);
+    };
     getverFTP->OnEndTransfer = [this](ftp::TickFTP&) { setHourglass(false); };
 
     // getupdateStartTransfer
@@ -435,8 +458,8 @@ void TForm1::wireFtpEvents() {
         setWindowTitle(kGettingUpdate);
     };
     // getupdateFTPDirList: the last matching entry gives the package's size.
-    getupdateFTP->OnDirList = [this](ftp::TickFTP&, const QString&, bool, qint64 FileSize, const QString&,
-                                     const QString&) {
+    getupdateFTP->OnDirList = [this](ftp::TickFTP&, const QString&, bool, qint64 FileSize,
+                                     const QString&, const QString&) {
         setSubItem(m_currentRow, 6, QString::number(FileSize));
         m_totalBytes = FileSize;
     };
@@ -663,14 +686,16 @@ void TForm1::BtnExecuteClick() {
         throw;
     }
     if (!m_closed)
-        m_services.dialogs->show(platform::Dialogs::Kind::Confirmation, kSelectInstall, {platform::Dialogs::Button::Ok});
+        m_services.dialogs->show(platform::Dialogs::Kind::Confirmation, kSelectInstall,
+                                 {platform::Dialogs::Button::Ok});
     finish();
 }
 
 // ---- Install
 
 void TForm1::uninstallExecute() {
-    m_services.installer->start(uninstall.Command, uninstall.Parameters, uninstall.DefaultDir, uninstall.Wait);
+    m_services.installer->start(uninstall.Command, uninstall.Parameters, uninstall.DefaultDir,
+                                uninstall.Wait);
 }
 
 void TForm1::testExecute() {
@@ -710,7 +735,8 @@ void TForm1::BtnFinishClick() {
     const QString code = subItem(row, 5);
     platform::RegistryStore reg(m_services.registryPath);
     // A product without a product code has no key of its own under the uninstall key.
-    if (!code.isEmpty() && reg.openKeyReadOnly(platform::kUninstallKey + QLatin1Char('\\') + code)) {
+    if (!code.isEmpty() &&
+        reg.openKeyReadOnly(platform::kUninstallKey + QLatin1Char('\\') + code)) {
         if (m_services.dialogs->confirm(kSilentUninstall)) {
             if (reg.readString(QStringLiteral("UninstallString")).isEmpty()) {
                 m_services.dialogs->error(kNoUninstallString);

@@ -116,7 +116,8 @@ protected:
 
 private:
     void buildWindow();
-    QToolButton* addButton(const char* name, const QString& caption, const QString& tip, const QString& icon);
+    QToolButton* addButton(const char* name, const QString& caption, const QString& tip,
+                           const QString& icon);
     void setHourglass(bool on);
     void wireFtpEvents();
     void checkAllFetched();

@@ -18,7 +18,8 @@ namespace tidewell {
 
 const QString TSettings::kCaption = QStringLiteral("Tidewell - Settings");
 
-TSettings::TSettings(const Services& services, QWidget* parent) : QDialog(parent), m_services(services) {
+TSettings::TSettings(const Services& services, QWidget* parent)
+    : QDialog(parent), m_services(services) {
     setObjectName(QStringLiteral("Settings"));
     setWindowTitle(kCaption);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |

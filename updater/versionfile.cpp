@@ -6,7 +6,8 @@ bool isPlainFileName(const QString& name) {
     if (name.isEmpty() || name == QLatin1String(".") || name.contains(QLatin1String("..")))
         return false;
     for (QChar c : name)
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') || c.unicode() < 32)
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') ||
+            c.unicode() < 32)
             return false;
     return true;
 }

@@ -3,10 +3,12 @@
 
 Usage: ftpd.py ROOT [--user U --password P] [--idle SECONDS]
 Files whose name starts with "stall" are never sent: RETR answers 150 and then waits.
+With --watch-stdin the server ends when its standard input closes (its parent went away).
 """
 import argparse
 import os
 import sys
+import threading
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
@@ -21,6 +23,14 @@ class Handler(FTPHandler):
         return FTPHandler.ftp_RETR(self, file)
 
 
+def watch_parent():
+    def watch():
+        while sys.stdin.buffer.read(4096):
+            pass
+        os._exit(0)
+    threading.Thread(target=watch, daemon=True).start()
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("root")
@@ -28,7 +38,10 @@ def main():
     ap.add_argument("--password", default="qmz7719")
     ap.add_argument("--idle", type=float, default=300)
     ap.add_argument("--port", type=int, default=0)
+    ap.add_argument("--watch-stdin", action="store_true")
     a = ap.parse_args()
+    if a.watch_stdin:
+        watch_parent()
     auth = DummyAuthorizer()
     auth.add_user(a.user, a.password, a.root, perm="elradfmw")
     auth.add_anonymous(a.root)

@@ -25,7 +25,7 @@ bool FtpServer::launch(const QString& script, const QStringList& args) {
 }
 
 bool FtpServer::start(const QString& root, const QStringList& extra) {
-    return launch(QStringLiteral(FTPD_SCRIPT), QStringList{root} + extra);
+    return launch(QStringLiteral(FTPD_SCRIPT), QStringList{root, QStringLiteral("--watch-stdin")} + extra);
 }
 
 bool FtpServer::startHostile(const QString& mode) {

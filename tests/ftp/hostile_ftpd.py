@@ -9,6 +9,7 @@ Usage: hostile_ftpd.py MODE
   stall-greeting accepts and never says anything
 Every file holds b"hostile data\\n" * 1000 unless the mode says otherwise.
 """
+import os
 import socket
 import sys
 import threading
@@ -144,6 +145,12 @@ def client(conn):
 
 
 def main():
+    # Ends when the test that started it goes away (its standard input closes).
+    def watch():
+        while sys.stdin.buffer.read(4096):
+            pass
+        os._exit(0)
+    threading.Thread(target=watch, daemon=True).start()
     s = socket.socket()
     s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     s.bind(("127.0.0.1", 0))

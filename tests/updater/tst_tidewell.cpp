@@ -68,9 +68,12 @@ struct Harness {
     }
     void add(const Product& p) const {
         const QString key = kKey + QLatin1Char('\\') + p.name;
-        const QList<std::pair<const char*, QString>> values{{"version1", p.version1}, {"f", p.f},
-                                                             {"p", p.p},           {"fn", p.fn},
-                                                             {"version2", p.version2}, {"productcode", p.productcode}};
+        const QList<std::pair<const char*, QString>> values{{"version1", p.version1},
+                                                            {"f", p.f},
+                                                            {"p", p.p},
+                                                            {"fn", p.fn},
+                                                            {"version2", p.version2},
+                                                            {"productcode", p.productcode}};
         // Empty values stay missing (they read as empty); "f" is always written, so the key exists.
         for (const auto& [name, value] : values)
             if (!value.isEmpty() || QLatin1String(name) == QLatin1String("f"))
@@ -91,8 +94,8 @@ struct Harness {
     // Every button's enabled state, Check to Help.
     QString buttons() const {
         QString s;
-        for (QToolButton* b : {form->BtnAccept, form->BtnExecute, form->BtnFinish, form->BtnSettings,
-                               form->BtnNote, form->BtnExit, form->BtnHelp})
+        for (QToolButton* b : {form->BtnAccept, form->BtnExecute, form->BtnFinish,
+                               form->BtnSettings, form->BtnNote, form->BtnExit, form->BtnHelp})
             s += b->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
         return s;
     }
@@ -177,9 +180,10 @@ private slots:
         QCOMPARE(w->windowTitle(), QStringLiteral("Varnholt Tidewell"));
         QCOMPARE(w->rowCount(), 3);
         // Registry order (sorted without regard to case); caption and seven sub-items.
-        const QList<QStringList> rows{{"alpha", "1.0", "", "alpha", "alpha.txt", "", "{A-1}", ""},
-                                      {"Beta", "Not Installed", "1.5", "beta", "beta.txt", "", "", ""},
-                                      {"Gamma", "7", "", "g", "g.txt", "g.pkg", "", ""}};
+        const QList<QStringList> rows{
+            {"alpha", "1.0", "", "alpha", "alpha.txt", "", "{A-1}", ""},
+            {"Beta", "Not Installed", "1.5", "beta", "beta.txt", "", "", ""},
+            {"Gamma", "7", "", "g", "g.txt", "g.pkg", "", ""}};
         for (int r = 0; r < 3; ++r)
             for (int i = -1; i < 7; ++i)
                 QCOMPARE(w->subItem(r, i), rows[r][i + 1]);
@@ -192,7 +196,8 @@ private slots:
         QCOMPARE(w->produpd->headerItem()->text(1), QStringLiteral("Current Version"));
         QCOMPARE(w->produpd->headerItem()->text(2), QStringLiteral("Available Version"));
         QCOMPARE(header->count() - header->hiddenSectionCount(), 3);
-        QCOMPARE(w->BtnExecute->toolTip(), QStringLiteral("Get the available update for the selected product."));
+        QCOMPARE(w->BtnExecute->toolTip(),
+                 QStringLiteral("Get the available update for the selected product."));
         QCOMPARE(w->BtnExit->toolTip(), QStringLiteral("Close Tidewell"));
         QVERIFY(!w->progressRow->isVisibleTo(w));
         w->BtnHelpClick();
@@ -231,7 +236,9 @@ private slots:
         h.add({"b1 NoDir", "1.0", "nodir", "x.txt", "", "", ""});
         TForm1* w = h.start();
         QStringList states;
-        h.dialogs.onShow = [&](const testsupport::ScriptedDialogs::Shown&) { states << h.buttons(); };
+        h.dialogs.onShow = [&](const testsupport::ScriptedDialogs::Shown&) {
+            states << h.buttons();
+        };
         w->BtnAcceptClick();
         QCOMPARE(h.dialogs.texts(), (QStringList{
                                         "An update is available for a1 Alpha.",
@@ -281,13 +288,18 @@ private slots:
         h.tick("Alpha");
         h.dialogs.shown.clear();
         QString atClosing;
-        h.dialogs.onShow = [&](const testsupport::ScriptedDialogs::Shown&) { atClosing = h.buttons(); };
+        h.dialogs.onShow = [&](const testsupport::ScriptedDialogs::Shown&) {
+            atClosing = h.buttons();
+        };
         QStringList progress;
         auto transfer = w->getupdateFTP->OnTransfer;
         w->getupdateFTP->OnTransfer = [&](ftp::TickFTP& s, qint64 n, const QByteArray& t) {
             transfer(s, n, t);
-            progress = {w->bytesnum->text(), w->totalnum->text(), QString::number(w->RzProgressBar1->value()),
-                        QString::number(w->RzProgressBar1->maximum()), w->windowTitle(),
+            progress = {w->bytesnum->text(),
+                        w->totalnum->text(),
+                        QString::number(w->RzProgressBar1->value()),
+                        QString::number(w->RzProgressBar1->maximum()),
+                        w->windowTitle(),
                         w->progressRow->isVisibleTo(w) ? "shown" : "hidden"};
         };
         w->BtnExecuteClick();
@@ -295,7 +307,8 @@ private slots:
         QCOMPARE(h.dialogs.shown[0].kind, Dialogs::Kind::Confirmation);
         QCOMPARE(h.dialogs.shown[0].buttons, QList<Dialogs::Button>{Dialogs::Button::Ok});
         QCOMPARE(atClosing, QStringLiteral("0010000"));
-        QCOMPARE(progress, (QStringList{"50000", "50000", "50000", "50000", "Getting Update, Please wait", "shown"}));
+        QCOMPARE(progress, (QStringList{"50000", "50000", "50000", "50000",
+                                        "Getting Update, Please wait", "shown"}));
         QCOMPARE(h.env.readFile(h.package("alpha-2.0.pkg")), m_alpha);
         QVERIFY(!QFileInfo::exists(h.package("alpha-2.0.pkg.part")));
         QCOMPARE(w->subItem(0, 6), QStringLiteral("50000"));
@@ -321,7 +334,9 @@ private slots:
         h.tick("Beta");
         h.dialogs.shown.clear();
         QString atClosing;
-        h.dialogs.onShow = [&](const testsupport::ScriptedDialogs::Shown&) { atClosing = h.buttons(); };
+        h.dialogs.onShow = [&](const testsupport::ScriptedDialogs::Shown&) {
+            atClosing = h.buttons();
+        };
         w->BtnExecuteClick();
         QCOMPARE(h.dialogs.texts(), QStringList{kSelect});
         QCOMPARE(atClosing, QStringLiteral("0000000"));
@@ -377,8 +392,9 @@ private slots:
         QTest::addColumn<bool>("rows");
         QTest::addColumn<QString>("message");
         QTest::newRow("no rows") << false << "You have no product(s) installed.";
-        QTest::newRow("nothing ticked")
-            << true << "You need to first select a program by clicking in the checkbox to the left of the product name.";
+        QTest::newRow("nothing ticked") << true
+                                        << "You need to first select a program by clicking in the "
+                                           "checkbox to the left of the product name.";
     }
     void getUpdateRefused() {
         QFETCH(bool, rows);
@@ -397,38 +413,64 @@ private slots:
         QTest::addColumn<QList<int>>("answers");
         QTest::addColumn<QStringList>("messages");
         QTest::addColumn<bool>("opened");
-        const QString question = "Information: Would you like to install the update now?  Make sure that %1 is closed before updating";
-        const QString latest = "You already have the latest version installed.  Do you want exit the installation? (recommended)";
-        QTest::newRow("none ticked") << QStringList{} << QList<int>{}
-                                     << QStringList{"Please click in the checkbox for the file you want to install."} << false;
-        QTest::newRow("two ticked") << QStringList{"Plain", "Missing"} << QList<int>{}
-                                    << QStringList{"You cannot install more than one product at a time."} << false;
-        QTest::newRow("package missing") << QStringList{"Missing"} << QList<int>{}
-                                         << QStringList{"The install file is not available. Please use \"Get Update\"."} << false;
-        QTest::newRow("latest, Yes ends") << QStringList{"Same"} << QList<int>{int(Dialogs::Button::Yes)}
-                                          << QStringList{latest} << false;
-        QTest::newRow("latest, No goes on") << QStringList{"Same"} << QList<int>{int(Dialogs::Button::No), int(Dialogs::Button::Yes)}
-                                            << QStringList{latest, question.arg("Same")} << true;
-        QTest::newRow("no uninstall key, Yes") << QStringList{"Plain"} << QList<int>{int(Dialogs::Button::Yes)}
-                                               << QStringList{question.arg("Plain")} << true;
-        QTest::newRow("no uninstall key, No") << QStringList{"Plain"} << QList<int>{int(Dialogs::Button::No)}
-                                              << QStringList{question.arg("Plain")} << false;
-        QTest::newRow("its own update") << QStringList{"Tidewell"} << QList<int>{}
-                                        << QStringList{"Tidewell needs to first be closed before upgrading.\n\rFirst, close Tidewell and then run "
-                                                       "the installation \n\rfile named tw.pkg\n\rlocated at %1tidewell-downloads/tw.pkg"}
-                                        << false;
-        QTest::newRow("no uninstall string") << QStringList{"Keyed"} << QList<int>{int(Dialogs::Button::Yes)}
-                                             << QStringList{"It is recommended that you uninstall before proceding.  Do you want perform a silent uninstallation? (recommended)",
-                                                            "Could not read uninstall string from registry. Please uninstall product using the Add/Remove Programs icon in the Windows Control Panel."}
-                                             << false;
-        QTest::newRow("no installer engine") << QStringList{"Engine"} << QList<int>{int(Dialogs::Button::Yes)}
-                                             << QStringList{"It is recommended that you uninstall before proceding.  Do you want perform a silent uninstallation? (recommended)",
-                                                            "Could not locate the Windows Installer Engine. Please uninstall product using the Add/Remove Programs icon in the Windows Control Panel "}
-                                             << false;
-        QTest::newRow("uninstall declined") << QStringList{"Engine"} << QList<int>{int(Dialogs::Button::No), int(Dialogs::Button::Yes)}
-                                            << QStringList{"It is recommended that you uninstall before proceding.  Do you want perform a silent uninstallation? (recommended)",
-                                                           question.arg("Engine")}
-                                            << true;
+        const QString question = "Information: Would you like to install the update now?  Make "
+                                 "sure that %1 is closed before updating";
+        const QString latest = "You already have the latest version installed.  Do you want exit "
+                               "the installation? (recommended)";
+        QTest::newRow("none ticked")
+            << QStringList{} << QList<int>{}
+            << QStringList{"Please click in the checkbox for the file you want to install."}
+            << false;
+        QTest::newRow("two ticked")
+            << QStringList{"Plain", "Missing"} << QList<int>{}
+            << QStringList{"You cannot install more than one product at a time."} << false;
+        QTest::newRow("package missing")
+            << QStringList{"Missing"} << QList<int>{}
+            << QStringList{"The install file is not available. Please use \"Get Update\"."}
+            << false;
+        QTest::newRow("latest, Yes ends")
+            << QStringList{"Same"} << QList<int>{int(Dialogs::Button::Yes)} << QStringList{latest}
+            << false;
+        QTest::newRow("latest, No goes on")
+            << QStringList{"Same"}
+            << QList<int>{int(Dialogs::Button::No), int(Dialogs::Button::Yes)}
+            << QStringList{latest, question.arg("Same")} << true;
+        QTest::newRow("no uninstall key, Yes")
+            << QStringList{"Plain"} << QList<int>{int(Dialogs::Button::Yes)}
+            << QStringList{question.arg("Plain")} << true;
+        QTest::newRow("no uninstall key, No")
+            << QStringList{"Plain"} << QList<int>{int(Dialogs::Button::No)}
+            << QStringList{question.arg("Plain")} << false;
+        QTest::newRow("its own update")
+            << QStringList{"Tidewell"} << QList<int>{}
+            << QStringList{"Tidewell needs to first be closed before upgrading.\n\rFirst, close "
+                           "Tidewell and then run "
+                           "the installation \n\rfile named tw.pkg\n\rlocated at "
+                           "%1tidewell-downloads/tw.pkg"}
+            << false;
+        QTest::newRow("no uninstall string")
+            << QStringList{"Keyed"} << QList<int>{int(Dialogs::Button::Yes)}
+            << QStringList{"It is recommended that you uninstall before proceding.  Do you want "
+                           "perform a silent uninstallation? (recommended)",
+                           "Could not read uninstall string from registry. Please uninstall "
+                           "product using the Add/Remove Programs icon in the Windows Control "
+                           "Panel."}
+            << false;
+        QTest::newRow("no installer engine")
+            << QStringList{"Engine"} << QList<int>{int(Dialogs::Button::Yes)}
+            << QStringList{"It is recommended that you uninstall before proceding.  Do you want "
+                           "perform a silent uninstallation? (recommended)",
+                           "Could not locate the Windows Installer Engine. Please uninstall "
+                           "product using the Add/Remove Programs icon in the Windows Control "
+                           "Panel "}
+            << false;
+        QTest::newRow("uninstall declined")
+            << QStringList{"Engine"}
+            << QList<int>{int(Dialogs::Button::No), int(Dialogs::Button::Yes)}
+            << QStringList{"It is recommended that you uninstall before proceding.  Do you want "
+                           "perform a silent uninstallation? (recommended)",
+                           question.arg("Engine")}
+            << true;
     }
     void installRefused() {
         QFETCH(QStringList, ticked);
@@ -443,7 +485,8 @@ private slots:
         h.add({"Keyed", "1.0", "k", "k.txt", "keyed.pkg", "2.0", "{KEYED}"});
         h.add({"Engine", "1.0", "e", "e.txt", "engine.pkg", "2.0", "{ENGINE}"});
         h.env.setValue(platform::kUninstallKey + "\\{KEYED}", "DisplayName", "Keyed");
-        h.env.setValue(platform::kUninstallKey + "\\{ENGINE}", "UninstallString", "MsiExec.exe /X{ENGINE}");
+        h.env.setValue(platform::kUninstallKey + "\\{ENGINE}", "UninstallString",
+                       "MsiExec.exe /X{ENGINE}");
         TForm1* w = h.start();
         for (const char* p : {"plain.pkg", "same.pkg", "tw.pkg", "keyed.pkg", "engine.pkg"})
             h.env.writeFile(h.package(QString::fromLatin1(p)), "package");
@@ -461,7 +504,8 @@ private slots:
         QCOMPARE(h.installer.started.size(), 0);
         QCOMPARE(h.shell.opened.size(), opened ? 1 : 0);
         if (opened)
-            QCOMPARE(h.shell.opened[0], platform::fileUrl(h.package(w->subItem(h.row(ticked[0]), 4))));
+            QCOMPARE(h.shell.opened[0],
+                     platform::fileUrl(h.package(w->subItem(h.row(ticked[0]), 4))));
     }
 
     void silentUninstall_data() {
@@ -474,26 +518,27 @@ private slots:
         QFETCH(bool, removesKey);
         Harness h(m_server.port());
         h.add({"Keyed", "1.0", "k", "k.txt", "keyed.pkg", "2.0", "{C0DE-1}"});
-        h.env.setValue(platform::kUninstallKey + "\\{C0DE-1}", "UninstallString", "MsiExec.exe /X{C0DE-1}");
+        h.env.setValue(platform::kUninstallKey + "\\{C0DE-1}", "UninstallString",
+                       "MsiExec.exe /X{C0DE-1}");
         const QString engine = h.installer.systemDir + "/msiexec.exe";
         // Removes the section of the product code it is given ("/x{code}") from the registry file.
-        const QString script = QStringLiteral(
-            "#!/bin/sh\n"
-            "echo \"$@\" > '%1'\n"
-            "[ '%3' = yes ] || exit 0\n"
-            "exec /usr/bin/python3 - \"$1\" <<'PY'\n"
-            "import sys\n"
-            "code = sys.argv[1][2:].lower()\n"
-            "path = '%2'\n"
-            "out, skip = [], False\n"
-            "for line in open(path, newline='').read().split('\\r\\n'):\n"
-            "    if line.startswith('['):\n"
-            "        skip = line.lower().rstrip(']').endswith('\\\\' + code)\n"
-            "    if not skip:\n"
-            "        out.append(line)\n"
-            "open(path, 'w', newline='').write('\\r\\n'.join(out))\n"
-            "PY\n")
-                                   .arg(h.env.path("args.txt"), h.env.registryPath(), removesKey ? "yes" : "no");
+        const QString script =
+            QStringLiteral("#!/bin/sh\n"
+                           "echo \"$@\" > '%1'\n"
+                           "[ '%3' = yes ] || exit 0\n"
+                           "exec /usr/bin/python3 - \"$1\" <<'PY'\n"
+                           "import sys\n"
+                           "code = sys.argv[1][2:].lower()\n"
+                           "path = '%2'\n"
+                           "out, skip = [], False\n"
+                           "for line in open(path, newline='').read().split('\\r\\n'):\n"
+                           "    if line.startswith('['):\n"
+                           "        skip = line.lower().rstrip(']').endswith('\\\\' + code)\n"
+                           "    if not skip:\n"
+                           "        out.append(line)\n"
+                           "open(path, 'w', newline='').write('\\r\\n'.join(out))\n"
+                           "PY\n")
+                .arg(h.env.path("args.txt"), h.env.registryPath(), removesKey ? "yes" : "no");
         h.env.writeFile(engine, script.toUtf8());
         QFile::setPermissions(engine, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         h.installer.realProcesses = true;
@@ -507,9 +552,11 @@ private slots:
         QCOMPARE(h.installer.started[0].command, engine);
         QCOMPARE(h.installer.started[0].parameters, QStringLiteral(" /x{C0DE-1} /qn"));
         QCOMPARE(h.installer.started[0].wait, false);
-        const QString outcome = removesKey ? "Product was uninstalled successfully." : "Product was not uninstalled successfully.";
+        const QString outcome = removesKey ? "Product was uninstalled successfully."
+                                           : "Product was not uninstalled successfully.";
         QCOMPARE(h.dialogs.texts().value(1), outcome);
-        QCOMPARE(h.dialogs.shown.value(1).kind, removesKey ? Dialogs::Kind::Information : Dialogs::Kind::Error);
+        QCOMPARE(h.dialogs.shown.value(1).kind,
+                 removesKey ? Dialogs::Kind::Information : Dialogs::Kind::Error);
         QCOMPARE(h.dialogs.texts().value(2).left(12), QStringLiteral("Information:"));
         QCOMPARE(h.shell.opened.size(), 1);
         QCOMPARE(h.env.keyExists(platform::kUninstallKey + "\\{C0DE-1}"), !removesKey);
@@ -602,7 +649,8 @@ private slots:
         w->BtnSettingsClick();
         QVERIFY(!w->pxa.isEmpty());
         w->BtnAcceptClick();
-        QCOMPARE(h.dialogs.texts(), (QStringList{"An update is available for Alpha.", "An update is available for Alpha."}));
+        QCOMPARE(h.dialogs.texts(), (QStringList{"An update is available for Alpha.",
+                                                 "An update is available for Alpha."}));
         // A fresh start of the program connects through it.
         Harness again(m_server.port());
         again.add({"Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});

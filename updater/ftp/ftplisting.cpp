@@ -76,9 +76,10 @@ bool parseUnix(const QString& line, ListEntry& e, const QDate& today) {
 
 bool parseDos(const QString& line, ListEntry& e) {
     // 01-05-23  12:34PM       <DIR>          name    or    01-05-2023  09:03  1234 name
-    static const QRegularExpression re(QStringLiteral(
-        "^(\\d{1,2})-(\\d{1,2})-(\\d{2}|\\d{4})\\s+(\\d{1,2}):(\\d{2})(?::(\\d{2}))?\\s*([AaPp][Mm])?\\s+"
-        "(<DIR>|\\d+)\\s+(.+)$"));
+    static const QRegularExpression re(
+        QStringLiteral("^(\\d{1,2})-(\\d{1,2})-(\\d{2}|\\d{4})\\s+(\\d{1,2}):(\\d{2})(?::(\\d{2}))?"
+                       "\\s*([AaPp][Mm])?\\s+"
+                       "(<DIR>|\\d+)\\s+(.+)$"));
     const auto m = re.match(line);
     if (!m.hasMatch())
         return false;

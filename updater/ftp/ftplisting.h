@@ -17,7 +17,8 @@ struct ListEntry {
 // Parses one line of a Unix ("ls -l") or Windows/DOS listing. False for anything else (a "total"
 // line, garbage, a line of an unknown format). A Unix line without a year takes the year that
 // puts the date within the twelve months up to `today`.
-bool parseListLine(const QString& line, ListEntry& entry, const QDate& today = QDate::currentDate());
+bool parseListLine(const QString& line, ListEntry& entry,
+                   const QDate& today = QDate::currentDate());
 
 // The name mask of a listing, as the platform matches it: '*' any run, '?' one character,
 // letters without regard to case; "*.*" and an empty mask match every name.

@@ -17,9 +17,9 @@
 
 #include <atomic>
 #include <cctype>
-#include <cstring>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <exception>
 #include <mutex>
 #include <set>
@@ -54,8 +54,7 @@ constexpr int kMaxListLine = 8192;
 // Spins for a few microseconds while `changed` is false: during a transfer the other thread
 // answers within that time, and a sleep and wake-up per block would cost more than the block.
 // An idle wait falls through to a real sleep after that, so it costs no CPU.
-template <typename Pred>
-bool spinBriefly(Pred changed) {
+template <typename Pred> bool spinBriefly(Pred changed) {
     using clock = std::chrono::steady_clock;
     const auto until = clock::now() + std::chrono::microseconds(50);
     do {
@@ -81,8 +80,8 @@ bool plainHost(const QString& host) {
         return false;
     for (QChar c : host) {
         const char16_t u = c.unicode();
-        const bool ok = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
-                        u == '.' || u == '-' || u == '_' || u == ':';
+        const bool ok = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') ||
+                        (u >= '0' && u <= '9') || u == '.' || u == '-' || u == '_' || u == ':';
         if (!ok)
             return false;
     }
@@ -192,8 +191,8 @@ struct TickFTP::Impl {
 
     // Per transfer.
     Params p;
-    bool opened = false;    // the server answered the transfer command with 1xx
-    bool started = false;   // OnStartTransfer raised
+    bool opened = false;  // the server answered the transfer command with 1xx
+    bool started = false; // OnStartTransfer raised
     qint64 total = 0;
     int localError = 0;
     std::unique_ptr<QFile> file;
@@ -245,13 +244,14 @@ struct TickFTP::Impl {
 
 namespace {
 
-// Ends the wait when the calling thread receives a close or quit event; the event itself still
-// reaches its receiver.
+// Ends the wait when the calling thread receives a close request from the window system or a
+// quit request; the event itself still reaches its receiver. Closes that the program makes itself
+// (a dialog closed by its button sends one too) are no reason to end a transfer.
 class CloseWatcher : public QObject {
 public:
     explicit CloseWatcher(std::function<void()> onClose) : m_onClose(std::move(onClose)) {}
     bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::Close || e->type() == QEvent::Quit)
+        if ((e->type() == QEvent::Close && e->spontaneous()) || e->type() == QEvent::Quit)
             m_onClose();
         return false;
     }
@@ -284,7 +284,12 @@ int TickFTP::Impl::run(const Params& params) {
     running = params.action;
     try {
         worker = std::thread([this] {
-            const int r = body();
+            int r;
+            try {
+                r = body();
+            } catch (const std::exception&) {
+                r = kErrOutOfMemory; // nothing but an allocation can throw in there
+            }
             std::lock_guard lk(m);
             exitCode = r;
             workerDone = true;
@@ -317,7 +322,9 @@ int TickFTP::Impl::run(const Params& params) {
                 const quint64 seen = version.load();
                 spinBriefly([&] { return version.load(std::memory_order_acquire) != seen; });
                 std::unique_lock lk(m);
-                auto ready = [&] { return (hasPending && handlerDepth == 0) || workerDone || closeSeen; };
+                auto ready = [&] {
+                    return (hasPending && handlerDepth == 0) || workerDone || closeSeen;
+                };
                 if (!ready())
                     sliceEnded = !cvCaller.wait_for(lk, std::chrono::milliseconds(kSliceMs), ready);
                 runPending(lk);
@@ -538,8 +545,10 @@ void TickFTP::Impl::prepare(const QByteArray& path) {
     if (!proxy.isEmpty()) {
         curl_easy_setopt(e, CURLOPT_PROXY, proxy.constData());
         curl_easy_setopt(e, CURLOPT_HTTPPROXYTUNNEL, 1L);
-        curl_easy_setopt(e, CURLOPT_PROXYUSERNAME, proxyUser.isEmpty() ? nullptr : proxyUser.constData());
-        curl_easy_setopt(e, CURLOPT_PROXYPASSWORD, proxyPassword.isEmpty() ? nullptr : proxyPassword.constData());
+        curl_easy_setopt(e, CURLOPT_PROXYUSERNAME,
+                         proxyUser.isEmpty() ? nullptr : proxyUser.constData());
+        curl_easy_setopt(e, CURLOPT_PROXYPASSWORD,
+                         proxyPassword.isEmpty() ? nullptr : proxyPassword.constData());
     } else {
         curl_easy_setopt(e, CURLOPT_PROXY, nullptr);
         curl_easy_setopt(e, CURLOPT_HTTPPROXYTUNNEL, 0L);
@@ -604,7 +613,8 @@ CURLcode TickFTP::Impl::perform() {
 // before anything was transferred: connect afresh and try once more.
 CURLcode TickFTP::Impl::performReusing() {
     CURLcode res = perform();
-    const bool idleDrop = res == CURLE_OPERATION_TIMEDOUT || q.LastReply().startsWith(QLatin1String("421"));
+    const bool idleDrop =
+        res == CURLE_OPERATION_TIMEDOUT || q.LastReply().startsWith(QLatin1String("421"));
     if (res != CURLE_OK && idleDrop && !opened && total == 0 && !abort && localError == 0) {
         curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
         res = perform();
@@ -625,20 +635,28 @@ int TickFTP::Impl::fail(CURLcode res) {
 
 int TickFTP::Impl::body() {
     switch (p.action) {
-    case ickftpIdle: return 0;
+    case ickftpIdle:
+        return 0;
     case ickftpAbort:
-    case ickftpLogoff: return logoff();
-    case ickftpLogon: return logon();
-    case ickftpChangeWorkingDirectory: return changeDirectory();
-    default: break;
+    case ickftpLogoff:
+        return logoff();
+    case ickftpLogon:
+        return logon();
+    case ickftpChangeWorkingDirectory:
+        return changeDirectory();
+    default:
+        break;
     }
     if (const int r = ensureLogon())
         return r;
     switch (p.action) {
-    case ickftpDownload: return download();
-    case ickftpUpload: return upload();
+    case ickftpDownload:
+        return download();
+    case ickftpUpload:
+        return upload();
     case ickftpListDirectory:
-    case ickftpListDirectoryLong: return list();
+    case ickftpListDirectoryLong:
+        return list();
     case ickftpDeleteFile:
         if (!plainName(p.remoteFile))
             break;
@@ -646,7 +664,8 @@ int TickFTP::Impl::body() {
     case ickftpRenameFile:
         if (!plainName(p.remoteFile) || !plainName(p.renameTo))
             break;
-        return quote({QStringLiteral("RNFR ") + p.remoteFile, QStringLiteral("RNTO ") + p.renameTo});
+        return quote(
+            {QStringLiteral("RNFR ") + p.remoteFile, QStringLiteral("RNTO ") + p.renameTo});
     case ickftpMakeDirectory:
         if (!plainName(p.remoteFile))
             break;
@@ -655,8 +674,10 @@ int TickFTP::Impl::body() {
         if (!plainName(p.remoteFile))
             break;
         return quote({QStringLiteral("RMD ") + p.remoteFile});
-    case ickftpGetWorkingDirectory: return quote({QStringLiteral("PWD")});
-    default: break;
+    case ickftpGetWorkingDirectory:
+        return quote({QStringLiteral("PWD")});
+    default:
+        break;
     }
     description = kInvalidName;
     return kErrInvalidParameter;
@@ -1019,7 +1040,8 @@ void TickFTP::Impl::onListLine(const QByteArray& raw) {
     } else if (!parseListLine(line, e)) {
         return; // a line of no known format is skipped
     }
-    if (e.name == QLatin1String(".") || e.name == QLatin1String("..") || !matchesMask(e.name, p.remoteFile))
+    if (e.name == QLatin1String(".") || e.name == QLatin1String("..") ||
+        !matchesMask(e.name, p.remoteFile))
         return;
     if (!started) {
         started = true;

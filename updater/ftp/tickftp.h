@@ -49,8 +49,8 @@ private:
 // and waits until the handler has returned, so handlers run there, one at a time, in order.
 // Failures raise EickFTP from setAction (or setRemotePath).
 //
-// The calling thread must run a QCoreApplication; a close or quit event during a wait ends the
-// transfer and the wait (259).
+// The calling thread must run a QCoreApplication; a close request from the window system or a
+// quit request during a wait ends the transfer and the wait (259).
 class TickFTP {
 public:
     // The port is the owner's choice (the update server listens on 21).
@@ -104,7 +104,8 @@ public:
 
     // Events, delivered on the thread that set Action.
     std::function<void(TickFTP& Sender)> OnStartTransfer;
-    std::function<void(TickFTP& Sender, qint64 BytesTransferred, const QByteArray& Text)> OnTransfer;
+    std::function<void(TickFTP& Sender, qint64 BytesTransferred, const QByteArray& Text)>
+        OnTransfer;
     std::function<void(TickFTP& Sender, const QString& FileName, bool IsDir, qint64 FileSize,
                        const QString& FileDate, const QString& FileTime)>
         OnDirList;

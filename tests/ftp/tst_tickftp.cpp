@@ -397,7 +397,7 @@ private slots:
         QVERIFY(!f.busy());
         if (!fromWindowSystem) {
             QCOMPARE(o.code, 0);
-            QCOMPARE(blocks, 256);
+            QCOMPARE(blocks, 256); // 1 MiB in full blocks
             return;
         }
         QCOMPARE(o.code, 259);

@@ -24,6 +24,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <utility>
 
 namespace ftp {
 
@@ -196,6 +197,7 @@ struct TickFTP::Impl {
     qint64 total = 0;
     int localError = 0;
     std::unique_ptr<QFile> file;
+    QByteArray block; // a block being filled up to 4096 bytes
     QByteArray listLine;
     bool skippingLine = false;
     bool listing = false;
@@ -577,6 +579,7 @@ void TickFTP::Impl::prepare(const QByteArray& path) {
     namesOnly = false;
     listLine.clear();
     skippingLine = false;
+    block.clear();
 }
 
 CURLcode TickFTP::Impl::perform() {
@@ -776,6 +779,12 @@ int TickFTP::Impl::download() {
     }
     prepare(urlPath(cwd, p.remoteFile));
     CURLcode res = performReusing();
+    // The last, short block; after a stop nothing more is delivered.
+    if (!block.isEmpty() && !abort && localError == 0) {
+        const QByteArray rest = std::exchange(block, QByteArray());
+        onData(rest.constData(), size_t(rest.size()));
+    }
+    block.clear();
     // An empty remote file never reaches the write callback: the local file must still exist.
     if (res == CURLE_OK && !file && !p.localFile.isEmpty())
         createLocalFile();
@@ -930,11 +939,27 @@ size_t TickFTP::Impl::writeCb(char* b, size_t s, size_t n, void* self) {
         d->onListBytes(b, len);
         return len;
     }
-    // One OnTransfer per block of at most 4096 bytes.
-    for (size_t off = 0; off < len; off += kBlock) {
-        const size_t chunk = qMin<size_t>(kBlock, len - off);
-        if (d->onData(b + off, chunk) != chunk)
+    // Full blocks of 4096 bytes, as the platform's reads return them, whatever size libcurl's
+    // reads had: one OnTransfer per block, the same count on every run.
+    size_t off = 0;
+    if (!d->block.isEmpty()) {
+        const size_t take = qMin<size_t>(size_t(kBlock - d->block.size()), len);
+        d->block.append(b, qsizetype(take));
+        off = take;
+        if (d->block.size() < kBlock)
+            return len;
+        const QByteArray full = std::exchange(d->block, QByteArray());
+        if (d->onData(full.constData(), size_t(full.size())) != size_t(full.size()))
             return 0;
+    }
+    while (len - off >= size_t(kBlock)) {
+        if (d->onData(b + off, kBlock) != size_t(kBlock))
+            return 0;
+        off += kBlock;
+    }
+    if (off < len) {
+        d->block.reserve(kBlock);
+        d->block.append(b + off, qsizetype(len - off));
     }
     return len;
 }

@@ -52,24 +52,6 @@ constexpr int kSliceMs = 10;
 constexpr int kMaxReply = 2048;
 constexpr int kMaxListLine = 8192;
 
-// Spins for a few microseconds while `changed` is false: during a transfer the other thread
-// answers within that time, and a sleep and wake-up per block would cost more than the block.
-// An idle wait falls through to a real sleep after that, so it costs no CPU.
-template <typename Pred> bool spinBriefly(Pred changed) {
-    using clock = std::chrono::steady_clock;
-    const auto until = clock::now() + std::chrono::microseconds(50);
-    do {
-        for (int i = 0; i < 64; ++i) {
-            if (changed())
-                return true;
-#if defined(__x86_64__) || defined(__i386__)
-            __builtin_ia32_pause();
-#endif
-        }
-    } while (clock::now() < until);
-    return changed();
-}
-
 void globalInit() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -180,9 +162,6 @@ struct TickFTP::Impl {
     bool closeSeen = false;
     bool workerDoneAtClose = false;
     std::exception_ptr handlerError;
-    // Bumped under `m` at every change the other side may wait for, so that a waiter can spin on
-    // it briefly before it sleeps.
-    std::atomic<quint64> version{0};
 
     // The server's replies and the action's own description of a failure.
     QString lastReply;
@@ -295,7 +274,6 @@ int TickFTP::Impl::run(const Params& params) {
             std::lock_guard lk(m);
             exitCode = r;
             workerDone = true;
-            ++version;
             cvCaller.notify_all();
         });
     } catch (const std::exception&) {
@@ -321,8 +299,6 @@ int TickFTP::Impl::run(const Params& params) {
             bool sliceEnded = false;
             bool done = false;
             {
-                const quint64 seen = version.load();
-                spinBriefly([&] { return version.load(std::memory_order_acquire) != seen; });
                 std::unique_lock lk(m);
                 auto ready = [&] {
                     return (hasPending && handlerDepth == 0) || workerDone || closeSeen;
@@ -394,12 +370,10 @@ bool TickFTP::Impl::runPending(std::unique_lock<std::mutex>& lk) {
         stopRequested = true;
         std::lock_guard g(m);
         released = true;
-        ++version;
     }
     --handlerDepth;
     lk.lock();
     doneSerial = std::max(doneSerial, serial);
-    ++version;
     cvWorker.notify_all();
     return true;
 }
@@ -421,7 +395,6 @@ void TickFTP::Impl::stop() {
         // follow when the handler has returned.
         std::lock_guard lk(m);
         doneSerial = handoverSerial;
-        ++version;
         cvWorker.notify_all();
         return;
     }
@@ -445,7 +418,6 @@ void TickFTP::Impl::onClose() {
         std::lock_guard lk(m);
         workerDoneAtClose = workerDone;
         released = true;
-        ++version;
         cvWorker.notify_all();
     }
     abortTransfer();
@@ -478,11 +450,7 @@ void TickFTP::Impl::handOver(std::function<void()> call) {
     pending = std::move(call);
     hasPending = true;
     const quint64 serial = ++handoverSerial;
-    const quint64 seen = ++version;
     cvCaller.notify_all();
-    lk.unlock();
-    spinBriefly([&] { return version.load(std::memory_order_acquire) != seen; });
-    lk.lock();
     cvWorker.wait(lk, [&] { return doneSerial >= serial || released; });
 }
 

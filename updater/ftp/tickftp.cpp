@@ -52,6 +52,35 @@ constexpr int kSliceMs = 10;
 constexpr int kMaxReply = 2048;
 constexpr int kMaxListLine = 8192;
 
+// Spins while `changed` is false, for at most `budget` microseconds, and adapts the budget:
+// during a transfer the other thread answers within microseconds when a core is free, and a sleep
+// and wake-up per block would cost more than the block; when spins time out (a busy machine, an
+// idle wait) the budget halves towards none, so waiting costs no CPU. Now and then a spin of 10 µs
+// probes whether it pays again.
+template <typename Pred> void spinBriefly(int& budget, unsigned& probe, Pred changed) {
+    constexpr int kMaxSpinUs = 100;
+    int us = budget;
+    if (us == 0) {
+        if ((++probe & 63) != 0)
+            return;
+        us = 10;
+    }
+    using clock = std::chrono::steady_clock;
+    const auto until = clock::now() + std::chrono::microseconds(us);
+    do {
+        for (int i = 0; i < 64; ++i) {
+            if (changed()) {
+                budget = std::min(kMaxSpinUs, std::max(budget, 10) + 10);
+                return;
+            }
+#if defined(__x86_64__) || defined(__i386__)
+            __builtin_ia32_pause();
+#endif
+        }
+    } while (clock::now() < until);
+    budget /= 2;
+}
+
 void globalInit() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -162,6 +191,11 @@ struct TickFTP::Impl {
     bool closeSeen = false;
     bool workerDoneAtClose = false;
     std::exception_ptr handlerError;
+    // Bumped under `m` at every change the other side may wait for, so that a waiter can spin on
+    // it briefly before it sleeps.
+    std::atomic<quint64> version{0};
+    int callerSpin = 0, workerSpin = 0; // spin budgets in µs, each of its own thread
+    unsigned callerProbe = 0, workerProbe = 0;
 
     // The server's replies and the action's own description of a failure.
     QString lastReply;
@@ -274,6 +308,7 @@ int TickFTP::Impl::run(const Params& params) {
             std::lock_guard lk(m);
             exitCode = r;
             workerDone = true;
+            ++version;
             cvCaller.notify_all();
         });
     } catch (const std::exception&) {
@@ -299,6 +334,9 @@ int TickFTP::Impl::run(const Params& params) {
             bool sliceEnded = false;
             bool done = false;
             {
+                const quint64 seen = version.load();
+                spinBriefly(callerSpin, callerProbe,
+                            [&] { return version.load(std::memory_order_acquire) != seen; });
                 std::unique_lock lk(m);
                 auto ready = [&] {
                     return (hasPending && handlerDepth == 0) || workerDone || closeSeen;
@@ -370,10 +408,12 @@ bool TickFTP::Impl::runPending(std::unique_lock<std::mutex>& lk) {
         stopRequested = true;
         std::lock_guard g(m);
         released = true;
+        ++version;
     }
     --handlerDepth;
     lk.lock();
     doneSerial = std::max(doneSerial, serial);
+    ++version;
     cvWorker.notify_all();
     return true;
 }
@@ -395,6 +435,7 @@ void TickFTP::Impl::stop() {
         // follow when the handler has returned.
         std::lock_guard lk(m);
         doneSerial = handoverSerial;
+        ++version;
         cvWorker.notify_all();
         return;
     }
@@ -418,6 +459,7 @@ void TickFTP::Impl::onClose() {
         std::lock_guard lk(m);
         workerDoneAtClose = workerDone;
         released = true;
+        ++version;
         cvWorker.notify_all();
     }
     abortTransfer();
@@ -450,7 +492,12 @@ void TickFTP::Impl::handOver(std::function<void()> call) {
     pending = std::move(call);
     hasPending = true;
     const quint64 serial = ++handoverSerial;
+    const quint64 seen = ++version;
     cvCaller.notify_all();
+    lk.unlock();
+    spinBriefly(workerSpin, workerProbe,
+                [&] { return version.load(std::memory_order_acquire) != seen; });
+    lk.lock();
     cvWorker.wait(lk, [&] { return doneSerial >= serial || released; });
 }
 

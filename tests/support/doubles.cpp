@@ -1,5 +1,9 @@
 #include "doubles.h"
 
+#include "platform/errors.h"
+
+#include <QThread>
+
 #include <QDir>
 #include <QCursor>
 #include <QGuiApplication>
@@ -99,6 +103,23 @@ int RecordingMail::sendMail(const QString& subject, const QString& body) {
     const QCursor* cursor = QGuiApplication::overrideCursor();
     sent.append({subject, body, cursor && cursor->shape() == Qt::WaitCursor});
     return results.isEmpty() ? platform::kMailSuccess : results.takeFirst();
+}
+
+QString ScriptedInstaller::systemDirectory() {
+    if (failSystemDirectory)
+        throw platform::Error(QStringLiteral("The system directory cannot be found."));
+    return systemDir;
+}
+
+bool ScriptedInstaller::start(const QString& command, const QString& parameters, const QString& directory, bool wait) {
+    started.append({command, parameters, directory, wait});
+    return realProcesses ? platform::startProgram(command, parameters, directory, wait) : true;
+}
+
+void ScriptedInstaller::pause(int) {
+    ++pauses;
+    if (pauseMs > 0)
+        QThread::msleep(ulong(pauseMs));
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include "platform/dialogs.h"
 #include "platform/filedialogs.h"
 #include "platform/help.h"
+#include "platform/installer.h"
 #include "platform/mail.h"
 #include "platform/printer.h"
 #include "platform/shell.h"
@@ -116,6 +117,26 @@ public:
     QList<Sent> sent;
     QList<int> results;
     int sendMail(const QString& subject, const QString& body) override;
+};
+
+// The installer seam: a system directory of the test's own, every start recorded; with
+// realProcesses the programs really run. pause() records and sleeps pauseMs instead.
+class ScriptedInstaller : public platform::Installer {
+public:
+    struct Started {
+        QString command, parameters, directory;
+        bool wait;
+    };
+    QString systemDir;
+    bool failSystemDirectory = false;
+    bool realProcesses = false;
+    int pauseMs = 0;
+    int pauses = 0;
+    QList<Started> started;
+
+    QString systemDirectory() override;
+    bool start(const QString& command, const QString& parameters, const QString& directory, bool wait) override;
+    void pause(int milliseconds) override;
 };
 
 // A host that wraps another and can be told to fail.

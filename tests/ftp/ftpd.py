@@ -1,0 +1,61 @@
+#!/usr/bin/python3
+"""A pyftpdlib server for the tests, on 127.0.0.1 and a free port (printed as the first line).
+
+Usage: ftpd.py ROOT [--user U --password P] [--idle SECONDS]
+Files whose name starts with "stall" are never sent: RETR answers 150 and then waits.
+With --watch-stdin the server ends when its standard input closes (its parent went away).
+"""
+import argparse
+import os
+import sys
+import threading
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+class Handler(FTPHandler):
+    def ftp_RETR(self, file):
+        if os.path.basename(file).startswith("stall"):
+            self.respond("150 File status okay. About to open data connection.")
+            return
+        return FTPHandler.ftp_RETR(self, file)
+
+
+def watch_parent():
+    def watch():
+        while sys.stdin.buffer.read(4096):
+            pass
+        os._exit(0)
+    threading.Thread(target=watch, daemon=True).start()
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("root")
+    ap.add_argument("--user", default="qmzvb")
+    ap.add_argument("--password", default="qmz7719")
+    ap.add_argument("--idle", type=float, default=300)
+    ap.add_argument("--port", type=int, default=0)
+    ap.add_argument("--watch-stdin", action="store_true")
+    a = ap.parse_args()
+    if a.watch_stdin:
+        watch_parent()
+    auth = DummyAuthorizer()
+    auth.add_user(a.user, a.password, a.root, perm="elradfmw")
+    auth.add_anonymous(a.root)
+    Handler.authorizer = auth
+    Handler.timeout = a.idle
+    Handler.banner = "test server ready."
+    Handler.permit_foreign_addresses = False
+    import logging
+    logging.basicConfig(level=logging.ERROR)
+    server = FTPServer(("127.0.0.1", a.port), Handler)
+    server.max_cons = 32
+    print(server.socket.getsockname()[1], flush=True)
+    server.serve_forever(handle_exit=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,588 @@
+#include "ftpserver.h"
+#include "updater/ftp/ineterrors.h"
+#include "updater/ftp/tickftp.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest/qtestspontaneevent.h>
+#include <QtTest>
+
+using namespace ftp;
+using testsupport::FtpServer;
+
+namespace {
+
+QByteArray pattern(int size) {
+    QByteArray b(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        b[i] = char((i * 7 + i / 251) & 0xff); // holds CR and LF bytes too
+    return b;
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Every event an instance raises, as text, in order.
+struct Recorder {
+    QStringList log;
+    explicit Recorder(TickFTP& f) {
+        f.OnStartTransfer = [this](TickFTP&) { log << "start"; };
+        f.OnTransfer = [this](TickFTP&, qint64 n, const QByteArray& text) {
+            log << QStringLiteral("transfer %1%2")
+                       .arg(n)
+                       .arg(text.isEmpty() ? QString() : QStringLiteral(" +%1").arg(text.size()));
+        };
+        f.OnDirList = [this](TickFTP&, const QString& name, bool dir, qint64 size,
+                             const QString& date, const QString& time) {
+            log << QStringLiteral("dir %1 %2 %3 %4 %5")
+                       .arg(name)
+                       .arg(dir ? "d" : "f")
+                       .arg(size)
+                       .arg(date, time);
+        };
+        f.OnEndTransfer = [this](TickFTP&) { log << "end"; };
+        f.OnStatus = [this](TickFTP&, int code, const QString&) {
+            log << QStringLiteral("status %1").arg(code);
+        };
+    }
+    QStringList without(const QString& prefix) const {
+        QStringList out;
+        for (const QString& s : log)
+            if (!s.startsWith(prefix))
+                out << s;
+        return out;
+    }
+};
+
+// The code and message of a failed action; 0 when it succeeded.
+struct Outcome {
+    int code = 0;
+    QString message;
+};
+
+Outcome attempt(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const EickFTP& e) {
+        return {e.code(), e.message()};
+    }
+    return {};
+}
+
+} // namespace
+
+class TestTickFtp : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_root;
+    QTemporaryDir m_local;
+    FtpServer m_server;
+    QByteArray m_data;
+
+    void setUp(TickFTP& f, bool passive = false) {
+        f.setPort(m_server.port());
+        f.setRemoteHost(QStringLiteral("127.0.0.1"));
+        f.setUser(QStringLiteral("qmzvb"));
+        f.setPassword(QStringLiteral("qmz7719"));
+        f.setPassive(passive);
+        f.setUseCache(false);
+    }
+    QString local(const QString& name) const { return m_local.filePath(name); }
+
+private slots:
+    void initTestCase() {
+        qunsetenv("ftp_proxy");
+        qunsetenv("all_proxy");
+        qunsetenv("ALL_PROXY");
+        m_data = pattern(10000);
+        writeBytes(m_root.filePath("data.bin"), m_data);
+        writeBytes(m_root.filePath("empty.txt"), QByteArray());
+        writeBytes(m_root.filePath("text.txt"), "first\r\nsecond\r\n");
+        writeBytes(m_root.filePath("where.txt"), "root");
+        writeBytes(m_root.filePath("sub/where.txt"), "sub");
+        writeBytes(m_root.filePath("list/a.txt"), "aaaa");
+        writeBytes(m_root.filePath("list/b.txt"), "bb");
+        writeBytes(m_root.filePath("list/c.dat"), "c");
+        QDir().mkpath(m_root.filePath("list/folder"));
+        writeBytes(m_root.filePath("big.bin"), pattern(1 << 20));
+        writeBytes(m_root.filePath("stall.bin"), "never sent");
+        QDir().mkpath(m_root.filePath("work"));
+        QVERIFY(m_server.start(m_root.path()));
+    }
+
+    void download_data() {
+        QTest::addColumn<bool>("passive");
+        QTest::newRow("active") << false;
+        QTest::newRow("passive") << true;
+    }
+    // Logon, a change of directory and a binary download: the exact events and bytes.
+    void download() {
+        QFETCH(bool, passive);
+        TickFTP f;
+        setUp(f, passive);
+        Recorder r(f);
+        f.setAction(ickftpLogon);
+        QVERIFY(f.connected());
+        f.setRemotePath(QStringLiteral("sub/"));
+        f.setRemotePath(QStringLiteral("../"));
+        f.setRemoteFile(QStringLiteral("data.bin"));
+        f.setLocalFile(local("data.bin"));
+        f.setTransferMode(icktmBinary);
+        f.setAction(ickftpDownload);
+        f.setAction(ickftpLogoff);
+        QCOMPARE(r.log, (QStringList{"status 20", "status 21", "status 31", "status 31", "start",
+                                     "transfer 4096", "transfer 8192", "transfer 10000", "end",
+                                     "status 51"}));
+        QCOMPARE(readBytes(local("data.bin")), m_data);
+        QVERIFY(!f.connected());
+    }
+
+    void downloadToMemoryAndAscii() {
+        TickFTP f;
+        setUp(f);
+        Recorder r(f);
+        QByteArray got;
+        f.OnTransfer = [&](TickFTP&, qint64, const QByteArray& text) { got += text; };
+        f.setRemoteFile(QStringLiteral("text.txt"));
+        f.setTransferMode(icktmASCII);
+        f.setAction(ickftpDownload); // logs on by itself
+        QVERIFY(f.connected());
+        // ASCII mode drops the CR of CR LF on this platform.
+        QCOMPARE(got, QByteArray("first\nsecond\n"));
+        QCOMPARE(r.log, (QStringList{"status 20", "status 21", "start", "end"}));
+    }
+
+    // RemotePath before Logon is only stored; set again on the connection it changes directory.
+    void remotePathTakesEffectOnConnection() {
+        TickFTP f;
+        setUp(f);
+        f.setRemotePath(QStringLiteral("sub"));
+        f.setAction(ickftpLogon);
+        f.setRemoteFile(QStringLiteral("where.txt"));
+        f.setLocalFile(local("where.txt"));
+        f.setAction(ickftpDownload);
+        QCOMPARE(readBytes(local("where.txt")), QByteArray("root"));
+        f.setRemotePath(QStringLiteral("sub"));
+        f.setAction(ickftpDownload);
+        QCOMPARE(readBytes(local("where.txt")), QByteArray("sub"));
+        // A new Logon starts in the login directory again.
+        f.setAction(ickftpLogon);
+        f.setAction(ickftpDownload);
+        QCOMPARE(readBytes(local("where.txt")), QByteArray("root"));
+    }
+
+    // An empty file: no start, no transfer, one end; the local file exists, empty, replacing
+    // a longer one.
+    void emptyFileReplacesLocal() {
+        TickFTP f;
+        setUp(f);
+        f.setAction(ickftpLogon);
+        Recorder r(f);
+        writeBytes(local("empty.txt"), "old contents that must go");
+        f.setRemoteFile(QStringLiteral("empty.txt"));
+        f.setLocalFile(local("empty.txt"));
+        f.setAction(ickftpDownload);
+        QCOMPARE(r.log, QStringList{"end"});
+        QVERIFY(QFileInfo::exists(local("empty.txt")));
+        QCOMPARE(QFileInfo(local("empty.txt")).size(), 0);
+
+        writeBytes(local("data2.bin"), QByteArray(20000, 'x'));
+        f.setRemoteFile(QStringLiteral("data.bin"));
+        f.setLocalFile(local("data2.bin"));
+        f.setAction(ickftpDownload);
+        QCOMPARE(readBytes(local("data2.bin")), m_data);
+    }
+
+    void listing_data() {
+        QTest::addColumn<bool>("passive");
+        QTest::addColumn<QString>("mask");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("mask, active") << false << "*.txt" << QStringList{"a.txt 4", "b.txt 2"};
+        QTest::newRow("mask, passive") << true << "*.TXT" << QStringList{"a.txt 4", "b.txt 2"};
+        QTest::newRow("one name") << false << "c.dat" << QStringList{"c.dat 1"};
+        QTest::newRow("no match") << false << "*.zip" << QStringList{};
+    }
+    void listing() {
+        QFETCH(bool, passive);
+        QFETCH(QString, mask);
+        QFETCH(QStringList, names);
+        TickFTP f;
+        setUp(f, passive);
+        f.setAction(ickftpLogon);
+        f.setRemotePath(QStringLiteral("list/"));
+        Recorder r(f);
+        f.setRemoteFile(mask);
+        f.setAction(ickftpListDirectoryLong);
+        QCOMPARE(r.log.first(), QStringLiteral("start"));
+        QCOMPARE(r.log.last(), QStringLiteral("end"));
+        QCOMPARE(r.log.size(), names.size() + 2);
+        const QRegularExpression entry(
+            QStringLiteral("^dir (\\S+) f (\\d+) \\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:00$"));
+        QStringList seen;
+        for (int i = 1; i + 1 < r.log.size(); ++i) {
+            const auto m = entry.match(r.log[i]);
+            QVERIFY2(m.hasMatch(), qPrintable(r.log[i]));
+            seen << m.captured(1) + " " + m.captured(2);
+        }
+        seen.sort();
+        QCOMPARE(seen, names);
+    }
+
+    void listingEveryEntry() {
+        TickFTP f;
+        setUp(f);
+        f.setAction(ickftpLogon);
+        f.setRemotePath(QStringLiteral("list"));
+        QStringList dirs, all;
+        f.OnDirList = [&](TickFTP&, const QString& name, bool dir, qint64, const QString&,
+                          const QString&) {
+            all << name;
+            if (dir)
+                dirs << name;
+        };
+        f.setAction(ickftpListDirectoryLong);
+        all.sort();
+        QCOMPARE(all, (QStringList{"a.txt", "b.txt", "c.dat", "folder"}));
+        QCOMPARE(dirs, QStringList{"folder"});
+    }
+
+    void failures_data() {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("wrong password")
+            << "password" << 12015 << "12015: 530 Authentication failed.";
+        QTest::newRow("missing file")
+            << "file" << 12003 << "12003: 550 /missing.bin is not retrievable.";
+        QTest::newRow("missing directory")
+            << "directory" << 12003 << "12003: 550 No such file or directory.";
+        QTest::newRow("empty host") << "host" << 102 << "102: The RemoteHost address is invalid";
+        QTest::newRow("nobody listens")
+            << "port" << 12029 << "12029: [12029] Internet Cannot Connect.";
+        QTest::newRow("host that is no name")
+            << "badhost" << 12007 << "12007: [12007] Internet Name Not Resolved.";
+        QTest::newRow("local file cannot be created")
+            << "local" << 302 << "302: Can't open LocalFile";
+    }
+    void failures() {
+        QFETCH(QString, what);
+        TickFTP f;
+        setUp(f);
+        Recorder r(f);
+        f.setRemoteFile(QStringLiteral("data.bin"));
+        f.setLocalFile(local("failure.bin"));
+        QFile::remove(local("failure.bin"));
+        std::function<void()> act = [&] { f.setAction(ickftpDownload); };
+        if (what == "password")
+            f.setPassword(QStringLiteral("wrong"));
+        else if (what == "file")
+            f.setRemoteFile(QStringLiteral("missing.bin"));
+        else if (what == "directory")
+            act = [&] {
+                f.setAction(ickftpLogon);
+                f.setRemotePath(QStringLiteral("nope/"));
+            };
+        else if (what == "host")
+            f.setRemoteHost(QString());
+        else if (what == "port")
+            f.setPort(testsupport::closedPort());
+        else if (what == "badhost")
+            f.setRemoteHost(QStringLiteral("user@127.0.0.1/x"));
+        else if (what == "local")
+            f.setLocalFile(local("no/such/folder/x.bin"));
+        const Outcome o = attempt(act);
+        QTEST(o.code, "code");
+        QTEST(o.message, "message");
+        // Only a download whose remote file was opened ends with OnEndTransfer; a failed
+        // download leaves no local file.
+        QCOMPARE(r.without("status").contains("end"), what == "local");
+        QVERIFY(!QFileInfo::exists(local("failure.bin")));
+        // The instance stays usable.
+        setUp(f);
+        f.setRemoteFile(QStringLiteral("where.txt"));
+        f.setLocalFile(local("after.txt"));
+        f.setAction(ickftpLogon);
+        f.setAction(ickftpDownload);
+        QCOMPARE(readBytes(local("after.txt")), QByteArray("root"));
+    }
+
+    // A handler stops the download: the action returns normally after OnEndTransfer, and the
+    // next action connects afresh.
+    void stopFromHandler() {
+        TickFTP f;
+        setUp(f);
+        Recorder r(f);
+        int blocks = 0;
+        f.OnTransfer = [&](TickFTP& s, qint64, const QByteArray&) {
+            r.log << "transfer";
+            if (++blocks == 3)
+                s.setAction(ickftpIdle);
+        };
+        f.setRemoteFile(QStringLiteral("big.bin"));
+        f.setLocalFile(local("big.bin"));
+        f.setAction(ickftpDownload);
+        QCOMPARE(r.without("status"),
+                 (QStringList{"start", "transfer", "transfer", "transfer", "end"}));
+        QVERIFY(!f.connected());
+        QCOMPARE(QFileInfo(local("big.bin")).size(), 3 * 4096);
+        f.OnTransfer = nullptr;
+        f.setAction(ickftpDownload);
+        QCOMPARE(QFileInfo(local("big.bin")).size(), 1 << 20);
+    }
+
+    void timeoutOnStall_data() {
+        QTest::addColumn<bool>("passive");
+        QTest::newRow("active") << false;
+        QTest::newRow("passive") << true;
+    }
+    void timeoutOnStall() {
+        QFETCH(bool, passive);
+        TickFTP f;
+        setUp(f, passive);
+        f.setTimeout(1);
+        f.setRemoteFile(QStringLiteral("stall.bin"));
+        f.setLocalFile(local("stall.bin"));
+        QElapsedTimer t;
+        t.start();
+        const Outcome o = attempt([&] { f.setAction(ickftpDownload); });
+        QCOMPARE(o.code, 301);
+        QCOMPARE(o.message, QStringLiteral("301: Interrupted."));
+        QVERIFY(t.elapsed() < 10000);
+        QVERIFY(!f.busy());
+        f.setTimeout(0);
+        f.setRemoteFile(QStringLiteral("where.txt"));
+        f.setLocalFile(local("where2.txt"));
+        f.setAction(ickftpDownload);
+        QCOMPARE(readBytes(local("where2.txt")), QByteArray("root"));
+    }
+
+    // A close request from the window system during a transfer ends it and the wait: 259.
+    // A close the program makes itself (a dialog closed by its button) does not.
+    void closeDuringTransfer_data() {
+        QTest::addColumn<bool>("fromWindowSystem");
+        QTest::newRow("window system") << true;
+        QTest::newRow("the program's own") << false;
+    }
+    void closeDuringTransfer() {
+        QFETCH(bool, fromWindowSystem);
+        TickFTP f;
+        setUp(f);
+        QObject window;
+        int blocks = 0;
+        f.OnTransfer = [&](TickFTP&, qint64, const QByteArray&) {
+            if (++blocks == 2) {
+                // As the window system delivers it (sendEvent would clear the mark).
+                QEvent close(QEvent::Close);
+                if (fromWindowSystem)
+                    QSpontaneKeyEvent::setSpontaneous(&close);
+                QCoreApplication::instance()->notify(&window, &close);
+            }
+        };
+        f.setRemoteFile(QStringLiteral("big.bin"));
+        f.setLocalFile(local("closed.bin"));
+        const Outcome o = attempt([&] { f.setAction(ickftpDownload); });
+        QVERIFY(!f.busy());
+        if (!fromWindowSystem) {
+            QCOMPARE(o.code, 0);
+            QCOMPARE(blocks, 256); // 1 MiB in full blocks
+            return;
+        }
+        QCOMPARE(o.code, 259);
+        QCOMPARE(o.message, QStringLiteral("259: Error waiting for worker thread."));
+        QCOMPARE(blocks, 2);
+        f.OnTransfer = nullptr;
+        f.setAction(ickftpDownload);
+        QCOMPARE(QFileInfo(local("closed.bin")).size(), 1 << 20);
+    }
+
+    // A quit request posted while the transfer stalls ends the wait too.
+    void quitDuringStall() {
+        TickFTP f;
+        setUp(f);
+        f.setRemoteFile(QStringLiteral("stall.bin"));
+        f.setLocalFile(local("quit.bin"));
+        QTimer::singleShot(300,
+                           [] { QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::Quit)); });
+        const Outcome o = attempt([&] { f.setAction(ickftpDownload); });
+        QCOMPARE(o.code, 259);
+        QVERIFY(!f.busy());
+    }
+
+    // While an action runs, another action and a change of RemotePath fail with 143.
+    void busyInstance() {
+        TickFTP f;
+        setUp(f);
+        Outcome action, path;
+        int blocks = 0;
+        f.OnTransfer = [&](TickFTP& s, qint64, const QByteArray&) {
+            if (++blocks == 1) {
+                action = attempt([&] { s.setAction(ickftpDownload); });
+                path = attempt([&] { s.setRemotePath(QStringLiteral("sub")); });
+            }
+        };
+        f.setRemoteFile(QStringLiteral("data.bin"));
+        f.setLocalFile(local("busy.bin"));
+        f.setAction(ickftpDownload);
+        QCOMPARE(action.code, 143);
+        QCOMPARE(action.message, QStringLiteral("143: Busy performing current action"));
+        QCOMPARE(path.code, 143);
+        QCOMPARE(path.message, QStringLiteral("143: Busy performing current action."));
+        QCOMPARE(f.RemotePath(), QString());
+        QCOMPARE(readBytes(local("busy.bin")), m_data);
+    }
+
+    // The server closes an idle connection; the next action reconnects by itself.
+    void reconnectAfterIdleTimeout() {
+        FtpServer quick;
+        QVERIFY(quick.start(m_root.path(), {"--idle", "1"}));
+        TickFTP f;
+        setUp(f);
+        f.setPort(quick.port());
+        f.setAction(ickftpLogon);
+        f.setRemotePath(QStringLiteral("sub"));
+        QTest::qWait(2500);
+        f.setRemoteFile(QStringLiteral("where.txt"));
+        f.setLocalFile(local("idle.txt"));
+        f.setAction(ickftpDownload);
+        QCOMPARE(readBytes(local("idle.txt")), QByteArray("sub"));
+    }
+
+    // The proxy is chosen once, at the instance's first Logon.
+    void proxyOnlyAtFirstLogon() {
+        const QString deadProxy = QStringLiteral("127.0.0.1:%1").arg(testsupport::closedPort());
+        TickFTP f;
+        setUp(f);
+        f.setAction(ickftpLogon);
+        f.setAction(ickftpLogoff);
+        f.setProxyServer(deadProxy);
+        f.setAction(ickftpLogon);
+        QVERIFY(f.connected());
+
+        TickFTP g;
+        setUp(g);
+        g.setProxyServer(deadProxy);
+        g.setProxyUser(QStringLiteral("pu"));
+        g.setProxyPassword(QStringLiteral("pp"));
+        const Outcome o = attempt([&] { g.setAction(ickftpLogon); });
+        QCOMPARE(o.code, 12165);
+        QCOMPARE(o.message, QStringLiteral("12165: [12165] Internet Proxy Server Unreachable."));
+    }
+
+    // The actions the updater does not use, in one round trip.
+    void otherActions() {
+        TickFTP f;
+        setUp(f);
+        f.setAction(ickftpLogon);
+        f.setRemotePath(QStringLiteral("work"));
+        writeBytes(local("up.bin"), m_data);
+        Recorder r(f);
+        f.setLocalFile(local("up.bin"));
+        f.setRemoteFile(QStringLiteral("up.bin"));
+        f.setAction(ickftpUpload);
+        QCOMPARE(readBytes(m_root.filePath("work/up.bin")), m_data);
+        QCOMPARE(r.log,
+                 (QStringList{"start", "transfer 4096", "transfer 8192", "transfer 10000", "end"}));
+        f.setRenameTo(QStringLiteral("renamed.bin"));
+        f.setAction(ickftpRenameFile);
+        QVERIFY(QFileInfo::exists(m_root.filePath("work/renamed.bin")));
+        f.setRemoteFile(QStringLiteral("made"));
+        f.setAction(ickftpMakeDirectory);
+        QVERIFY(QFileInfo(m_root.filePath("work/made")).isDir());
+        QStringList names;
+        f.OnDirList = [&](TickFTP&, const QString& n, bool, qint64, const QString&,
+                          const QString&) { names << n; };
+        f.setRemoteFile(QString());
+        f.setAction(ickftpListDirectory);
+        names.sort();
+        QCOMPARE(names, (QStringList{"made", "renamed.bin"}));
+        f.setRemoteFile(QStringLiteral("made"));
+        f.setAction(ickftpRemoveDirectory);
+        f.setRemoteFile(QStringLiteral("renamed.bin"));
+        f.setAction(ickftpDeleteFile);
+        QVERIFY(QDir(m_root.filePath("work")).isEmpty());
+        // A name that would smuggle a second command is refused.
+        f.setRemoteFile(QStringLiteral("x\r\nDELE where.txt"));
+        QCOMPARE(attempt([&] { f.setAction(ickftpDeleteFile); }).code, 87);
+        QCOMPARE(attempt([&] { f.setAction(TickftpActions(14)); }).message,
+                 QStringLiteral("87: Invalid Action value"));
+    }
+
+    void hostile_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("passive");
+        QTest::newRow("PASV names another address") << "pasv-foreign" << true;
+        QTest::newRow("overlong reply line") << "long-reply" << false;
+        QTest::newRow("connection dropped midway") << "drop-midway" << false;
+        QTest::newRow("listing lines that cannot be parsed") << "bad-listing" << true;
+        QTest::newRow("greeting never comes") << "stall-greeting" << false;
+    }
+    // Each ends with a defined code (or works), and the instance stays usable afterwards.
+    void hostile() {
+        QFETCH(QString, mode);
+        QFETCH(bool, passive);
+        FtpServer bad;
+        QVERIFY(bad.startHostile(mode));
+        TickFTP f;
+        setUp(f, passive);
+        f.setPort(bad.port());
+        f.setTimeout(3);
+        Recorder r(f);
+        QStringList listed;
+        f.OnDirList = [&](TickFTP&, const QString& n, bool, qint64, const QString&,
+                          const QString&) { listed << n; };
+        f.setLocalFile(local("hostile.bin"));
+        f.setRemoteFile(QStringLiteral("file.bin"));
+        Outcome o;
+        if (mode == "bad-listing") {
+            f.setRemoteFile(QString());
+            o = attempt([&] { f.setAction(ickftpListDirectoryLong); });
+        } else {
+            o = attempt([&] { f.setAction(ickftpDownload); });
+        }
+        if (mode == "pasv-foreign") {
+            // The address of the reply is never used: the data came from the server's own.
+            QCOMPARE(o.code, 0);
+            QCOMPARE(readBytes(local("hostile.bin")), QByteArray("hostile data\n").repeated(1000));
+        } else if (mode == "long-reply") {
+            // The reply text stays within its limit, and so does the message.
+            QCOMPARE(o.code, 12003);
+            QVERIFY(o.message.startsWith("12003: 550 xxx"));
+            QVERIFY(o.message.size() <= 2048 + 7);
+            QVERIFY(f.LastReply().size() <= 2048);
+        } else if (mode == "drop-midway") {
+            QVERIFY2(o.code == 12111 || o.code == 12031, qPrintable(o.message));
+            QCOMPARE(r.without("status").first(), QStringLiteral("start"));
+            QCOMPARE(r.without("status").last(), QStringLiteral("end"));
+        } else if (mode == "bad-listing") {
+            QCOMPARE(o.code, 0);
+            QCOMPARE(listed, (QStringList{"good1.txt", "good2"}));
+        } else {
+            QCOMPARE(o.code, 301);
+        }
+        // Usable afterwards, against the real server.
+        setUp(f);
+        f.setTimeout(0);
+        f.OnDirList = nullptr;
+        f.setRemoteFile(QStringLiteral("where.txt"));
+        f.setLocalFile(local("after-hostile.txt"));
+        f.setAction(ickftpLogon);
+        f.setAction(ickftpDownload);
+        QCOMPARE(readBytes(local("after-hostile.txt")), QByteArray("root"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTickFtp)
+#include "tst_tickftp.moc"

@@ -1,0 +1,664 @@
+#include "ftpserver.h"
+#include "support/doubles.h"
+#include "support/testenv.h"
+#include "updater/ftp/tickftp.h"
+#include "updater/mainupdate.h"
+#include "updater/proxy.h"
+#include "updater/tidewell.h"
+#include "updater/versionfile.h"
+
+#include "platform/help.h"
+#include "platform/installer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+using namespace tidewell;
+using platform::Dialogs;
+using testsupport::FtpServer;
+
+namespace {
+
+const QString kKey = QStringLiteral("\\SOFTWARE\\VRNH\\Updater");
+const QString kSelect = QStringLiteral("Select \"Install\" to install the update.");
+
+QByteArray pattern(int size) {
+    QByteArray b(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        b[i] = char((i * 13 + i / 97) & 0xff);
+    return b;
+}
+
+struct Product {
+    QString name, version1, f, p, fn, version2, productcode;
+};
+
+// The main window on a program folder, registry file and current directory of its own, every
+// seam scripted, pointed at the test's FTP server.
+struct Harness {
+    testsupport::TestEnv env;
+    testsupport::ScriptedDialogs dialogs;
+    testsupport::RecordingHelp help;
+    testsupport::RecordingShell shell;
+    testsupport::ScriptedInstaller installer;
+    Services services;
+    std::unique_ptr<TForm1> form;
+
+    explicit Harness(int port) {
+        services.dialogs = &dialogs;
+        services.help = &help;
+        services.shell = &shell;
+        services.installer = &installer;
+        services.registryPath = env.registryPath();
+        services.programFolder = env.programFolder();
+        services.currentDirectory = env.root();
+        services.updateHost = QStringLiteral("127.0.0.1");
+        services.updatePort = port;
+        installer.systemDir = env.path("system");
+        QDir().mkpath(installer.systemDir);
+    }
+    void add(const Product& p) const {
+        const QString key = kKey + QLatin1Char('\\') + p.name;
+        const QList<std::pair<const char*, QString>> values{{"version1", p.version1},
+                                                            {"f", p.f},
+                                                            {"p", p.p},
+                                                            {"fn", p.fn},
+                                                            {"version2", p.version2},
+                                                            {"productcode", p.productcode}};
+        // Empty values stay missing (they read as empty); "f" is always written, so the key exists.
+        for (const auto& [name, value] : values)
+            if (!value.isEmpty() || QLatin1String(name) == QLatin1String("f"))
+                env.setValue(key, QString::fromLatin1(name), value);
+    }
+    TForm1* start() {
+        form = startTidewell(services);
+        return form.get();
+    }
+    int row(const QString& name) const {
+        for (int r = 0; r < form->rowCount(); ++r)
+            if (form->subItem(r, -1) == name)
+                return r;
+        return -1;
+    }
+    void tick(const QString& name) { form->setTicked(row(name), true); }
+    QString package(const QString& name) const { return form->packagePath(name); }
+    // Every button's enabled state, Check to Help.
+    QString buttons() const {
+        QString s;
+        for (QToolButton* b : {form->BtnAccept, form->BtnExecute, form->BtnFinish,
+                               form->BtnSettings, form->BtnNote, form->BtnExit, form->BtnHelp})
+            s += b->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
+        return s;
+    }
+};
+
+} // namespace
+
+class TestTidewell : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_feed;
+    FtpServer m_server;
+    QByteArray m_alpha = pattern(50000);
+    QByteArray m_beta = pattern(9000);
+
+    void feed(const QString& relative, const QByteArray& bytes) {
+        const QString path = m_feed.filePath(QStringLiteral("tidefeed/") + relative);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+
+private slots:
+    void initTestCase() {
+        qunsetenv("ftp_proxy");
+        qunsetenv("all_proxy");
+        feed("alpha/alpha.txt", "2.0\r\nalpha-2.0.pkg\r\nignored\r\n");
+        feed("alpha/alpha-2.0.pkg", m_alpha);
+        feed("beta/beta.txt", "1.5\nbeta-1.5.pkg\n");
+        feed("beta/beta-1.5.pkg", m_beta);
+        feed("same/same.txt", "3.1\r\nsame.pkg\r\n");
+        feed("case/case.txt", "v3.1\r\ncase.pkg\r\n");
+        feed("html/html.txt", "html\r\nx.pkg\r\n");
+        feed("short/short.txt", "4.0\r\n");
+        feed("evil/evil.txt", "4.0\r\n../../evil.sh\r\n");
+        feed("gone/gone.txt", "1.0\r\nmissing.pkg\r\n");
+        QVERIFY(m_server.start(m_feed.path()));
+    }
+
+    void versionFileRules_data() {
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("two lines") << QStringList{"5.1", "qm-5.1.pkg"} << true;
+        QTest::newRow("later lines ignored") << QStringList{"5.1", "qm.pkg", "", "x"} << true;
+        QTest::newRow("one line") << QStringList{"5.1"} << false;
+        QTest::newRow("empty version") << QStringList{"", "qm.pkg"} << false;
+        QTest::newRow("html") << QStringList{"html", "qm.pkg"} << false;
+        QTest::newRow("HTML is a version") << QStringList{"HTML", "qm.pkg"} << true;
+        QTest::newRow("empty package") << QStringList{"5.1", ""} << false;
+        QTest::newRow("slash") << QStringList{"5.1", "sub/qm.pkg"} << false;
+        QTest::newRow("backslash") << QStringList{"5.1", "..\\qm.pkg"} << false;
+        QTest::newRow("dot dot") << QStringList{"5.1", ".."} << false;
+        QTest::newRow("drive letter") << QStringList{"5.1", "C:qm.pkg"} << false;
+        QTest::newRow("control character") << QStringList{"5.1", "qm\t.pkg"} << false;
+    }
+    void versionFileRules() {
+        QFETCH(QStringList, lines);
+        VersionInfo info;
+        QTEST(parseVersionFile(lines, info), "valid");
+    }
+
+    void noProducts() {
+        Harness h(m_server.port());
+        h.start();
+        QCOMPARE(h.form->rowCount(), 0);
+        QVERIFY(QFileInfo::exists(h.env.path("regversioninfo.txt")));
+        QCOMPARE(h.env.readFile("regversioninfo.txt"), QByteArray());
+        QCOMPARE(h.buttons(), QStringLiteral("1001111"));
+        h.form->BtnAcceptClick();
+        QCOMPARE(h.dialogs.texts(), QStringList{"There are no products to check."});
+        QCOMPARE(h.dialogs.shown.first().kind, Dialogs::Kind::Warning);
+        QCOMPARE(h.buttons(), QStringLiteral("1111111"));
+    }
+
+    void startup() {
+        Harness h(m_server.port());
+        h.add({"Beta", "", "beta", "beta.txt", "", "1.5", ""});
+        h.add({"alpha", "1.0", "alpha", "alpha.txt", "", "1.9", "{A-1}"});
+        h.add({"Gamma", "7", "g", "g.txt", "g.pkg", "", ""});
+        TForm1* w = h.start();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Varnholt Tidewell"));
+        QCOMPARE(w->rowCount(), 3);
+        // Registry order (sorted without regard to case); caption and seven sub-items.
+        const QList<QStringList> rows{
+            {"alpha", "1.0", "", "alpha", "alpha.txt", "", "{A-1}", ""},
+            {"Beta", "Not Installed", "1.5", "beta", "beta.txt", "", "", ""},
+            {"Gamma", "7", "", "g", "g.txt", "g.pkg", "", ""}};
+        for (int r = 0; r < 3; ++r)
+            for (int i = -1; i < 7; ++i)
+                QCOMPARE(w->subItem(r, i), rows[r][i + 1]);
+        QCOMPARE(h.env.readFile("regversioninfo.txt"), QByteArray("1.0\r\nNot Installed\r\n7\r\n"));
+        // An update fetched in an earlier run enables Install at once.
+        QCOMPARE(h.buttons(), QStringLiteral("1011111"));
+        // Three visible columns; the hidden sub-items stay hidden.
+        const QHeaderView* header = w->produpd->header();
+        QCOMPARE(w->produpd->headerItem()->text(0), QStringLiteral("Product"));
+        QCOMPARE(w->produpd->headerItem()->text(1), QStringLiteral("Current Version"));
+        QCOMPARE(w->produpd->headerItem()->text(2), QStringLiteral("Available Version"));
+        QCOMPARE(header->count() - header->hiddenSectionCount(), 3);
+        QCOMPARE(w->BtnExecute->toolTip(),
+                 QStringLiteral("Get the available update for the selected product."));
+        QCOMPARE(w->BtnExit->toolTip(), QStringLiteral("Close Tidewell"));
+        QVERIFY(!w->progressRow->isVisibleTo(w));
+        w->BtnHelpClick();
+        QCOMPARE(h.help.topics.size(), 1);
+        QCOMPARE(h.help.topics[0].file, h.env.programFolder() + "tidewell.hlp");
+        QCOMPARE(h.help.topics[0].topic, 1);
+        QVERIFY(platform::helpTopicExists(h.env.programFolder() + "tidewell.hlp", 1));
+        QVERIFY(platform::helpTopicExists(h.env.programFolder() + "tidewell.hlp", 2));
+    }
+
+    // The installed-versions file cannot be written: the standard message, an empty list.
+    void versionsFileUnwritable() {
+        Harness h(m_server.port());
+        h.add({"Gamma", "7", "g", "g.txt", "g.pkg", "", ""});
+        h.services.currentDirectory = h.env.path("no/such/folder");
+        h.start();
+        QCOMPARE(h.dialogs.shown.size(), 1);
+        QCOMPARE(h.dialogs.shown[0].kind, Dialogs::Kind::Error);
+        QVERIFY(h.dialogs.shown[0].text.startsWith("Cannot create file"));
+        QCOMPARE(h.form->rowCount(), 0);
+        QVERIFY(!h.form->BtnFinish->isEnabled());
+    }
+
+    // One message per product, in list order, ticked or not.
+    void check() {
+        Harness h(m_server.port());
+        h.add({"a1 Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
+        h.add({"a2 Beta", "", "beta", "beta.txt", "", "0.9", ""});
+        h.add({"a3 Missing", "1.0", "alpha", "nofile.txt", "", "", ""});
+        h.add({"a4 Same", "3.1", "same", "same.txt", "", "", ""});
+        h.add({"a5 Case", "V3.1", "case", "case.txt", "", "", ""});
+        h.add({"a6 Skip", "1.0", "alpha", "", "", "", ""});
+        h.add({"a7 Html", "1.0", "html", "html.txt", "old.pkg", "", ""});
+        h.add({"a8 Short", "1.0", "short", "short.txt", "", "", ""});
+        h.add({"a9 Evil", "1.0", "evil", "evil.txt", "", "", ""});
+        h.add({"b1 NoDir", "1.0", "nodir", "x.txt", "", "", ""});
+        TForm1* w = h.start();
+        QStringList states;
+        h.dialogs.onShow = [&](const testsupport::ScriptedDialogs::Shown&) {
+            states << h.buttons();
+        };
+        w->BtnAcceptClick();
+        QCOMPARE(h.dialogs.texts(), (QStringList{
+                                        "An update is available for a1 Alpha.",
+                                        "An update is available for a2 Beta.",
+                                        "Unable to get update information for a3 Missing",
+                                        "No update is available for a4 Same.",
+                                        "An update is available for a5 Case.",
+                                        "Update File does not contains the correct information",
+                                        "Update File does not contains the correct information",
+                                        "Update File does not contains the correct information",
+                                        "Unable to attach to update server for b1 NoDir",
+                                    }));
+        QCOMPARE(h.dialogs.shown[0].kind, Dialogs::Kind::Information);
+        QCOMPARE(h.dialogs.shown[2].kind, Dialogs::Kind::Error);
+        // The toolbar stays locked while the check runs; Get Update opens after the first update.
+        QCOMPARE(states[0], QStringLiteral("0000000"));
+        QCOMPARE(states[1], QStringLiteral("0100000"));
+        QCOMPARE(h.buttons(), QStringLiteral("1111111"));
+        QCOMPARE(w->subItem(h.row("a1 Alpha"), 1), QStringLiteral("2.0"));
+        QCOMPARE(w->subItem(h.row("a1 Alpha"), 4), QStringLiteral("alpha-2.0.pkg"));
+        QCOMPARE(w->subItem(h.row("a2 Beta"), 1), QStringLiteral("1.5"));
+        QCOMPARE(w->subItem(h.row("a2 Beta"), 4), QStringLiteral("beta-1.5.pkg"));
+        // A refused version file leaves the row as it was.
+        QCOMPARE(w->subItem(h.row("a7 Html"), 4), QStringLiteral("old.pkg"));
+        QCOMPARE(w->subItem(h.row("a9 Evil"), 4), QString());
+        QVERIFY(QFileInfo::exists(h.env.programFolder() + "wversion.txt"));
+        // Nothing goes to the registry.
+        QVERIFY(!h.env.valueExists(kKey + "\\a1 Alpha", "fn"));
+    }
+
+    void checkWithoutServer() {
+        Harness h(testsupport::closedPort());
+        h.add({"Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
+        h.start()->BtnAcceptClick();
+        QCOMPARE(h.dialogs.texts(), QStringList{"Unable to attach to update server for Alpha"});
+        QCOMPARE(h.buttons(), QStringLiteral("1111111"));
+    }
+
+    // One product, ticked and fetched: Install opens when its download ends.
+    void getUpdateOne() {
+        Harness h(m_server.port());
+        // The program folder holds the executable, as the real one does.
+        h.env.writeFile(h.env.programFolder() + "tidewell", "#!/bin/sh\n");
+        h.add({"Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
+        TForm1* w = h.start();
+        w->BtnAcceptClick();
+        h.tick("Alpha");
+        h.dialogs.shown.clear();
+        QString atClosing;
+        h.dialogs.onShow = [&](const testsupport::ScriptedDialogs::Shown&) {
+            atClosing = h.buttons();
+        };
+        QStringList progress;
+        auto transfer = w->getupdateFTP->OnTransfer;
+        w->getupdateFTP->OnTransfer = [&](ftp::TickFTP& s, qint64 n, const QByteArray& t) {
+            transfer(s, n, t);
+            progress = {w->bytesnum->text(),
+                        w->totalnum->text(),
+                        QString::number(w->RzProgressBar1->value()),
+                        QString::number(w->RzProgressBar1->maximum()),
+                        w->windowTitle(),
+                        w->progressRow->isVisibleTo(w) ? "shown" : "hidden"};
+        };
+        w->BtnExecuteClick();
+        QCOMPARE(h.dialogs.texts(), QStringList{kSelect});
+        QCOMPARE(h.dialogs.shown[0].kind, Dialogs::Kind::Confirmation);
+        QCOMPARE(h.dialogs.shown[0].buttons, QList<Dialogs::Button>{Dialogs::Button::Ok});
+        QCOMPARE(atClosing, QStringLiteral("0010000"));
+        QCOMPARE(progress, (QStringList{"50000", "50000", "50000", "50000",
+                                        "Getting Update, Please wait", "shown"}));
+        QCOMPARE(h.env.readFile(h.package("alpha-2.0.pkg")), m_alpha);
+        QVERIFY(!QFileInfo::exists(h.package("alpha-2.0.pkg.part")));
+        QCOMPARE(w->subItem(0, 6), QStringLiteral("50000"));
+        QCOMPARE(h.env.value(kKey + "\\Alpha", "fn"), QStringLiteral("alpha-2.0.pkg"));
+        QCOMPARE(h.env.value(kKey + "\\Alpha", "version2"), QStringLiteral("2.0"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Varnholt Tidewell"));
+        QVERIFY(!w->progressRow->isVisibleTo(w));
+        QCOMPARE(w->bytesnum->text(), QString());
+        QCOMPARE(h.buttons(), QStringLiteral("1111111"));
+        // A second fetch replaces the package.
+        QFile::resize(h.package("alpha-2.0.pkg"), 10);
+        w->BtnExecuteClick();
+        QCOMPARE(h.env.readFile(h.package("alpha-2.0.pkg")), m_alpha);
+    }
+
+    // Two products, one ticked: Install waits for the final unlock.
+    void getUpdateOneOfTwo() {
+        Harness h(m_server.port());
+        h.add({"Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
+        h.add({"Beta", "", "beta", "beta.txt", "", "", ""});
+        TForm1* w = h.start();
+        w->BtnAcceptClick();
+        h.tick("Beta");
+        h.dialogs.shown.clear();
+        QString atClosing;
+        h.dialogs.onShow = [&](const testsupport::ScriptedDialogs::Shown&) {
+            atClosing = h.buttons();
+        };
+        w->BtnExecuteClick();
+        QCOMPARE(h.dialogs.texts(), QStringList{kSelect});
+        QCOMPARE(atClosing, QStringLiteral("0000000"));
+        QCOMPARE(h.env.readFile(h.package("beta-1.5.pkg")), m_beta);
+        QVERIFY(!QFileInfo::exists(h.package("alpha-2.0.pkg")));
+        QCOMPARE(h.buttons(), QStringLiteral("1111111"));
+    }
+
+    // The first ticked product cannot be logged on: the command ends there.
+    void getUpdateLogonFails() {
+        Harness h(testsupport::closedPort());
+        h.add({"Alpha", "1.0", "alpha", "", "alpha-2.0.pkg", "2.0", ""});
+        h.add({"Beta", "", "beta", "", "beta-1.5.pkg", "1.5", ""});
+        TForm1* w = h.start();
+        h.tick("Alpha");
+        h.tick("Beta");
+        w->BtnExecuteClick();
+        QCOMPARE(h.dialogs.texts(), QStringList{"Unable to locate update on server"});
+        QCOMPARE(h.dialogs.shown[0].kind, Dialogs::Kind::Error);
+        QCOMPARE(h.buttons(), QStringLiteral("1111111"));
+        QVERIFY(!w->progressRow->isVisibleTo(w));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Varnholt Tidewell"));
+        // Alpha's registry values were written before the attempt (its offered version is empty
+        // without a check); Beta was never tried.
+        QVERIFY(h.env.valueExists(kKey + "\\Alpha", "version2"));
+        QCOMPARE(h.env.value(kKey + "\\Alpha", "version2"), QString());
+        QCOMPARE(h.env.value(kKey + "\\Beta", "version2"), QStringLiteral("1.5"));
+        QCOMPARE(h.env.value(kKey + "\\Beta", "fn"), QStringLiteral("beta-1.5.pkg"));
+        QVERIFY(QDir(w->downloadFolder()).isEmpty());
+    }
+
+    // The first download fails, the second goes on; the failed one leaves no package file.
+    void getUpdateFirstFails() {
+        Harness h(m_server.port());
+        h.add({"a Gone", "0.1", "gone", "gone.txt", "", "", ""});
+        h.add({"b Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
+        TForm1* w = h.start();
+        w->BtnAcceptClick();
+        h.tick("a Gone");
+        h.tick("b Alpha");
+        h.dialogs.shown.clear();
+        // A stale package from before must not survive either.
+        h.env.writeFile(h.package("missing.pkg"), "old");
+        w->BtnExecuteClick();
+        QCOMPARE(h.dialogs.texts(), (QStringList{"Unable to get update file for a Gone", kSelect}));
+        QVERIFY(!QFileInfo::exists(h.package("missing.pkg")));
+        QVERIFY(!QFileInfo::exists(h.package("missing.pkg.part")));
+        QCOMPARE(h.env.readFile(h.package("alpha-2.0.pkg")), m_alpha);
+        QCOMPARE(h.env.value(kKey + "\\a Gone", "fn"), QStringLiteral("missing.pkg"));
+    }
+
+    void getUpdateRefused_data() {
+        QTest::addColumn<bool>("rows");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no rows") << false << "You have no product(s) installed.";
+        QTest::newRow("nothing ticked") << true
+                                        << "You need to first select a program by clicking in the "
+                                           "checkbox to the left of the product name.";
+    }
+    void getUpdateRefused() {
+        QFETCH(bool, rows);
+        Harness h(m_server.port());
+        if (rows)
+            h.add({"Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
+        h.start()->BtnExecuteClick();
+        QTEST(h.dialogs.texts().value(0), "message");
+        QCOMPARE(h.dialogs.shown.size(), 1);
+        QCOMPARE(h.dialogs.shown[0].kind, Dialogs::Kind::Warning);
+        QCOMPARE(h.buttons(), QStringLiteral("1111111"));
+    }
+
+    void installRefused_data() {
+        QTest::addColumn<QStringList>("ticked");
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<bool>("opened");
+        const QString question = "Information: Would you like to install the update now?  Make "
+                                 "sure that %1 is closed before updating";
+        const QString latest = "You already have the latest version installed.  Do you want exit "
+                               "the installation? (recommended)";
+        QTest::newRow("none ticked")
+            << QStringList{} << QList<int>{}
+            << QStringList{"Please click in the checkbox for the file you want to install."}
+            << false;
+        QTest::newRow("two ticked")
+            << QStringList{"Plain", "Missing"} << QList<int>{}
+            << QStringList{"You cannot install more than one product at a time."} << false;
+        QTest::newRow("package missing")
+            << QStringList{"Missing"} << QList<int>{}
+            << QStringList{"The install file is not available. Please use \"Get Update\"."}
+            << false;
+        QTest::newRow("latest, Yes ends")
+            << QStringList{"Same"} << QList<int>{int(Dialogs::Button::Yes)} << QStringList{latest}
+            << false;
+        QTest::newRow("latest, No goes on")
+            << QStringList{"Same"}
+            << QList<int>{int(Dialogs::Button::No), int(Dialogs::Button::Yes)}
+            << QStringList{latest, question.arg("Same")} << true;
+        QTest::newRow("no uninstall key, Yes")
+            << QStringList{"Plain"} << QList<int>{int(Dialogs::Button::Yes)}
+            << QStringList{question.arg("Plain")} << true;
+        QTest::newRow("no uninstall key, No")
+            << QStringList{"Plain"} << QList<int>{int(Dialogs::Button::No)}
+            << QStringList{question.arg("Plain")} << false;
+        QTest::newRow("its own update")
+            << QStringList{"Tidewell"} << QList<int>{}
+            << QStringList{"Tidewell needs to first be closed before upgrading.\n\rFirst, close "
+                           "Tidewell and then run "
+                           "the installation \n\rfile named tw.pkg\n\rlocated at "
+                           "%1tidewell-downloads/tw.pkg"}
+            << false;
+        QTest::newRow("no uninstall string")
+            << QStringList{"Keyed"} << QList<int>{int(Dialogs::Button::Yes)}
+            << QStringList{"It is recommended that you uninstall before proceding.  Do you want "
+                           "perform a silent uninstallation? (recommended)",
+                           "Could not read uninstall string from registry. Please uninstall "
+                           "product using the Add/Remove Programs icon in the Windows Control "
+                           "Panel."}
+            << false;
+        QTest::newRow("no installer engine")
+            << QStringList{"Engine"} << QList<int>{int(Dialogs::Button::Yes)}
+            << QStringList{"It is recommended that you uninstall before proceding.  Do you want "
+                           "perform a silent uninstallation? (recommended)",
+                           "Could not locate the Windows Installer Engine. Please uninstall "
+                           "product using the Add/Remove Programs icon in the Windows Control "
+                           "Panel "}
+            << false;
+        QTest::newRow("uninstall declined")
+            << QStringList{"Engine"}
+            << QList<int>{int(Dialogs::Button::No), int(Dialogs::Button::Yes)}
+            << QStringList{"It is recommended that you uninstall before proceding.  Do you want "
+                           "perform a silent uninstallation? (recommended)",
+                           question.arg("Engine")}
+            << true;
+    }
+    void installRefused() {
+        QFETCH(QStringList, ticked);
+        QFETCH(QList<int>, answers);
+        QFETCH(QStringList, messages);
+        QFETCH(bool, opened);
+        Harness h(m_server.port());
+        h.add({"Plain", "1.0", "p", "p.txt", "plain.pkg", "2.0", ""});
+        h.add({"Missing", "1.0", "m", "m.txt", "nothere.pkg", "2.0", ""});
+        h.add({"Same", "2.0", "s", "s.txt", "same.pkg", "2.0", ""});
+        h.add({"Tidewell", "1.0", "t", "t.txt", "tw.pkg", "2.0", ""});
+        h.add({"Keyed", "1.0", "k", "k.txt", "keyed.pkg", "2.0", "{KEYED}"});
+        h.add({"Engine", "1.0", "e", "e.txt", "engine.pkg", "2.0", "{ENGINE}"});
+        h.env.setValue(platform::kUninstallKey + "\\{KEYED}", "DisplayName", "Keyed");
+        h.env.setValue(platform::kUninstallKey + "\\{ENGINE}", "UninstallString",
+                       "MsiExec.exe /X{ENGINE}");
+        TForm1* w = h.start();
+        for (const char* p : {"plain.pkg", "same.pkg", "tw.pkg", "keyed.pkg", "engine.pkg"})
+            h.env.writeFile(h.package(QString::fromLatin1(p)), "package");
+        // The "Available Version" of an installed product comes from a check; here by hand.
+        for (int r = 0; r < w->rowCount(); ++r)
+            w->setSubItem(r, 1, QStringLiteral("2.0"));
+        for (const QString& t : ticked)
+            h.tick(t);
+        for (int a : answers)
+            h.dialogs.answers << Dialogs::Button(a);
+        w->BtnFinishClick();
+        for (QString& m : messages)
+            m.replace("%1", h.env.programFolder());
+        QCOMPARE(h.dialogs.texts(), messages);
+        QCOMPARE(h.installer.started.size(), 0);
+        QCOMPARE(h.shell.opened.size(), opened ? 1 : 0);
+        if (opened)
+            QCOMPARE(h.shell.opened[0],
+                     platform::fileUrl(h.package(w->subItem(h.row(ticked[0]), 4))));
+    }
+
+    void silentUninstall_data() {
+        QTest::addColumn<bool>("removesKey");
+        QTest::newRow("key removed") << true;
+        QTest::newRow("key stays") << false;
+    }
+    // A real "msiexec.exe" runs; the poll watches the uninstall key in the registry file.
+    void silentUninstall() {
+        QFETCH(bool, removesKey);
+        Harness h(m_server.port());
+        h.add({"Keyed", "1.0", "k", "k.txt", "keyed.pkg", "2.0", "{C0DE-1}"});
+        h.env.setValue(platform::kUninstallKey + "\\{C0DE-1}", "UninstallString",
+                       "MsiExec.exe /X{C0DE-1}");
+        const QString engine = h.installer.systemDir + "/msiexec.exe";
+        // Removes the section of the product code it is given ("/x{code}") from the registry file.
+        const QString script =
+            QStringLiteral("#!/bin/sh\n"
+                           "echo \"$@\" > '%1'\n"
+                           "[ '%3' = yes ] || exit 0\n"
+                           "exec /usr/bin/python3 - \"$1\" <<'PY'\n"
+                           "import sys\n"
+                           "code = sys.argv[1][2:].lower()\n"
+                           "path = '%2'\n"
+                           "out, skip = [], False\n"
+                           "for line in open(path, newline='').read().split('\\r\\n'):\n"
+                           "    if line.startswith('['):\n"
+                           "        skip = line.lower().rstrip(']').endswith('\\\\' + code)\n"
+                           "    if not skip:\n"
+                           "        out.append(line)\n"
+                           "open(path, 'w', newline='').write('\\r\\n'.join(out))\n"
+                           "PY\n")
+                .arg(h.env.path("args.txt"), h.env.registryPath(), removesKey ? "yes" : "no");
+        h.env.writeFile(engine, script.toUtf8());
+        QFile::setPermissions(engine, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        h.installer.realProcesses = true;
+        h.installer.pauseMs = removesKey ? 100 : 1;
+        TForm1* w = h.start();
+        h.env.writeFile(h.package("keyed.pkg"), "package");
+        h.tick("Keyed");
+        h.dialogs.answers << Dialogs::Button::Yes << Dialogs::Button::Yes;
+        w->BtnFinishClick();
+        QCOMPARE(h.installer.started.size(), 1);
+        QCOMPARE(h.installer.started[0].command, engine);
+        QCOMPARE(h.installer.started[0].parameters, QStringLiteral(" /x{C0DE-1} /qn"));
+        QCOMPARE(h.installer.started[0].wait, false);
+        const QString outcome = removesKey ? "Product was uninstalled successfully."
+                                           : "Product was not uninstalled successfully.";
+        QCOMPARE(h.dialogs.texts().value(1), outcome);
+        QCOMPARE(h.dialogs.shown.value(1).kind,
+                 removesKey ? Dialogs::Kind::Information : Dialogs::Kind::Error);
+        QCOMPARE(h.dialogs.texts().value(2).left(12), QStringLiteral("Information:"));
+        QCOMPARE(h.shell.opened.size(), 1);
+        QCOMPARE(h.env.keyExists(platform::kUninstallKey + "\\{C0DE-1}"), !removesKey);
+        if (!removesKey) {
+            QCOMPARE(h.installer.pauses, 361);
+            // A later start of the uninstaller in this run waits for it.
+            h.dialogs.answers << Dialogs::Button::Yes << Dialogs::Button::No;
+            w->BtnFinishClick();
+            QCOMPARE(h.installer.started.size(), 2);
+            QCOMPARE(h.installer.started[1].wait, true);
+        }
+        QTRY_COMPARE(h.env.readFile("args.txt"), QByteArray("/x{C0DE-1} /qn\n"));
+        QCOMPARE(h.buttons(), QStringLiteral("1111111"));
+    }
+
+    void installSystemDirectoryFails() {
+        Harness h(m_server.port());
+        h.add({"Plain", "1.0", "p", "p.txt", "plain.pkg", "2.0", ""});
+        h.installer.failSystemDirectory = true;
+        TForm1* w = h.start();
+        h.env.writeFile(h.package("plain.pkg"), "package");
+        h.tick("Plain");
+        w->runCommand(&TForm1::BtnFinishClick);
+        QCOMPARE(h.dialogs.texts(), QStringList{"The system directory cannot be found."});
+        QCOMPARE(h.shell.opened.size(), 0);
+    }
+
+    void settings_data() {
+        QTest::addColumn<QStringList>("typed");
+        QTest::newRow("all empty") << QStringList{"", "", ""};
+        QTest::newRow("blanks kept") << QStringList{" proxy.example:8080 ", "  ann", "pa ss "};
+    }
+    void settings() {
+        QFETCH(QStringList, typed);
+        Harness h(m_server.port());
+        h.env.setValue(kKey, "pxa", "old");
+        TForm1* w = h.start();
+        QCOMPARE(w->pxa, QStringLiteral("old"));
+        w->execDialog = [&](QDialog& d) {
+            auto& s = static_cast<TSettings&>(d);
+            [&] {
+                QCOMPARE(s.windowTitle(), QStringLiteral("Tidewell - Settings"));
+                QCOMPARE(s.Edit1->text(), QStringLiteral("old"));
+                QCOMPARE(s.Edit3->echoMode(), QLineEdit::Password);
+                QCOMPARE(s.BtnAccept->toolTip(), QStringLiteral("Accept changes and close"));
+            }();
+            s.Edit1->setText(typed[0]);
+            s.Edit2->setText(typed[1]);
+            s.Edit3->setText(typed[2]);
+            s.BtnAcceptClick();
+            return s.result();
+        };
+        w->BtnSettingsClick();
+        for (int i = 0; i < 3; ++i) {
+            const char* name[] = {"pxa", "pxu", "pxp"};
+            QVERIFY(h.env.valueExists(kKey, name[i]));
+            QCOMPARE(h.env.value(kKey, name[i]), typed[i]);
+        }
+        QCOMPARE((QStringList{w->pxa, w->pxu, w->pxp}), typed);
+    }
+
+    void settingsCancelAndHelp() {
+        Harness h(m_server.port());
+        h.env.setValue(kKey, "pxu", "kept");
+        TSettings s(h.services);
+        s.FormCreate();
+        QCOMPARE(s.Edit2->text(), QStringLiteral("kept"));
+        s.Edit2->setText("changed");
+        s.BtnHelpClick();
+        s.BtnStopClick();
+        QCOMPARE(h.env.value(kKey, "pxu"), QStringLiteral("kept"));
+        QVERIFY(!h.env.valueExists(kKey, "pxa"));
+        QCOMPARE(h.help.topics.size(), 1);
+        QCOMPARE(h.help.topics[0].topic, 2);
+    }
+
+    // A proxy entered after the first check leaves the later checks of the run as they were.
+    void proxyAfterFirstCheck() {
+        Harness h(m_server.port());
+        h.add({"Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
+        TForm1* w = h.start();
+        w->BtnAcceptClick();
+        QCOMPARE(h.dialogs.texts(), QStringList{"An update is available for Alpha."});
+        w->execDialog = [&](QDialog& d) {
+            auto& s = static_cast<TSettings&>(d);
+            s.Edit1->setText(QStringLiteral("127.0.0.1:%1").arg(testsupport::closedPort()));
+            s.BtnAcceptClick();
+            return 1;
+        };
+        w->BtnSettingsClick();
+        QVERIFY(!w->pxa.isEmpty());
+        w->BtnAcceptClick();
+        QCOMPARE(h.dialogs.texts(), (QStringList{"An update is available for Alpha.",
+                                                 "An update is available for Alpha."}));
+        // A fresh start of the program connects through it.
+        Harness again(m_server.port());
+        again.add({"Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
+        again.env.setValue(kKey, "pxa", w->pxa);
+        again.start()->BtnAcceptClick();
+        QCOMPARE(again.dialogs.texts(), QStringList{"Unable to attach to update server for Alpha"});
+    }
+};
+
+QTEST_MAIN(TestTidewell)
+#include "tst_tidewell.moc"

@@ -1,0 +1,34 @@
+#include "mainupdate.h"
+#include "tidewell.h"
+
+#include "platform/dialogs.h"
+#include "platform/help.h"
+#include "platform/installer.h"
+#include "platform/registrystore.h"
+#include "platform/shell.h"
+
+#include <QApplication>
+#include <QDir>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tidewell"));
+
+    platform::QtDialogs dialogs(tidewell::TForm1::kAppTitle);
+    platform::QtHelp help(dialogs, QStringLiteral("Tidewell Help"));
+    platform::QtShell shell;
+    platform::QtInstaller installer;
+
+    tidewell::Services services;
+    services.dialogs = &dialogs;
+    services.help = &help;
+    services.shell = &shell;
+    services.installer = &installer;
+    services.registryPath = platform::RegistryStore::defaultPath();
+    services.programFolder =
+        QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
+    services.currentDirectory = QDir::currentPath();
+    services.updateHost = tidewell::defaultUpdateHost();
+    services.updatePort = tidewell::defaultUpdatePort();
+    return tidewell::runTidewell(services);
+}

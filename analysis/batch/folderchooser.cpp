@@ -33,7 +33,8 @@ FolderChooser::FolderChooser(const QStringList& folders, QWidget* parent) : QDia
     setWindowTitle(kCaption);
     resize(420, 420);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Tick the folders whose pages you want to check:"), this));
+    layout->addWidget(
+        new QLabel(QStringLiteral("Tick the folders whose pages you want to check:"), this));
 
     m_tree = new QTreeWidget(this);
     m_tree->setObjectName(QStringLiteral("folders"));

@@ -56,7 +56,8 @@ QStringList candidateRows(const QStringList& batchget) {
     return rows;
 }
 
-QStringList gatherRows(const QStringList& folders, const std::function<QString(const QString&)>& listFolder,
+QStringList gatherRows(const QStringList& folders,
+                       const std::function<QString(const QString&)>& listFolder,
                        QStringList& batchget) {
     QStringList rows;
     for (const QString& f : folders) {

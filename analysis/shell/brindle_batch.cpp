@@ -31,8 +31,8 @@ const QString kNoWebFiles = QStringLiteral("The are no Web Files in the selected
 const QString kSummary = QStringLiteral("------------ SUMMARY ------------");
 
 QString progressText(const char* what, int i, int n, const QString& address) {
-    return QLatin1String(what) + QString::number(i + 1) + QStringLiteral(" of ") + QString::number(n) +
-           QLatin1Char(' ') + address;
+    return QLatin1String(what) + QString::number(i + 1) + QStringLiteral(" of ") +
+           QString::number(n) + QLatin1Char(' ') + address;
 }
 
 // Lets the window answer, repaint and show the progress every so often rather than after every
@@ -112,7 +112,9 @@ void TForm1::DirFileList() {
     // Destroyed on every way out, an error of the host's listing included.
     auto dialog = std::make_unique<TForm3>(batchfiles, *m_services.help, m_helpFile, this);
     const QStringList rows = batch::gatherRows(
-        batchfolders, [this](const QString& folder) { return m_explorer->vtigetpagesinfolder(folder, 1); }, batchget);
+        batchfolders,
+        [this](const QString& folder) { return m_explorer->vtigetpagesinfolder(folder, 1); },
+        batchget);
     batchfolders.clear();
     dialog->addRows(rows);
     // The hourglass is for the gathering; the user chooses with the normal cursor.

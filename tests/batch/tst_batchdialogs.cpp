@@ -46,7 +46,8 @@ private slots:
         TForm3 d(batchfiles, help, QStringLiteral("/q/quillmark.hlp"));
         QCOMPARE(d.windowTitle(), QStringLiteral("Batch Check for FrontPage\u00AE"));
         QCOMPARE(d.GroupBox1->title(), QStringLiteral(" Select Files to Check "));
-        QCOMPARE(d.availfiles->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("File"));
+        QCOMPARE(d.availfiles->model()->headerData(0, Qt::Horizontal).toString(),
+                 QStringLiteral("File"));
         QCOMPARE(d.minimumSize(), QSize(478, 160));
         d.resize(100, 50);
         QCOMPARE(d.size(), QSize(478, 160));
@@ -58,11 +59,12 @@ private slots:
             const char* tip;
             const char* hint;
         };
-        const B buttons[] = {{"RzToolButton1", "Select All", "Select all files", "Select all files"},
-                             {"RzToolButton2", "UnSelect All", "Clear Selected Files", "Clear Selected Files"},
-                             {"RzToolButton3", "Check Files", "Check Files", "Close and check selected files"},
-                             {"RzToolButton4", "Close", "Close", "Close without selecting any files"},
-                             {"RzToolButton5", "Help", "Help", "Help with Batch Check"}};
+        const B buttons[] = {
+            {"RzToolButton1", "Select All", "Select all files", "Select all files"},
+            {"RzToolButton2", "UnSelect All", "Clear Selected Files", "Clear Selected Files"},
+            {"RzToolButton3", "Check Files", "Check Files", "Close and check selected files"},
+            {"RzToolButton4", "Close", "Close", "Close without selecting any files"},
+            {"RzToolButton5", "Help", "Help", "Help with Batch Check"}};
         QCOMPARE(d.ToolBar1->actions().size(), 5);
         for (int i = 0; i < 5; ++i) {
             QAction* a = d.ToolBar1->actions().at(i);
@@ -70,7 +72,8 @@ private slots:
             QCOMPARE(a->text(), QString::fromLatin1(buttons[i].caption));
             QCOMPARE(a->toolTip(), QString::fromLatin1(buttons[i].tip));
             QCOMPARE(a->statusTip(), QString::fromLatin1(buttons[i].hint));
-            QCOMPARE(qobject_cast<QToolButton*>(d.ToolBar1->widgetForAction(a))->toolTip(), QString::fromLatin1(buttons[i].tip));
+            QCOMPARE(qobject_cast<QToolButton*>(d.ToolBar1->widgetForAction(a))->toolTip(),
+                     QString::fromLatin1(buttons[i].tip));
         }
         // The toolbar sits below the list.
         d.show();
@@ -89,9 +92,12 @@ private slots:
                 if (!a->isSeparator())
                     hints.append(a->statusTip());
             }
-        QCOMPARE(items, (QStringList{"&Select All", "&UnSelect All", "-", "Check &Files", "-", "&Close", "&Help with Batch Check"}));
-        QCOMPARE(hints, (QStringList{"Select all files", "Clear selected files", "Close and return selected files",
-                                     "Close without selecting any files", "Help with batch update"}));
+        QCOMPARE(items, (QStringList{"&Select All", "&UnSelect All", "-", "Check &Files", "-",
+                                     "&Close", "&Help with Batch Check"}));
+        QCOMPARE(hints,
+                 (QStringList{"Select all files", "Clear selected files",
+                              "Close and return selected files",
+                              "Close without selecting any files", "Help with batch update"}));
 
         // Help, from the toolbar and the menu.
         action(&d, "RzToolButton5")->trigger();
@@ -108,12 +114,14 @@ private slots:
         TForm3 d(batchfiles, help, QString());
         d.addRows({"zeta.htm", "Beta.htm", "alpha.htm"});
         d.addRows({"gamma.htm", "beta.htm"});
-        QCOMPARE(captions(d), (QStringList{"alpha.htm", "Beta.htm", "beta.htm", "gamma.htm", "zeta.htm"}));
+        QCOMPARE(captions(d),
+                 (QStringList{"alpha.htm", "Beta.htm", "beta.htm", "gamma.htm", "zeta.htm"}));
         for (int r = 0; r < d.rowCount(); ++r)
             QVERIFY(!d.ticked(r));
         // Rows show check boxes the user can tick.
         const QModelIndex first = d.availfiles->model()->index(0, 0);
-        QCOMPARE(d.availfiles->model()->data(first, Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+        QCOMPARE(d.availfiles->model()->data(first, Qt::CheckStateRole).toInt(),
+                 int(Qt::Unchecked));
         QVERIFY(d.availfiles->model()->flags(first) & Qt::ItemIsUserCheckable);
         QVERIFY(d.availfiles->model()->setData(first, Qt::Checked, Qt::CheckStateRole));
         QVERIFY(d.ticked(0));
@@ -125,7 +133,8 @@ private slots:
         for (int r = 0; r < d.rowCount(); ++r)
             QVERIFY(!d.ticked(r));
 
-        // Check Files: the ticked rows in display order, after what batchfiles held; the dialog closes.
+        // Check Files: the ticked rows in display order, after what batchfiles held; the dialog
+        // closes.
         d.setTicked(4, true);
         d.setTicked(1, true);
         d.show();
@@ -206,7 +215,8 @@ private slots:
         c.item(QStringLiteral("about"))->setCheckState(0, Qt::Checked);
         QVERIFY(ok->isEnabled());
         // Tree order; the folder named like the root entry is kept apart from the root.
-        QCOMPARE(c.chosenEntries(), (QStringList{"Web Root Directory", "about", "shop/old", "Web Root Directory/"}));
+        QCOMPARE(c.chosenEntries(),
+                 (QStringList{"Web Root Directory", "about", "shop/old", "Web Root Directory/"}));
     }
 };
 

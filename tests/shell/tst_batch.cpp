@@ -33,8 +33,7 @@ QStringList lines(QPlainTextEdit* pane) {
 
 // Runs `act` on the modal dialog of type T as soon as it is open; any other window that is
 // modal then is closed so that the test cannot hang.
-template <typename T>
-void whenOpen(std::function<void(T&)> act) {
+template <typename T> void whenOpen(std::function<void(T&)> act) {
     QTimer::singleShot(0, [act] {
         QWidget* w = QApplication::activeModalWidget();
         if (auto* d = qobject_cast<T*>(w)) {
@@ -68,7 +67,8 @@ class TestBatch : public QObject {
     // A harness on a web of the fixture pages.
     std::unique_ptr<QuillmarkHarness> harness() {
         auto h = std::make_unique<QuillmarkHarness>();
-        testsupport::copyTree(testsupport::fixturePath(QStringLiteral("batchweb")), h->env.path(QStringLiteral("web")));
+        testsupport::copyTree(testsupport::fixturePath(QStringLiteral("batchweb")),
+                              h->env.path(QStringLiteral("web")));
         h->openWeb(h->env.path(QStringLiteral("web")), QStringLiteral("good.htm"));
         return h;
     }
@@ -89,25 +89,31 @@ private slots:
         form->findChild<QAction*>(QStringLiteral("BatchCheckAllFiles1"))->trigger();
 
         // The whole web, root and folders, filtered and sorted.
-        QCOMPARE(rows, (QStringList{"colours.htm", "emptytitle.htm", "good.htm", "nometa1.htm", "nometa2.htm", "nometa3.htm", "shoes6.htm",
-                                    "shoes7.htm", "sub/deep.htm"}));
-        QCOMPARE(lines(form->SubmitReady),
-                 (QStringList{kPassedHeading, "File = good.htm", "", kSummary, "1 of 1 passed verification."}));
-        QCOMPARE(lines(form->failedurls), (QStringList{kFailedHeading, "", "", kSummary, "0 of 1 failed verification."}));
+        QCOMPARE(rows, (QStringList{"colours.htm", "emptytitle.htm", "good.htm", "nometa1.htm",
+                                    "nometa2.htm", "nometa3.htm", "shoes6.htm", "shoes7.htm",
+                                    "sub/deep.htm"}));
+        QCOMPARE(lines(form->SubmitReady), (QStringList{kPassedHeading, "File = good.htm", "",
+                                                        kSummary, "1 of 1 passed verification."}));
+        QCOMPARE(lines(form->failedurls),
+                 (QStringList{kFailedHeading, "", "", kSummary, "0 of 1 failed verification."}));
         // No empty line after the verdict, no count heading, counts in the tag's order.
-        QCOMPARE(lines(form->memo3), (QStringList{"Keyword Check", "", "File = good.htm",
-                                                  " Description Tag Passes: Keywords found in page description.",
-                                                  "pottery - 2 ", "glass - 1 "}));
+        QCOMPARE(lines(form->memo3),
+                 (QStringList{"Keyword Check", "", "File = good.htm",
+                              " Description Tag Passes: Keywords found in page description.",
+                              "pottery - 2 ", "glass - 1 "}));
         QCOMPARE(form->statusText(), QStringLiteral("Ready"));
         QCOMPARE(h->dialogs.texts(), QStringList{kQuestion});
         QCOMPARE(h->dialogs.shown.first().buttons, (QList<Button>{Button::Yes, Button::No}));
         // No: no report is written or opened.
-        QCOMPARE(h->env.readFile(engine::reportFile(h->env.programFolder())), QByteArray("old report"));
+        QCOMPARE(h->env.readFile(engine::reportFile(h->env.programFolder())),
+                 QByteArray("old report"));
         QVERIFY(h->shell.opened.isEmpty());
         QCOMPARE(form->htmloutput.size(), 18);
         QVERIFY(!form->upbf->isVisible());
-        QCOMPARE(form->upbf->windowTitle(), QStringLiteral("Performing Batch Verify, Please Wait ..."));
-        QCOMPARE(form->upbf->StaticText1->text(), QStringLiteral("Completed File: 1 of 1 good.htm"));
+        QCOMPARE(form->upbf->windowTitle(),
+                 QStringLiteral("Performing Batch Verify, Please Wait ..."));
+        QCOMPARE(form->upbf->StaticText1->text(),
+                 QStringLiteral("Completed File: 1 of 1 good.htm"));
         QVERIFY(form->findChildren<TForm3*>().isEmpty());
         QVERIFY(form->batchfolders.isEmpty());
         QCOMPARE(h->host->listedFolders, (QStringList{"", "sub"}));
@@ -124,13 +130,16 @@ private slots:
         QStringList keyword{"Keyword Check"};
         for (const char* p : {"nometa1.htm", "nometa2.htm", "nometa3.htm"}) {
             const QString entry = QStringLiteral("File = ") + QLatin1String(p);
-            failed << entry << "    File has no meta tags" << "" << entry << "    "
-                   << "    Error: author Does not have a value" << "";
+            failed << entry << "    File has no meta tags"
+                   << "" << entry << "    "
+                   << "    Error: author Does not have a value"
+                   << "";
             keyword << "" << entry;
         }
         failed << "" << kSummary << "3 of 3 failed verification.";
         QCOMPARE(lines(form->failedurls), failed);
-        QCOMPARE(lines(form->SubmitReady), (QStringList{kPassedHeading, "", kSummary, "0 of 3 passed verification."}));
+        QCOMPARE(lines(form->SubmitReady),
+                 (QStringList{kPassedHeading, "", kSummary, "0 of 3 passed verification."}));
         QCOMPARE(lines(form->memo3), keyword);
 
         // Yes: one report of the whole run, summaries included.
@@ -150,10 +159,11 @@ private slots:
         auto* form = h->start();
         QVERIFY(form->grid1.names().isEmpty());
         runAll(form, {"nometa1.htm"});
-        QCOMPARE(lines(form->failedurls), (QStringList{kFailedHeading, "", "File = nometa1.htm", "    File has no meta tags", "",
-                                                       "", kSummary, "1 of 1 failed verification."}));
-        QCOMPARE(lines(form->SubmitReady),
-                 (QStringList{kPassedHeading, "File = nometa1.htm", "", kSummary, "0 of 1 passed verification."}));
+        QCOMPARE(lines(form->failedurls),
+                 (QStringList{kFailedHeading, "", "File = nometa1.htm", "    File has no meta tags",
+                              "", "", kSummary, "1 of 1 failed verification."}));
+        QCOMPARE(lines(form->SubmitReady), (QStringList{kPassedHeading, "File = nometa1.htm", "",
+                                                        kSummary, "0 of 1 passed verification."}));
     }
 
     void eachPageCountsOnlyItsOwnKeywords() {
@@ -162,16 +172,30 @@ private slots:
         runAll(form, {"colours.htm", "shoes6.htm", "shoes7.htm", "good.htm"});
         QCOMPARE(lines(form->memo3),
                  (QStringList{"Keyword Check",
-                              "", "File = colours.htm", " Description Tag Passes: Keywords found in page description.",
-                              "red - 2 ", "blue - 1 ",
-                              "", "File = good.htm", " Description Tag Passes: Keywords found in page description.",
-                              "pottery - 2 ", "glass - 1 ",
-                              "", "File = shoes6.htm", "zebra - 0 ", "shoes - 1 ",
-                              "", "File = shoes7.htm", "",
-                              "WARNING! Keyword shoes is repeated 7 times throughout keywords. Keywords Tag will be disqualified!",
-                              "", "shoes - 1 "}));
+                              "",
+                              "File = colours.htm",
+                              " Description Tag Passes: Keywords found in page description.",
+                              "red - 2 ",
+                              "blue - 1 ",
+                              "",
+                              "File = good.htm",
+                              " Description Tag Passes: Keywords found in page description.",
+                              "pottery - 2 ",
+                              "glass - 1 ",
+                              "",
+                              "File = shoes6.htm",
+                              "zebra - 0 ",
+                              "shoes - 1 ",
+                              "",
+                              "File = shoes7.htm",
+                              "",
+                              "WARNING! Keyword shoes is repeated 7 times throughout keywords. "
+                              "Keywords Tag will be disqualified!",
+                              "",
+                              "shoes - 1 "}));
         QCOMPARE(lines(form->SubmitReady).mid(0, 5),
-                 (QStringList{kPassedHeading, "File = colours.htm", "File = good.htm", "File = shoes6.htm", "File = shoes7.htm"}));
+                 (QStringList{kPassedHeading, "File = colours.htm", "File = good.htm",
+                              "File = shoes6.htm", "File = shoes7.htm"}));
         QCOMPARE(lines(form->SubmitReady).last(), QStringLiteral("4 of 4 passed verification."));
     }
 
@@ -180,9 +204,11 @@ private slots:
         auto* form = h->start();
         runAll(form, {"emptytitle.htm", "nometa1.htm"});
         const QStringList passed = lines(form->SubmitReady);
-        QCOMPARE(passed.mid(0, 3), (QStringList{kPassedHeading, "File = emptytitle.htm", engine::kEmptyTitle}));
+        QCOMPARE(passed.mid(0, 3),
+                 (QStringList{kPassedHeading, "File = emptytitle.htm", engine::kEmptyTitle}));
         QCOMPARE(lines(form->failedurls).mid(0, 5),
-                 (QStringList{kFailedHeading, "", "File = nometa1.htm", "    File has no meta tags", ""}));
+                 (QStringList{kFailedHeading, "", "File = nometa1.htm", "    File has no meta tags",
+                              ""}));
     }
 
     void fetchFailureEndsTheRun() {
@@ -193,9 +219,11 @@ private slots:
         QCOMPARE(h->dialogs.texts(), QStringList{"Unable to access FrontPage\r\n\r\nError 3001"});
         QCOMPARE(h->dialogs.shown.first().kind, Kind::Error);
         QCOMPARE(h->host->getDocCalls, 3);
-        QCOMPARE(lines(form->SubmitReady), (QStringList{kPassedHeading, "File = colours.htm", "File = good.htm"}));
+        QCOMPARE(lines(form->SubmitReady),
+                 (QStringList{kPassedHeading, "File = colours.htm", "File = good.htm"}));
         QCOMPARE(lines(form->failedurls), (QStringList{kFailedHeading, ""}));
-        QCOMPARE(lines(form->memo3).mid(0, 3), (QStringList{"Keyword Check", "", "File = colours.htm"}));
+        QCOMPARE(lines(form->memo3).mid(0, 3),
+                 (QStringList{"Keyword Check", "", "File = colours.htm"}));
         QVERIFY(!lines(form->memo3).join(QLatin1Char('\n')).contains(QStringLiteral("nometa1")));
         QVERIFY(!form->upbf->isVisible());
         QVERIFY(form->statusText().isEmpty());
@@ -211,10 +239,12 @@ private slots:
         runAll(form, {"colours.htm", "good.htm"});
         const QStringList texts = h->dialogs.texts();
         QCOMPARE(texts.size(), 2);
-        QCOMPARE(texts.at(0), QStringLiteral("File : colours.htm Could Not be Opened\rCheck to Make Sure File Exists and update list accordingly."));
+        QCOMPARE(texts.at(0), QStringLiteral("File : colours.htm Could Not be Opened\rCheck to "
+                                             "Make Sure File Exists and update list accordingly."));
         QCOMPARE(h->dialogs.shown.first().kind, Kind::Error);
         QCOMPARE(texts.at(1), kQuestion);
-        // The run went on: both "Cannot Load Active File" lines for the first page, the second page checked.
+        // The run went on: both "Cannot Load Active File" lines for the first page, the second page
+        // checked.
         const QStringList passed = lines(form->SubmitReady);
         QCOMPARE(passed.at(1), QStringLiteral("  ERROR: Cannot Load Active File: "));
         QVERIFY(passed.at(2).contains(QStringLiteral("temp.tgf")));
@@ -249,7 +279,8 @@ private slots:
         // Check Files with nothing ticked.
         runAll(form, {});
         // Close, and the window's frame.
-        whenOpen<TForm3>([](TForm3& d) { d.findChild<QAction*>(QStringLiteral("Close1"))->trigger(); });
+        whenOpen<TForm3>(
+            [](TForm3& d) { d.findChild<QAction*>(QStringLiteral("Close1"))->trigger(); });
         form->runCommand(&TForm1::BatchCheckAllFiles1Click);
         whenOpen<TForm3>([](TForm3& d) { d.close(); });
         form->runCommand(&TForm1::BatchCheckAllFiles1Click);

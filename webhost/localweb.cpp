@@ -6,6 +6,7 @@
 #include "platform/textfile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -38,6 +39,10 @@ bool isHiddenFolder(const QString& name) {
     return name.startsWith(QLatin1Char('.')) || name.startsWith(QLatin1Char('_'));
 }
 
+// The local copy of a page is the caller's scratch file, written for every page of a batch: it is
+// overwritten in place, since a replace that flushes to disk costs a hundred times as much. A
+// write that fails is an error, so a partly written copy is never taken for the page.
+
 class LocalExplorer : public Explorer {
 public:
     explicit LocalExplorer(LocalWeb& web) : m_web(web) {}
@@ -48,10 +53,11 @@ public:
         if (QFileInfo(path).isDir() || !in.open(QIODevice::ReadOnly))
             throw HostError(QStringLiteral("The page %1 cannot be read: %2").arg(address, in.errorString()));
         // Copied in blocks, so that a page of any size costs little memory.
-        QSaveFile out(localPath);
-        if (!out.open(QIODevice::WriteOnly))
-            throw HostError(QStringLiteral("Cannot create file \"%1\". %2").arg(localPath, out.errorString()));
+        QFile out(localPath);
+        if (!out.open(QIODevice::ReadWrite))
+            throw HostError(platform::EFCreateError(localPath, out.errorString()).message());
         QByteArray block(1 << 16, Qt::Uninitialized);
+        qint64 total = 0;
         for (;;) {
             const qint64 n = in.read(block.data(), block.size());
             if (n < 0)
@@ -59,10 +65,11 @@ public:
             if (n == 0)
                 break;
             if (out.write(block.constData(), n) != n)
-                throw HostError(QStringLiteral("Cannot create file \"%1\". %2").arg(localPath, out.errorString()));
+                throw HostError(platform::EFCreateError(localPath, out.errorString()).message());
+            total += n;
         }
-        if (!out.commit())
-            throw HostError(QStringLiteral("Cannot create file \"%1\". %2").arg(localPath, out.errorString()));
+        if (!out.flush() || !out.resize(total))
+            throw HostError(platform::EFCreateError(localPath, out.errorString()).message());
     }
 
     QString vtigetpagesinfolder(const QString& folder, int) override {

@@ -651,6 +651,9 @@ QString readWorkingFile(PageState& st, const QString& workingFile) {
 }
 
 void loadWorkingCopy(PageState& st, const QString& workingFile) {
+    // A new page: the web host may have rewritten the file in place within the resolution of
+    // its times, so it is always read here; the checks' reloads of the same page use the stamp.
+    st.fileStamp.clear();
     st.htmlrichedit.setText(readWorkingFile(st, workingFile));
 }
 

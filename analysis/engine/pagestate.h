@@ -37,6 +37,7 @@ struct PageState {
     // page's entry, so none are left from the page before.
     void resetPage() {
         failed.clear();
+        fileStamp.clear();
         failureReason.clear();
         htmlrichedit.clear();
         keywordsContent.clear();

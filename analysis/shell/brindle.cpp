@@ -259,13 +259,17 @@ void TForm1::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-TForm1::BusyScope::BusyScope(TForm1& form) : m_form(form) {
+TForm1::BusyScope::BusyScope(TForm1& form) : m_form(form), m_outer(!form.m_busy) {
+    if (!m_outer)
+        return;
     m_form.m_busy = true;
     for (QPlainTextEdit* pane : {m_form.SubmitReady, m_form.failedurls, m_form.memo3})
         pane->setReadOnly(true);
 }
 
 TForm1::BusyScope::~BusyScope() {
+    if (!m_outer)
+        return;
     m_form.m_busy = false;
     for (QPlainTextEdit* pane : {m_form.SubmitReady, m_form.failedurls, m_form.memo3})
         pane->setReadOnly(false);

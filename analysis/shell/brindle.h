@@ -74,6 +74,14 @@ public:
     // Appends what a check wrote to the panes.
     void flushPanes(engine::PaneOutput& out);
 
+    // Batch verification: the two batch commands, the gathering with its selection dialog, and
+    // the run over batchfiles.
+    void BatchCheckAllFiles1Click();
+    void BatchCheckSelectFolder1Click();
+    void DirFileList();
+    void batmeta();
+    QStringList batchget; // one folder's listing without duplicates, while pages are gathered
+
     // Results commands: clipboard, clearing, results files, printing, mail, browser view.
     void Cut1Click();
     void Copy1Click();
@@ -120,7 +128,7 @@ public:
     bool busy() const { return m_busy; }
 
     // While it lives, commands are held off and the panes cannot be edited; a close of the
-    // window waits until it ends.
+    // window waits until it ends. Scopes nest: the outermost one ends the busy state.
     class BusyScope {
     public:
         explicit BusyScope(TForm1& form);
@@ -130,6 +138,7 @@ public:
 
     private:
         TForm1& m_form;
+        bool m_outer;
     };
 
     void setStatusText(const QString& text);

@@ -1,6 +1,7 @@
 // "Check Current File": the page open in the web host through the head pipeline, the policy
 // check and the keyword checks into the three panes, then the report offer.
 #include "brindle.h"
+#include "checktexts.h"
 #include "waitcursor.h"
 
 #include "analysis/engine/checks.h"
@@ -17,22 +18,13 @@
 
 namespace quillmark {
 
-namespace {
+using namespace checktexts;
 
-const QString kError3002 = QStringLiteral("Unable to access FrontPage\r\n\r\nvtiTop Error 3002");
-const QString kError3001 = QStringLiteral("Unable to access FrontPage\r\n\r\nError 3001");
-const QString kReportQuestion =
-    QStringLiteral("%1 %2?").arg(QStringLiteral("View the report in your browser?"), QStringLiteral("  Continue"));
-const QString kReady = QStringLiteral("Ready");
+namespace {
 
 // Lets the window repaint and answer between the steps; commands stay held off meanwhile.
 void breathe() {
     QCoreApplication::processEvents();
-}
-
-QString cannotOpen(const QString& address) {
-    return QStringLiteral("File : ") + address + QStringLiteral(" Could Not be Opened") + QLatin1Char('\r') +
-           QStringLiteral("Check to Make Sure File Exists and update list accordingly.");
 }
 
 } // namespace

@@ -96,8 +96,8 @@ void TForm1::buildCommands() {
     const std::initializer_list<Menu> menus = {
         {"&File", "File1", {
             {"&Check Current File", &TForm1::SpeedButton5Click, "CheckCurrentFile1", "Ctrl+O"},
-            {"&Batch Check (All Files) ...", nullptr, "BatchCheckAllFiles1"},
-            {"Ba&tch Check (Select Folder) ...", nullptr, "BatchCheckSelectFolder1"},
+            {"&Batch Check (All Files) ...", &TForm1::BatchCheckAllFiles1Click, "BatchCheckAllFiles1"},
+            {"Ba&tch Check (Select Folder) ...", &TForm1::BatchCheckSelectFolder1Click, "BatchCheckSelectFolder1"},
             kSeparator,
             {"Send Results to &Mail Recipient ...", &TForm1::SendResults1Click, "SendResults1"},
             {"&Failed URLs to Mail Recipient ...", &TForm1::FailedURLs1Click, "FailedURLs1"},
@@ -204,8 +204,8 @@ void TForm1::buildCommands() {
         {"Build", "Build keywords", &TForm1::RzToolbarButton4Click, "RzToolbarButton4", {}},
         {"Run", "Run analysis", &TForm1::SpeedButton5Click, "SpeedButton5", {
             {"Check Current File", &TForm1::SpeedButton5Click, "RunCheckCurrentFile1"},
-            {"Batch Check (All Files) ...", nullptr, "RunBatchCheckAllFiles1"},
-            {"Batch Check (Select Folder) ...", nullptr, "RunBatchCheckSelectFolder1"},
+            {"Batch Check (All Files) ...", &TForm1::BatchCheckAllFiles1Click, "RunBatchCheckAllFiles1"},
+            {"Batch Check (Select Folder) ...", &TForm1::BatchCheckSelectFolder1Click, "RunBatchCheckSelectFolder1"},
             kSeparator,
             {"Body Check Tester ...", &TForm1::Showbodycheckcharacters1Click, "RunBodyCheckTester1"},
         }},

@@ -5,6 +5,7 @@
 #include <QThread>
 
 #include <QDir>
+#include <QFile>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QPrinter>
@@ -151,11 +152,19 @@ class FaultyExplorer : public webhost::Explorer {
 public:
     FaultyExplorer(std::unique_ptr<webhost::Explorer> inner, FaultyHost& host) : m_inner(std::move(inner)), m_host(host) {}
     void vtiGetDocToFile(QString& address, const QString& localPath) override {
-        if (m_host.failGetDoc)
+        ++m_host.getDocCalls;
+        if (m_host.failGetDoc || m_host.getDocCalls == m_host.failGetDocAt)
             throw webhost::HostError(QStringLiteral("The page cannot be fetched."));
         m_inner->vtiGetDocToFile(address, localPath);
+        if (m_host.getDocCalls == m_host.loseDocAt)
+            QFile::remove(localPath);
     }
-    QString vtigetpagesinfolder(const QString& folder, int flag) override { return m_inner->vtigetpagesinfolder(folder, flag); }
+    QString vtigetpagesinfolder(const QString& folder, int flag) override {
+        m_host.listedFolders.append(folder);
+        if (m_host.failListing)
+            throw webhost::HostError(QStringLiteral("The folder cannot be listed."));
+        return m_inner->vtigetpagesinfolder(folder, flag);
+    }
     QStringList webFolders() override { return m_inner->webFolders(); }
 
 private:

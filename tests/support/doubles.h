@@ -147,7 +147,12 @@ public:
     bool failEditor = false;
     bool failTopPage = false;
     bool failGetDoc = false;
+    int failGetDocAt = 0; // the fetch of this number (1 = the first) fails; 0: none
+    int loseDocAt = 0;    // the fetch of this number answers success but leaves no file
+    bool failListing = false;
     int topPageCalls = 0;
+    int getDocCalls = 0;
+    QStringList listedFolders; // the folder of every listing asked for, in order
     // Every meta-tag call of the Editor objects, in order.
     struct MetaCall {
         QString op; // "get" or "set"

@@ -67,6 +67,13 @@ private slots:
         QCOMPARE(env->readFile(target), QByteArray("caf\xE9\r\n\x00\xFF", 8));
         QString missing = QStringLiteral("nope.htm");
         QVERIFY_THROWS_EXCEPTION(HostError, web->createExplorer()->vtiGetDocToFile(missing, target));
+        // A shorter page after a longer one leaves exactly the shorter page's bytes.
+        env->writeFile(QStringLiteral("web/short.htm"), "<p>");
+        QString shortPage = QStringLiteral("short.htm");
+        web->createExplorer()->vtiGetDocToFile(shortPage, target);
+        QCOMPARE(env->readFile(target), QByteArray("<p>"));
+        // A copy that cannot be written is an error.
+        QVERIFY_THROWS_EXCEPTION(HostError, web->createExplorer()->vtiGetDocToFile(address, env->path(QStringLiteral("program/nofolder/x.tgf"))));
     }
 
     void folderListing() {

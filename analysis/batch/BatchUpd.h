@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QDialog>
+
+#include <vector>
+
+class QAction;
+class QGroupBox;
+class QMenuBar;
+class QToolBar;
+class QTreeView;
+
+namespace platform {
+class Help;
+}
+
+namespace quillmark {
+
+// The rows of the page selection list: one checkable caption each, kept in ascending order.
+class BatchFileModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // Rows with these captions, unticked, each in its place of the order.
+    void addRows(const QStringList& captions);
+    QString caption(int row) const { return m_rows.at(size_t(row)).caption; }
+    bool ticked(int row) const { return m_rows.at(size_t(row)).ticked; }
+    void setTicked(int row, bool ticked);
+    void setAllTicked(bool ticked);
+
+private:
+    struct Row {
+        QString caption;
+        bool ticked = false;
+    };
+    std::vector<Row> m_rows;
+};
+
+// The page selection dialog of a batch check: the user ticks the pages to check.
+class TForm3 : public QDialog {
+    Q_OBJECT
+public:
+    static const QString kCaption;
+    static const int kHelpTopic = 224;
+
+    // "Check Files" writes the ticked pages to batchfiles; nothing else is written.
+    TForm3(QStringList& batchfiles, platform::Help& help, QString helpFile,
+           QWidget* parent = nullptr);
+
+    // The dialog's rows: a caption each, sorted ascending.
+    void addRows(const QStringList& captions);
+    int rowCount() const;
+    QString caption(int row) const;
+    bool ticked(int row) const;
+    void setTicked(int row, bool ticked);
+
+    // Appends the caption of every ticked row, top to bottom, to batchfiles.
+    void addFiles();
+
+    // Commands (toolbar and menu).
+    void SelectAll1Click();
+    void UnSelectAll1Click();
+    void CheckFiles1Click();
+    void Close1Click();
+    void Help1Click();
+
+    QGroupBox* GroupBox1 = nullptr;
+    QTreeView* availfiles = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    QMenuBar* MainMenu1 = nullptr;
+    BatchFileModel* model() const { return m_model; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QStringList& m_batchfiles;
+    platform::Help& m_help;
+    QString m_helpFile;
+    BatchFileModel* m_model = nullptr;
+    bool m_placed = false;
+};
+
+} // namespace quillmark

@@ -1,0 +1,213 @@
+// Batch verification: the two batch commands, the gathering of the pages into the selection
+// dialog (DirFileList) and the run over the chosen pages (batmeta).
+#include "brindle.h"
+#include "checktexts.h"
+#include "waitcursor.h"
+
+#include "analysis/batch/BatchUpd.h"
+#include "analysis/batch/folderchooser.h"
+#include "analysis/batch/gathering.h"
+#include "analysis/batch/msgb.h"
+#include "analysis/engine/checks.h"
+#include "analysis/engine/headpipeline.h"
+#include "analysis/engine/report.h"
+#include "analysis/engine/workfiles.h"
+#include "platform/dialogs.h"
+#include "webhost/host.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <functional>
+#include <memory>
+
+namespace quillmark {
+
+using namespace checktexts;
+
+namespace {
+
+const QString kNoWebFiles = QStringLiteral("The are no Web Files in the selected directory");
+const QString kSummary = QStringLiteral("------------ SUMMARY ------------");
+
+QString progressText(const char* what, int i, int n, const QString& address) {
+    return QLatin1String(what) + QString::number(i + 1) + QStringLiteral(" of ") +
+           QString::number(n) + QLatin1Char(' ') + address;
+}
+
+// Lets the window answer, repaint and show the progress every so often rather than after every
+// step: the run writes what it has gathered to the panes in one edit each, then processes the
+// pending events. Never a pause of its own.
+class Breather {
+public:
+    static constexpr int kIntervalMs = 25;
+
+    explicit Breather(std::function<void()> refresh) : m_refresh(std::move(refresh)) {}
+    void operator()() {
+        if (m_clock.isValid() && m_clock.elapsed() < kIntervalMs)
+            return;
+        now();
+    }
+    void now() {
+        m_refresh();
+        QCoreApplication::processEvents();
+        m_clock.start();
+    }
+
+private:
+    std::function<void()> m_refresh;
+    QElapsedTimer m_clock;
+};
+
+// The progress window closes on every way out of the run.
+class ProgressScope {
+public:
+    ProgressScope(Tupbf& window, int total) : m_window(window) { m_window.startRun(total); }
+    ~ProgressScope() { close(); }
+    ProgressScope(const ProgressScope&) = delete;
+    ProgressScope& operator=(const ProgressScope&) = delete;
+    void close() {
+        if (m_window.running())
+            m_window.finishRun();
+    }
+
+private:
+    Tupbf& m_window;
+};
+
+} // namespace
+
+void TForm1::BatchCheckAllFiles1Click() {
+    BusyScope busy(*this);
+    {
+        WaitCursor cursor;
+        batchfolders = QStringList{batch::kWebRootEntry};
+        for (const QString& f : m_explorer->webFolders())
+            batchfolders.append(batch::folderEntry(f));
+    }
+    DirFileList();
+}
+
+void TForm1::BatchCheckSelectFolder1Click() {
+    BusyScope busy(*this);
+    QStringList folders;
+    {
+        WaitCursor cursor;
+        folders = m_explorer->webFolders();
+    }
+    FolderChooser chooser(folders, this);
+    if (chooser.exec() != QDialog::Accepted)
+        return;
+    const QStringList chosen = chooser.chosenEntries();
+    if (chosen.isEmpty())
+        return;
+    batchfolders = chosen;
+    DirFileList();
+}
+
+void TForm1::DirFileList() {
+    BusyScope busy(*this);
+    WaitCursor cursor;
+    batchfiles.clear();
+    // Destroyed on every way out, an error of the host's listing included.
+    auto dialog = std::make_unique<TForm3>(batchfiles, *m_services.help, m_helpFile, this);
+    const QStringList rows = batch::gatherRows(
+        batchfolders,
+        [this](const QString& folder) { return m_explorer->vtigetpagesinfolder(folder, 1); },
+        batchget);
+    batchfolders.clear();
+    dialog->addRows(rows);
+    // The hourglass is for the gathering; the user chooses with the normal cursor.
+    cursor.restore();
+    if (dialog->rowCount() == 0) {
+        m_services.dialogs->information(kNoWebFiles);
+        return;
+    }
+    dialog->exec();
+    if (!batchfiles.isEmpty())
+        batmeta();
+}
+
+void TForm1::batmeta() {
+    BusyScope busy(*this);
+    WaitCursor cursor;
+    platform::Dialogs& dialogs = *m_services.dialogs;
+    // Commands are held off, so the list cannot change under the run.
+    const QStringList pages = batchfiles;
+    const int n = int(pages.size());
+
+    preparePanes();
+    int failedPages = 0;
+    m_page.resetPage();
+    htmloutput = engine::reportHead(m_programFolder);
+    ProgressScope progress(*upbf, n);
+
+    const QString workingFile = engine::workingFile(m_programFolder);
+    const engine::CheckOptions batchRun{true};
+    engine::PaneOutput out;
+    Breather breathe([&] {
+        flushPanes(out);
+        upbf->refresh();
+    });
+    const std::function<void()> between = [&] { breathe(); };
+    breathe.now();
+
+    try {
+        for (int i = 0; i < n; ++i) {
+            const QString& address = pages.at(i);
+            upbf->setText(progressText("Opening File: ", i, n, address));
+            m_page.resetPage();
+            // The rule table's values are the last page's until the head is read; no page may
+            // be checked against another's.
+            for (int r = 1; r < grid1.rowCount(); ++r)
+                grid1.setCell(1, r, QString());
+
+            try {
+                QString a = address;
+                m_explorer->vtiGetDocToFile(a, workingFile);
+            } catch (const std::exception&) {
+                flushPanes(out);
+                upbf->refresh();
+                progress.close();
+                dialogs.error(kError3001);
+                return;
+            }
+
+            try {
+                engine::loadWorkingCopy(m_page, workingFile);
+                engine::runHeadPipeline(m_page, grid1, m_rules, out, between);
+            } catch (const platform::EFOpenError&) {
+                flushPanes(out);
+                dialogs.error(cannotOpen(address));
+            } catch (const platform::Error& e) {
+                flushPanes(out);
+                dialogs.plain(e.message());
+            }
+            if (engine::policyCheck(m_page, address, workingFile, m_rules, grid1, out, batchRun))
+                ++failedPages;
+            engine::keywordChecks(m_page, address, workingFile, m_rules, out, batchRun);
+
+            upbf->setText(progressText("Completed File: ", i, n, address));
+            upbf->setCompleted(i + 1);
+            breathe();
+        }
+    } catch (...) {
+        // Any other error ends the run; what it wrote stays in the panes.
+        flushPanes(out);
+        throw;
+    }
+
+    out.failed << QString() << kSummary
+               << QString::number(failedPages) + QStringLiteral(" of ") + QString::number(n) +
+                      QStringLiteral(" failed verification.");
+    out.passed << QString() << kSummary
+               << QString::number(n - failedPages) + QStringLiteral(" of ") + QString::number(n) +
+                      QStringLiteral(" passed verification.");
+    setStatusText(kReady);
+    breathe.now();
+    progress.close();
+    cursor.restore();
+    reportOffer();
+}
+
+} // namespace quillmark

@@ -1,0 +1,381 @@
+#include "analysis/batch/BatchUpd.h"
+#include "analysis/batch/folderchooser.h"
+#include "analysis/batch/msgb.h"
+#include "analysis/engine/headpipeline.h"
+#include "analysis/engine/workfiles.h"
+#include "analysis/results/resultpane.h"
+#include "analysis/rules/rulestore.h"
+#include "platform/textfile.h"
+#include "support/quillmarkharness.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTreeWidget>
+#include <QtTest>
+
+using quillmark::TForm1;
+using quillmark::TForm3;
+using testsupport::QuillmarkHarness;
+using Button = platform::Dialogs::Button;
+using Kind = platform::Dialogs::Kind;
+
+namespace {
+
+const QString kQuestion = QStringLiteral("View the report in your browser?   Continue?");
+const QString kPassedHeading = QStringLiteral("Listing of files that passed the checks.");
+const QString kFailedHeading = QStringLiteral("Listing of files that failed the checks.");
+const QString kSummary = QStringLiteral("------------ SUMMARY ------------");
+
+QStringList lines(QPlainTextEdit* pane) {
+    return results::paneLines(pane);
+}
+
+// Runs `act` on the modal dialog of type T as soon as it is open; any other window that is
+// modal then is closed so that the test cannot hang.
+template <typename T> void whenOpen(std::function<void(T&)> act) {
+    QTimer::singleShot(0, [act] {
+        QWidget* w = QApplication::activeModalWidget();
+        if (auto* d = qobject_cast<T*>(w)) {
+            act(*d);
+            return;
+        }
+        if (w)
+            w->close();
+        QTest::qFail("the expected dialog did not open", __FILE__, __LINE__);
+    });
+}
+
+// Answers the selection dialog: records its rows, ticks those given and checks them.
+void tickAndCheck(const QStringList& tick, QStringList* rows = nullptr) {
+    whenOpen<TForm3>([tick, rows](TForm3& d) {
+        for (int r = 0; r < d.rowCount(); ++r) {
+            if (rows)
+                rows->append(d.caption(r));
+            if (tick.contains(d.caption(r)))
+                d.setTicked(r, true);
+        }
+        d.findChild<QAction*>(QStringLiteral("RzToolButton3"))->trigger();
+    });
+}
+
+} // namespace
+
+class TestBatch : public QObject {
+    Q_OBJECT
+
+    // A harness on a web of the fixture pages.
+    std::unique_ptr<QuillmarkHarness> harness() {
+        auto h = std::make_unique<QuillmarkHarness>();
+        testsupport::copyTree(testsupport::fixturePath(QStringLiteral("batchweb")),
+                              h->env.path(QStringLiteral("web")));
+        h->openWeb(h->env.path(QStringLiteral("web")), QStringLiteral("good.htm"));
+        return h;
+    }
+
+    // "Batch Check (All Files)" with these pages ticked.
+    static void runAll(TForm1* form, const QStringList& pages) {
+        tickAndCheck(pages);
+        form->findChild<QAction*>(QStringLiteral("BatchCheckAllFiles1"))->trigger();
+    }
+
+private slots:
+    void onePassingPage() {
+        auto h = harness();
+        auto* form = h->startShown();
+        h->env.writeFile(engine::reportFile(h->env.programFolder()), "old report");
+        QStringList rows;
+        tickAndCheck({"good.htm"}, &rows);
+        form->findChild<QAction*>(QStringLiteral("BatchCheckAllFiles1"))->trigger();
+
+        // The whole web, root and folders, filtered and sorted.
+        QCOMPARE(rows, (QStringList{"colours.htm", "emptytitle.htm", "good.htm", "nometa1.htm",
+                                    "nometa2.htm", "nometa3.htm", "shoes6.htm", "shoes7.htm",
+                                    "sub/deep.htm"}));
+        QCOMPARE(lines(form->SubmitReady), (QStringList{kPassedHeading, "File = good.htm", "",
+                                                        kSummary, "1 of 1 passed verification."}));
+        QCOMPARE(lines(form->failedurls),
+                 (QStringList{kFailedHeading, "", "", kSummary, "0 of 1 failed verification."}));
+        // No empty line after the verdict, no count heading, counts in the tag's order.
+        QCOMPARE(lines(form->memo3),
+                 (QStringList{"Keyword Check", "", "File = good.htm",
+                              " Description Tag Passes: Keywords found in page description.",
+                              "pottery - 2 ", "glass - 1 "}));
+        QCOMPARE(form->statusText(), QStringLiteral("Ready"));
+        QCOMPARE(h->dialogs.texts(), QStringList{kQuestion});
+        QCOMPARE(h->dialogs.shown.first().buttons, (QList<Button>{Button::Yes, Button::No}));
+        // No: no report is written or opened.
+        QCOMPARE(h->env.readFile(engine::reportFile(h->env.programFolder())),
+                 QByteArray("old report"));
+        QVERIFY(h->shell.opened.isEmpty());
+        QCOMPARE(form->htmloutput.size(), 18);
+        QVERIFY(!form->upbf->isVisible());
+        QCOMPARE(form->upbf->windowTitle(),
+                 QStringLiteral("Performing Batch Verify, Please Wait ..."));
+        QCOMPARE(form->upbf->StaticText1->text(),
+                 QStringLiteral("Completed File: 1 of 1 good.htm"));
+        QVERIFY(form->findChildren<TForm3*>().isEmpty());
+        QVERIFY(form->batchfolders.isEmpty());
+        QCOMPARE(h->host->listedFolders, (QStringList{"", "sub"}));
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(!form->busy());
+    }
+
+    void pagesWithoutMetaTagsCountOnce() {
+        auto h = harness();
+        auto* form = h->start();
+        h->dialogs.answers = {Button::Yes};
+        runAll(form, {"nometa1.htm", "nometa2.htm", "nometa3.htm"});
+        QStringList failed{kFailedHeading, ""};
+        QStringList keyword{"Keyword Check"};
+        for (const char* p : {"nometa1.htm", "nometa2.htm", "nometa3.htm"}) {
+            const QString entry = QStringLiteral("File = ") + QLatin1String(p);
+            failed << entry << "    File has no meta tags"
+                   << "" << entry << "    "
+                   << "    Error: author Does not have a value"
+                   << "";
+            keyword << "" << entry;
+        }
+        failed << "" << kSummary << "3 of 3 failed verification.";
+        QCOMPARE(lines(form->failedurls), failed);
+        QCOMPARE(lines(form->SubmitReady),
+                 (QStringList{kPassedHeading, "", kSummary, "0 of 3 passed verification."}));
+        QCOMPARE(lines(form->memo3), keyword);
+
+        // Yes: one report of the whole run, summaries included.
+        const QString report = engine::reportFile(h->env.programFolder());
+        QCOMPARE(h->shell.opened, QList<QUrl>{QUrl::fromLocalFile(report)});
+        const QStringList written = platform::readLines(report);
+        QCOMPARE(written.mid(0, 18), form->htmloutput.mid(0, 18));
+        QCOMPARE(written.count(QStringLiteral("    File has no meta tags<br>")), 3);
+        QVERIFY(written.contains(QStringLiteral("3 of 3 failed verification.<br>")));
+        QVERIFY(written.contains(QStringLiteral("0 of 3 passed verification.<br>")));
+        QVERIFY(written.contains(QStringLiteral("File = nometa3.htm<br>")));
+    }
+
+    void pageWithoutMetaTagsAndNoRules() {
+        auto h = harness();
+        h->env.writeFile(h->env.programFolder() + QStringLiteral("Required/metareq.txt"), "");
+        auto* form = h->start();
+        QVERIFY(form->grid1.names().isEmpty());
+        runAll(form, {"nometa1.htm"});
+        QCOMPARE(lines(form->failedurls),
+                 (QStringList{kFailedHeading, "", "File = nometa1.htm", "    File has no meta tags",
+                              "", "", kSummary, "1 of 1 failed verification."}));
+        QCOMPARE(lines(form->SubmitReady), (QStringList{kPassedHeading, "File = nometa1.htm", "",
+                                                        kSummary, "0 of 1 passed verification."}));
+    }
+
+    void eachPageCountsOnlyItsOwnKeywords() {
+        auto h = harness();
+        auto* form = h->start();
+        runAll(form, {"colours.htm", "shoes6.htm", "shoes7.htm", "good.htm"});
+        QCOMPARE(lines(form->memo3),
+                 (QStringList{"Keyword Check",
+                              "",
+                              "File = colours.htm",
+                              " Description Tag Passes: Keywords found in page description.",
+                              "red - 2 ",
+                              "blue - 1 ",
+                              "",
+                              "File = good.htm",
+                              " Description Tag Passes: Keywords found in page description.",
+                              "pottery - 2 ",
+                              "glass - 1 ",
+                              "",
+                              "File = shoes6.htm",
+                              "zebra - 0 ",
+                              "shoes - 1 ",
+                              "",
+                              "File = shoes7.htm",
+                              "",
+                              "WARNING! Keyword shoes is repeated 7 times throughout keywords. "
+                              "Keywords Tag will be disqualified!",
+                              "",
+                              "shoes - 1 "}));
+        QCOMPARE(lines(form->SubmitReady).mid(0, 5),
+                 (QStringList{kPassedHeading, "File = colours.htm", "File = good.htm",
+                              "File = shoes6.htm", "File = shoes7.htm"}));
+        QCOMPARE(lines(form->SubmitReady).last(), QStringLiteral("4 of 4 passed verification."));
+    }
+
+    void headProblemsStayWithTheirPage() {
+        auto h = harness();
+        auto* form = h->start();
+        runAll(form, {"emptytitle.htm", "nometa1.htm"});
+        const QStringList passed = lines(form->SubmitReady);
+        QCOMPARE(passed.mid(0, 3),
+                 (QStringList{kPassedHeading, "File = emptytitle.htm", engine::kEmptyTitle}));
+        QCOMPARE(lines(form->failedurls).mid(0, 5),
+                 (QStringList{kFailedHeading, "", "File = nometa1.htm", "    File has no meta tags",
+                              ""}));
+    }
+
+    void fetchFailureEndsTheRun() {
+        auto h = harness();
+        auto* form = h->start();
+        h->host->failGetDocAt = 3;
+        runAll(form, {"colours.htm", "good.htm", "nometa1.htm", "shoes6.htm", "shoes7.htm"});
+        QCOMPARE(h->dialogs.texts(), QStringList{"Unable to access FrontPage\r\n\r\nError 3001"});
+        QCOMPARE(h->dialogs.shown.first().kind, Kind::Error);
+        QCOMPARE(h->host->getDocCalls, 3);
+        QCOMPARE(lines(form->SubmitReady),
+                 (QStringList{kPassedHeading, "File = colours.htm", "File = good.htm"}));
+        QCOMPARE(lines(form->failedurls), (QStringList{kFailedHeading, ""}));
+        QCOMPARE(lines(form->memo3).mid(0, 3),
+                 (QStringList{"Keyword Check", "", "File = colours.htm"}));
+        QVERIFY(!lines(form->memo3).join(QLatin1Char('\n')).contains(QStringLiteral("nometa1")));
+        QVERIFY(!form->upbf->isVisible());
+        QVERIFY(form->statusText().isEmpty());
+        QVERIFY(form->findChildren<TForm3*>().isEmpty());
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(!form->busy());
+    }
+
+    void unreadableWorkingFileIsReportedPerPage() {
+        auto h = harness();
+        auto* form = h->start();
+        h->host->loseDocAt = 1;
+        runAll(form, {"colours.htm", "good.htm"});
+        const QStringList texts = h->dialogs.texts();
+        QCOMPARE(texts.size(), 2);
+        QCOMPARE(texts.at(0), QStringLiteral("File : colours.htm Could Not be Opened\rCheck to "
+                                             "Make Sure File Exists and update list accordingly."));
+        QCOMPARE(h->dialogs.shown.first().kind, Kind::Error);
+        QCOMPARE(texts.at(1), kQuestion);
+        // The run went on: both "Cannot Load Active File" lines for the first page, the second page
+        // checked.
+        const QStringList passed = lines(form->SubmitReady);
+        QCOMPARE(passed.at(1), QStringLiteral("  ERROR: Cannot Load Active File: "));
+        QVERIFY(passed.at(2).contains(QStringLiteral("temp.tgf")));
+        QCOMPARE(passed.at(3), QString());
+        QCOMPARE(passed.at(4), QStringLiteral("File = colours.htm"));
+        QCOMPARE(passed.at(5), QStringLiteral("ERROR: Cannot Load Active File: red"));
+        QCOMPARE(passed.at(7), QString());
+        QCOMPARE(passed.at(8), QStringLiteral("File = good.htm"));
+        QCOMPARE(passed.last(), QStringLiteral("2 of 2 passed verification."));
+    }
+
+    void otherErrorsEndTheRun() {
+        auto h = harness();
+        h->env.setValue(rules::kSettingsKey, QStringLiteral("bodychk"), QStringLiteral("lots"));
+        auto* form = h->start();
+        runAll(form, {"colours.htm", "good.htm"});
+        QCOMPARE(h->dialogs.shown.size(), 1);
+        QCOMPARE(h->dialogs.shown.first().kind, Kind::Error);
+        QVERIFY(h->dialogs.shown.first().text.contains(QStringLiteral("\"lots\" of \"bodychk\"")));
+        QCOMPARE(h->host->getDocCalls, 1);
+        QCOMPARE(lines(form->SubmitReady), (QStringList{kPassedHeading, "File = colours.htm"}));
+        QVERIFY(!lines(form->failedurls).contains(kSummary));
+        QVERIFY(!form->upbf->isVisible());
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(!form->busy());
+    }
+
+    void nothingChosenStartsNothing() {
+        auto h = harness();
+        auto* form = h->start();
+        results::setPaneText(form->SubmitReady, QStringLiteral("earlier results"));
+        // Check Files with nothing ticked.
+        runAll(form, {});
+        // Close, and the window's frame.
+        whenOpen<TForm3>(
+            [](TForm3& d) { d.findChild<QAction*>(QStringLiteral("Close1"))->trigger(); });
+        form->runCommand(&TForm1::BatchCheckAllFiles1Click);
+        whenOpen<TForm3>([](TForm3& d) { d.close(); });
+        form->runCommand(&TForm1::BatchCheckAllFiles1Click);
+        // The folder chooser cancelled.
+        whenOpen<quillmark::FolderChooser>([](quillmark::FolderChooser& c) { c.reject(); });
+        form->findChild<QAction*>(QStringLiteral("BatchCheckSelectFolder1"))->trigger();
+        QVERIFY(h->dialogs.shown.isEmpty());
+        QCOMPARE(h->host->getDocCalls, 0);
+        QCOMPARE(lines(form->SubmitReady), QStringList{"earlier results"});
+        QVERIFY(form->batchfiles.isEmpty());
+        QVERIFY(form->findChildren<TForm3*>().isEmpty());
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void chosenFolders() {
+        auto h = harness();
+        auto* form = h->start();
+        QStringList rows;
+        whenOpen<quillmark::FolderChooser>([&rows](quillmark::FolderChooser& c) {
+            c.item(QStringLiteral("sub"))->setCheckState(0, Qt::Checked);
+            tickAndCheck({"sub/deep.htm"}, &rows);
+            c.accept();
+        });
+        form->findChild<QAction*>(QStringLiteral("RunBatchCheckSelectFolder1"))->trigger();
+        QCOMPARE(h->host->listedFolders, QStringList{"sub"});
+        QCOMPARE(rows, QStringList{"sub/deep.htm"});
+        QCOMPARE(lines(form->SubmitReady).at(1), QStringLiteral("File = sub/deep.htm"));
+        QVERIFY(form->batchfolders.isEmpty());
+    }
+
+    void noWebFiles() {
+        auto h = std::make_unique<QuillmarkHarness>();
+        h->env.writeFile(QStringLiteral("web/notes.txt"), "n");
+        h->env.writeFile(QStringLiteral("web/results.htm"), "<html></html>");
+        h->openWeb(h->env.path(QStringLiteral("web")));
+        auto* form = h->start();
+        h->dialogs.shown.clear(); // no page is open in this web
+        form->runCommand(&TForm1::BatchCheckAllFiles1Click);
+        QCOMPARE(h->dialogs.texts(), QStringList{"The are no Web Files in the selected directory"});
+        QCOMPARE(h->dialogs.shown.first().kind, Kind::Information);
+        QVERIFY(form->batchfolders.isEmpty());
+        QVERIFY(form->findChildren<TForm3*>().isEmpty());
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void listingErrorEndsTheGathering() {
+        auto h = harness();
+        auto* form = h->start();
+        h->host->failListing = true;
+        form->runCommand(&TForm1::BatchCheckAllFiles1Click);
+        QCOMPARE(h->dialogs.texts(), QStringList{"The folder cannot be listed."});
+        QCOMPARE(h->dialogs.shown.first().kind, Kind::Error);
+        QCOMPARE(form->batchfolders, (QStringList{"Web Root Directory", "sub"}));
+        QVERIFY(form->findChildren<TForm3*>().isEmpty());
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(!form->busy());
+    }
+
+    void commandsAreHeldOffDuringTheRun() {
+        auto h = harness();
+        auto* form = h->startShown();
+        // Fires once the run lets the window process its events.
+        int fired = 0;
+        bool progressShown = false, panesLocked = false;
+        QTimer probe;
+        probe.setInterval(0);
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            if (!form->upbf->isVisible())
+                return;
+            if (++fired > 1)
+                return;
+            progressShown = true;
+            panesLocked = form->failedurls->isReadOnly();
+            // None of these may touch the panes, batchfiles or the working file now.
+            form->runCommand(&TForm1::ClearAll1Click);
+            form->runCommand(&TForm1::SpeedButton5Click);
+            form->runCommand(&TForm1::BatchCheckAllFiles1Click);
+            form->findChild<QAction*>(QStringLiteral("Paste1"))->trigger();
+            form->close();
+        });
+        tickAndCheck({"colours.htm", "good.htm", "nometa1.htm"});
+        probe.start();
+        form->findChild<QAction*>(QStringLiteral("BatchCheckAllFiles1"))->trigger();
+        probe.stop();
+        QVERIFY(fired >= 1);
+        QVERIFY(progressShown);
+        QVERIFY(panesLocked);
+        QCOMPARE(h->host->getDocCalls, 3);
+        QCOMPARE(form->batchfiles, (QStringList{"colours.htm", "good.htm", "nometa1.htm"}));
+        QCOMPARE(lines(form->SubmitReady).last(), QStringLiteral("2 of 3 passed verification."));
+        QVERIFY(!form->failedurls->isReadOnly());
+        // The close waited for the run and happens now.
+        QTRY_VERIFY(!form->isVisible());
+    }
+};
+
+QTEST_MAIN(TestBatch)
+#include "tst_batch.moc"

@@ -124,16 +124,30 @@ void writeRequiredTags(const QString& path, const QStringList& names) {
     platform::writeAnsiLines(path, lines);
 }
 
-void buildRuleTable(const QString& programFolder, const engine::RuleValues& v, QStringList& memo1,
-                    engine::RuleTable& grid1) {
-    memo1 = platform::readLines(requiredTagFile(programFolder));
+engine::RuleValues startingRuleValues() {
+    engine::RuleValues v;
+    v.keywordsm = QStringLiteral("500");
+    v.keywords = QStringLiteral("1000");
+    v.descriptionm = QStringLiteral("75");
+    v.description = QStringLiteral("200");
+    v.bodychk = QStringLiteral("5000");
+    return v;
+}
+
+QStringList requiredWithDefaults(QStringList list, const engine::RuleValues& v) {
     const std::pair<const char*, const QString*> defaults[] = {
         {"keywords", &v.KeyReq}, {"description", &v.DescReq}, {"rating", &v.Rating}, {"privacy", &v.Privacy}};
     for (const auto& [name, sw] : defaults) {
         const QString tag = QString::fromLatin1(name);
-        if (engine::RuleValues::on(*sw) && !memo1.contains(tag, Qt::CaseInsensitive))
-            memo1.append(tag);
+        if (engine::RuleValues::on(*sw) && !list.contains(tag, Qt::CaseInsensitive))
+            list.append(tag);
     }
+    return list;
+}
+
+void buildRuleTable(const QString& programFolder, const engine::RuleValues& v, QStringList& memo1,
+                    engine::RuleTable& grid1) {
+    memo1 = requiredWithDefaults(platform::readLines(requiredTagFile(programFolder)), v);
     const QString derived = derivedTagFile(programFolder);
     platform::writeAnsiLines(derived, memo1);
     grid1.setNames(firstColumn(platform::readLines(derived)));

@@ -16,6 +16,10 @@ extern const QString kSettingsKey;
 QString requiredTagFile(const QString& programFolder);
 QString derivedTagFile(const QString& programFolder);
 
+// The rule values before anything is read: the rule base editor's starting numbers, so that a
+// check never stops on a number that was never stored; every switch off.
+engine::RuleValues startingRuleValues();
+
 // GetDefaults, rule part: each value only if it exists; "bodychk" "0" is stored as "1000".
 // The key must be open.
 void readRuleValues(const platform::RegistryStore& key, engine::RuleValues& values);
@@ -37,6 +41,9 @@ QStringList readRequiredTags(const QString& path);
 QString requiredTagLine(const QString& name);
 // Writes the names one a line, atomically. Raises EFCreateError.
 void writeRequiredTags(const QString& path, const QStringList& names);
+
+// The required tag list with the default tags that are switched on added at its end.
+QStringList requiredWithDefaults(QStringList required, const engine::RuleValues& values);
 
 // Builds the rule table: the required tag list from Required/metareq.txt with the default tags
 // that are switched on, written to Required/metatemp.txt and loaded back into the table.

@@ -64,11 +64,7 @@ TForm1::TForm1(const Services& services, QWidget* parent)
     : QMainWindow(parent), m_services(services) {
     // Until the rule base editor has stored them, the numbers are the editor's starting values,
     // so that a first check does not stop on an empty number.
-    m_rules.keywordsm = QStringLiteral("500");
-    m_rules.keywords = QStringLiteral("1000");
-    m_rules.descriptionm = QStringLiteral("75");
-    m_rules.description = QStringLiteral("200");
-    m_rules.bodychk = QStringLiteral("5000");
+    m_rules = rules::startingRuleValues();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kCaption);
     buildWindow();

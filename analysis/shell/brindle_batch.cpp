@@ -10,6 +10,7 @@
 #include "analysis/batch/msgb.h"
 #include "analysis/engine/checks.h"
 #include "analysis/engine/headpipeline.h"
+#include "analysis/engine/pagecheck.h"
 #include "analysis/engine/report.h"
 #include "analysis/engine/workfiles.h"
 #include "platform/dialogs.h"
@@ -28,7 +29,6 @@ using namespace checktexts;
 namespace {
 
 const QString kNoWebFiles = QStringLiteral("The are no Web Files in the selected directory");
-const QString kSummary = QStringLiteral("------------ SUMMARY ------------");
 
 QString progressText(const char* what, int i, int n, const QString& address) {
     return QLatin1String(what) + QString::number(i + 1) + QStringLiteral(" of ") +
@@ -156,12 +156,6 @@ void TForm1::batmeta() {
         for (int i = 0; i < n; ++i) {
             const QString& address = pages.at(i);
             upbf->setText(progressText("Opening File: ", i, n, address));
-            m_page.resetPage();
-            // The rule table's values are the last page's until the head is read; no page may
-            // be checked against another's.
-            for (int r = 1; r < grid1.rowCount(); ++r)
-                grid1.setCell(1, r, QString());
-
             try {
                 QString a = address;
                 m_explorer->vtiGetDocToFile(a, workingFile);
@@ -172,20 +166,16 @@ void TForm1::batmeta() {
                 dialogs.error(kError3001);
                 return;
             }
-
-            try {
-                engine::loadWorkingCopy(m_page, workingFile);
-                engine::runHeadPipeline(m_page, grid1, m_rules, out, between);
-            } catch (const platform::EFOpenError&) {
-                flushPanes(out);
-                dialogs.error(cannotOpen(address));
-            } catch (const platform::Error& e) {
-                flushPanes(out);
-                dialogs.plain(e.message());
-            }
-            if (engine::policyCheck(m_page, address, workingFile, m_rules, grid1, out, batchRun))
+            const bool failed = engine::checkPage(m_page, grid1, m_rules, address, workingFile, out, batchRun, between,
+                                                  [&](const QString& message, bool notOpened) {
+                                                      flushPanes(out);
+                                                      if (notOpened)
+                                                          dialogs.error(cannotOpen(address));
+                                                      else
+                                                          dialogs.plain(message);
+                                                  });
+            if (failed)
                 ++failedPages;
-            engine::keywordChecks(m_page, address, workingFile, m_rules, out, batchRun);
 
             upbf->setText(progressText("Completed File: ", i, n, address));
             upbf->setCompleted(i + 1);
@@ -197,12 +187,7 @@ void TForm1::batmeta() {
         throw;
     }
 
-    out.failed << QString() << kSummary
-               << QString::number(failedPages) + QStringLiteral(" of ") + QString::number(n) +
-                      QStringLiteral(" failed verification.");
-    out.passed << QString() << kSummary
-               << QString::number(n - failedPages) + QStringLiteral(" of ") + QString::number(n) +
-                      QStringLiteral(" passed verification.");
+    engine::addSummary(out, failedPages, n);
     setStatusText(kReady);
     breathe.now();
     progress.close();

@@ -73,8 +73,12 @@ QStringList readLines(const QString& path) {
     return splitLines(readTextFile(path).text);
 }
 
+QByteArray ansiLinesBytes(const QStringList& lines) {
+    return encodeAnsiText(joinLines(lines));
+}
+
 void writeAnsiLines(const QString& path, const QStringList& lines) {
-    writeFileAtomically(path, encodeAnsiText(joinLines(lines)));
+    writeFileAtomically(path, ansiLinesBytes(lines));
 }
 
 } // namespace platform

@@ -18,6 +18,9 @@ QStringList splitLines(const QString& text);
 QString joinLines(const QStringList& lines);
 
 QStringList readLines(const QString& path);
+// The bytes of lines as the programs write them: CR LF after every line, in the ANSI code page
+// (see encodeAnsiText).
+QByteArray ansiLinesBytes(const QStringList& lines);
 // CR LF after every line, in the ANSI code page (see encodeAnsiText).
 void writeAnsiLines(const QString& path, const QStringList& lines);
 

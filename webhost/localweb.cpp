@@ -131,6 +131,15 @@ LocalWeb::LocalWeb(QString registryPath, QString programFolder)
     load();
 }
 
+LocalWeb LocalWeb::onFolder(const QString& folder) {
+    const QFileInfo info(folder);
+    if (!info.isDir())
+        throw HostError(QStringLiteral("The folder %1 cannot be opened as a web.").arg(folder));
+    LocalWeb web;
+    web.m_web = info.absoluteFilePath();
+    return web;
+}
+
 void LocalWeb::load() {
     platform::RegistryStore reg(m_registryPath);
     if (reg.openKeyReadOnly(kStateKey)) {

@@ -11,6 +11,9 @@ namespace webhost {
 class LocalWeb : public Host {
 public:
     LocalWeb(QString registryPath, QString programFolder);
+    // A host on the web in `folder` that keeps no state and opens no page, for tools that only
+    // read the web. Throws HostError for a folder that is not there.
+    static LocalWeb onFolder(const QString& folder);
 
     std::unique_ptr<Explorer> createExplorer() override;
     std::unique_ptr<Editor> createEditor() override;
@@ -31,6 +34,7 @@ public:
     static const QString kStateKey;
 
 private:
+    LocalWeb() = default;
     void load();
     void save();
     QString folderPath(const QString& folder) const;

@@ -1,0 +1,492 @@
+#include "checkrun.h"
+
+#include "analysis/batch/gathering.h"
+#include "analysis/engine/checks.h"
+#include "analysis/engine/pagecheck.h"
+#include "analysis/engine/report.h"
+#include "analysis/results/resultsfile.h"
+#include "analysis/rules/rulestore.h"
+#include "platform/registrystore.h"
+#include "platform/textfile.h"
+#include "webhost/localweb.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QThread>
+#include <QXmlStreamWriter>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+namespace checkcli {
+
+const char* const kUsage =
+    "Usage: quillmark-check [options] WEB_FOLDER [PAGE ...]\n"
+    "Checks the title and meta tags of the pages of a web against its rule base.\n"
+    "\n"
+    "  --folder F     check the pages of folder F of the web (repeatable; \"\" or\n"
+    "                 \"Web Root Directory\" is the root)\n"
+    "  --rules FILE   take the rule values from FILE (a registry file, key\n"
+    "                 \\Software\\VRNH\\Quillmark) instead of the user's registry file\n"
+    "  --required FILE  the required tag file instead of Required/metareq.txt\n"
+    "                 of the program folder\n"
+    "  --results FILE also write the results file (.rls) of the run\n"
+    "  --report FILE  also write the HTML report of the run\n"
+    "  --junit FILE   also write a JUnit XML file, one test case per page\n"
+    "  --jobs N       pages checked at once (default: the number of processors)\n"
+    "  --quiet        no panes on standard output\n"
+    "  --help         this text\n"
+    "\n"
+    "Pages are the named page addresses (relative to WEB_FOLDER, or paths of files in it); else the\n"
+    "pages of the --folder folders; else every page of the web. Standard output holds the passed,\n"
+    "the failed and the keyword pane, as a results file holds them.\n"
+    "Exit status: 0 every page passed, 1 a page failed, 2 the check could not be made.\n";
+
+namespace {
+
+struct UsageError {
+    QString message;
+};
+
+// A condition that ends the command with status 2.
+struct CannotRun {
+    QString message;
+};
+
+QString oneLine(QString text) {
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    return text.trimmed();
+}
+
+void say(std::FILE* err, const QString& text) {
+    std::fprintf(err, "quillmark-check: %s\n", oneLine(text).toLocal8Bit().constData());
+}
+
+engine::RuleValues readRules(const QString& rulesFile) {
+    engine::RuleValues values = rules::startingRuleValues();
+    const QString path = rulesFile.isEmpty() ? platform::RegistryStore::defaultPath() : rulesFile;
+    platform::RegistryStore reg(path);
+    if (reg.openKeyReadOnly(rules::kSettingsKey)) {
+        rules::readRuleValues(reg, values);
+    } else if (!rulesFile.isEmpty()) {
+        if (!QFileInfo(rulesFile).isFile())
+            throw CannotRun{QStringLiteral("the rules file %1 cannot be read").arg(rulesFile)};
+        throw CannotRun{QStringLiteral("the rules file %1 holds no key %2").arg(rulesFile, rules::kSettingsKey)};
+    }
+    return values;
+}
+
+// The rule table's tag names exactly as the window builds them from the required tag file.
+QStringList requiredNames(const QString& path, const engine::RuleValues& values) {
+    try {
+        return rules::firstColumn(rules::requiredWithDefaults(platform::readLines(path), values));
+    } catch (const platform::Error& e) {
+        throw CannotRun{QStringLiteral("the required tag file cannot be read: %1").arg(e.message())};
+    }
+}
+
+// A named page: an address of the web, or the path of a file inside it.
+QString pageAddress(const webhost::LocalWeb& web, const QString& given) {
+    QString address = given;
+    address.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    while (address.startsWith(QLatin1String("./")))
+        address.remove(0, 2);
+    QString refused;
+    try {
+        if (QFileInfo(web.pathOf(address)).isFile())
+            return QDir::cleanPath(address);
+    } catch (const webhost::HostError& e) {
+        refused = e.message(); // unless it is a path of the file system
+    }
+    const QFileInfo file(given);
+    const QString root = QFileInfo(web.webFolder()).canonicalFilePath();
+    if (file.isFile() && file.canonicalFilePath().startsWith(root + QLatin1Char('/')))
+        return QDir(root).relativeFilePath(file.canonicalFilePath());
+    if (file.exists() && !file.canonicalFilePath().startsWith(root + QLatin1Char('/')))
+        throw CannotRun{QStringLiteral("the page %1 is outside the web %2").arg(given, web.webFolder())};
+    if (!refused.isEmpty())
+        throw CannotRun{refused};
+    throw CannotRun{QStringLiteral("the page %1 cannot be read: it is not a file of the web %2").arg(given, web.webFolder())};
+}
+
+QStringList gatherPages(const webhost::LocalWeb& web, const QStringList& folders) {
+    QStringList entries;
+    if (folders.isEmpty()) {
+        entries.append(batch::kWebRootEntry);
+        for (const QString& f : web.folders())
+            entries.append(batch::folderEntry(f));
+    } else {
+        for (const QString& f : folders)
+            entries.append(f.isEmpty() || f == batch::kWebRootEntry ? batch::kWebRootEntry : batch::folderEntry(f));
+    }
+    QStringList batchget;
+    QStringList rows;
+    try {
+        rows = batch::gatherRows(
+            entries, [&](const QString& folder) { return web.filesInFolder(folder); }, batchget);
+    } catch (const platform::Error& e) {
+        throw CannotRun{e.message()};
+    }
+    batch::sortRows(rows);
+    if (rows.isEmpty())
+        throw CannotRun{QStringLiteral("The are no Web Files in the selected directory")};
+    return rows;
+}
+
+// A copy that shares no string data: threads that copy shared strings fight over their reference
+// counts.
+QString own(const QString& s) {
+    return QString(s.constData(), s.size());
+}
+
+engine::RuleValues ownValues(const engine::RuleValues& v) {
+    return {own(v.KeyReq),   own(v.keywords), own(v.keywordsm), own(v.DescReq),
+            own(v.description), own(v.descriptionm), own(v.Rating), own(v.Privacy),
+            own(v.rsafe),    own(v.rrsac),    own(v.rweb),      own(v.bodychk)};
+}
+
+engine::RuleTable ownTable(const engine::RuleTable& grid) {
+    QStringList names;
+    for (const QString& name : grid.names())
+        names.append(own(name));
+    engine::RuleTable copy;
+    copy.setNames(names);
+    return copy;
+}
+
+struct PageResult {
+    engine::PaneOutput out;
+    bool failed = false;
+    bool unreadable = false;
+    QStringList messages;
+    bool fatal = false;
+    QString fatalMessage;
+};
+
+// Pages are claimed in order; every page below one that ends the run is still finished, so the
+// first fatal page is the same for any number of jobs.
+class Run {
+public:
+    Run(const webhost::LocalWeb& web, const QStringList& pages, const engine::RuleValues& rules,
+        const engine::RuleTable& grid, bool batch)
+        : m_web(web), m_pages(pages), m_rules(rules), m_grid(grid), m_options{batch},
+          m_results(size_t(pages.size())) {}
+
+    void execute(int jobs, const std::function<void(int done)>& progress) {
+        const int n = int(m_pages.size());
+        jobs = std::max(1, std::min(jobs, n));
+        std::vector<std::thread> workers;
+        workers.reserve(size_t(jobs));
+        for (int j = 0; j < jobs; ++j)
+            workers.emplace_back([this] { work(); });
+        {
+            std::unique_lock lock(m_mutex);
+            while (m_finishedWorkers < jobs) {
+                m_changed.wait_for(lock, std::chrono::milliseconds(100));
+                if (m_finishedWorkers < jobs)
+                    progress(m_done.load());
+            }
+        }
+        for (std::thread& t : workers)
+            t.join();
+    }
+
+    const std::vector<PageResult>& results() const { return m_results; }
+
+private:
+    void work() {
+        engine::PageState st;
+        engine::RuleTable grid = ownTable(m_grid);
+        const engine::RuleValues rules = ownValues(m_rules);
+        const std::function<void()> between = [] {};
+        for (;;) {
+            if (m_stop.load())
+                break;
+            const int i = m_next.fetch_add(1);
+            if (i >= int(m_pages.size()))
+                break;
+            PageResult& r = m_results[size_t(i)];
+            const QString& address = m_pages.at(i);
+            try {
+                r.failed = engine::checkPage(st, grid, rules, address, m_web.pathOf(address), r.out, m_options, between,
+                                             [&](const QString& message, bool cannotOpen) {
+                                                 r.unreadable = r.unreadable || cannotOpen;
+                                                 r.messages.append(address + QStringLiteral(": ") + message);
+                                             });
+            } catch (const platform::Error& e) {
+                r.fatal = true;
+                r.fatalMessage = e.message();
+                m_stop.store(true);
+            }
+            m_done.fetch_add(1);
+        }
+        std::lock_guard lock(m_mutex);
+        ++m_finishedWorkers;
+        m_changed.notify_all();
+    }
+
+    const webhost::LocalWeb& m_web;
+    const QStringList& m_pages;
+    const engine::RuleValues& m_rules;
+    const engine::RuleTable& m_grid;
+    const engine::CheckOptions m_options;
+    std::vector<PageResult> m_results;
+    std::atomic<int> m_next{0};
+    std::atomic<int> m_done{0};
+    std::atomic<bool> m_stop{false};
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_finishedWorkers = 0;
+};
+
+// A page's failure entry: its lines of the failed pane without the empty lines around them.
+QString failureEntry(const QStringList& failedLines) {
+    qsizetype b = 0;
+    qsizetype e = failedLines.size();
+    while (b < e && failedLines.at(b).isEmpty())
+        ++b;
+    while (e > b && failedLines.at(e - 1).isEmpty())
+        --e;
+    return failedLines.mid(b, e - b).join(QLatin1Char('\n'));
+}
+
+QByteArray junitXml(const QString& suite, const QStringList& pages, const std::vector<PageResult>& results,
+                    int failedPages) {
+    QByteArray bytes;
+    QXmlStreamWriter xml(&bytes);
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument();
+    xml.writeStartElement(QStringLiteral("testsuites"));
+    xml.writeAttribute(QStringLiteral("name"), QStringLiteral("quillmark-check"));
+    xml.writeAttribute(QStringLiteral("tests"), QString::number(pages.size()));
+    xml.writeAttribute(QStringLiteral("failures"), QString::number(failedPages));
+    xml.writeStartElement(QStringLiteral("testsuite"));
+    xml.writeAttribute(QStringLiteral("name"), suite);
+    xml.writeAttribute(QStringLiteral("tests"), QString::number(pages.size()));
+    xml.writeAttribute(QStringLiteral("failures"), QString::number(failedPages));
+    int errors = 0;
+    for (const PageResult& r : results)
+        errors += r.unreadable && !r.failed ? 1 : 0;
+    xml.writeAttribute(QStringLiteral("errors"), QString::number(errors));
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        const PageResult& r = results[size_t(i)];
+        const QString& address = pages.at(i);
+        const qsizetype slash = address.lastIndexOf(QLatin1Char('/'));
+        xml.writeStartElement(QStringLiteral("testcase"));
+        xml.writeAttribute(QStringLiteral("classname"), slash < 0 ? suite : suite + QLatin1Char('/') + address.left(slash));
+        xml.writeAttribute(QStringLiteral("name"), address);
+        if (r.failed) {
+            const QString entry = failureEntry(r.out.failed);
+            xml.writeStartElement(QStringLiteral("failure"));
+            xml.writeAttribute(QStringLiteral("message"), entry);
+            xml.writeAttribute(QStringLiteral("type"), QStringLiteral("failed verification"));
+            xml.writeCharacters(entry);
+            xml.writeEndElement();
+        } else if (r.unreadable) {
+            xml.writeStartElement(QStringLiteral("error"));
+            xml.writeAttribute(QStringLiteral("message"), oneLine(r.messages.join(QLatin1Char(' '))));
+            xml.writeEndElement();
+        }
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    return bytes;
+}
+
+void writeOutput(const char* what, const QString& path, const std::function<void()>& write) {
+    try {
+        write();
+    } catch (const platform::Error& e) {
+        throw CannotRun{QStringLiteral("the %1 %2 cannot be written: %3").arg(QLatin1String(what), path, e.message())};
+    }
+}
+
+int parseJobs(const QString& text) {
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    if (!ok || n < 1 || n > 1024)
+        throw UsageError{QStringLiteral("--jobs needs a number from 1 to 1024, not \"%1\"").arg(text)};
+    return n;
+}
+
+} // namespace
+
+Options parseArguments(const QStringList& arguments) {
+    Options o;
+    QStringList positional;
+    bool optionsEnd = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments.at(i);
+        if (optionsEnd || !a.startsWith(QLatin1String("-")) || a == QLatin1String("-")) {
+            positional.append(a);
+            continue;
+        }
+        if (a == QLatin1String("--")) {
+            optionsEnd = true;
+            continue;
+        }
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            o.help = true;
+            continue;
+        }
+        if (a == QLatin1String("--quiet")) {
+            o.quiet = true;
+            continue;
+        }
+        QString name = a;
+        QString value;
+        bool hasValue = false;
+        const qsizetype eq = a.indexOf(QLatin1Char('='));
+        if (eq > 0) {
+            name = a.left(eq);
+            value = a.mid(eq + 1);
+            hasValue = true;
+        }
+        static const QStringList withValue{QStringLiteral("--folder"), QStringLiteral("--rules"),
+                                           QStringLiteral("--required"), QStringLiteral("--results"),
+                                           QStringLiteral("--report"), QStringLiteral("--junit"),
+                                           QStringLiteral("--jobs")};
+        if (!withValue.contains(name))
+            throw UsageError{QStringLiteral("unknown option %1").arg(name)};
+        if (!hasValue) {
+            if (i + 1 >= arguments.size())
+                throw UsageError{QStringLiteral("%1 needs a value").arg(name)};
+            value = arguments.at(++i);
+        }
+        if (name == QLatin1String("--folder"))
+            o.folders.append(value);
+        else if (name == QLatin1String("--jobs"))
+            o.jobs = parseJobs(value);
+        else if (value.isEmpty())
+            throw UsageError{QStringLiteral("%1 needs a file name").arg(name)};
+        else if (name == QLatin1String("--rules"))
+            o.rulesFile = value;
+        else if (name == QLatin1String("--required"))
+            o.requiredFile = value;
+        else if (name == QLatin1String("--results"))
+            o.resultsFile = value;
+        else if (name == QLatin1String("--report"))
+            o.reportFile = value;
+        else
+            o.junitFile = value;
+    }
+    if (o.help)
+        return o;
+    if (positional.isEmpty())
+        throw UsageError{QStringLiteral("no web folder given")};
+    o.web = positional.takeFirst();
+    o.pages = positional;
+    return o;
+}
+
+int run(const Options& o, const QString& programFolder, std::FILE* out, std::FILE* err) {
+    try {
+        webhost::LocalWeb web = [&] {
+            try {
+                return webhost::LocalWeb::onFolder(o.web);
+            } catch (const platform::Error& e) {
+                throw CannotRun{e.message()};
+            }
+        }();
+        const engine::RuleValues values = readRules(o.rulesFile);
+        engine::RuleTable grid;
+        grid.setNames(requiredNames(o.requiredFile.isEmpty() ? rules::requiredTagFile(programFolder) : o.requiredFile,
+                                    values));
+
+        QStringList pages;
+        if (!o.pages.isEmpty())
+            for (const QString& p : o.pages)
+                pages.append(pageAddress(web, p));
+        else
+            pages = gatherPages(web, o.folders);
+        const bool single = o.pages.size() == 1;
+        const int n = int(pages.size());
+
+        const bool showProgress = n > 1 && isatty(fileno(err));
+        Run checks(web, pages, values, grid, !single);
+        checks.execute(o.jobs > 0 ? o.jobs : std::max(1, QThread::idealThreadCount()), [&](int done) {
+            if (showProgress)
+                std::fprintf(err, "\rquillmark-check: %d of %d pages checked", done, n);
+        });
+        if (showProgress)
+            std::fprintf(err, "\rquillmark-check: %d of %d pages checked\n", n, n);
+
+        QStringList passed{engine::kPassedHeading};
+        QStringList failed{engine::kFailedHeading, QString()};
+        QStringList keyword{engine::kKeywordHeading};
+        int failedPages = 0;
+        bool unreadable = false;
+        for (int i = 0; i < n; ++i) {
+            const PageResult& r = checks.results()[size_t(i)];
+            if (r.fatal)
+                throw CannotRun{pages.at(i) + QStringLiteral(": ") + r.fatalMessage};
+            for (const QString& m : r.messages)
+                say(err, m);
+            passed += r.out.passed;
+            failed += r.out.failed;
+            keyword += r.out.keyword;
+            failedPages += r.failed ? 1 : 0;
+            unreadable = unreadable || r.unreadable;
+        }
+        if (!single) {
+            engine::PaneOutput summary;
+            engine::addSummary(summary, failedPages, n);
+            passed += summary.passed;
+            failed += summary.failed;
+            keyword += summary.keyword;
+        }
+        const QStringList lines = results::resultsFileLines(passed, failed, keyword);
+
+        if (!o.resultsFile.isEmpty())
+            writeOutput("results file", o.resultsFile, [&] { results::writeResultsFile(o.resultsFile, lines); });
+        if (!o.reportFile.isEmpty())
+            writeOutput("report", o.reportFile, [&] {
+                engine::writeReport(o.reportFile, engine::reportHead(programFolder) +
+                                                      engine::reportBody(failed, passed, keyword, values.bodychk));
+            });
+        if (!o.junitFile.isEmpty())
+            writeOutput("JUnit file", o.junitFile, [&] {
+                platform::writeFileAtomically(
+                    o.junitFile, junitXml(QFileInfo(web.webFolder()).fileName(), pages, checks.results(), failedPages));
+            });
+        if (!o.quiet) {
+            const QByteArray bytes = platform::ansiLinesBytes(lines);
+            if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out) != size_t(bytes.size()) ||
+                std::fflush(out) != 0)
+                throw CannotRun{QStringLiteral("standard output cannot be written")};
+        }
+        if (unreadable)
+            return kCannotRun;
+        return failedPages > 0 ? kSomeFailed : kAllPassed;
+    } catch (const CannotRun& e) {
+        say(err, e.message);
+        return kCannotRun;
+    }
+}
+
+int main(const QStringList& arguments, const QString& programFolder, std::FILE* out, std::FILE* err) {
+    Options o;
+    try {
+        o = parseArguments(arguments);
+    } catch (const UsageError& e) {
+        say(err, e.message + QStringLiteral(" (see quillmark-check --help)"));
+        return kCannotRun;
+    }
+    if (o.help) {
+        std::fputs(kUsage, out);
+        return kAllPassed;
+    }
+    return run(o, programFolder, out, err);
+}
+
+} // namespace checkcli

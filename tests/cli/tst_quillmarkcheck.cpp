@@ -1,0 +1,324 @@
+// The command-line checker run as a real process on fixture webs, against the window's own panes.
+#include "analysis/batch/BatchUpd.h"
+#include "analysis/engine/workfiles.h"
+#include "analysis/results/resultpane.h"
+#include "analysis/rules/rulestore.h"
+#include "platform/textfile.h"
+#include "support/quillmarkharness.h"
+
+#include <QAction>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+using quillmark::TForm1;
+using testsupport::QuillmarkHarness;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// The checker with the test's own configuration folder, so that no user registry is read.
+Outcome runCheck(const QStringList& args, const QString& configHome) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(CHECK_EXE), args);
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+    }
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
+}
+
+// The rule values that reach most of the checks: required keywords and description with length
+// limits, a body count, and if asked a PICS label that no fixture page has.
+void setRules(const testsupport::TestEnv& env, bool pics) {
+    const QString key = rules::kSettingsKey;
+    env.setValue(key, QStringLiteral("KeyReq"), QStringLiteral("1"));
+    env.setValue(key, QStringLiteral("DescReq"), QStringLiteral("1"));
+    env.setValue(key, QStringLiteral("keywordsm"), QStringLiteral("5"));
+    env.setValue(key, QStringLiteral("keywords"), QStringLiteral("40"));
+    env.setValue(key, QStringLiteral("descriptionm"), QStringLiteral("10"));
+    env.setValue(key, QStringLiteral("description"), QStringLiteral("60"));
+    if (pics)
+        env.setValue(key, QStringLiteral("rrsac"), QStringLiteral("1"));
+    env.setValue(key, QStringLiteral("bodychk"), QStringLiteral("300"));
+}
+
+// What a results file of the window's three panes holds.
+QByteArray paneBytes(TForm1* form) {
+    return platform::ansiLinesBytes(results::paneLines(form->SubmitReady) + results::paneLines(form->failedurls) +
+                                    results::paneLines(form->memo3));
+}
+
+// "Batch Check (All Files)" with every page of the selection dialog ticked.
+void checkWholeWeb(TForm1* form) {
+    QTimer::singleShot(0, [] {
+        auto* d = qobject_cast<quillmark::TForm3*>(QApplication::activeModalWidget());
+        if (!d) {
+            if (QApplication::activeModalWidget())
+                QApplication::activeModalWidget()->close();
+            QTest::qFail("the selection dialog did not open", __FILE__, __LINE__);
+            return;
+        }
+        d->SelectAll1Click();
+        d->findChild<QAction*>(QStringLiteral("RzToolButton3"))->trigger();
+    });
+    form->findChild<QAction*>(QStringLiteral("BatchCheckAllFiles1"))->trigger();
+}
+
+// A web of many pages of every kind the fixtures have, in folders of their own.
+void buildBigWeb(const QString& to) {
+    const QStringList sources{testsupport::fixturePath(QStringLiteral("batchweb")),
+                              testsupport::fixturePath(QStringLiteral("checkweb")),
+                              testsupport::builtProgramFolder() + QStringLiteral("sampleweb")};
+    for (int copy = 0; copy < 12; ++copy)
+        for (int s = 0; s < sources.size(); ++s)
+            testsupport::copyTree(sources.at(s), to + QStringLiteral("/f%1_%2").arg(s).arg(copy));
+    testsupport::copyTree(sources.first(), to);
+}
+
+} // namespace
+
+class TestQuillmarkCheck : public QObject {
+    Q_OBJECT
+
+    testsupport::TestEnv m_env;
+    QString m_web;
+
+    QString configHome() const { return m_env.root() + QStringLiteral("/config"); }
+    QString rulesFile() const { return m_env.registryPath(); }
+    QString requiredFile() const { return m_env.programFolder() + QStringLiteral("Required/metareq.txt"); }
+    QStringList common() const {
+        return {QStringLiteral("--rules"), rulesFile(), QStringLiteral("--required"), requiredFile()};
+    }
+
+    // The window on the same web, program data and rules as the checker's runs.
+    std::unique_ptr<QuillmarkHarness> window(const QString& web, const QString& page, bool pics = false) {
+        auto h = std::make_unique<QuillmarkHarness>();
+        setRules(h->env, pics);
+        h->openWeb(web, page);
+        return h;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(QFileInfo(QStringLiteral(CHECK_EXE)).isExecutable());
+        setRules(m_env, false);
+        m_web = m_env.path(QStringLiteral("web"));
+        testsupport::copyTree(testsupport::fixturePath(QStringLiteral("batchweb")), m_web);
+        testsupport::copyTree(testsupport::fixturePath(QStringLiteral("checkweb")), m_web + QStringLiteral("/check"));
+        m_env.writeFile(QStringLiteral("outside.htm"), "<html><head><title>x</title></head></html>");
+        QDir().mkpath(m_env.path(QStringLiteral("emptyweb/sub")));
+        m_env.writeFile(QStringLiteral("emptyweb/notes.txt"), "no pages here");
+        m_env.writeFile(QStringLiteral("bad.reg"), "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\VRNH\\Quillmark]\r\n"
+                                                   "\"KeyReq\"=\"1\"\r\n\"keywordsm\"=\"few\"\r\n");
+        m_env.writeFile(QStringLiteral("other.reg"), "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Other]\r\n");
+    }
+
+    void exitStatus_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message"); // a part of the one line on standard error; "" for none
+        const QString w = m_web;
+        const QString r = m_env.root();
+        QTest::newRow("page passes") << QStringList{w, "good.htm"} << 0 << "";
+        QTest::newRow("path of a page") << QStringList{w, w + "/sub/deep.htm"} << 0 << "";
+        QTest::newRow("folder passes") << QStringList{"--folder", "sub", w} << 0 << "";
+        QTest::newRow("page fails") << QStringList{w, "check/bad.htm"} << 1 << "";
+        QTest::newRow("web fails") << QStringList{w} << 1 << "";
+        QTest::newRow("root folder") << QStringList{"--folder=Web Root Directory", w} << 1 << "";
+        QTest::newRow("quiet") << QStringList{"--quiet", w} << 1 << "";
+        QTest::newRow("no web") << QStringList{} << 2 << "no web folder given";
+        QTest::newRow("unknown option") << QStringList{"--colour", w} << 2 << "unknown option --colour";
+        QTest::newRow("value missing") << QStringList{w, "--junit"} << 2 << "--junit needs a value";
+        QTest::newRow("jobs not a number") << QStringList{"--jobs", "two", w} << 2 << "\"two\"";
+        QTest::newRow("web missing") << QStringList{r + "/nosuch"} << 2 << "nosuch";
+        QTest::newRow("page missing") << QStringList{w, "gone.htm"} << 2 << "gone.htm";
+        QTest::newRow("page outside") << QStringList{w, "../outside.htm"} << 2 << "outside the web";
+        QTest::newRow("folder missing") << QStringList{"--folder", "nosuch", w} << 2 << "nosuch";
+        QTest::newRow("no pages") << QStringList{r + "/emptyweb"} << 2 << "The are no Web Files";
+        QTest::newRow("rules missing") << QStringList{"--rules", r + "/none.reg", w} << 2 << "none.reg";
+        QTest::newRow("rules without key") << QStringList{"--rules", r + "/other.reg", w} << 2 << "holds no key";
+        QTest::newRow("rule not a number") << QStringList{"--rules", r + "/bad.reg", w} << 2 << "\"few\"";
+        QTest::newRow("required missing") << QStringList{"--required", r + "/none.txt", w} << 2 << "none.txt";
+        QTest::newRow("results unwritable") << QStringList{"--results", r + "/no/such/dir/x.rls", w} << 2 << "x.rls";
+    }
+    void exitStatus() {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        const bool custom = args.contains(QStringLiteral("--rules")) || args.contains(QStringLiteral("--required"));
+        if (!custom && !args.isEmpty())
+            args = common() + args;
+        const Outcome o = runCheck(args, configHome());
+        QCOMPARE(o.status, status);
+        const QString err = QString::fromLocal8Bit(o.err);
+        if (status == 2) {
+            QCOMPARE(err.count(QLatin1Char('\n')), 1);
+            QVERIFY2(err.startsWith(QLatin1String("quillmark-check: ")) && err.contains(message), qPrintable(err));
+            QVERIFY(o.out.isEmpty());
+        } else {
+            QVERIFY2(err.isEmpty(), qPrintable(err));
+            QCOMPARE(o.out.isEmpty(), args.contains(QStringLiteral("--quiet")));
+        }
+    }
+
+    void help() {
+        const Outcome o = runCheck({QStringLiteral("--help")}, configHome());
+        QCOMPARE(o.status, 0);
+        QVERIFY(o.out.startsWith("Usage: quillmark-check [options] WEB_FOLDER [PAGE ...]"));
+        for (const char* option : {"--folder", "--rules", "--required", "--results", "--report", "--junit", "--jobs", "--quiet"})
+            QVERIFY2(o.out.contains(option), option);
+    }
+
+    // The user's registry file is read when no rules file is named, and never written.
+    void userRulesAreRead() {
+        const QString home = m_env.path(QStringLiteral("home"));
+        const Outcome plain = runCheck({m_web, QStringLiteral("check/good.htm")}, home);
+        QCOMPARE(plain.status, 0);
+        QVERIFY(!QFileInfo::exists(home + QStringLiteral("/VRNH/registry.reg")));
+        m_env.writeFile(home + QStringLiteral("/VRNH/registry.reg"), m_env.readFile(QStringLiteral("bad.reg")));
+        const QByteArray before = m_env.readFile(home + QStringLiteral("/VRNH/registry.reg"));
+        const Outcome bad = runCheck({m_web, QStringLiteral("check/good.htm")}, home);
+        QCOMPARE(bad.status, 2);
+        QCOMPARE(m_env.readFile(home + QStringLiteral("/VRNH/registry.reg")), before);
+    }
+
+    // Standard output holds exactly what the window's panes hold after the same check.
+    void sameAsWindow_data() {
+        QTest::addColumn<QString>("web");
+        QTest::addColumn<QString>("page"); // "" for the whole web
+        QTest::addColumn<bool>("pics");
+        const QString batchweb = testsupport::fixturePath(QStringLiteral("batchweb"));
+        const QString checkweb = testsupport::fixturePath(QStringLiteral("checkweb"));
+        const QString sampleweb = testsupport::builtProgramFolder() + QStringLiteral("sampleweb");
+        QTest::newRow("batch web") << batchweb << "" << false;
+        QTest::newRow("batch web, PICS label") << batchweb << "" << true;
+        QTest::newRow("sample web") << sampleweb << "" << false;
+        QTest::newRow("check web") << checkweb << "" << false;
+        QTest::newRow("one passing page") << batchweb << "good.htm" << false;
+        QTest::newRow("one page, PICS label") << batchweb << "good.htm" << true;
+        QTest::newRow("one page without meta tags") << batchweb << "nometa1.htm" << false;
+        QTest::newRow("one failing page") << checkweb << "bad.htm" << false;
+        QTest::newRow("one page without head end") << sampleweb << "news/nohead.htm" << false;
+        QTest::newRow("one page with empty title") << sampleweb << "products/emptytitle.htm" << false;
+    }
+    void sameAsWindow() {
+        QFETCH(QString, web);
+        QFETCH(QString, page);
+        QFETCH(bool, pics);
+        auto h = window(web, page, pics);
+        TForm1* form = h->start();
+        if (page.isEmpty())
+            checkWholeWeb(form);
+        else
+            form->runCommand(&TForm1::SpeedButton5Click);
+        QVERIFY(results::paneLines(form->SubmitReady).size() + results::paneLines(form->failedurls).size() > 3);
+        QStringList args{QStringLiteral("--rules"), h->env.registryPath(), QStringLiteral("--required"),
+                         h->env.programFolder() + QStringLiteral("Required/metareq.txt"), web};
+        if (!page.isEmpty())
+            args.append(page);
+        const Outcome o = runCheck(args, configHome());
+        QCOMPARE(o.out, paneBytes(form));
+        bool failed = false;
+        for (const QString& line : results::paneLines(form->failedurls))
+            failed = failed || line.startsWith(QLatin1String("File "));
+        QCOMPARE(o.status, failed ? 1 : 0);
+    }
+
+    // Pages are checked in parallel, the output is that of one job byte for byte.
+    void jobsGiveTheSameOutput() {
+        const QString web = m_env.path(QStringLiteral("bigweb"));
+        buildBigWeb(web);
+        QByteArray first[3];
+        for (const char* jobs : {"1", "2", "3"}) {
+            const QString tag = QLatin1String(jobs);
+            const Outcome o = runCheck(common() + QStringList{"--jobs", tag, "--results", web + "-" + tag + ".rls",
+                                                              "--junit", web + "-" + tag + ".xml", "--report",
+                                                              web + "-" + tag + ".htm", web},
+                                       configHome());
+            QCOMPARE(o.status, 1);
+            const QByteArray files[3] = {m_env.readFile(web + "-" + tag + ".rls"), m_env.readFile(web + "-" + tag + ".xml"),
+                                         m_env.readFile(web + "-" + tag + ".htm")};
+            QCOMPARE(files[0], o.out);
+            if (tag == QLatin1String("1")) {
+                for (int i = 0; i < 3; ++i)
+                    first[i] = files[i];
+                QVERIFY(o.out.count("\r\nFile = ") > 400);
+            } else {
+                for (int i = 0; i < 3; ++i)
+                    QCOMPARE(files[i], first[i]);
+            }
+        }
+    }
+
+    // The results file opens in the window into the panes the window's own run gives, the report
+    // holds the same sections, and the JUnit file has one case per page.
+    void filesOfTheRun() {
+        const QString web = testsupport::fixturePath(QStringLiteral("batchweb"));
+        auto h = window(web, QStringLiteral("good.htm"));
+        TForm1* form = h->start();
+        h->dialogs.answers = {platform::Dialogs::Button::Yes}; // the report offer
+        checkWholeWeb(form);
+        const QStringList panes[3] = {results::paneLines(form->SubmitReady), results::paneLines(form->failedurls),
+                                      results::paneLines(form->memo3)};
+        const QStringList windowReport = platform::readLines(engine::reportFile(h->env.programFolder()));
+
+        const QString rls = h->env.path(QStringLiteral("run.rls"));
+        const QString report = h->env.path(QStringLiteral("run.htm"));
+        const QString junit = h->env.path(QStringLiteral("run.xml"));
+        const Outcome o = runCheck({"--quiet", "--rules", h->env.registryPath(), "--required",
+                                    h->env.programFolder() + "Required/metareq.txt", "--results", rls, "--report",
+                                    report, "--junit", junit, web},
+                                   configHome());
+        QCOMPARE(o.status, 1);
+        QVERIFY(o.out.isEmpty());
+
+        for (QPlainTextEdit* pane : {form->SubmitReady, form->failedurls, form->memo3})
+            results::clearPane(pane);
+        h->fileDialogs.answers = {rls};
+        form->runCommand(&TForm1::OpenResultsFile1Click);
+        QCOMPARE(results::paneLines(form->SubmitReady), panes[0]);
+        QCOMPARE(results::paneLines(form->failedurls), panes[1]);
+        QCOMPARE(results::paneLines(form->memo3), panes[2]);
+
+        // The head names the program folder of its writer; the sections are the same.
+        QCOMPARE(platform::readLines(report).mid(18), windowReport.mid(18));
+
+        QFile f(junit);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&f);
+        QStringList cases;
+        QStringList failures;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            if (xml.name() == QLatin1String("testcase"))
+                cases.append(xml.attributes().value(QLatin1String("name")).toString());
+            else if (xml.name() == QLatin1String("failure"))
+                failures.append(cases.last() + QLatin1Char('|') + xml.attributes().value(QLatin1String("message")).toString());
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QCOMPARE(cases, (QStringList{"colours.htm", "emptytitle.htm", "good.htm", "nometa1.htm", "nometa2.htm",
+                                     "nometa3.htm", "shoes6.htm", "shoes7.htm", "sub/deep.htm"}));
+        QVERIFY(!failures.isEmpty());
+        for (const QString& failure : failures) {
+            const QString page = failure.section(QLatin1Char('|'), 0, 0);
+            QVERIFY2(failure.section(QLatin1Char('|'), 1).startsWith(QStringLiteral("File = ") + page), qPrintable(failure));
+            QVERIFY(panes[1].contains(QStringLiteral("File = ") + page));
+        }
+        QVERIFY(!failures.join(QLatin1Char(' ')).contains(QLatin1String("good.htm|")));
+    }
+};
+
+QTEST_MAIN(TestQuillmarkCheck)
+#include "tst_quillmarkcheck.moc"

@@ -136,21 +136,31 @@ LocalWeb LocalWeb::onFolder(const QString& folder) {
     if (!info.isDir())
         throw HostError(QStringLiteral("The folder %1 cannot be opened as a web.").arg(folder));
     LocalWeb web;
-    web.m_web = info.absoluteFilePath();
+    web.setWeb(info.absoluteFilePath());
     return web;
 }
 
 void LocalWeb::load() {
     platform::RegistryStore reg(m_registryPath);
     if (reg.openKeyReadOnly(kStateKey)) {
-        m_web = reg.readString(QStringLiteral("web"));
+        setWeb(reg.readString(QStringLiteral("web")));
         m_page = reg.readString(QStringLiteral("page"));
     }
     if (m_web.isEmpty() || !QFileInfo(m_web).isDir()) {
-        m_web = QDir(m_programFolder).filePath(QStringLiteral("sampleweb"));
+        setWeb(QDir(m_programFolder).filePath(QStringLiteral("sampleweb")));
         if (m_page.isEmpty() || !QFileInfo(QDir(m_web).filePath(m_page)).isFile())
             m_page = QStringLiteral("index.htm");
     }
+}
+
+void LocalWeb::setWeb(const QString& folder) {
+    m_web = folder;
+    m_root = QFileInfo(m_web).canonicalFilePath();
+}
+
+QString LocalWeb::root() const {
+    // Kept from when the web was set, since every address is resolved against it.
+    return m_root.isEmpty() ? QFileInfo(m_web).canonicalFilePath() : m_root;
 }
 
 void LocalWeb::save() {
@@ -174,7 +184,7 @@ void LocalWeb::openWeb(const QString& folder) {
     const QFileInfo info(folder);
     if (!info.isDir())
         throw HostError(QStringLiteral("The folder %1 cannot be opened as a web.").arg(folder));
-    m_web = info.absoluteFilePath();
+    setWeb(info.absoluteFilePath());
     m_page = QFileInfo(QDir(m_web).filePath(QStringLiteral("index.htm"))).isFile() ? QStringLiteral("index.htm")
                                                                                      : QString();
     save();
@@ -190,7 +200,7 @@ void LocalWeb::openPage(const QString& address) {
 
 QString LocalWeb::pathOf(const QString& address) const {
     const QString clean = cleanAddress(address, false);
-    const QString root = QFileInfo(m_web).canonicalFilePath();
+    const QString root = this->root();
     const QString path = QDir(m_web).filePath(clean);
     const QFileInfo info(path);
     if (info.exists()) {
@@ -203,7 +213,7 @@ QString LocalWeb::pathOf(const QString& address) const {
 
 QString LocalWeb::folderPath(const QString& folder) const {
     const QString clean = cleanAddress(folder, true);
-    const QString root = QFileInfo(m_web).canonicalFilePath();
+    const QString root = this->root();
     if (root.isEmpty())
         throw HostError(QStringLiteral("The web folder %1 cannot be opened.").arg(m_web));
     if (clean.isEmpty())
@@ -218,20 +228,21 @@ QString LocalWeb::folderPath(const QString& folder) const {
 
 QString LocalWeb::filesInFolder(const QString& folder) const {
     const QString dirPath = folderPath(folder);
-    const QString root = QFileInfo(m_web).canonicalFilePath();
+    const QString root = this->root();
     const QString prefix = cleanAddress(folder, true);
     QStringList lines;
     const QFileInfoList entries = QDir(dirPath).entryInfoList(QDir::Files, QDir::Name);
     for (const QFileInfo& f : entries) {
-        if (!f.canonicalFilePath().startsWith(root + QLatin1Char('/')))
-            continue; // a link that leads outside the web
+        // The folder is inside the web, so only a link can lead outside it.
+        if (f.isSymLink() && !f.canonicalFilePath().startsWith(root + QLatin1Char('/')))
+            continue;
         lines.append(prefix.isEmpty() ? f.fileName() : prefix + QLatin1Char('/') + f.fileName());
     }
     return lines.join(QLatin1Char('\n'));
 }
 
 QStringList LocalWeb::folders() const {
-    const QString root = QFileInfo(m_web).canonicalFilePath();
+    const QString root = this->root();
     QStringList out;
     if (root.isEmpty())
         return out;

@@ -35,6 +35,8 @@ public:
 
 private:
     LocalWeb() = default;
+    void setWeb(const QString& folder);
+    QString root() const; // the web folder's canonical path
     void load();
     void save();
     QString folderPath(const QString& folder) const;
@@ -42,6 +44,7 @@ private:
     QString m_registryPath;
     QString m_programFolder;
     QString m_web;
+    QString m_root;
     QString m_page;
 };
 

@@ -175,9 +175,9 @@ struct PageResult {
 // first fatal page is the same for any number of jobs.
 class Run {
 public:
-    Run(const webhost::LocalWeb& web, const QStringList& pages, const engine::RuleValues& rules,
+    Run(const QStringList& pages, const QStringList& files, const engine::RuleValues& rules,
         const engine::RuleTable& grid, bool batch)
-        : m_web(web), m_pages(pages), m_rules(rules), m_grid(grid), m_options{batch},
+        : m_pages(pages), m_files(files), m_rules(rules), m_grid(grid), m_options{batch},
           m_results(size_t(pages.size())) {}
 
     void execute(int jobs, const std::function<void(int done)>& progress) {
@@ -216,7 +216,7 @@ private:
             PageResult& r = m_results[size_t(i)];
             const QString& address = m_pages.at(i);
             try {
-                r.failed = engine::checkPage(st, grid, rules, address, m_web.pathOf(address), r.out, m_options, between,
+                r.failed = engine::checkPage(st, grid, rules, address, m_files.at(i), r.out, m_options, between,
                                              [&](const QString& message, bool cannotOpen) {
                                                  r.unreadable = r.unreadable || cannotOpen;
                                                  r.messages.append(address + QStringLiteral(": ") + message);
@@ -233,8 +233,8 @@ private:
         m_changed.notify_all();
     }
 
-    const webhost::LocalWeb& m_web;
     const QStringList& m_pages;
+    const QStringList& m_files;
     const engine::RuleValues& m_rules;
     const engine::RuleTable& m_grid;
     const engine::CheckOptions m_options;
@@ -404,16 +404,24 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
                                     values));
 
         QStringList pages;
-        if (!o.pages.isEmpty())
-            for (const QString& p : o.pages)
+        QStringList files;
+        if (!o.pages.isEmpty()) {
+            for (const QString& p : o.pages) {
                 pages.append(pageAddress(web, p));
-        else
+                files.append(web.pathOf(pages.last()));
+            }
+        } else {
+            // The listings hold only files inside the web.
             pages = gatherPages(web, o.folders);
+            const QString root = web.webFolder() + QLatin1Char('/');
+            for (const QString& p : pages)
+                files.append(root + p);
+        }
         const bool single = o.pages.size() == 1;
         const int n = int(pages.size());
 
         const bool showProgress = n > 1 && isatty(fileno(err));
-        Run checks(web, pages, values, grid, !single);
+        Run checks(pages, files, values, grid, !single);
         checks.execute(o.jobs > 0 ? o.jobs : std::max(1, QThread::idealThreadCount()), [&](int done) {
             if (showProgress)
                 std::fprintf(err, "\rquillmark-check: %d of %d pages checked", done, n);

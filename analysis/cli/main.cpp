@@ -2,7 +2,13 @@
 
 #include <QCoreApplication>
 
+#include <malloc.h>
+
 int main(int argc, char** argv) {
+    // Every page's text is allocated and freed in turn: memory handed back to the system after
+    // each page is only faulted in again for the next one.
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();

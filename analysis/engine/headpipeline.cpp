@@ -6,8 +6,12 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <sys/stat.h>
 #include <QHash>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -621,32 +625,85 @@ void runHeadPipeline(PageState& st, RuleTable& grid1, const RuleValues& rules, P
 namespace {
 
 // What tells a file's contents apart without reading them: device, inode, size and the
-// modification and change times to the nanosecond. Empty when the file cannot be examined.
-QByteArray fileStamp(const QString& path) {
+// modification and change times to the nanosecond. Empty when the file cannot be examined or is
+// no plain file.
+struct FileStamp {
+    QByteArray key;
+    qint64 size = 0;
+};
+
+FileStamp fileStamp(int fd, const QByteArray& path) {
     struct stat sb;
-    if (::stat(QFile::encodeName(path).constData(), &sb) != 0 || !S_ISREG(sb.st_mode))
-        return QByteArray();
+    const int rc = fd >= 0 ? ::fstat(fd, &sb) : ::stat(path.constData(), &sb);
+    if (rc != 0 || !S_ISREG(sb.st_mode))
+        return {};
     const qint64 parts[] = {qint64(sb.st_dev),          qint64(sb.st_ino),          qint64(sb.st_size),
                             qint64(sb.st_mtim.tv_sec),  qint64(sb.st_mtim.tv_nsec), qint64(sb.st_ctim.tv_sec),
                             qint64(sb.st_ctim.tv_nsec)};
-    return QByteArray(reinterpret_cast<const char*>(parts), sizeof parts);
+    return {QByteArray(reinterpret_cast<const char*>(parts), sizeof parts), qint64(sb.st_size)};
+}
+
+void refuseLargePage(const QString& path, qint64 size) {
+    // A page that large is no web page; refuse it before it costs memory.
+    if (size > kMaxPageBytes)
+        throw platform::EFOpenError(path, QStringLiteral("The page is %1 MB; pages of more than %2 MB are not checked.")
+                                              .arg(double(size) / (1 << 20), 0, 'f', 1)
+                                              .arg(kMaxPageBytes >> 20));
+}
+
+// The bytes of a plain file opened as fd, with its stamp; false when it cannot be read this way.
+bool readOpenFile(int fd, const QString& path, FileStamp& stamp, QByteArray& bytes) {
+    stamp = fileStamp(fd, QByteArray());
+    if (stamp.key.isEmpty())
+        return false;
+    refuseLargePage(path, stamp.size);
+    bytes.resize(stamp.size + 1); // one byte more tells a file that grew
+    qint64 got = 0;
+    for (;;) {
+        if (got == bytes.size())
+            bytes.resize(qMin<qint64>(bytes.size() * 2, kMaxPageBytes + 1));
+        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        got += n;
+        refuseLargePage(path, got);
+    }
+    bytes.truncate(got);
+    return true;
 }
 
 } // namespace
 
 QString readWorkingFile(PageState& st, const QString& workingFile) {
-    const QByteArray stamp = fileStamp(workingFile);
-    if (!stamp.isEmpty() && stamp == st.fileStamp)
+    const QByteArray name = QFile::encodeName(workingFile);
+    if (!st.fileStamp.isEmpty() && fileStamp(-1, name).key == st.fileStamp)
         return st.fileText; // the very file read before
-    // A page that large is no web page; refuse it before it costs memory.
-    const qint64 size = QFileInfo(workingFile).size();
-    if (size > kMaxPageBytes)
-        throw platform::EFOpenError(workingFile, QStringLiteral("The page is %1 MB; pages of more than %2 MB are not checked.")
-                                                     .arg(double(size) / (1 << 20), 0, 'f', 1)
-                                                     .arg(kMaxPageBytes >> 20));
     st.fileStamp.clear();
-    st.fileText = platform::decodeText(platform::readFileBytes(workingFile)).text;
-    st.fileStamp = stamp;
+    FileStamp stamp;
+    QByteArray bytes;
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    bool read = false;
+    if (fd >= 0) {
+        try {
+            read = readOpenFile(fd, workingFile, stamp, bytes);
+        } catch (...) {
+            ::close(fd);
+            throw;
+        }
+        ::close(fd);
+    }
+    if (!read) {
+        // Not a plain file that could be read: the file layer says why.
+        stamp = {};
+        bytes = platform::readFileBytes(workingFile);
+        refuseLargePage(workingFile, bytes.size());
+    }
+    st.fileText = platform::decodeText(bytes).text;
+    st.fileStamp = stamp.key;
     return st.fileText;
 }
 

@@ -1,8 +1,11 @@
+#include "analysis/keywords/kwgdisp.h"
 #include "analysis/results/resultpane.h"
 #include "analysis/rules/rulestore.h"
+#include "platform/textfile.h"
 #include "support/quillmarkharness.h"
 
 #include <QPlainTextEdit>
+#include <QTreeWidget>
 #include <QtTest>
 
 using testsupport::QuillmarkHarness;
@@ -82,6 +85,46 @@ private slots:
         QCOMPARE(failed.count(QStringLiteral("    Error: tag0 Does not have a value")), 1);
         QCOMPARE(failed.size(), 2 + 1 + 1 + 99998 + 1); // headings, entry, PICS line, errors, empty line
         QVERIFY(!failed.contains(QStringLiteral("    Error: tag5 Does not have a value")));
+    }
+
+    void noiseWordFileOf10000Words() {
+        testsupport::TestEnv env;
+        testsupport::ScriptedDialogs dialogs;
+        testsupport::RecordingHelp help;
+        QByteArray noise;
+        QString body;
+        for (int i = 0; i < 10000; ++i) {
+            noise += "noise" + QByteArray::number(i) + "\r\n";
+            body += QStringLiteral("noise%1 ").arg(i);
+        }
+        const QString noiseFile = env.programFolder() + quillmark::TKWGenForm::kNoiseFileName;
+        env.writeFile(noiseFile, noise);
+        env.writeFile(QStringLiteral("page.htm"),
+                      ("<html><head><title>T</title></head><body>" + body +
+                       "NOISE77 NOISE77 kiwi kiwi kiwi apple apple</body></html>")
+                          .toUtf8());
+        quillmark::TKWGenForm f(dialogs, help, env.registryPath(), env.programFolder());
+        f.BodyLimit = 1 << 20;
+        const auto words = [&f] {
+            QStringList out;
+            for (int i = 0; i < f.ListView1->topLevelItemCount(); ++i)
+                out << f.ListView1->topLevelItem(i)->text(0) + QLatin1Char('=') + f.ListView1->topLevelItem(i)->text(1);
+            return out;
+        };
+        f.GenerateList(env.path(QStringLiteral("page.htm")));
+        QCOMPARE(words(), (QStringList{"kiwi=3", "apple=2"}));
+        QCOMPARE(f.NoiseWords.size(), 10000);
+
+        // The list stays usable: a word added to the noise words is kept with all the others.
+        f.ListView1->topLevelItem(0)->setCheckState(0, Qt::Checked);
+        f.AddNoiseClick();
+        const QStringList kept = platform::readLines(noiseFile);
+        QCOMPARE(kept.size(), 10001);
+        QCOMPARE(kept.last(), QStringLiteral("kiwi"));
+        f.LoadNoiseClick();
+        QCOMPARE(f.Memo1->document()->blockCount(), 10001);
+        f.RefreshClick();
+        QCOMPARE(words(), QStringList{"apple=2"});
     }
 };
 

@@ -7,6 +7,7 @@
 #include "analysis/results/resultsfile.h"
 #include "analysis/rules/rulestore.h"
 #include "platform/registrystore.h"
+#include "platform/textcodec.h"
 #include "platform/textfile.h"
 #include "webhost/localweb.h"
 
@@ -117,7 +118,22 @@ QString pageAddress(const webhost::LocalWeb& web, const QString& given) {
     throw CannotRun{QStringLiteral("the page %1 cannot be read: it is not a file of the web %2").arg(given, web.webFolder())};
 }
 
-QStringList gatherPages(const webhost::LocalWeb& web, const QStringList& folders) {
+// Runs work(i) for i in [0, n) on `jobs` threads.
+void parallelFor(int n, int jobs, const std::function<void(int)>& work) {
+    std::atomic<int> next{0};
+    const auto loop = [&] {
+        for (int i = next.fetch_add(1); i < n; i = next.fetch_add(1))
+            work(i);
+    };
+    std::vector<std::thread> threads;
+    for (int j = 1; j < std::min(jobs, n); ++j)
+        threads.emplace_back(loop);
+    loop();
+    for (std::thread& t : threads)
+        t.join();
+}
+
+QStringList gatherPages(const webhost::LocalWeb& web, const QStringList& folders, int jobs) {
     QStringList entries;
     if (folders.isEmpty()) {
         entries.append(batch::kWebRootEntry);
@@ -127,11 +143,33 @@ QStringList gatherPages(const webhost::LocalWeb& web, const QStringList& folders
         for (const QString& f : folders)
             entries.append(f.isEmpty() || f == batch::kWebRootEntry ? batch::kWebRootEntry : batch::folderEntry(f));
     }
+    // The folders are listed at once; the rules then take the listings in folder order, and the
+    // first folder that cannot be listed is the one reported.
+    struct Listing {
+        QString text;
+        std::exception_ptr error;
+    };
+    std::vector<Listing> listings(size_t(entries.size()));
+    parallelFor(int(entries.size()), jobs, [&](int i) {
+        try {
+            listings[size_t(i)].text = web.filesInFolder(batch::listingFolder(entries.at(i)));
+        } catch (...) {
+            listings[size_t(i)].error = std::current_exception();
+        }
+    });
     QStringList batchget;
     QStringList rows;
+    size_t next = 0;
     try {
         rows = batch::gatherRows(
-            entries, [&](const QString& folder) { return web.filesInFolder(folder); }, batchget);
+            entries,
+            [&](const QString&) {
+                const Listing& l = listings.at(next++);
+                if (l.error)
+                    std::rethrow_exception(l.error);
+                return l.text;
+            },
+            batchget);
     } catch (const platform::Error& e) {
         throw CannotRun{e.message()};
     }
@@ -164,12 +202,30 @@ engine::RuleTable ownTable(const engine::RuleTable& grid) {
 
 struct PageResult {
     engine::PaneOutput out;
+    // The panes' lines as a results file holds them, when they all fit Windows-1252: the whole
+    // file is then these bytes one after the other.
+    QByteArray bytes[3];
+    bool fits = false;
     bool failed = false;
     bool unreadable = false;
     QStringList messages;
     bool fatal = false;
     QString fatalMessage;
 };
+
+void encodePanes(PageResult& r) {
+    const QStringList* panes[3] = {&r.out.passed, &r.out.failed, &r.out.keyword};
+    r.fits = true;
+    for (int p = 0; p < 3 && r.fits; ++p) {
+        const QString text = platform::joinLines(*panes[p]);
+        r.fits = platform::fitsWindows1252(text);
+        if (r.fits)
+            r.bytes[p] = platform::encodeWindows1252(text);
+    }
+    if (!r.fits)
+        for (QByteArray& b : r.bytes)
+            b.clear();
+}
 
 // Pages are claimed in order; every page below one that ends the run is still finished, so the
 // first fatal page is the same for any number of jobs.
@@ -221,6 +277,7 @@ private:
                                                  r.unreadable = r.unreadable || cannotOpen;
                                                  r.messages.append(address + QStringLiteral(": ") + message);
                                              });
+                encodePanes(r);
             } catch (const platform::Error& e) {
                 r.fatal = true;
                 r.fatalMessage = e.message();
@@ -398,6 +455,7 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
                 throw CannotRun{e.message()};
             }
         }();
+        const int jobs = o.jobs > 0 ? o.jobs : std::max(1, QThread::idealThreadCount());
         const engine::RuleValues values = readRules(o.rulesFile);
         engine::RuleTable grid;
         grid.setNames(requiredNames(o.requiredFile.isEmpty() ? rules::requiredTagFile(programFolder) : o.requiredFile,
@@ -412,7 +470,7 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
             }
         } else {
             // The listings hold only files inside the web.
-            pages = gatherPages(web, o.folders);
+            pages = gatherPages(web, o.folders, jobs);
             const QString root = web.webFolder() + QLatin1Char('/');
             for (const QString& p : pages)
                 files.append(root + p);
@@ -422,45 +480,75 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
 
         const bool showProgress = n > 1 && isatty(fileno(err));
         Run checks(pages, files, values, grid, !single);
-        checks.execute(o.jobs > 0 ? o.jobs : std::max(1, QThread::idealThreadCount()), [&](int done) {
+        checks.execute(jobs, [&](int done) {
             if (showProgress)
                 std::fprintf(err, "\rquillmark-check: %d of %d pages checked", done, n);
         });
         if (showProgress)
             std::fprintf(err, "\rquillmark-check: %d of %d pages checked\n", n, n);
 
-        QStringList passed{engine::kPassedHeading};
-        QStringList failed{engine::kFailedHeading, QString()};
-        QStringList keyword{engine::kKeywordHeading};
         int failedPages = 0;
         bool unreadable = false;
+        bool fits = true;
         for (int i = 0; i < n; ++i) {
             const PageResult& r = checks.results()[size_t(i)];
             if (r.fatal)
                 throw CannotRun{pages.at(i) + QStringLiteral(": ") + r.fatalMessage};
             for (const QString& m : r.messages)
                 say(err, m);
-            passed += r.out.passed;
-            failed += r.out.failed;
-            keyword += r.out.keyword;
             failedPages += r.failed ? 1 : 0;
             unreadable = unreadable || r.unreadable;
+            fits = fits && r.fits;
         }
-        if (!single) {
-            engine::PaneOutput summary;
+        engine::PaneOutput heads;
+        heads.passed = {engine::kPassedHeading};
+        heads.failed = {engine::kFailedHeading, QString()};
+        heads.keyword = {engine::kKeywordHeading};
+        engine::PaneOutput summary;
+        if (!single)
             engine::addSummary(summary, failedPages, n);
-            passed += summary.passed;
-            failed += summary.failed;
-            keyword += summary.keyword;
+
+        // The panes' lines, needed for the report, and for the file whenever a page does not fit
+        // Windows-1252 (the file is then UTF-8 as a whole).
+        QStringList panes[3];
+        const auto paneLines = [&] {
+            const QStringList* parts[3][2] = {{&heads.passed, &summary.passed},
+                                              {&heads.failed, &summary.failed},
+                                              {&heads.keyword, &summary.keyword}};
+            for (int p = 0; p < 3; ++p) {
+                panes[p] = *parts[p][0];
+                for (const PageResult& r : checks.results())
+                    panes[p] += p == 0 ? r.out.passed : p == 1 ? r.out.failed : r.out.keyword;
+                panes[p] += *parts[p][1];
+            }
+        };
+        if (!o.reportFile.isEmpty() || !fits)
+            paneLines();
+        QByteArray bytes;
+        if (fits) {
+            const QStringList* parts[3][2] = {{&heads.passed, &summary.passed},
+                                              {&heads.failed, &summary.failed},
+                                              {&heads.keyword, &summary.keyword}};
+            qsizetype size = 0;
+            for (const PageResult& r : checks.results())
+                size += r.bytes[0].size() + r.bytes[1].size() + r.bytes[2].size();
+            bytes.reserve(size + 512);
+            for (int p = 0; p < 3; ++p) {
+                bytes += platform::ansiLinesBytes(*parts[p][0]);
+                for (const PageResult& r : checks.results())
+                    bytes += r.bytes[p];
+                bytes += platform::ansiLinesBytes(*parts[p][1]);
+            }
+        } else {
+            bytes = platform::ansiLinesBytes(results::resultsFileLines(panes[0], panes[1], panes[2]));
         }
-        const QStringList lines = results::resultsFileLines(passed, failed, keyword);
 
         if (!o.resultsFile.isEmpty())
-            writeOutput("results file", o.resultsFile, [&] { results::writeResultsFile(o.resultsFile, lines); });
+            writeOutput("results file", o.resultsFile, [&] { platform::writeFileAtomically(o.resultsFile, bytes); });
         if (!o.reportFile.isEmpty())
             writeOutput("report", o.reportFile, [&] {
                 engine::writeReport(o.reportFile, engine::reportHead(programFolder) +
-                                                      engine::reportBody(failed, passed, keyword, values.bodychk));
+                                                      engine::reportBody(panes[1], panes[0], panes[2], values.bodychk));
             });
         if (!o.junitFile.isEmpty())
             writeOutput("JUnit file", o.junitFile, [&] {
@@ -468,7 +556,6 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
                     o.junitFile, junitXml(QFileInfo(web.webFolder()).fileName(), pages, checks.results(), failedPages));
             });
         if (!o.quiet) {
-            const QByteArray bytes = platform::ansiLinesBytes(lines);
             if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out) != size_t(bytes.size()) ||
                 std::fflush(out) != 0)
                 throw CannotRun{QStringLiteral("standard output cannot be written")};

@@ -116,6 +116,14 @@ private slots:
         m_web = m_env.path(QStringLiteral("web"));
         testsupport::copyTree(testsupport::fixturePath(QStringLiteral("batchweb")), m_web);
         testsupport::copyTree(testsupport::fixturePath(QStringLiteral("checkweb")), m_web + QStringLiteral("/check"));
+        // A page whose lines do not fit Windows-1252: the whole output is then UTF-8.
+        testsupport::copyTree(testsupport::fixturePath(QStringLiteral("batchweb")), m_env.path(QStringLiteral("utf8web")));
+        m_env.writeFile(QStringLiteral("utf8web/greek.htm"),
+                        QStringLiteral("<html><head><title>\u03A9mega shop</title><meta name=\"author\" content=\"\u0391nn\">"
+                                       "<meta name=\"keywords\" content=\"\u03A9mega, glass\">"
+                                       "<meta name=\"description\" content=\"\u03A9mega glass\"></head>"
+                                       "<body>\u03A9mega glass \u03A9mega</body></html>")
+                            .toUtf8());
         m_env.writeFile(QStringLiteral("outside.htm"), "<html><head><title>x</title></head></html>");
         QDir().mkpath(m_env.path(QStringLiteral("emptyweb/sub")));
         m_env.writeFile(QStringLiteral("emptyweb/notes.txt"), "no pages here");
@@ -205,6 +213,8 @@ private slots:
         QTest::newRow("batch web, PICS label") << batchweb << "" << true;
         QTest::newRow("sample web") << sampleweb << "" << false;
         QTest::newRow("check web") << checkweb << "" << false;
+        QTest::newRow("web beyond Windows-1252") << m_env.path(QStringLiteral("utf8web")) << "" << false;
+        QTest::newRow("one page beyond Windows-1252") << m_env.path(QStringLiteral("utf8web")) << "greek.htm" << false;
         QTest::newRow("one passing page") << batchweb << "good.htm" << false;
         QTest::newRow("one page, PICS label") << batchweb << "good.htm" << true;
         QTest::newRow("one page without meta tags") << batchweb << "nometa1.htm" << false;
@@ -229,6 +239,7 @@ private slots:
             args.append(page);
         const Outcome o = runCheck(args, configHome());
         QCOMPARE(o.out, paneBytes(form));
+        QCOMPARE(o.out.startsWith("\xEF\xBB\xBF"), web.endsWith(QLatin1String("utf8web")));
         bool failed = false;
         for (const QString& line : results::paneLines(form->failedurls))
             failed = failed || line.startsWith(QLatin1String("File "));

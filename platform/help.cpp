@@ -7,7 +7,10 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTextBrowser>
 #include <QToolBar>
 #include <QUrl>
@@ -79,14 +82,22 @@ public:
         QObject::connect(browser, &QTextBrowser::forwardAvailable, forward, &QAction::setEnabled);
         layout->addWidget(bar);
         layout->addWidget(browser);
+        browser->document()->setDocumentMargin(12);
         resize(640, 520);
+        // Where no window manager places it, the viewer would sit in the screen's corner.
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
     }
 
-    // The file is reloaded when it is another one; the topic is an anchor of it.
+    // The file is reloaded when it is another one; a topic is an anchor of it, the contents
+    // the top of the file.
     void showTopic(int topic) {
         QUrl url = QUrl::fromLocalFile(file);
-        url.setFragment(QString::number(topic));
+        if (topic != 0)
+            url.setFragment(QString::number(topic));
         browser->setSource(url, QTextDocument::HtmlResource);
+        if (topic == 0)
+            browser->verticalScrollBar()->setValue(0);
     }
 
     QString file;

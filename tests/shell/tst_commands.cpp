@@ -376,6 +376,21 @@ private slots:
             QVERIFY2(a->isEnabled(), qPrintable(a->text()));
     }
 
+    // At the window's first size every button is on the toolbar itself, none behind its
+    // extension arrow, and no caption is cut.
+    void toolbarFitsTheWindow() {
+        QuillmarkHarness h;
+        auto* form = h.startShown();
+        QCOMPARE(form->size(), QSize(636, 463));
+        for (QToolButton* b : toolButtons(form)) {
+            QVERIFY2(b->isVisible(), qPrintable(b->text()));
+            QVERIFY2(form->ToolBar1->rect().contains(b->geometry()), qPrintable(b->text()));
+            QVERIFY2(b->width() >= b->fontMetrics().horizontalAdvance(b->text()),
+                     qPrintable(b->text()));
+            QCOMPARE(b->iconSize(), QSize(24, 24));
+        }
+    }
+
     void everyCommand_data() {
         QTest::addColumn<QString>("way");
         QTest::addColumn<QStringList>("expected");

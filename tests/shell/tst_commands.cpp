@@ -503,7 +503,9 @@ private slots:
         std::function<void()> action;
         if (way.startsWith(QLatin1String("key "))) {
             const QKeyCombination key = parseKey(way.mid(4));
-            action = [&] { QTest::keyClick(w.form, key.key(), key.keyboardModifiers()); };
+            action = [form = w.form, key] {
+                QTest::keyClick(form, key.key(), key.keyboardModifiers());
+            };
         } else if (way.startsWith(QLatin1Char('['))) {
             const qsizetype end = way.indexOf(QLatin1Char(']'));
             QToolButton* button = toolButton(w.form, way.mid(1, end - 1));

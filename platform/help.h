@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -18,12 +19,24 @@ public:
     virtual void showTopic(const QString& helpFile, int topic) = 0;
 };
 
-// True when the file holds an anchor for the topic (0 always exists in a readable file).
+// The topic numbers a help file holds: 0 and every numbered anchor. Throws EFOpenError when the
+// file cannot be read.
+QSet<int> helpTopics(const QString& helpFile);
+// True when the file can be read and holds the topic.
 bool helpTopicExists(const QString& helpFile, int topic);
+
+// What the viewer says instead of showing an empty window.
+inline const QString kHelpNotSet =
+    QStringLiteral("Help is not available: no help file has been set up.");
+inline const QString kHelpFileMissing = QStringLiteral("The help file \"%1\" cannot be found.");
+inline const QString kHelpFileUnreadable = QStringLiteral("The help file \"%1\" cannot be read.");
+inline const QString kHelpTopicMissing = QStringLiteral(
+    "The help file \"%1\" has no topic %2. The contents of the help are shown instead.");
 
 class HelpViewer;
 
-// A help viewer window; a missing file or topic gives a message instead of an empty window.
+// A help viewer window, one per program, reused for every topic. A topic the file does not
+// hold shows the contents after saying so; a missing or unreadable file gives a message only.
 class QtHelp : public Help {
 public:
     QtHelp(Dialogs& dialogs, QString windowTitle);

@@ -7,6 +7,7 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -52,6 +53,27 @@ const std::pair<const char*, const char*> kPictures[] = {
     {"RzToolbarButton8", "copy"},   {"RzToolbarButton9", "paste"},  {"RzToolbarButton10", "clear"},
     {"RzToolbarButton4", "build"},  {"SpeedButton5", "run"},        {"SpeedButton2", "rules"},
     {"RzToolbarButton11", "close"},
+};
+
+// The toolbar's pictures are drawn at 32 pixels; shown a little smaller so that the toolbar
+// leaves the panes their room.
+constexpr int kPictureSize = 24;
+
+// Fusion pads a toolbar button far beyond its caption: with that padding the thirteen buttons
+// do not fit the window's width and the last ones vanish behind the toolbar's extension arrow.
+class ToolbarButton : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+    QSize sizeHint() const override {
+        const QSize full = QToolButton::sizeHint();
+        const int caption = fontMetrics().horizontalAdvance(text()) + 8;
+        const int picture = iconSize().width() + 8;
+        const int arrow = popupMode() == MenuButtonPopup
+                              ? style()->pixelMetric(QStyle::PM_MenuButtonIndicator, nullptr, this)
+                              : 0;
+        return {qMin(full.width(), qMax(caption, picture) + arrow), full.height()};
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
 };
 
 QIcon picture(const char* name) {
@@ -219,13 +241,14 @@ void TForm1::buildCommands() {
     for (const Button& b : buttons) {
         if (!b.handler)
             continue;
-        auto* button = new QToolButton(ToolBar1);
+        auto* button = new ToolbarButton(ToolBar1);
         button->setObjectName(QString::fromLatin1(b.name));
         button->setText(QString::fromUtf8(b.caption));
         button->setToolTip(QString::fromUtf8(b.hint));
         button->setFocusPolicy(Qt::NoFocus);
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         button->setAutoRaise(true);
+        button->setIconSize(QSize(kPictureSize, kPictureSize));
         for (const auto& [object, name] : kPictures)
             if (QLatin1String(object) == QLatin1String(b.name))
                 button->setIcon(picture(name));

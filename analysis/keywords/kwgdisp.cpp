@@ -8,7 +8,7 @@
 #include "platform/help.h"
 #include "platform/registrystore.h"
 #include "platform/textfile.h"
-#include "waitcursor.h"
+#include "platform/waitcursor.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -285,7 +285,7 @@ void TKWGenForm::fillList(const QList<keywords::WordCount>& top) {
 
 void TKWGenForm::GenerateList(const QString& fileName) {
     FileName = fileName;
-    keywords::WaitCursor cursor;
+    platform::WaitCursor cursor;
     try {
         if (NoiseWords.isEmpty())
             loadNoiseWords();

@@ -1,7 +1,7 @@
 #include "brindle.h"
 
 #include "about.h"
-#include "waitcursor.h"
+#include "platform/waitcursor.h"
 #include "analysis/batch/msgb.h"
 #include "analysis/keywords/srchtrms.h"
 #include "analysis/proxy/edpwdf.h"
@@ -162,7 +162,7 @@ bool TForm1::LMDOneInstance1Custom() {
 }
 
 void TForm1::FormCreate() {
-    WaitCursor cursor;
+    platform::WaitCursor cursor;
     batchfiles.clear();
     batchfolders.clear();
     m_page.headTag = QStringLiteral("<head>");

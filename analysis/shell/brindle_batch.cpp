@@ -2,7 +2,7 @@
 // dialog (DirFileList) and the run over the chosen pages (batmeta).
 #include "brindle.h"
 #include "checktexts.h"
-#include "waitcursor.h"
+#include "platform/waitcursor.h"
 
 #include "analysis/batch/BatchUpd.h"
 #include "analysis/batch/folderchooser.h"
@@ -80,7 +80,7 @@ private:
 void TForm1::BatchCheckAllFiles1Click() {
     BusyScope busy(*this);
     {
-        WaitCursor cursor;
+        platform::WaitCursor cursor;
         batchfolders = QStringList{batch::kWebRootEntry};
         for (const QString& f : m_explorer->webFolders())
             batchfolders.append(batch::folderEntry(f));
@@ -92,7 +92,7 @@ void TForm1::BatchCheckSelectFolder1Click() {
     BusyScope busy(*this);
     QStringList folders;
     {
-        WaitCursor cursor;
+        platform::WaitCursor cursor;
         folders = m_explorer->webFolders();
     }
     FolderChooser chooser(folders, this);
@@ -107,7 +107,7 @@ void TForm1::BatchCheckSelectFolder1Click() {
 
 void TForm1::DirFileList() {
     BusyScope busy(*this);
-    WaitCursor cursor;
+    platform::WaitCursor cursor;
     batchfiles.clear();
     // Destroyed on every way out, an error of the host's listing included.
     auto dialog = std::make_unique<TForm3>(batchfiles, *m_services.help, m_helpFile, this);
@@ -130,7 +130,7 @@ void TForm1::DirFileList() {
 
 void TForm1::batmeta() {
     BusyScope busy(*this);
-    WaitCursor cursor;
+    platform::WaitCursor cursor;
     platform::Dialogs& dialogs = *m_services.dialogs;
     // Commands are held off, so the list cannot change under the run.
     const QStringList pages = batchfiles;

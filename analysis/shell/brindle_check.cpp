@@ -2,7 +2,7 @@
 // check and the keyword checks into the three panes, then the report offer.
 #include "brindle.h"
 #include "checktexts.h"
-#include "waitcursor.h"
+#include "platform/waitcursor.h"
 
 #include "analysis/engine/checks.h"
 #include "analysis/engine/headpipeline.h"
@@ -46,7 +46,7 @@ void TForm1::flushPanes(engine::PaneOutput& out) {
 
 void TForm1::SpeedButton5Click() {
     BusyScope busy(*this);
-    WaitCursor cursor;
+    platform::WaitCursor cursor;
     platform::Dialogs& dialogs = *m_services.dialogs;
 
     QString address;
@@ -99,7 +99,7 @@ void TForm1::SpeedButton5Click() {
 void TForm1::reportOffer() {
     if (!m_services.dialogs->confirm(kReportQuestion))
         return;
-    WaitCursor cursor;
+    platform::WaitCursor cursor;
     htmloutput += engine::reportBody(results::paneLines(failedurls), results::paneLines(SubmitReady),
                                      results::paneLines(memo3), m_rules.bodychk);
     const QString file = engine::reportFile(m_programFolder);

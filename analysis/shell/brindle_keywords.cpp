@@ -8,7 +8,7 @@
 #include "analysis/keywords/StringLib.h"
 #include "analysis/keywords/kwgdisp.h"
 #include "analysis/keywords/srchtrms.h"
-#include "analysis/keywords/waitcursor.h"
+#include "platform/waitcursor.h"
 #include "platform/dialogs.h"
 #include "platform/textfile.h"
 #include "webhost/host.h"
@@ -54,7 +54,7 @@ void TForm1::buildKeyWdsVal() {
 
 void TForm1::RzToolbarButton4Click() {
     const QString workingFile = engine::workingFile(m_programFolder);
-    keywords::WaitCursor cursor;
+    platform::WaitCursor cursor;
     std::unique_ptr<webhost::Editor> editor;
     QString address;
     try {
@@ -100,7 +100,7 @@ void TForm1::RzToolbarButton4Click() {
 }
 
 void TForm1::Showbodycheckcharacters1Click() {
-    keywords::WaitCursor cursor;
+    platform::WaitCursor cursor;
     QString address;
     try {
         if (!m_editor)

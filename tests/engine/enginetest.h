@@ -11,7 +11,7 @@
 namespace enginetest {
 
 // "rsafe=1;keywords=1000" over the starting values of the rule base editor.
-inline engine::RuleValues rules(const QString& spec) {
+inline engine::RuleValues rules(const QString& settings) {
     engine::RuleValues v;
     v.keywordsm = QStringLiteral("0");
     v.keywords = QStringLiteral("1000");
@@ -23,7 +23,7 @@ inline engine::RuleValues rules(const QString& spec) {
         {"DescReq", &v.DescReq}, {"description", &v.description}, {"descriptionm", &v.descriptionm},
         {"Rating", &v.Rating},   {"Privacy", &v.Privacy},         {"rsafe", &v.rsafe},
         {"rrsac", &v.rrsac},     {"rweb", &v.rweb},               {"bodychk", &v.bodychk}};
-    for (const QString& item : spec.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+    for (const QString& item : settings.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const QString name = item.section(QLatin1Char('='), 0, 0);
         bool known = false;
         for (const auto& [n, target] : names)

@@ -2,9 +2,9 @@
 
 #include <QApplication>
 
-namespace keywords {
+namespace platform {
 
-// The hourglass for the whole screen while a step runs, restored on every way out.
+// The hourglass for the whole screen while a command or step runs, restored on every way out.
 class WaitCursor {
 public:
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -21,4 +21,4 @@ private:
     bool m_on = true;
 };
 
-} // namespace keywords
+} // namespace platform

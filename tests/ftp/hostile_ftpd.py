@@ -7,24 +7,32 @@ Usage: hostile_ftpd.py MODE
   drop-midway   RETR sends half of 64 KiB, then drops both connections
   bad-listing   LIST mixes garbage lines with two good ones
   stall-greeting accepts and never says anything
+  trickle       RETR sends its data in pieces of 1000 bytes, a little apart
 Every file holds b"hostile data\\n" * 1000 unless the mode says otherwise.
 """
 import os
 import socket
 import sys
 import threading
+import time
 
 MODE = sys.argv[1]
 DATA = b"hostile data\n" * 1000
 FOREIGN = "10,255,255,1"
 
 
-def serve_data(conn, sock_factory, payload, cut=None):
+def serve_data(conn, sock_factory, payload, cut=None, piece=None):
     d = sock_factory()
     if d is None:
         conn.sendall(b"425 Can't open data connection.\r\n")
         return False
     conn.sendall(b"150 Opening data connection.\r\n")
+    if piece is not None:
+        d.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        for i in range(0, len(payload), piece):
+            d.sendall(payload[i:i + piece])
+            time.sleep(0.005)
+        payload = b""
     if cut is not None:
         d.sendall(payload[:cut])
         d.close()
@@ -109,6 +117,8 @@ def handle(conn):
             elif MODE == "drop-midway":
                 payload = b"z" * 65536
                 r = serve_data(conn, data_socket, payload, cut=32768)
+            elif MODE == "trickle":
+                r = serve_data(conn, data_socket, DATA, piece=1000)
             else:
                 r = serve_data(conn, data_socket, DATA)
             if r is None:

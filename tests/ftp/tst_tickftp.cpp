@@ -276,6 +276,7 @@ private slots:
             << "badhost" << 12007 << "12007: [12007] Internet Name Not Resolved.";
         QTest::newRow("local file cannot be created")
             << "local" << 302 << "302: Can't open LocalFile";
+        QTest::newRow("local file cannot be written") << "full" << 144 << "144: Local file error.";
     }
     void failures() {
         QFETCH(QString, what);
@@ -303,12 +304,18 @@ private slots:
             f.setRemoteHost(QStringLiteral("user@127.0.0.1/x"));
         else if (what == "local")
             f.setLocalFile(local("no/such/folder/x.bin"));
+        else if (what == "full")
+            f.setLocalFile(QStringLiteral("/dev/full")); // every write fails: no space
+        int blocks = 0;
+        f.OnTransfer = [&](TickFTP&, qint64, const QByteArray&) { ++blocks; };
         const Outcome o = attempt(act);
         QTEST(o.code, "code");
         QTEST(o.message, "message");
         // Only a download whose remote file was opened ends with OnEndTransfer; a failed
         // download leaves no local file.
-        QCOMPARE(r.without("status").contains("end"), what == "local");
+        QCOMPARE(r.without("status").contains("end"), what == "local" || what == "full");
+        // A failed write ends the download: no block after the first read's is announced.
+        QVERIFY(blocks <= 2);
         QVERIFY(!QFileInfo::exists(local("failure.bin")));
         // The instance stays usable.
         setUp(f);
@@ -414,8 +421,9 @@ private slots:
         setUp(f);
         f.setRemoteFile(QStringLiteral("stall.bin"));
         f.setLocalFile(local("quit.bin"));
-        QTimer::singleShot(300,
-                           [] { QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::Quit)); });
+        QTimer::singleShot(300, [] {
+            QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::Quit));
+        });
         const Outcome o = attempt([&] { f.setAction(ickftpDownload); });
         QCOMPARE(o.code, 259);
         QVERIFY(!f.busy());
@@ -528,6 +536,7 @@ private slots:
         QTest::newRow("connection dropped midway") << "drop-midway" << false;
         QTest::newRow("listing lines that cannot be parsed") << "bad-listing" << true;
         QTest::newRow("greeting never comes") << "stall-greeting" << false;
+        QTest::newRow("data in pieces that split blocks") << "trickle" << false;
     }
     // Each ends with a defined code (or works), and the instance stays usable afterwards.
     void hostile() {
@@ -566,6 +575,12 @@ private slots:
             QVERIFY2(o.code == 12111 || o.code == 12031, qPrintable(o.message));
             QCOMPARE(r.without("status").first(), QStringLiteral("start"));
             QCOMPARE(r.without("status").last(), QStringLiteral("end"));
+        } else if (mode == "trickle") {
+            // Blocks are made whole across reads, each written once, in order.
+            QCOMPARE(o.code, 0);
+            QCOMPARE(r.without("status"), (QStringList{"start", "transfer 4096", "transfer 8192",
+                                                       "transfer 12288", "transfer 13000", "end"}));
+            QCOMPARE(readBytes(local("hostile.bin")), QByteArray("hostile data\n").repeated(1000));
         } else if (mode == "bad-listing") {
             QCOMPARE(o.code, 0);
             QCOMPARE(listed, (QStringList{"good1.txt", "good2"}));

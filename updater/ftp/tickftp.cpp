@@ -48,6 +48,10 @@ const QString kStatusClosed = QStringLiteral("Closed the connection to the serve
 const char* const kUserAgent = "TickFTP/1.0";
 
 constexpr int kBlock = 4096;
+// libcurl's receive buffer, for as long as a transfer runs. Events still come per block of
+// 4096 bytes; reading several blocks at a time lets a download keep pace with the link, where a
+// read per block cost more than handling the block.
+constexpr long kReceiveBuffer = 64 * 1024;
 constexpr int kSliceMs = 10;
 constexpr int kMaxReply = 2048;
 constexpr int kMaxListLine = 8192;
@@ -246,7 +250,8 @@ struct TickFTP::Impl {
     int quote(const QStringList& commands);
     void onReplyLine(const QByteArray& line);
     bool createLocalFile();
-    size_t onData(const char* data, size_t size);
+    bool onData(const char* data, size_t size);
+    bool writeOut(const char* data, size_t size);
     void onListBytes(const char* data, size_t size);
     void onListLine(const QByteArray& line);
 
@@ -538,7 +543,7 @@ void TickFTP::Impl::prepare(const QByteArray& path) {
     curl_easy_setopt(e, CURLOPT_URL, url.constData());
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "ftp");
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, long(kBlock));
+    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReceiveBuffer);
     curl_easy_setopt(e, CURLOPT_USERAGENT, kUserAgent);
     // Active mode on the control connection's own address; in passive mode the address of a
     // PASV reply is never used, only its port on the server's address.
@@ -796,8 +801,8 @@ int TickFTP::Impl::download() {
     CURLcode res = performReusing();
     // The last, short block; after a stop nothing more is delivered.
     if (!block.isEmpty() && !abort && localError == 0) {
-        const QByteArray rest = std::exchange(block, QByteArray());
-        onData(rest.constData(), size_t(rest.size()));
+        if (onData(block.constData(), size_t(block.size())))
+            writeOut(block.constData(), size_t(block.size()));
     }
     block.clear();
     // An empty remote file never reaches the write callback: the local file must still exist.
@@ -955,31 +960,43 @@ size_t TickFTP::Impl::writeCb(char* b, size_t s, size_t n, void* self) {
         return len;
     }
     // Full blocks of 4096 bytes, as the platform's reads return them, whatever size libcurl's
-    // reads had: one OnTransfer per block, the same count on every run.
+    // reads had: one OnTransfer per block, the same count on every run. Each block is written
+    // after its event; the blocks of one read go to the file in one write once their events
+    // have run, straight from libcurl's buffer (a write per block was the download's largest cost).
     size_t off = 0;
+    bool carried = false;
     if (!d->block.isEmpty()) {
         const size_t take = qMin<size_t>(size_t(kBlock - d->block.size()), len);
         d->block.append(b, qsizetype(take));
         off = take;
         if (d->block.size() < kBlock)
             return len;
-        const QByteArray full = std::exchange(d->block, QByteArray());
-        if (d->onData(full.constData(), size_t(full.size())) != size_t(full.size()))
+        if (!d->onData(d->block.constData(), kBlock))
             return 0;
+        carried = true;
     }
-    while (len - off >= size_t(kBlock)) {
-        if (d->onData(b + off, kBlock) != size_t(kBlock))
-            return 0;
+    const size_t first = off;
+    bool ok = true;
+    // After a stop or a close nothing more is delivered.
+    while (len - off >= size_t(kBlock) && !d->abort) {
+        if (!(ok = d->onData(b + off, kBlock)))
+            break;
         off += kBlock;
     }
-    if (off < len) {
-        d->block.reserve(kBlock);
-        d->block.append(b + off, qsizetype(len - off));
+    if (carried) {
+        ok = d->writeOut(d->block.constData(), kBlock) && ok;
+        d->block.resize(0);
     }
+    ok = d->writeOut(b + first, off - first) && ok;
+    if (!ok || d->abort)
+        return 0;
+    if (off < len)
+        d->block.append(b + off, qsizetype(len - off));
     return len;
 }
 
-size_t TickFTP::Impl::onData(const char* data, size_t size) {
+// Raises the events of one block; false ends the transfer (the local file cannot be created).
+bool TickFTP::Impl::onData(const char* data, size_t size) {
     total += qint64(size);
     opened = true;
     if (!started) {
@@ -989,27 +1006,32 @@ size_t TickFTP::Impl::onData(const char* data, size_t size) {
                 q.OnStartTransfer(q);
         });
     }
+    const qint64 t = total;
     if (!p.localFile.isEmpty()) {
         if (!createLocalFile())
-            return 0;
-        const qint64 t = total;
+            return false;
         handOver([this, t] {
             if (q.OnTransfer)
                 q.OnTransfer(q, t, QByteArray());
         });
-        if (file->write(data, qint64(size)) != qint64(size)) {
-            localError = kErrLocalFile;
-            return 0;
-        }
     } else {
-        const qint64 t = total;
         QByteArray text(data, qsizetype(size));
         handOver([this, t, text] {
             if (q.OnTransfer)
                 q.OnTransfer(q, t, text);
         });
     }
-    return size;
+    return true;
+}
+
+// Writes delivered blocks to the local file, when there is one; a failed write is 144.
+bool TickFTP::Impl::writeOut(const char* data, size_t size) {
+    if (size == 0 || !file)
+        return true;
+    if (file->write(data, qint64(size)) == qint64(size))
+        return true;
+    localError = kErrLocalFile;
+    return false;
 }
 
 size_t TickFTP::Impl::readCb(char* b, size_t s, size_t n, void* self) {

@@ -17,8 +17,10 @@
 #include <QXmlStreamWriter>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -44,7 +46,8 @@ const char* const kUsage =
     "  --quiet        no panes on standard output\n"
     "  --help         this text\n"
     "\n"
-    "Pages are the named page addresses (relative to WEB_FOLDER, or paths of files in it); else the\n"
+    "Pages are the named page addresses (relative to WEB_FOLDER, or paths of files in it); else "
+    "the\n"
     "pages of the --folder folders; else every page of the web. Standard output holds the passed,\n"
     "the failed and the keyword pane, as a results file holds them.\n"
     "Exit status: 0 every page passed, 1 a page failed, 2 the check could not be made.\n";
@@ -80,7 +83,8 @@ engine::RuleValues readRules(const QString& rulesFile) {
     } else if (!rulesFile.isEmpty()) {
         if (!QFileInfo(rulesFile).isFile())
             throw CannotRun{QStringLiteral("the rules file %1 cannot be read").arg(rulesFile)};
-        throw CannotRun{QStringLiteral("the rules file %1 holds no key %2").arg(rulesFile, rules::kSettingsKey)};
+        throw CannotRun{QStringLiteral("the rules file %1 holds no key %2")
+                            .arg(rulesFile, rules::kSettingsKey)};
     }
     return values;
 }
@@ -90,7 +94,8 @@ QStringList requiredNames(const QString& path, const engine::RuleValues& values)
     try {
         return rules::firstColumn(rules::requiredWithDefaults(platform::readLines(path), values));
     } catch (const platform::Error& e) {
-        throw CannotRun{QStringLiteral("the required tag file cannot be read: %1").arg(e.message())};
+        throw CannotRun{
+            QStringLiteral("the required tag file cannot be read: %1").arg(e.message())};
     }
 }
 
@@ -112,10 +117,12 @@ QString pageAddress(const webhost::LocalWeb& web, const QString& given) {
     if (file.isFile() && file.canonicalFilePath().startsWith(root + QLatin1Char('/')))
         return QDir(root).relativeFilePath(file.canonicalFilePath());
     if (file.exists() && !file.canonicalFilePath().startsWith(root + QLatin1Char('/')))
-        throw CannotRun{QStringLiteral("the page %1 is outside the web %2").arg(given, web.webFolder())};
+        throw CannotRun{
+            QStringLiteral("the page %1 is outside the web %2").arg(given, web.webFolder())};
     if (!refused.isEmpty())
         throw CannotRun{refused};
-    throw CannotRun{QStringLiteral("the page %1 cannot be read: it is not a file of the web %2").arg(given, web.webFolder())};
+    throw CannotRun{QStringLiteral("the page %1 cannot be read: it is not a file of the web %2")
+                        .arg(given, web.webFolder())};
 }
 
 // Runs work(i) for i in [0, n) on `jobs` threads.
@@ -141,7 +148,8 @@ QStringList gatherPages(const webhost::LocalWeb& web, const QStringList& folders
             entries.append(batch::folderEntry(f));
     } else {
         for (const QString& f : folders)
-            entries.append(f.isEmpty() || f == batch::kWebRootEntry ? batch::kWebRootEntry : batch::folderEntry(f));
+            entries.append(f.isEmpty() || f == batch::kWebRootEntry ? batch::kWebRootEntry
+                                                                    : batch::folderEntry(f));
     }
     // The folders are listed at once; the rules then take the listings in folder order, and the
     // first folder that cannot be listed is the one reported.
@@ -186,9 +194,9 @@ QString own(const QString& s) {
 }
 
 engine::RuleValues ownValues(const engine::RuleValues& v) {
-    return {own(v.KeyReq),   own(v.keywords), own(v.keywordsm), own(v.DescReq),
-            own(v.description), own(v.descriptionm), own(v.Rating), own(v.Privacy),
-            own(v.rsafe),    own(v.rrsac),    own(v.rweb),      own(v.bodychk)};
+    return {own(v.KeyReq),      own(v.keywords),     own(v.keywordsm), own(v.DescReq),
+            own(v.description), own(v.descriptionm), own(v.Rating),    own(v.Privacy),
+            own(v.rsafe),       own(v.rrsac),        own(v.rweb),      own(v.bodychk)};
 }
 
 engine::RuleTable ownTable(const engine::RuleTable& grid) {
@@ -272,15 +280,21 @@ private:
             PageResult& r = m_results[size_t(i)];
             const QString& address = m_pages.at(i);
             try {
-                r.failed = engine::checkPage(st, grid, rules, address, m_files.at(i), r.out, m_options, between,
-                                             [&](const QString& message, bool cannotOpen) {
-                                                 r.unreadable = r.unreadable || cannotOpen;
-                                                 r.messages.append(address + QStringLiteral(": ") + message);
-                                             });
+                r.failed = engine::checkPage(
+                    st, grid, rules, address, m_files.at(i), r.out, m_options, between,
+                    [&](const QString& message, bool cannotOpen) {
+                        r.unreadable = r.unreadable || cannotOpen;
+                        r.messages.append(address + QStringLiteral(": ") + message);
+                    });
                 encodePanes(r);
-            } catch (const platform::Error& e) {
+            } catch (const platform::EConvertError& e) {
+                // A rule value, not this page, ends the run.
                 r.fatal = true;
                 r.fatalMessage = e.message();
+                m_stop.store(true);
+            } catch (const platform::Error& e) {
+                r.fatal = true;
+                r.fatalMessage = address + QStringLiteral(": ") + e.message();
                 m_stop.store(true);
             }
             m_done.fetch_add(1);
@@ -315,8 +329,8 @@ QString failureEntry(const QStringList& failedLines) {
     return failedLines.mid(b, e - b).join(QLatin1Char('\n'));
 }
 
-QByteArray junitXml(const QString& suite, const QStringList& pages, const std::vector<PageResult>& results,
-                    int failedPages) {
+QByteArray junitXml(const QString& suite, const QStringList& pages,
+                    const std::vector<PageResult>& results, int failedPages) {
     QByteArray bytes;
     QXmlStreamWriter xml(&bytes);
     xml.setAutoFormatting(true);
@@ -338,7 +352,8 @@ QByteArray junitXml(const QString& suite, const QStringList& pages, const std::v
         const QString& address = pages.at(i);
         const qsizetype slash = address.lastIndexOf(QLatin1Char('/'));
         xml.writeStartElement(QStringLiteral("testcase"));
-        xml.writeAttribute(QStringLiteral("classname"), slash < 0 ? suite : suite + QLatin1Char('/') + address.left(slash));
+        xml.writeAttribute(QStringLiteral("classname"),
+                           slash < 0 ? suite : suite + QLatin1Char('/') + address.left(slash));
         xml.writeAttribute(QStringLiteral("name"), address);
         if (r.failed) {
             const QString entry = failureEntry(r.out.failed);
@@ -349,7 +364,8 @@ QByteArray junitXml(const QString& suite, const QStringList& pages, const std::v
             xml.writeEndElement();
         } else if (r.unreadable) {
             xml.writeStartElement(QStringLiteral("error"));
-            xml.writeAttribute(QStringLiteral("message"), oneLine(r.messages.join(QLatin1Char(' '))));
+            xml.writeAttribute(QStringLiteral("message"),
+                               oneLine(r.messages.join(QLatin1Char(' '))));
             xml.writeEndElement();
         }
         xml.writeEndElement();
@@ -360,19 +376,66 @@ QByteArray junitXml(const QString& suite, const QStringList& pages, const std::v
     return bytes;
 }
 
+struct NamedFile {
+    QString what; // "report", "rules file", ...
+    QString path;
+};
+
+// An output that is also an input or another output would destroy it: refused before any work.
+void refuseSharedFiles(const QList<NamedFile>& outputs, const QList<NamedFile>& inputs,
+                       const QStringList& pages, const QStringList& pageFiles) {
+    QList<platform::FileIdentity> ids;
+    for (const NamedFile& o : outputs)
+        ids.append(platform::fileIdentity(o.path));
+    const auto clash = [](const NamedFile& o, const NamedFile& other) {
+        return CannotRun{QStringLiteral("the %1 %2 is the same file as the %3 %4")
+                             .arg(o.what, o.path, other.what, other.path)};
+    };
+    bool anyExists = false;
+    for (qsizetype i = 0; i < outputs.size(); ++i) {
+        // Devices and FIFOs are written in place: /dev/null may take every output.
+        if (ids.at(i).exists && !QFileInfo(outputs.at(i).path).isFile())
+            continue;
+        anyExists = anyExists || ids.at(i).exists;
+        for (qsizetype j = 0; j < i; ++j)
+            if (ids.at(j) == ids.at(i))
+                throw clash(outputs.at(i), outputs.at(j));
+        for (const NamedFile& in : inputs)
+            if (platform::fileIdentity(in.path) == ids.at(i))
+                throw clash(outputs.at(i), in);
+    }
+    if (!anyExists)
+        return; // an output that does not exist yet is no page
+    for (qsizetype p = 0; p < pageFiles.size(); ++p) {
+        const platform::FileIdentity page = platform::fileIdentity(pageFiles.at(p));
+        for (qsizetype i = 0; i < outputs.size(); ++i)
+            if (ids.at(i).exists && ids.at(i) == page)
+                throw clash(outputs.at(i), NamedFile{QStringLiteral("page"), pages.at(p)});
+    }
+}
+
 void writeOutput(const char* what, const QString& path, const std::function<void()>& write) {
     try {
         write();
     } catch (const platform::Error& e) {
-        throw CannotRun{QStringLiteral("the %1 %2 cannot be written: %3").arg(QLatin1String(what), path, e.message())};
+        throw CannotRun{QStringLiteral("the %1 %2 cannot be written: %3")
+                            .arg(QLatin1String(what), path, e.message())};
     }
+}
+
+// The web folder's own name, however it was given ("public/", "./public").
+QString suiteName(const QString& webFolder) {
+    const QString clean = QDir::cleanPath(webFolder);
+    const QString name = QFileInfo(clean).fileName();
+    return name.isEmpty() ? clean : name;
 }
 
 int parseJobs(const QString& text) {
     bool ok = false;
     const int n = text.toInt(&ok);
     if (!ok || n < 1 || n > 1024)
-        throw UsageError{QStringLiteral("--jobs needs a number from 1 to 1024, not \"%1\"").arg(text)};
+        throw UsageError{
+            QStringLiteral("--jobs needs a number from 1 to 1024, not \"%1\"").arg(text)};
     return n;
 }
 
@@ -409,10 +472,10 @@ Options parseArguments(const QStringList& arguments) {
             value = a.mid(eq + 1);
             hasValue = true;
         }
-        static const QStringList withValue{QStringLiteral("--folder"), QStringLiteral("--rules"),
-                                           QStringLiteral("--required"), QStringLiteral("--results"),
-                                           QStringLiteral("--report"), QStringLiteral("--junit"),
-                                           QStringLiteral("--jobs")};
+        static const QStringList withValue{
+            QStringLiteral("--folder"),  QStringLiteral("--rules"),  QStringLiteral("--required"),
+            QStringLiteral("--results"), QStringLiteral("--report"), QStringLiteral("--junit"),
+            QStringLiteral("--jobs")};
         if (!withValue.contains(name))
             throw UsageError{QStringLiteral("unknown option %1").arg(name)};
         if (!hasValue) {
@@ -457,9 +520,10 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
         }();
         const int jobs = o.jobs > 0 ? o.jobs : std::max(1, QThread::idealThreadCount());
         const engine::RuleValues values = readRules(o.rulesFile);
+        const QString requiredFile =
+            o.requiredFile.isEmpty() ? rules::requiredTagFile(programFolder) : o.requiredFile;
         engine::RuleTable grid;
-        grid.setNames(requiredNames(o.requiredFile.isEmpty() ? rules::requiredTagFile(programFolder) : o.requiredFile,
-                                    values));
+        grid.setNames(requiredNames(requiredFile, values));
 
         QStringList pages;
         QStringList files;
@@ -474,6 +538,21 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
             const QString root = web.webFolder() + QLatin1Char('/');
             for (const QString& p : pages)
                 files.append(root + p);
+        }
+        {
+            QList<NamedFile> outputs;
+            if (!o.resultsFile.isEmpty())
+                outputs.append({QStringLiteral("results file"), o.resultsFile});
+            if (!o.reportFile.isEmpty())
+                outputs.append({QStringLiteral("report"), o.reportFile});
+            if (!o.junitFile.isEmpty())
+                outputs.append({QStringLiteral("JUnit file"), o.junitFile});
+            refuseSharedFiles(
+                outputs,
+                {{QStringLiteral("rules file"),
+                  o.rulesFile.isEmpty() ? platform::RegistryStore::defaultPath() : o.rulesFile},
+                 {QStringLiteral("required tag file"), requiredFile}},
+                pages, files);
         }
         const bool single = o.pages.size() == 1;
         const int n = int(pages.size());
@@ -493,7 +572,7 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
         for (int i = 0; i < n; ++i) {
             const PageResult& r = checks.results()[size_t(i)];
             if (r.fatal)
-                throw CannotRun{pages.at(i) + QStringLiteral(": ") + r.fatalMessage};
+                throw CannotRun{r.fatalMessage};
             for (const QString& m : r.messages)
                 say(err, m);
             failedPages += r.failed ? 1 : 0;
@@ -540,25 +619,31 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
                 bytes += platform::ansiLinesBytes(*parts[p][1]);
             }
         } else {
-            bytes = platform::ansiLinesBytes(results::resultsFileLines(panes[0], panes[1], panes[2]));
+            bytes =
+                platform::ansiLinesBytes(results::resultsFileLines(panes[0], panes[1], panes[2]));
         }
 
         if (!o.resultsFile.isEmpty())
-            writeOutput("results file", o.resultsFile, [&] { platform::writeFileAtomically(o.resultsFile, bytes); });
+            writeOutput("results file", o.resultsFile,
+                        [&] { platform::writeFileAtomically(o.resultsFile, bytes); });
         if (!o.reportFile.isEmpty())
             writeOutput("report", o.reportFile, [&] {
                 engine::writeReport(o.reportFile, engine::reportHead(programFolder) +
-                                                      engine::reportBody(panes[1], panes[0], panes[2], values.bodychk));
+                                                      engine::reportBody(panes[1], panes[0],
+                                                                         panes[2], values.bodychk));
             });
         if (!o.junitFile.isEmpty())
             writeOutput("JUnit file", o.junitFile, [&] {
                 platform::writeFileAtomically(
-                    o.junitFile, junitXml(QFileInfo(web.webFolder()).fileName(), pages, checks.results(), failedPages));
+                    o.junitFile,
+                    junitXml(suiteName(web.webFolder()), pages, checks.results(), failedPages));
             });
         if (!o.quiet) {
-            if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out) != size_t(bytes.size()) ||
+            if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out) !=
+                    size_t(bytes.size()) ||
                 std::fflush(out) != 0)
-                throw CannotRun{QStringLiteral("standard output cannot be written")};
+                throw CannotRun{QStringLiteral("standard output cannot be written: %1")
+                                    .arg(QString::fromLocal8Bit(std::strerror(errno)))};
         }
         if (unreadable)
             return kCannotRun;
@@ -569,7 +654,8 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
     }
 }
 
-int main(const QStringList& arguments, const QString& programFolder, std::FILE* out, std::FILE* err) {
+int main(const QStringList& arguments, const QString& programFolder, std::FILE* out,
+         std::FILE* err) {
     Options o;
     try {
         o = parseArguments(arguments);
@@ -578,7 +664,11 @@ int main(const QStringList& arguments, const QString& programFolder, std::FILE* 
         return kCannotRun;
     }
     if (o.help) {
-        std::fputs(kUsage, out);
+        if (std::fputs(kUsage, out) < 0 || std::fflush(out) != 0) {
+            say(err, QStringLiteral("standard output cannot be written: %1")
+                         .arg(QString::fromLocal8Bit(std::strerror(errno))));
+            return kCannotRun;
+        }
         return kAllPassed;
     }
     return run(o, programFolder, out, err);

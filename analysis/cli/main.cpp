@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
+
 #include <malloc.h>
 
 int main(int argc, char** argv) {
@@ -9,6 +11,8 @@ int main(int argc, char** argv) {
     // each page is only faulted in again for the next one.
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    // A write past the file size limit fails with its own message instead of ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();

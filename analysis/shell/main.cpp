@@ -14,7 +14,11 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <csignal>
+
 int main(int argc, char** argv) {
+    // A write past the file size limit fails with its own message instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quillmark"));
 

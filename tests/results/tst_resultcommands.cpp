@@ -10,6 +10,10 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using testsupport::QuillmarkHarness;
 using Kind = platform::Dialogs::Kind;
 
@@ -197,13 +201,19 @@ private slots:
         QTest::addColumn<QString>("relative");
         QTest::newRow("missing") << QStringLiteral("missing.rls");
         QTest::newRow("a folder") << QStringLiteral("program");
+        // Neither may hold the window: a FIFO nobody writes, a device that never ends.
+        QTest::newRow("a FIFO") << QStringLiteral("fifo.rls");
+        QTest::newRow("an endless device") << QStringLiteral("/dev/zero");
     }
     void unreadableFileLeavesThePanesEmpty() {
         QFETCH(QString, relative);
         QuillmarkHarness h;
         auto* form = h.start();
         fill(form);
-        const QString path = h.env.path(relative);
+        const QString path =
+            relative.startsWith(QLatin1Char('/')) ? relative : h.env.path(relative);
+        if (relative == QLatin1String("fifo.rls"))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         open(h, path);
         QCOMPARE(h.dialogs.shown.size(), 1);
         QCOMPARE(h.dialogs.shown.first().kind, Kind::Error);
@@ -239,6 +249,38 @@ private slots:
         QCOMPARE(h.dialogs.shown.first().kind, Kind::Error);
         QVERIFY(!h.dialogs.shown.first().text.startsWith(QStringLiteral("Results Saved to: ")));
         QVERIFY(!QFile::exists(path));
+    }
+
+    // A FIFO or device chosen as the results file is written in place, never replaced by a file.
+    void saveIntoAFifo_data() {
+        QTest::addColumn<bool>("reader");
+        QTest::newRow("read by another program") << true;
+        QTest::newRow("read by nobody") << false;
+    }
+    void saveIntoAFifo() {
+        QFETCH(bool, reader);
+        QuillmarkHarness h;
+        auto* form = h.start();
+        fill(form);
+        const QString path = h.env.path(QStringLiteral("pipe.rls"));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        const int fd =
+            reader ? ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK) : -1;
+        h.fileDialogs.answers = {path};
+        trigger(form, "SaveCurrentResults1");
+        QCOMPARE(h.dialogs.shown.size(), 1);
+        QCOMPARE(h.dialogs.shown.first().kind, reader ? Kind::Information : Kind::Error);
+        QVERIFY(QFileInfo(path).isFile() == false && QFileInfo::exists(path));
+        if (reader) {
+            QByteArray got(4096, 0);
+            const ssize_t n = ::read(fd, got.data(), size_t(got.size()));
+            ::close(fd);
+            QVERIFY(n > 0);
+            QVERIFY(got.left(n).startsWith(kPassed.first().toLatin1() + "\r\n"));
+        } else {
+            QVERIFY2(h.dialogs.shown.first().text.contains(QLatin1String("No program is reading")),
+                     qPrintable(h.dialogs.shown.first().text));
+        }
     }
 
     void copyAll_data() {

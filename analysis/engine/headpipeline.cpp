@@ -685,7 +685,8 @@ QString readWorkingFile(PageState& st, const QString& workingFile) {
     st.fileStamp.clear();
     FileStamp stamp;
     QByteArray bytes;
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    // Opened without waiting, so that a FIFO among the pages cannot hold the check.
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     bool read = false;
     if (fd >= 0) {
         try {

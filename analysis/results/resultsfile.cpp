@@ -34,7 +34,8 @@ void writeResultsFile(const QString& path, const QStringList& lines) {
 QStringList readResultsFile(const QString& path) {
     // The results of a whole web of 100,000 pages take some tens of megabytes.
     constexpr qint64 kMaxResultsBytes = qint64(256) << 20;
-    return platform::splitLines(platform::decodeText(platform::readFileBytes(path, kMaxResultsBytes)).text);
+    return platform::splitLines(
+        platform::decodeText(platform::readFileBytes(path, kMaxResultsBytes)).text);
 }
 
 PaneTexts splitResults(const QString& text) {

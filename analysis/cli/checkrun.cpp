@@ -6,6 +6,7 @@
 #include "analysis/engine/report.h"
 #include "analysis/results/resultsfile.h"
 #include "analysis/rules/rulestore.h"
+#include "platform/filenames.h"
 #include "platform/registrystore.h"
 #include "platform/textcodec.h"
 #include "platform/textfile.h"
@@ -23,6 +24,8 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace checkcli {
@@ -44,7 +47,8 @@ const char* const kUsage =
     "  --quiet        no panes on standard output\n"
     "  --help         this text\n"
     "\n"
-    "Pages are the named page addresses (relative to WEB_FOLDER, or paths of files in it); else the\n"
+    "Pages are the named page addresses (relative to WEB_FOLDER, or paths of files in it); else "
+    "the\n"
     "pages of the --folder folders; else every page of the web. Standard output holds the passed,\n"
     "the failed and the keyword pane, as a results file holds them.\n"
     "Exit status: 0 every page passed, 1 a page failed, 2 the check could not be made.\n";
@@ -80,7 +84,8 @@ engine::RuleValues readRules(const QString& rulesFile) {
     } else if (!rulesFile.isEmpty()) {
         if (!QFileInfo(rulesFile).isFile())
             throw CannotRun{QStringLiteral("the rules file %1 cannot be read").arg(rulesFile)};
-        throw CannotRun{QStringLiteral("the rules file %1 holds no key %2").arg(rulesFile, rules::kSettingsKey)};
+        throw CannotRun{QStringLiteral("the rules file %1 holds no key %2")
+                            .arg(rulesFile, rules::kSettingsKey)};
     }
     return values;
 }
@@ -90,8 +95,25 @@ QStringList requiredNames(const QString& path, const engine::RuleValues& values)
     try {
         return rules::firstColumn(rules::requiredWithDefaults(platform::readLines(path), values));
     } catch (const platform::Error& e) {
-        throw CannotRun{QStringLiteral("the required tag file cannot be read: %1").arg(e.message())};
+        throw CannotRun{
+            QStringLiteral("the required tag file cannot be read: %1").arg(e.message())};
     }
+}
+
+// What a path names when it is not a plain file; "" for a plain file or nothing at all.
+QString notPlainFile(const QString& path) {
+    struct stat st;
+    const int fd = platform::openNative(path, O_PATH);
+    const bool known = fd >= 0 && ::fstat(fd, &st) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    if (!known || S_ISREG(st.st_mode))
+        return QString();
+    return S_ISDIR(st.st_mode)                          ? QStringLiteral("it is a folder")
+           : S_ISFIFO(st.st_mode)                       ? QStringLiteral("it is a named pipe")
+           : S_ISSOCK(st.st_mode)                       ? QStringLiteral("it is a socket")
+           : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? QStringLiteral("it is a device")
+                                                        : QStringLiteral("it is not a plain file");
 }
 
 // A named page: an address of the web, or the path of a file inside it.
@@ -102,20 +124,31 @@ QString pageAddress(const webhost::LocalWeb& web, const QString& given) {
         address.remove(0, 2);
     QString refused;
     try {
-        if (QFileInfo(web.pathOf(address)).isFile())
+        const QString path = web.pathOf(address);
+        if (QFileInfo(path).isFile())
             return QDir::cleanPath(address);
+        const QString kind = notPlainFile(path);
+        if (!kind.isEmpty())
+            throw CannotRun{QStringLiteral("the page %1 cannot be read: %2").arg(given, kind)};
     } catch (const webhost::HostError& e) {
         refused = e.message(); // unless it is a path of the file system
     }
     const QFileInfo file(given);
     const QString root = QFileInfo(web.webFolder()).canonicalFilePath();
-    if (file.isFile() && file.canonicalFilePath().startsWith(root + QLatin1Char('/')))
+    const bool inside =
+        file.exists() && file.canonicalFilePath().startsWith(root + QLatin1Char('/'));
+    if (file.isFile() && inside)
         return QDir(root).relativeFilePath(file.canonicalFilePath());
-    if (file.exists() && !file.canonicalFilePath().startsWith(root + QLatin1Char('/')))
-        throw CannotRun{QStringLiteral("the page %1 is outside the web %2").arg(given, web.webFolder())};
+    if (inside)
+        throw CannotRun{
+            QStringLiteral("the page %1 cannot be read: %2").arg(given, notPlainFile(given))};
+    if (file.exists())
+        throw CannotRun{
+            QStringLiteral("the page %1 is outside the web %2").arg(given, web.webFolder())};
     if (!refused.isEmpty())
         throw CannotRun{refused};
-    throw CannotRun{QStringLiteral("the page %1 cannot be read: it is not a file of the web %2").arg(given, web.webFolder())};
+    throw CannotRun{QStringLiteral("the page %1 cannot be read: it is not a file of the web %2")
+                        .arg(given, web.webFolder())};
 }
 
 // Runs work(i) for i in [0, n) on `jobs` threads.
@@ -133,50 +166,58 @@ void parallelFor(int n, int jobs, const std::function<void(int)>& work) {
         t.join();
 }
 
-QStringList gatherPages(const webhost::LocalWeb& web, const QStringList& folders, int jobs) {
+// The pages of a run from the web's listings, and what the listings could not give.
+struct Gathered {
+    QStringList rows;
+    QList<webhost::UnlistedName> unlisted; // pages and folders whose names cannot be listed
+    QStringList unreadable;                // a message for each folder that cannot be read
+};
+
+Gathered gatherPages(const webhost::LocalWeb& web, const QStringList& folders, int jobs) {
+    Gathered gathered;
     QStringList entries;
+    std::vector<webhost::PageListing> listings;
     if (folders.isEmpty()) {
-        entries.append(batch::kWebRootEntry);
-        for (const QString& f : web.folders())
-            entries.append(batch::folderEntry(f));
+        // One walk over the whole web.
+        webhost::LocalWeb::WebListing whole;
+        try {
+            whole = web.listWeb();
+        } catch (const platform::Error& e) {
+            throw CannotRun{e.message()};
+        }
+        for (webhost::LocalWeb::FolderListing& f : whole.folders) {
+            entries.append(f.folder.isEmpty() ? batch::kWebRootEntry
+                                              : batch::folderEntry(f.folder));
+            listings.push_back(std::move(f.listing));
+        }
+        gathered.unreadable = whole.unreadable;
     } else {
         for (const QString& f : folders)
-            entries.append(f.isEmpty() || f == batch::kWebRootEntry ? batch::kWebRootEntry : batch::folderEntry(f));
+            entries.append(f.isEmpty() || f == batch::kWebRootEntry ? batch::kWebRootEntry
+                                                                    : batch::folderEntry(f));
+        // The folders are listed at once; the rules then take the listings in folder order. A
+        // folder that cannot be listed is reported and the others are checked.
+        std::vector<QString> errors(size_t(entries.size()));
+        listings.resize(size_t(entries.size()));
+        parallelFor(int(entries.size()), jobs, [&](int i) {
+            try {
+                listings[size_t(i)] = web.filesInFolder(batch::listingFolder(entries.at(i)));
+            } catch (const platform::Error& e) {
+                errors[size_t(i)] = e.message();
+            }
+        });
+        for (const QString& e : errors)
+            if (!e.isEmpty())
+                gathered.unreadable.append(e);
     }
-    // The folders are listed at once; the rules then take the listings in folder order, and the
-    // first folder that cannot be listed is the one reported.
-    struct Listing {
-        QString text;
-        std::exception_ptr error;
-    };
-    std::vector<Listing> listings(size_t(entries.size()));
-    parallelFor(int(entries.size()), jobs, [&](int i) {
-        try {
-            listings[size_t(i)].text = web.filesInFolder(batch::listingFolder(entries.at(i)));
-        } catch (...) {
-            listings[size_t(i)].error = std::current_exception();
-        }
-    });
     QStringList batchget;
-    QStringList rows;
     size_t next = 0;
-    try {
-        rows = batch::gatherRows(
-            entries,
-            [&](const QString&) {
-                const Listing& l = listings.at(next++);
-                if (l.error)
-                    std::rethrow_exception(l.error);
-                return l.text;
-            },
-            batchget);
-    } catch (const platform::Error& e) {
-        throw CannotRun{e.message()};
-    }
-    batch::sortRows(rows);
-    if (rows.isEmpty())
+    gathered.rows = batch::gatherRows(
+        entries, [&](const QString&) { return listings.at(next++); }, batchget, &gathered.unlisted);
+    batch::sortRows(gathered.rows);
+    if (gathered.rows.isEmpty() && gathered.unlisted.isEmpty() && gathered.unreadable.isEmpty())
         throw CannotRun{QStringLiteral("The are no Web Files in the selected directory")};
-    return rows;
+    return gathered;
 }
 
 // A copy that shares no string data: threads that copy shared strings fight over their reference
@@ -186,9 +227,9 @@ QString own(const QString& s) {
 }
 
 engine::RuleValues ownValues(const engine::RuleValues& v) {
-    return {own(v.KeyReq),   own(v.keywords), own(v.keywordsm), own(v.DescReq),
-            own(v.description), own(v.descriptionm), own(v.Rating), own(v.Privacy),
-            own(v.rsafe),    own(v.rrsac),    own(v.rweb),      own(v.bodychk)};
+    return {own(v.KeyReq),      own(v.keywords),     own(v.keywordsm), own(v.DescReq),
+            own(v.description), own(v.descriptionm), own(v.Rating),    own(v.Privacy),
+            own(v.rsafe),       own(v.rrsac),        own(v.rweb),      own(v.bodychk)};
 }
 
 engine::RuleTable ownTable(const engine::RuleTable& grid) {
@@ -256,6 +297,7 @@ public:
     }
 
     const std::vector<PageResult>& results() const { return m_results; }
+    void append(PageResult r) { m_results.push_back(std::move(r)); }
 
 private:
     void work() {
@@ -272,11 +314,12 @@ private:
             PageResult& r = m_results[size_t(i)];
             const QString& address = m_pages.at(i);
             try {
-                r.failed = engine::checkPage(st, grid, rules, address, m_files.at(i), r.out, m_options, between,
-                                             [&](const QString& message, bool cannotOpen) {
-                                                 r.unreadable = r.unreadable || cannotOpen;
-                                                 r.messages.append(address + QStringLiteral(": ") + message);
-                                             });
+                r.failed = engine::checkPage(
+                    st, grid, rules, address, m_files.at(i), r.out, m_options, between,
+                    [&](const QString& message, bool cannotOpen) {
+                        r.unreadable = r.unreadable || cannotOpen;
+                        r.messages.append(address + QStringLiteral(": ") + message);
+                    });
                 encodePanes(r);
             } catch (const platform::Error& e) {
                 r.fatal = true;
@@ -315,8 +358,8 @@ QString failureEntry(const QStringList& failedLines) {
     return failedLines.mid(b, e - b).join(QLatin1Char('\n'));
 }
 
-QByteArray junitXml(const QString& suite, const QStringList& pages, const std::vector<PageResult>& results,
-                    int failedPages) {
+QByteArray junitXml(const QString& suite, const QStringList& pages,
+                    const std::vector<PageResult>& results, int failedPages) {
     QByteArray bytes;
     QXmlStreamWriter xml(&bytes);
     xml.setAutoFormatting(true);
@@ -338,7 +381,8 @@ QByteArray junitXml(const QString& suite, const QStringList& pages, const std::v
         const QString& address = pages.at(i);
         const qsizetype slash = address.lastIndexOf(QLatin1Char('/'));
         xml.writeStartElement(QStringLiteral("testcase"));
-        xml.writeAttribute(QStringLiteral("classname"), slash < 0 ? suite : suite + QLatin1Char('/') + address.left(slash));
+        xml.writeAttribute(QStringLiteral("classname"),
+                           slash < 0 ? suite : suite + QLatin1Char('/') + address.left(slash));
         xml.writeAttribute(QStringLiteral("name"), address);
         if (r.failed) {
             const QString entry = failureEntry(r.out.failed);
@@ -349,7 +393,8 @@ QByteArray junitXml(const QString& suite, const QStringList& pages, const std::v
             xml.writeEndElement();
         } else if (r.unreadable) {
             xml.writeStartElement(QStringLiteral("error"));
-            xml.writeAttribute(QStringLiteral("message"), oneLine(r.messages.join(QLatin1Char(' '))));
+            xml.writeAttribute(QStringLiteral("message"),
+                               oneLine(r.messages.join(QLatin1Char(' '))));
             xml.writeEndElement();
         }
         xml.writeEndElement();
@@ -364,7 +409,8 @@ void writeOutput(const char* what, const QString& path, const std::function<void
     try {
         write();
     } catch (const platform::Error& e) {
-        throw CannotRun{QStringLiteral("the %1 %2 cannot be written: %3").arg(QLatin1String(what), path, e.message())};
+        throw CannotRun{QStringLiteral("the %1 %2 cannot be written: %3")
+                            .arg(QLatin1String(what), path, e.message())};
     }
 }
 
@@ -372,7 +418,8 @@ int parseJobs(const QString& text) {
     bool ok = false;
     const int n = text.toInt(&ok);
     if (!ok || n < 1 || n > 1024)
-        throw UsageError{QStringLiteral("--jobs needs a number from 1 to 1024, not \"%1\"").arg(text)};
+        throw UsageError{
+            QStringLiteral("--jobs needs a number from 1 to 1024, not \"%1\"").arg(text)};
     return n;
 }
 
@@ -409,10 +456,10 @@ Options parseArguments(const QStringList& arguments) {
             value = a.mid(eq + 1);
             hasValue = true;
         }
-        static const QStringList withValue{QStringLiteral("--folder"), QStringLiteral("--rules"),
-                                           QStringLiteral("--required"), QStringLiteral("--results"),
-                                           QStringLiteral("--report"), QStringLiteral("--junit"),
-                                           QStringLiteral("--jobs")};
+        static const QStringList withValue{
+            QStringLiteral("--folder"),  QStringLiteral("--rules"),  QStringLiteral("--required"),
+            QStringLiteral("--results"), QStringLiteral("--report"), QStringLiteral("--junit"),
+            QStringLiteral("--jobs")};
         if (!withValue.contains(name))
             throw UsageError{QStringLiteral("unknown option %1").arg(name)};
         if (!hasValue) {
@@ -458,11 +505,13 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
         const int jobs = o.jobs > 0 ? o.jobs : std::max(1, QThread::idealThreadCount());
         const engine::RuleValues values = readRules(o.rulesFile);
         engine::RuleTable grid;
-        grid.setNames(requiredNames(o.requiredFile.isEmpty() ? rules::requiredTagFile(programFolder) : o.requiredFile,
+        grid.setNames(requiredNames(o.requiredFile.isEmpty() ? rules::requiredTagFile(programFolder)
+                                                             : o.requiredFile,
                                     values));
 
         QStringList pages;
         QStringList files;
+        Gathered gathered;
         if (!o.pages.isEmpty()) {
             for (const QString& p : o.pages) {
                 pages.append(pageAddress(web, p));
@@ -470,25 +519,50 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
             }
         } else {
             // The listings hold only files inside the web.
-            pages = gatherPages(web, o.folders, jobs);
+            gathered = gatherPages(web, o.folders, jobs);
+            pages = gathered.rows;
             const QString root = web.webFolder() + QLatin1Char('/');
             for (const QString& p : pages)
                 files.append(root + p);
         }
+        for (const QString& m : std::as_const(gathered.unreadable))
+            say(err, m);
+        for (const webhost::UnlistedName& u : std::as_const(gathered.unlisted))
+            say(err, batch::unlistedMessage(u));
+        if (pages.isEmpty() && gathered.unlisted.isEmpty())
+            return kCannotRun; // nothing could be listed, and the reasons are said
         const bool single = o.pages.size() == 1;
-        const int n = int(pages.size());
+        const int checked = int(pages.size());
 
-        const bool showProgress = n > 1 && isatty(fileno(err));
+        const bool showProgress = checked > 1 && isatty(fileno(err));
         Run checks(pages, files, values, grid, !single);
         checks.execute(jobs, [&](int done) {
             if (showProgress)
-                std::fprintf(err, "\rquillmark-check: %d of %d pages checked", done, n);
+                std::fprintf(err, "\rquillmark-check: %d of %d pages checked", done, checked);
         });
         if (showProgress)
-            std::fprintf(err, "\rquillmark-check: %d of %d pages checked\n", n, n);
+            std::fprintf(err, "\rquillmark-check: %d of %d pages checked\n", checked, checked);
+        // A page whose name cannot be listed counts as a failed page of the run.
+        for (const webhost::UnlistedName& u : std::as_const(gathered.unlisted)) {
+            if (u.isFolder)
+                continue;
+            const QString shown =
+                u.folder.isEmpty() ? u.name : u.folder + QLatin1Char('/') + u.name;
+            PageResult r;
+            r.failed = true;
+            r.out.failed = {QStringLiteral("File = ") + shown,
+                            QStringLiteral("    The page cannot be checked: ") + u.reason,
+                            QString()};
+            encodePanes(r);
+            pages.append(shown);
+            checks.append(std::move(r));
+        }
+        const int n = int(pages.size());
 
         int failedPages = 0;
-        bool unreadable = false;
+        bool unreadable = !gathered.unreadable.isEmpty();
+        for (const webhost::UnlistedName& u : std::as_const(gathered.unlisted))
+            unreadable = unreadable || u.isFolder;
         bool fits = true;
         for (int i = 0; i < n; ++i) {
             const PageResult& r = checks.results()[size_t(i)];
@@ -540,23 +614,28 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
                 bytes += platform::ansiLinesBytes(*parts[p][1]);
             }
         } else {
-            bytes = platform::ansiLinesBytes(results::resultsFileLines(panes[0], panes[1], panes[2]));
+            bytes =
+                platform::ansiLinesBytes(results::resultsFileLines(panes[0], panes[1], panes[2]));
         }
 
         if (!o.resultsFile.isEmpty())
-            writeOutput("results file", o.resultsFile, [&] { platform::writeFileAtomically(o.resultsFile, bytes); });
+            writeOutput("results file", o.resultsFile,
+                        [&] { platform::writeFileAtomically(o.resultsFile, bytes); });
         if (!o.reportFile.isEmpty())
             writeOutput("report", o.reportFile, [&] {
                 engine::writeReport(o.reportFile, engine::reportHead(programFolder) +
-                                                      engine::reportBody(panes[1], panes[0], panes[2], values.bodychk));
+                                                      engine::reportBody(panes[1], panes[0],
+                                                                         panes[2], values.bodychk));
             });
         if (!o.junitFile.isEmpty())
             writeOutput("JUnit file", o.junitFile, [&] {
-                platform::writeFileAtomically(
-                    o.junitFile, junitXml(QFileInfo(web.webFolder()).fileName(), pages, checks.results(), failedPages));
+                platform::writeFileAtomically(o.junitFile,
+                                              junitXml(QFileInfo(web.webFolder()).fileName(), pages,
+                                                       checks.results(), failedPages));
             });
         if (!o.quiet) {
-            if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out) != size_t(bytes.size()) ||
+            if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out) !=
+                    size_t(bytes.size()) ||
                 std::fflush(out) != 0)
                 throw CannotRun{QStringLiteral("standard output cannot be written")};
         }
@@ -569,7 +648,8 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
     }
 }
 
-int main(const QStringList& arguments, const QString& programFolder, std::FILE* out, std::FILE* err) {
+int main(const QStringList& arguments, const QString& programFolder, std::FILE* out,
+         std::FILE* err) {
     Options o;
     try {
         o = parseArguments(arguments);

@@ -2,6 +2,7 @@
 
 #include "platform/errors.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -15,14 +16,30 @@ public:
     using platform::Error::Error;
 };
 
+// A name in a folder that a listing cannot give as an address: one that holds a line break or
+// another control character, or whose Windows-1252 reading is the name of another entry.
+struct UnlistedName {
+    QString folder; // as vtigetpagesinfolder takes it, "" for the root
+    QString name;   // with '?' for each character that cannot be shown
+    QString reason;
+    bool isFolder = false;
+};
+
+// The files directly in one folder, as addresses, and the names that cannot be addresses.
+struct PageListing {
+    QStringList pages;
+    QList<UnlistedName> unlisted;
+};
+
 // The web: the Explorer's automation operations, called by name as the system calls them.
 class Explorer {
 public:
     virtual ~Explorer() = default;
     // Writes the page's source, byte for byte, to the local file.
     virtual void vtiGetDocToFile(QString& address, const QString& localPath) = 0;
-    // The files directly in the folder ("" for the root of the web), one address a line.
-    virtual QString vtigetpagesinfolder(const QString& folder, int flag) = 0;
+    // The files directly in the folder ("" for the root of the web). A folder that cannot be
+    // read is an error.
+    virtual PageListing vtigetpagesinfolder(const QString& folder, int flag) = 0;
     // The web's folders below the root, as folder names that vtigetpagesinfolder takes.
     virtual QStringList webFolders() = 0;
 };

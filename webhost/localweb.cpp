@@ -1,15 +1,30 @@
 #include "localweb.h"
 
 #include "metatags.h"
+#include "platform/filenames.h"
 #include "platform/registrystore.h"
 #include "platform/textcodec.h"
 #include "platform/textfile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSet>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace webhost {
 
@@ -39,6 +54,183 @@ bool isHiddenFolder(const QString& name) {
     return name.startsWith(QLatin1Char('.')) || name.startsWith(QLatin1Char('_'));
 }
 
+QString systemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString joined(const QString& folder, const QString& name) {
+    return folder.isEmpty() ? name : folder + QLatin1Char('/') + name;
+}
+
+const QString kControlName =
+    QStringLiteral("its name holds a line break or another control character");
+const QString kTakenName =
+    QStringLiteral("its name read as Windows-1252 is the name of another file in the folder");
+
+// A descriptor closed on every way out.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+    int release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+    void reset(int fd = -1) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+
+private:
+    int m_fd;
+};
+
+// Whether an open file lies inside the web: its real path begins with the root's. A path too
+// long to be told is taken as outside.
+bool insideRoot(int fd, const QByteArray& rootNative) {
+    char link[32];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    QByteArray real(PATH_MAX, Qt::Uninitialized);
+    const ssize_t n = ::readlink(link, real.data(), size_t(real.size()));
+    if (n <= 0 || n >= real.size())
+        return false;
+    real.truncate(n);
+    return real.startsWith(rootNative.endsWith('/') ? rootNative : rootNative + '/');
+}
+
+bool dirIdentity(int fd, dev_t& dev, ino_t& ino) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return false;
+    dev = st.st_dev;
+    ino = st.st_ino;
+    return true;
+}
+
+// What one folder holds: its files and visible folders by name, in name order, and what cannot
+// be listed. Only the entries' types are asked for, from the folder itself where it tells them,
+// so a plain file costs no stat.
+struct FolderContents {
+    QStringList files;
+    QStringList folders;
+    std::vector<QByteArray> folderBytes; // the folders' names as the folder holds them
+    QList<UnlistedName> unlisted;
+};
+
+// false with errno set when the folder cannot be read.
+bool readFolder(int dirFd, const QString& address, const QByteArray& rootNative,
+                FolderContents& out) {
+    const int listFd = ::fcntl(dirFd, F_DUPFD_CLOEXEC, 0);
+    if (listFd < 0)
+        return false;
+    DIR* dir = ::fdopendir(listFd);
+    if (!dir) {
+        const int saved = errno;
+        ::close(listFd);
+        errno = saved;
+        return false;
+    }
+    struct Entry {
+        QByteArray bytes;
+        QString name;
+        unsigned char type;
+        bool utf8;
+    };
+    std::vector<Entry> entries;
+    bool anyOther = false;
+    for (;;) {
+        errno = 0;
+        const dirent* e = ::readdir(dir);
+        if (!e)
+            break;
+        const size_t len = std::strlen(e->d_name);
+        if ((len == 1 && e->d_name[0] == '.') ||
+            (len == 2 && e->d_name[0] == '.' && e->d_name[1] == '.'))
+            continue;
+        const bool utf8 = platform::isValidUtf8(e->d_name, qsizetype(len));
+        anyOther = anyOther || !utf8;
+        entries.push_back({QByteArray(e->d_name, qsizetype(len)),
+                           platform::decodeFileName(e->d_name, qsizetype(len)), e->d_type, utf8});
+    }
+    const int readError = errno;
+    ::closedir(dir);
+    if (readError != 0) {
+        errno = readError;
+        return false;
+    }
+    // A name read as Windows-1252 that another entry has in UTF-8 would open that other entry.
+    QSet<QString> utf8Names;
+    if (anyOther)
+        for (const Entry& e : entries)
+            if (e.utf8)
+                utf8Names.insert(e.name);
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.name < b.name; });
+
+    for (const Entry& e : entries) {
+        unsigned char type = e.type;
+        struct stat st;
+        if (type == DT_UNKNOWN) {
+            if (::fstatat(dirFd, e.bytes.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue; // gone since it was read
+            type = S_ISDIR(st.st_mode)   ? DT_DIR
+                   : S_ISREG(st.st_mode) ? DT_REG
+                   : S_ISLNK(st.st_mode) ? DT_LNK
+                                         : DT_UNKNOWN;
+        }
+        if (type == DT_LNK) {
+            // A link is a file of the web when it leads to a plain file inside the web.
+            Fd target(::openat(dirFd, e.bytes.constData(), O_PATH | O_CLOEXEC));
+            if (target.get() < 0 || ::fstat(target.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+                !insideRoot(target.get(), rootNative))
+                continue;
+            type = DT_REG;
+        }
+        if (type != DT_REG && type != DT_DIR)
+            continue;
+        const bool isFolder = type == DT_DIR;
+        if (isFolder && isHiddenFolder(e.name))
+            continue;
+        const QString* reason = !platform::isListableName(e.name)       ? &kControlName
+                                : !e.utf8 && utf8Names.contains(e.name) ? &kTakenName
+                                                                        : nullptr;
+        if (reason) {
+            out.unlisted.append({address, platform::listableForm(e.name), *reason, isFolder});
+            continue;
+        }
+        if (isFolder) {
+            out.folders.append(e.name);
+            out.folderBytes.push_back(e.bytes);
+        } else {
+            out.files.append(e.name);
+        }
+    }
+    return true;
+}
+
+bool isPlainFile(const QString& path) {
+    struct stat st;
+    const int fd = platform::openNative(path, O_PATH);
+    const bool plain = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (fd >= 0)
+        ::close(fd);
+    return plain;
+}
+
+PageListing pageListing(const QString& address, FolderContents& contents) {
+    PageListing listing;
+    listing.pages.reserve(contents.files.size());
+    for (const QString& f : std::as_const(contents.files))
+        listing.pages.append(joined(address, f));
+    listing.unlisted = std::move(contents.unlisted);
+    return listing;
+}
+
 // The local copy of a page is the caller's scratch file, written for every page of a batch: it is
 // overwritten in place, since a replace that flushes to disk costs a hundred times as much. A
 // write that fails is an error, so a partly written copy is never taken for the page.
@@ -49,9 +241,16 @@ public:
 
     void vtiGetDocToFile(QString& address, const QString& localPath) override {
         const QString path = m_web.pathOf(address);
-        QFile in(path);
-        if (QFileInfo(path).isDir() || !in.open(QIODevice::ReadOnly))
-            throw HostError(QStringLiteral("The page %1 cannot be read: %2").arg(address, in.errorString()));
+        const int fd = platform::openNative(path, O_RDONLY);
+        struct stat st;
+        if (fd < 0)
+            throw HostError(
+                QStringLiteral("The page %1 cannot be read: %2").arg(address, systemError(errno)));
+        QFile in;
+        in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+        if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))
+            throw HostError(
+                QStringLiteral("The page %1 cannot be read: %2").arg(address, systemError(EISDIR)));
         // Copied in blocks, so that a page of any size costs little memory.
         QFile out(localPath);
         if (!out.open(QIODevice::ReadWrite))
@@ -61,7 +260,8 @@ public:
         for (;;) {
             const qint64 n = in.read(block.data(), block.size());
             if (n < 0)
-                throw HostError(QStringLiteral("The page %1 cannot be read: %2").arg(address, in.errorString()));
+                throw HostError(QStringLiteral("The page %1 cannot be read: %2")
+                                    .arg(address, in.errorString()));
             if (n == 0)
                 break;
             if (out.write(block.constData(), n) != n)
@@ -72,7 +272,7 @@ public:
             throw HostError(platform::EFCreateError(localPath, out.errorString()).message());
     }
 
-    QString vtigetpagesinfolder(const QString& folder, int) override {
+    PageListing vtigetpagesinfolder(const QString& folder, int) override {
         return m_web.filesInFolder(folder);
     }
 
@@ -90,19 +290,21 @@ public:
         const QString page = m_web.openPageAddress();
         if (page.isEmpty())
             throw HostError(QStringLiteral("No page is open in the web host."));
-        if (!QFileInfo(m_web.pathOf(page)).isFile())
+        if (!isPlainFile(m_web.pathOf(page)))
             throw HostError(QStringLiteral("The open page %1 no longer exists.").arg(page));
         return page;
     }
 
-    QString vtiGetMetaTag(QString& address, const QString&, const QString& name, int, int) override {
+    QString vtiGetMetaTag(QString& address, const QString&, const QString& name, int,
+                          int) override {
         const QString text = read(address).text;
         const auto span = findMetaTag(text, name);
         return span ? span->content : QString();
     }
 
-    void vtiSetMetaTag(QString& address, const QString&, const QString& name, QString& content, int, int) override {
-        const QString path = m_web.pathOf(address);
+    void vtiSetMetaTag(QString& address, const QString&, const QString& name, QString& content, int,
+                       int) override {
+        const QString path = m_web.writablePathOf(address);
         const platform::DecodedText page = read(address);
         const QString changed = withMetaTag(page.text, name, content);
         try {
@@ -114,11 +316,19 @@ public:
 
 private:
     platform::DecodedText read(const QString& address) {
-        try {
-            return platform::readTextFile(m_web.pathOf(address));
-        } catch (const platform::Error& e) {
-            throw HostError(QStringLiteral("The page %1 cannot be read: %2").arg(address, e.message()));
-        }
+        const QString path = m_web.pathOf(address);
+        const int fd = platform::openNative(path, O_RDONLY);
+        QFile in;
+        struct stat st;
+        if (fd < 0 || !in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) ||
+            ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))
+            throw HostError(QStringLiteral("The page %1 cannot be read: %2")
+                                .arg(address, systemError(fd < 0 ? errno : EISDIR)));
+        const QByteArray bytes = in.readAll();
+        if (in.error() != QFileDevice::NoError)
+            throw HostError(
+                QStringLiteral("The page %1 cannot be read: %2").arg(address, in.errorString()));
+        return platform::decodeText(bytes);
     }
 
     LocalWeb& m_web;
@@ -155,19 +365,22 @@ void LocalWeb::load() {
 
 void LocalWeb::setWeb(const QString& folder) {
     m_web = folder;
-    m_root = QFileInfo(m_web).canonicalFilePath();
-}
-
-QString LocalWeb::root() const {
+    m_root.clear();
+    m_rootNative.clear();
     // Kept from when the web was set, since every address is resolved against it.
-    return m_root.isEmpty() ? QFileInfo(m_web).canonicalFilePath() : m_root;
+    if (char* real = ::realpath(platform::nativePath(m_web).constData(), nullptr)) {
+        m_rootNative = real;
+        std::free(real);
+        m_root = platform::decodeFileName(m_rootNative);
+    }
 }
 
 void LocalWeb::save() {
     platform::RegistryStore reg(m_registryPath);
     if (!reg.openKey(kStateKey, true) || !reg.writeString(QStringLiteral("web"), m_web) ||
         !reg.writeString(QStringLiteral("page"), m_page))
-        throw HostError(QStringLiteral("The web host cannot keep its state: %1").arg(reg.lastError()));
+        throw HostError(
+            QStringLiteral("The web host cannot keep its state: %1").arg(reg.lastError()));
 }
 
 std::unique_ptr<Explorer> LocalWeb::createExplorer() {
@@ -185,14 +398,15 @@ void LocalWeb::openWeb(const QString& folder) {
     if (!info.isDir())
         throw HostError(QStringLiteral("The folder %1 cannot be opened as a web.").arg(folder));
     setWeb(info.absoluteFilePath());
-    m_page = QFileInfo(QDir(m_web).filePath(QStringLiteral("index.htm"))).isFile() ? QStringLiteral("index.htm")
-                                                                                     : QString();
+    m_page = QFileInfo(QDir(m_web).filePath(QStringLiteral("index.htm"))).isFile()
+                 ? QStringLiteral("index.htm")
+                 : QString();
     save();
 }
 
 void LocalWeb::openPage(const QString& address) {
     const QString path = pathOf(address);
-    if (!QFileInfo(path).isFile())
+    if (!isPlainFile(path))
         throw HostError(QStringLiteral("The page %1 does not exist.").arg(address));
     m_page = cleanAddress(address, false);
     save();
@@ -200,78 +414,177 @@ void LocalWeb::openPage(const QString& address) {
 
 QString LocalWeb::pathOf(const QString& address) const {
     const QString clean = cleanAddress(address, false);
-    const QString root = this->root();
     const QString path = QDir(m_web).filePath(clean);
-    const QFileInfo info(path);
-    if (info.exists()) {
-        const QString canonical = info.canonicalFilePath();
-        if (root.isEmpty() || !canonical.startsWith(root + QLatin1Char('/')))
+    const QByteArray native = platform::nativePath(path);
+    char* real = ::realpath(native.constData(), nullptr);
+    if (real) {
+        const QByteArray canonical(real);
+        std::free(real);
+        if (m_rootNative.isEmpty() ||
+            !canonical.startsWith(m_rootNative.endsWith('/') ? m_rootNative : m_rootNative + '/'))
             throw HostError(QStringLiteral("The address %1 is outside the web.").arg(address));
+        return path;
+    }
+    if (errno == ENAMETOOLONG) {
+        // Deep in the web: its folder is opened name by name, which confines it, then the name.
+        const qsizetype slash = clean.lastIndexOf(QLatin1Char('/'));
+        const Fd dir(openFolder(slash < 0 ? QString() : clean.left(slash)));
+        const QByteArray name = platform::nativePath(clean.mid(slash + 1));
+        struct stat st;
+        if (::fstatat(dir.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISLNK(st.st_mode)) {
+            const Fd target(::openat(dir.get(), name.constData(), O_PATH | O_CLOEXEC));
+            if (target.get() >= 0 && !insideRoot(target.get(), m_rootNative))
+                throw HostError(QStringLiteral("The address %1 is outside the web.").arg(address));
+        }
     }
     return path;
 }
 
-QString LocalWeb::folderPath(const QString& folder) const {
-    const QString clean = cleanAddress(folder, true);
-    const QString root = this->root();
-    if (root.isEmpty())
-        throw HostError(QStringLiteral("The web folder %1 cannot be opened.").arg(m_web));
-    if (clean.isEmpty())
-        return root;
-    const QFileInfo info(QDir(m_web).filePath(clean));
-    if (!info.isDir())
-        throw HostError(QStringLiteral("The folder %1 is not in the web.").arg(folder));
-    if (!info.canonicalFilePath().startsWith(root + QLatin1Char('/')))
-        throw HostError(QStringLiteral("The folder %1 is outside the web.").arg(folder));
-    return info.canonicalFilePath();
+QString LocalWeb::writablePathOf(const QString& address) const {
+    const QString path = pathOf(address);
+    // A page is written through its name's UTF-8 form; another form would make a second file.
+    if (platform::nativePath(path) != path.toUtf8())
+        throw HostError(QStringLiteral("The page %1 cannot be written: its file name is not UTF-8.")
+                            .arg(address));
+    return path;
 }
 
-QString LocalWeb::filesInFolder(const QString& folder) const {
-    const QString dirPath = folderPath(folder);
-    const QString root = this->root();
-    const QString prefix = cleanAddress(folder, true);
-    QStringList lines;
-    const QFileInfoList entries = QDir(dirPath).entryInfoList(QDir::Files, QDir::Name);
-    for (const QFileInfo& f : entries) {
-        // The folder is inside the web, so only a link can lead outside it.
-        if (f.isSymLink() && !f.canonicalFilePath().startsWith(root + QLatin1Char('/')))
-            continue;
-        lines.append(prefix.isEmpty() ? f.fileName() : prefix + QLatin1Char('/') + f.fileName());
+int LocalWeb::openFolder(const QString& folder) const {
+    const QString clean = cleanAddress(folder, true);
+    if (m_rootNative.isEmpty())
+        throw HostError(QStringLiteral("The web folder %1 cannot be opened.").arg(m_web));
+    Fd dir(::open(m_rootNative.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0)
+        throw HostError(
+            QStringLiteral("The web folder %1 cannot be read: %2").arg(m_web, systemError(errno)));
+    if (clean.isEmpty())
+        return dir.release();
+    // Name by name from the root: no path grows with the depth, and a link is followed only
+    // where it stays inside the web.
+    for (const QString& name : clean.split(QLatin1Char('/'))) {
+        const QByteArray utf8 = name.toUtf8();
+        int fd =
+            ::openat(dir.get(), utf8.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0 && errno == ENOENT && platform::fitsWindows1252(name) &&
+            utf8.size() != name.size())
+            fd = ::openat(dir.get(), platform::encodeWindows1252(name).constData(),
+                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0 && errno == ELOOP) {
+            fd = ::openat(dir.get(), utf8.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (fd >= 0 && !insideRoot(fd, m_rootNative)) {
+                ::close(fd);
+                throw HostError(QStringLiteral("The folder %1 is outside the web.").arg(folder));
+            }
+        }
+        if (fd < 0) {
+            if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP)
+                throw HostError(QStringLiteral("The folder %1 is not in the web.").arg(folder));
+            throw HostError(
+                QStringLiteral("The folder %1 cannot be read: %2").arg(folder, systemError(errno)));
+        }
+        dir.reset(fd);
     }
-    return lines.join(QLatin1Char('\n'));
+    return dir.release();
+}
+
+PageListing LocalWeb::filesInFolder(const QString& folder) const {
+    const QString address = cleanAddress(folder, true);
+    Fd dir(openFolder(folder));
+    FolderContents contents;
+    if (!readFolder(dir.get(), address, m_rootNative, contents))
+        throw HostError(
+            QStringLiteral("The folder %1 cannot be read: %2").arg(folder, systemError(errno)));
+    return pageListing(address, contents);
+}
+
+LocalWeb::WebListing LocalWeb::listWeb() const {
+    WebListing web;
+    Fd dir(openFolder(QString()));
+    // Depth first with one folder open at a time: down by name, back up by "..", checked to be
+    // the folder that was left.
+    struct Level {
+        QString address;
+        dev_t dev;
+        ino_t ino;
+        QStringList folders;
+        std::vector<QByteArray> folderBytes;
+        qsizetype next = 0;
+    };
+    std::vector<Level> levels;
+    const auto enter = [&](int fd, const QString& address) {
+        FolderContents contents;
+        Level level{address, 0, 0, {}, {}, 0};
+        if (!dirIdentity(fd, level.dev, level.ino) ||
+            !readFolder(fd, address, m_rootNative, contents)) {
+            web.unreadable.append(QStringLiteral("The folder %1 cannot be read: %2")
+                                      .arg(address, systemError(errno)));
+            web.folders.append({address, {}});
+            return false;
+        }
+        level.folders = std::move(contents.folders);
+        level.folderBytes = std::move(contents.folderBytes);
+        web.folders.append({address, pageListing(address, contents)});
+        levels.push_back(std::move(level));
+        return true;
+    };
+    if (!enter(dir.get(), QString()))
+        throw HostError(web.unreadable.first());
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        if (level.next < level.folders.size()) {
+            const qsizetype i = level.next++;
+            const QString address = joined(level.address, level.folders.at(i));
+            Fd child(::openat(dir.get(), level.folderBytes[size_t(i)].constData(),
+                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (child.get() < 0) {
+                web.unreadable.append(QStringLiteral("The folder %1 cannot be read: %2")
+                                          .arg(address, systemError(errno)));
+                web.folders.append({address, {}});
+            } else if (enter(child.get(), address)) {
+                dir.reset(child.release());
+            }
+            continue;
+        }
+        levels.pop_back();
+        if (levels.empty())
+            break;
+        const Level& up = levels.back();
+        int fd = ::openat(dir.get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        dev_t dev = 0;
+        ino_t ino = 0;
+        if (fd >= 0 && (!dirIdentity(fd, dev, ino) || dev != up.dev || ino != up.ino)) {
+            // Moved while it was listed: the folder is opened afresh from the root.
+            ::close(fd);
+            fd = openFolder(up.address);
+        }
+        if (fd < 0)
+            throw HostError(QStringLiteral("The folder %1 cannot be read: %2")
+                                .arg(up.address, systemError(errno)));
+        dir.reset(fd);
+    }
+    std::sort(web.folders.begin() + 1, web.folders.end(),
+              [](const FolderListing& a, const FolderListing& b) {
+                  const int c = a.folder.compare(b.folder, Qt::CaseInsensitive);
+                  return c != 0 ? c < 0 : a.folder < b.folder;
+              });
+    return web;
 }
 
 QStringList LocalWeb::folders() const {
-    const QString root = this->root();
     QStringList out;
-    if (root.isEmpty())
+    if (m_rootNative.isEmpty())
         return out;
-    QStringList pending{QString()};
-    while (!pending.isEmpty()) {
-        const QString rel = pending.takeFirst();
-        const QDir dir(rel.isEmpty() ? root : root + QLatin1Char('/') + rel);
-        const QFileInfoList subs = dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-        for (const QFileInfo& d : subs) {
-            if (isHiddenFolder(d.fileName()) || d.isSymLink())
-                continue;
-            const QString child = rel.isEmpty() ? d.fileName() : rel + QLatin1Char('/') + d.fileName();
-            out.append(child);
-            pending.append(child);
-        }
-    }
-    out.sort(Qt::CaseInsensitive);
+    const WebListing web = listWeb();
+    for (qsizetype i = 1; i < web.folders.size(); ++i)
+        out.append(web.folders.at(i).folder);
     return out;
 }
 
 QStringList LocalWeb::allFiles() const {
     QStringList out;
-    QStringList all{QString()};
-    all += folders();
-    for (const QString& f : all) {
-        const QString listing = filesInFolder(f);
-        if (!listing.isEmpty())
-            out += listing.split(QLatin1Char('\n'));
-    }
+    for (const FolderListing& f : listWeb().folders)
+        out += f.listing.pages;
     return out;
 }
 

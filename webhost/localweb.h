@@ -24,27 +24,44 @@ public:
     void openWeb(const QString& folder);
     void openPage(const QString& address);
 
+    // One walk over the whole web, its time linear in the number of folders: each folder's
+    // listing, the root first and then the folders in case-insensitive order, and a message for
+    // each folder that cannot be read (its listing stays empty).
+    struct FolderListing {
+        QString folder;
+        PageListing listing;
+    };
+    struct WebListing {
+        QList<FolderListing> folders;
+        QStringList unreadable;
+    };
+    WebListing listWeb() const;
     // Every file of the web, root and folders, as addresses (for the page dialog).
     QStringList allFiles() const;
+    // The folders below the root, hidden ones and links left out; one that cannot be read is
+    // still named, so that listing it reports it.
     QStringList folders() const;
-    QString filesInFolder(const QString& folder) const;
+    // Throws HostError for a folder that is not in the web or cannot be read.
+    PageListing filesInFolder(const QString& folder) const;
     // The file an address names, confined to the web root; throws HostError.
     QString pathOf(const QString& address) const;
+    // pathOf for a page to be replaced; throws HostError where the path cannot name it.
+    QString writablePathOf(const QString& address) const;
 
     static const QString kStateKey;
 
 private:
     LocalWeb() = default;
     void setWeb(const QString& folder);
-    QString root() const; // the web folder's canonical path
     void load();
     void save();
-    QString folderPath(const QString& folder) const;
+    int openFolder(const QString& folder) const; // confined to the root; throws HostError
 
     QString m_registryPath;
     QString m_programFolder;
     QString m_web;
     QString m_root;
+    QByteArray m_rootNative; // m_root's bytes
     QString m_page;
 };
 

@@ -1,7 +1,6 @@
 #include "gathering.h"
 
 #include "platform/ascii.h"
-#include "platform/textfile.h"
 
 #include <QSet>
 
@@ -19,12 +18,12 @@ QString folderEntry(const QString& webFolder) {
     return webFolder == kWebRootEntry ? webFolder + QLatin1Char('/') : webFolder;
 }
 
-void addUniqueLines(QStringList& batchget, const QString& listing) {
+void addUniqueLines(QStringList& batchget, const QStringList& listing) {
     QSet<QString> held;
     held.reserve(batchget.size());
     for (const QString& l : std::as_const(batchget))
         held.insert(l.toCaseFolded());
-    for (const QString& l : platform::splitLines(listing)) {
+    for (const QString& l : listing) {
         const QString key = l.toCaseFolded();
         if (held.contains(key))
             continue;
@@ -57,15 +56,27 @@ QStringList candidateRows(const QStringList& batchget) {
 }
 
 QStringList gatherRows(const QStringList& folders,
-                       const std::function<QString(const QString&)>& listFolder,
-                       QStringList& batchget) {
+                       const std::function<webhost::PageListing(const QString&)>& listFolder,
+                       QStringList& batchget, QList<webhost::UnlistedName>* unlisted) {
     QStringList rows;
     for (const QString& f : folders) {
         batchget.clear();
-        addUniqueLines(batchget, listFolder(listingFolder(f)));
+        const webhost::PageListing listing = listFolder(listingFolder(f));
+        addUniqueLines(batchget, listing.pages);
         rows += candidateRows(batchget);
+        if (unlisted)
+            for (const webhost::UnlistedName& u : listing.unlisted)
+                if (u.isFolder || (!isResultPage(u.name) && isWebPage(u.name)))
+                    unlisted->append(u);
     }
     return rows;
+}
+
+QString unlistedMessage(const webhost::UnlistedName& name) {
+    const QString folder = name.folder.isEmpty() ? kWebRootEntry : name.folder;
+    return (name.isFolder ? QStringLiteral("The folder %1 in the folder %2 cannot be listed: %3.")
+                          : QStringLiteral("The page %1 in the folder %2 cannot be checked: %3."))
+        .arg(name.name, folder, name.reason);
 }
 
 bool rowLess(const QString& a, const QString& b) {

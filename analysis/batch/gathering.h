@@ -3,6 +3,8 @@
 // The rules by which the pages of a batch are gathered from the web host's folder listings:
 // plain functions on texts, shared by the batch commands and any tool that checks a web.
 
+#include "webhost/host.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -20,9 +22,9 @@ QString listingFolder(const QString& entry);
 // root entry gets a final '/' so that it is not taken for the root.
 QString folderEntry(const QString& webFolder);
 
-// A folder listing's lines (breaks CR, LF or CR LF) appended to batchget, leaving out those it
-// already holds without regard to case.
-void addUniqueLines(QStringList& batchget, const QString& listing);
+// A folder listing's addresses appended to batchget, leaving out those it already holds without
+// regard to case.
+void addUniqueLines(QStringList& batchget, const QStringList& listing);
 // "result....htm" pages are the program's own result pages: a line ending in ".htm" and
 // beginning with "result", both without regard to case.
 bool isResultPage(const QString& line);
@@ -33,10 +35,13 @@ QStringList candidateRows(const QStringList& batchget);
 
 // Every folder of the list through the host's listing, batchget emptied for each folder: the
 // rows of all folders in folder order. Rows are not de-duplicated across folders. A failure of
-// listFolder is not caught.
+// listFolder is not caught. The names the host could not list go to unlisted where they would
+// have been rows, and every such folder.
 QStringList gatherRows(const QStringList& folders,
-                       const std::function<QString(const QString& folder)>& listFolder,
-                       QStringList& batchget);
+                       const std::function<webhost::PageListing(const QString& folder)>& listFolder,
+                       QStringList& batchget, QList<webhost::UnlistedName>* unlisted = nullptr);
+// What a name the host could not list is, in one line that names its folder.
+QString unlistedMessage(const webhost::UnlistedName& name);
 
 // The selection dialog's order: ascending by text without regard to case, ties by exact text.
 bool rowLess(const QString& a, const QString& b);

@@ -6,6 +6,7 @@
 #include "analysis/engine/report.h"
 #include "analysis/results/resultsfile.h"
 #include "analysis/rules/rulestore.h"
+#include "platform/filenames.h"
 #include "platform/registrystore.h"
 #include "platform/textcodec.h"
 #include "platform/textfile.h"
@@ -25,6 +26,8 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace checkcli {
@@ -99,6 +102,22 @@ QStringList requiredNames(const QString& path, const engine::RuleValues& values)
     }
 }
 
+// What a path names when it is not a plain file; "" for a plain file or nothing at all.
+QString notPlainFile(const QString& path) {
+    struct stat st;
+    const int fd = platform::openNative(path, O_PATH);
+    const bool known = fd >= 0 && ::fstat(fd, &st) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    if (!known || S_ISREG(st.st_mode))
+        return QString();
+    return S_ISDIR(st.st_mode)                          ? QStringLiteral("it is a folder")
+           : S_ISFIFO(st.st_mode)                       ? QStringLiteral("it is a named pipe")
+           : S_ISSOCK(st.st_mode)                       ? QStringLiteral("it is a socket")
+           : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? QStringLiteral("it is a device")
+                                                        : QStringLiteral("it is not a plain file");
+}
+
 // A named page: an address of the web, or the path of a file inside it.
 QString pageAddress(const webhost::LocalWeb& web, const QString& given) {
     QString address = given;
@@ -107,16 +126,25 @@ QString pageAddress(const webhost::LocalWeb& web, const QString& given) {
         address.remove(0, 2);
     QString refused;
     try {
-        if (QFileInfo(web.pathOf(address)).isFile())
+        const QString path = web.pathOf(address);
+        if (QFileInfo(path).isFile())
             return QDir::cleanPath(address);
+        const QString kind = notPlainFile(path);
+        if (!kind.isEmpty())
+            throw CannotRun{QStringLiteral("the page %1 cannot be read: %2").arg(given, kind)};
     } catch (const webhost::HostError& e) {
         refused = e.message(); // unless it is a path of the file system
     }
     const QFileInfo file(given);
     const QString root = QFileInfo(web.webFolder()).canonicalFilePath();
-    if (file.isFile() && file.canonicalFilePath().startsWith(root + QLatin1Char('/')))
+    const bool inside =
+        file.exists() && file.canonicalFilePath().startsWith(root + QLatin1Char('/'));
+    if (file.isFile() && inside)
         return QDir(root).relativeFilePath(file.canonicalFilePath());
-    if (file.exists() && !file.canonicalFilePath().startsWith(root + QLatin1Char('/')))
+    if (inside)
+        throw CannotRun{
+            QStringLiteral("the page %1 cannot be read: %2").arg(given, notPlainFile(given))};
+    if (file.exists())
         throw CannotRun{
             QStringLiteral("the page %1 is outside the web %2").arg(given, web.webFolder())};
     if (!refused.isEmpty())
@@ -140,51 +168,58 @@ void parallelFor(int n, int jobs, const std::function<void(int)>& work) {
         t.join();
 }
 
-QStringList gatherPages(const webhost::LocalWeb& web, const QStringList& folders, int jobs) {
+// The pages of a run from the web's listings, and what the listings could not give.
+struct Gathered {
+    QStringList rows;
+    QList<webhost::UnlistedName> unlisted; // pages and folders whose names cannot be listed
+    QStringList unreadable;                // a message for each folder that cannot be read
+};
+
+Gathered gatherPages(const webhost::LocalWeb& web, const QStringList& folders, int jobs) {
+    Gathered gathered;
     QStringList entries;
+    std::vector<webhost::PageListing> listings;
     if (folders.isEmpty()) {
-        entries.append(batch::kWebRootEntry);
-        for (const QString& f : web.folders())
-            entries.append(batch::folderEntry(f));
+        // One walk over the whole web.
+        webhost::LocalWeb::WebListing whole;
+        try {
+            whole = web.listWeb();
+        } catch (const platform::Error& e) {
+            throw CannotRun{e.message()};
+        }
+        for (webhost::LocalWeb::FolderListing& f : whole.folders) {
+            entries.append(f.folder.isEmpty() ? batch::kWebRootEntry
+                                              : batch::folderEntry(f.folder));
+            listings.push_back(std::move(f.listing));
+        }
+        gathered.unreadable = whole.unreadable;
     } else {
         for (const QString& f : folders)
             entries.append(f.isEmpty() || f == batch::kWebRootEntry ? batch::kWebRootEntry
                                                                     : batch::folderEntry(f));
+        // The folders are listed at once; the rules then take the listings in folder order. A
+        // folder that cannot be listed is reported and the others are checked.
+        std::vector<QString> errors(size_t(entries.size()));
+        listings.resize(size_t(entries.size()));
+        parallelFor(int(entries.size()), jobs, [&](int i) {
+            try {
+                listings[size_t(i)] = web.filesInFolder(batch::listingFolder(entries.at(i)));
+            } catch (const platform::Error& e) {
+                errors[size_t(i)] = e.message();
+            }
+        });
+        for (const QString& e : errors)
+            if (!e.isEmpty())
+                gathered.unreadable.append(e);
     }
-    // The folders are listed at once; the rules then take the listings in folder order, and the
-    // first folder that cannot be listed is the one reported.
-    struct Listing {
-        QString text;
-        std::exception_ptr error;
-    };
-    std::vector<Listing> listings(size_t(entries.size()));
-    parallelFor(int(entries.size()), jobs, [&](int i) {
-        try {
-            listings[size_t(i)].text = web.filesInFolder(batch::listingFolder(entries.at(i)));
-        } catch (...) {
-            listings[size_t(i)].error = std::current_exception();
-        }
-    });
     QStringList batchget;
-    QStringList rows;
     size_t next = 0;
-    try {
-        rows = batch::gatherRows(
-            entries,
-            [&](const QString&) {
-                const Listing& l = listings.at(next++);
-                if (l.error)
-                    std::rethrow_exception(l.error);
-                return l.text;
-            },
-            batchget);
-    } catch (const platform::Error& e) {
-        throw CannotRun{e.message()};
-    }
-    batch::sortRows(rows);
-    if (rows.isEmpty())
+    gathered.rows = batch::gatherRows(
+        entries, [&](const QString&) { return listings.at(next++); }, batchget, &gathered.unlisted);
+    batch::sortRows(gathered.rows);
+    if (gathered.rows.isEmpty() && gathered.unlisted.isEmpty() && gathered.unreadable.isEmpty())
         throw CannotRun{QStringLiteral("The are no Web Files in the selected directory")};
-    return rows;
+    return gathered;
 }
 
 // A copy that shares no string data: threads that copy shared strings fight over their reference
@@ -264,6 +299,7 @@ public:
     }
 
     const std::vector<PageResult>& results() const { return m_results; }
+    void append(PageResult r) { m_results.push_back(std::move(r)); }
 
 private:
     void work() {
@@ -527,6 +563,7 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
 
         QStringList pages;
         QStringList files;
+        Gathered gathered;
         if (!o.pages.isEmpty()) {
             for (const QString& p : o.pages) {
                 pages.append(pageAddress(web, p));
@@ -534,7 +571,8 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
             }
         } else {
             // The listings hold only files inside the web.
-            pages = gatherPages(web, o.folders, jobs);
+            gathered = gatherPages(web, o.folders, jobs);
+            pages = gathered.rows;
             const QString root = web.webFolder() + QLatin1Char('/');
             for (const QString& p : pages)
                 files.append(root + p);
@@ -554,20 +592,44 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
                  {QStringLiteral("required tag file"), requiredFile}},
                 pages, files);
         }
+        for (const QString& m : std::as_const(gathered.unreadable))
+            say(err, m);
+        for (const webhost::UnlistedName& u : std::as_const(gathered.unlisted))
+            say(err, batch::unlistedMessage(u));
+        if (pages.isEmpty() && gathered.unlisted.isEmpty())
+            return kCannotRun; // nothing could be listed, and the reasons are said
         const bool single = o.pages.size() == 1;
-        const int n = int(pages.size());
+        const int checked = int(pages.size());
 
-        const bool showProgress = n > 1 && isatty(fileno(err));
+        const bool showProgress = checked > 1 && isatty(fileno(err));
         Run checks(pages, files, values, grid, !single);
         checks.execute(jobs, [&](int done) {
             if (showProgress)
-                std::fprintf(err, "\rquillmark-check: %d of %d pages checked", done, n);
+                std::fprintf(err, "\rquillmark-check: %d of %d pages checked", done, checked);
         });
         if (showProgress)
-            std::fprintf(err, "\rquillmark-check: %d of %d pages checked\n", n, n);
+            std::fprintf(err, "\rquillmark-check: %d of %d pages checked\n", checked, checked);
+        // A page whose name cannot be listed counts as a failed page of the run.
+        for (const webhost::UnlistedName& u : std::as_const(gathered.unlisted)) {
+            if (u.isFolder)
+                continue;
+            const QString shown =
+                u.folder.isEmpty() ? u.name : u.folder + QLatin1Char('/') + u.name;
+            PageResult r;
+            r.failed = true;
+            r.out.failed = {QStringLiteral("File = ") + shown,
+                            QStringLiteral("    The page cannot be checked: ") + u.reason,
+                            QString()};
+            encodePanes(r);
+            pages.append(shown);
+            checks.append(std::move(r));
+        }
+        const int n = int(pages.size());
 
         int failedPages = 0;
-        bool unreadable = false;
+        bool unreadable = !gathered.unreadable.isEmpty();
+        for (const webhost::UnlistedName& u : std::as_const(gathered.unlisted))
+            unreadable = unreadable || u.isFolder;
         bool fits = true;
         for (int i = 0; i < n; ++i) {
             const PageResult& r = checks.results()[size_t(i)];

@@ -1,6 +1,7 @@
 #include "headpipeline.h"
 
 #include "platform/ascii.h"
+#include "platform/filenames.h"
 #include "platform/textfile.h"
 
 #include <QFile>
@@ -24,13 +25,18 @@ using platform::trimControl;
 const QString kMissingBody = QStringLiteral("Missing '<BODY> or <FRAMESET>' Tag");
 const QString kMissingEndHead = QStringLiteral("Missing '</HEAD>' Tag");
 const QString kMissingHead = QStringLiteral("Missing '<HEAD>' Tag");
-const QString kMissingEndScript = QStringLiteral("Invalid Usage in HEAD, Missing '</SCRIPT>' Tag - Cannot Continue!");
-const QString kMissingEndStyle = QStringLiteral("Invalid Usage in HEAD, Missing '</STYLE>' Tag - Cannot Continue!");
-const QString kEmptyTitle = QStringLiteral(
-    "Title Tag used improperly (Missing 'Content') The title tag requires some content to be a useful addition!  "
-    "e.g. My Home Page please update this file before submitting it to the search engines for ranking! ");
+const QString kMissingEndScript =
+    QStringLiteral("Invalid Usage in HEAD, Missing '</SCRIPT>' Tag - Cannot Continue!");
+const QString kMissingEndStyle =
+    QStringLiteral("Invalid Usage in HEAD, Missing '</STYLE>' Tag - Cannot Continue!");
+const QString kEmptyTitle =
+    QStringLiteral("Title Tag used improperly (Missing 'Content') The title tag requires some "
+                   "content to be a useful addition!  "
+                   "e.g. My Home Page please update this file before submitting it to the search "
+                   "engines for ranking! ");
 const QString kTitleNotEnded = QStringLiteral("Title Tag improperly ended (Missing '</title>') ");
-const QString kTitleTagInside = QStringLiteral("Title Tag improperly ended. Another tag starts before '</title>' tag");
+const QString kTitleTagInside =
+    QStringLiteral("Title Tag improperly ended. Another tag starts before '</title>' tag");
 const QString kTitleMissingLine = QStringLiteral("<title>Title Missing - Fernlet</title>");
 
 namespace {
@@ -170,8 +176,8 @@ void addLines(QStringList& pane, const QString& text) {
         pane.append(text);
 }
 
-std::optional<Extracted> ExtractBetween(const QString& s, const QString& a, const QString& b, bool caseSensitive,
-                                        bool include) {
+std::optional<Extracted> ExtractBetween(const QString& s, const QString& a, const QString& b,
+                                        bool caseSensitive, bool include) {
     if (s.isEmpty())
         return std::nullopt;
     auto findIn = [&](const QString& what, qsizetype from) {
@@ -212,11 +218,13 @@ int HeadLineIndex(const WorkingCopy& wc) {
 }
 
 bool IsXHTMLDocument(const QString& text) {
-    const auto doctype = ExtractBetween(text, QStringLiteral("<!DOCTYPE"), QStringLiteral(">"), false, false);
+    const auto doctype =
+        ExtractBetween(text, QStringLiteral("<!DOCTYPE"), QStringLiteral(">"), false, false);
     if (!doctype || !containsNoCase(doctype->text, QStringLiteral("HTML")))
         return false;
-    for (const char* fpi : {"\"-//W3C//DTD XHTML 1.0 STRICT//EN\"", "\"-//W3C//DTD XHTML 1.0 TRANSITIONAL//EN\"",
-                            "\"-//W3C//DTD XHTML 1.0 FRAMESET//EN\""})
+    for (const char* fpi :
+         {"\"-//W3C//DTD XHTML 1.0 STRICT//EN\"", "\"-//W3C//DTD XHTML 1.0 TRANSITIONAL//EN\"",
+          "\"-//W3C//DTD XHTML 1.0 FRAMESET//EN\""})
         if (containsNoCase(doctype->text, QLatin1String(fpi)))
             return true;
     return false;
@@ -339,7 +347,8 @@ HeadBlock SetUpHeadBlock(PageState& st) {
         const char* open;
         const char* close;
         const QString& missing;
-    } elements[] = {{"<script", "</script>", kMissingEndScript}, {"<style", "</style>", kMissingEndStyle}};
+    } elements[] = {{"<script", "</script>", kMissingEndScript},
+                    {"<style", "</style>", kMissingEndStyle}};
     for (const auto& el : elements) {
         b.he = wc.find(kEndHead, b.hs);
         const QString open = QLatin1String(el.open);
@@ -446,13 +455,15 @@ void SetUpMetaLines(PageState& st, PaneOutput& out) {
     if (e >= 0) {
         QStringList lines = wc.lines();
         bool inside = false;
-        const QString endScript = QStringLiteral("</SCRIPT>"), endStyle = QStringLiteral("</STYLE>");
+        const QString endScript = QStringLiteral("</SCRIPT>"),
+                      endStyle = QStringLiteral("</STYLE>");
         auto isLine = [](const QString& line, const QString& text) {
             return line.size() == text.size() && findNoCase(line, text) == 0;
         };
         for (int i = s; i < e; ++i) {
             const QString& l = lines.at(i);
-            if (containsNoCase(l, QStringLiteral("<SCRIPT")) || containsNoCase(l, QStringLiteral("<STYLE"))) {
+            if (containsNoCase(l, QStringLiteral("<SCRIPT")) ||
+                containsNoCase(l, QStringLiteral("<STYLE"))) {
                 inside = true;
             } else if (isLine(l, endScript) || isLine(l, endStyle)) {
                 inside = false;
@@ -522,8 +533,10 @@ void BuildTagList(QStringList& list, int mode, const RuleTable& grid1, const Rul
         if (!name.isEmpty())
             list.append(name + QLatin1Char('='));
     }
-    const std::pair<const QString*, const char*> defaults[] = {
-        {&rules.Rating, "rating="}, {&rules.Privacy, "privacy="}, {&rules.DescReq, "description="}, {&rules.KeyReq, "keywords="}};
+    const std::pair<const QString*, const char*> defaults[] = {{&rules.Rating, "rating="},
+                                                               {&rules.Privacy, "privacy="},
+                                                               {&rules.DescReq, "description="},
+                                                               {&rules.KeyReq, "keywords="}};
     for (const auto& [sw, entry] : defaults)
         if (RuleValues::on(*sw) && !list.contains(QLatin1String(entry), Qt::CaseInsensitive))
             list.append(QLatin1String(entry));
@@ -599,7 +612,8 @@ void ReadTags(PageState& st, int mode, QStringList& list, RuleTable& grid1) {
         if (name.isEmpty())
             continue;
         const int i = byName.value(name.toCaseFolded(), -1);
-        grid1.setCell(1, r, i < 0 ? QString() : list.at(i).mid(list.at(i).indexOf(QLatin1Char('=')) + 1));
+        grid1.setCell(1, r,
+                      i < 0 ? QString() : list.at(i).mid(list.at(i).indexOf(QLatin1Char('=')) + 1));
     }
 }
 
@@ -637,8 +651,9 @@ FileStamp fileStamp(int fd, const QByteArray& path) {
     const int rc = fd >= 0 ? ::fstat(fd, &sb) : ::stat(path.constData(), &sb);
     if (rc != 0 || !S_ISREG(sb.st_mode))
         return {};
-    const qint64 parts[] = {qint64(sb.st_dev),          qint64(sb.st_ino),          qint64(sb.st_size),
-                            qint64(sb.st_mtim.tv_sec),  qint64(sb.st_mtim.tv_nsec), qint64(sb.st_ctim.tv_sec),
+    const qint64 parts[] = {qint64(sb.st_dev),          qint64(sb.st_ino),
+                            qint64(sb.st_size),         qint64(sb.st_mtim.tv_sec),
+                            qint64(sb.st_mtim.tv_nsec), qint64(sb.st_ctim.tv_sec),
                             qint64(sb.st_ctim.tv_nsec)};
     return {QByteArray(reinterpret_cast<const char*>(parts), sizeof parts), qint64(sb.st_size)};
 }
@@ -646,9 +661,10 @@ FileStamp fileStamp(int fd, const QByteArray& path) {
 void refuseLargePage(const QString& path, qint64 size) {
     // A page that large is no web page; refuse it before it costs memory.
     if (size > kMaxPageBytes)
-        throw platform::EFOpenError(path, QStringLiteral("The page is %1 MB; pages of more than %2 MB are not checked.")
-                                              .arg(double(size) / (1 << 20), 0, 'f', 1)
-                                              .arg(kMaxPageBytes >> 20));
+        throw platform::EFOpenError(
+            path, QStringLiteral("The page is %1 MB; pages of more than %2 MB are not checked.")
+                      .arg(double(size) / (1 << 20), 0, 'f', 1)
+                      .arg(kMaxPageBytes >> 20));
 }
 
 // The bytes of a plain file opened as fd, with its stamp; false when it cannot be read this way.
@@ -679,14 +695,14 @@ bool readOpenFile(int fd, const QString& path, FileStamp& stamp, QByteArray& byt
 } // namespace
 
 QString readWorkingFile(PageState& st, const QString& workingFile) {
-    const QByteArray name = QFile::encodeName(workingFile);
+    const QByteArray name = platform::nativePath(workingFile);
     if (!st.fileStamp.isEmpty() && fileStamp(-1, name).key == st.fileStamp)
         return st.fileText; // the very file read before
     st.fileStamp.clear();
     FileStamp stamp;
     QByteArray bytes;
     // Opened without waiting, so that a FIFO among the pages cannot hold the check.
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = platform::openNative(name, O_RDONLY | O_NONBLOCK);
     bool read = false;
     if (fd >= 0) {
         try {

@@ -111,14 +111,21 @@ void TForm1::DirFileList() {
     batchfiles.clear();
     // Destroyed on every way out, an error of the host's listing included.
     auto dialog = std::make_unique<TForm3>(batchfiles, *m_services.help, m_helpFile, this);
+    QList<webhost::UnlistedName> unlisted;
     const QStringList rows = batch::gatherRows(
         batchfolders,
         [this](const QString& folder) { return m_explorer->vtigetpagesinfolder(folder, 1); },
-        batchget);
+        batchget, &unlisted);
     batchfolders.clear();
     dialog->addRows(rows);
     // The hourglass is for the gathering; the user chooses with the normal cursor.
     cursor.restore();
+    if (!unlisted.isEmpty()) {
+        QStringList lines;
+        for (const webhost::UnlistedName& u : unlisted)
+            lines.append(batch::unlistedMessage(u));
+        m_services.dialogs->warning(lines.join(QLatin1Char('\n')));
+    }
     if (dialog->rowCount() == 0) {
         m_services.dialogs->information(kNoWebFiles);
         return;
@@ -166,14 +173,15 @@ void TForm1::batmeta() {
                 dialogs.error(kError3001);
                 return;
             }
-            const bool failed = engine::checkPage(m_page, grid1, m_rules, address, workingFile, out, batchRun, between,
-                                                  [&](const QString& message, bool notOpened) {
-                                                      flushPanes(out);
-                                                      if (notOpened)
-                                                          dialogs.error(cannotOpen(address));
-                                                      else
-                                                          dialogs.plain(message);
-                                                  });
+            const bool failed =
+                engine::checkPage(m_page, grid1, m_rules, address, workingFile, out, batchRun,
+                                  between, [&](const QString& message, bool notOpened) {
+                                      flushPanes(out);
+                                      if (notOpened)
+                                          dialogs.error(cannotOpen(address));
+                                      else
+                                          dialogs.plain(message);
+                                  });
             if (failed)
                 ++failedPages;
 

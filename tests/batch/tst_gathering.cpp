@@ -3,7 +3,7 @@
 #include <QMap>
 #include <QtTest>
 
-using Listings = QMap<QString, QString>;
+using Listings = QMap<QString, QStringList>;
 Q_DECLARE_METATYPE(Listings)
 
 class TestGathering : public QObject {
@@ -22,30 +22,34 @@ private slots:
         QTest::newRow("page types")
             << QStringList{root}
             << Listings{{"",
-                         "index.HTM\nc.php\na.Shtml\nd.txt\nb.ASP\nnoextension\n\nx.shtm\ny.html"}}
+                         {"index.HTM", "c.php", "a.Shtml", "d.txt", "b.ASP", "noextension", "",
+                          "x.shtm", "y.html"}}}
             << QStringList{"a.Shtml", "b.ASP", "index.HTM", "x.shtm", "y.html"} << QStringList{""};
         QTest::newRow("result pages")
             << QStringList{root}
-            << Listings{{"", "result.htm\r\nResults2.HTM\r\nresult.html\r\nresultlist.asp\r\nold/"
-                             "result.htm"}}
+            << Listings{{"",
+                         {"result.htm", "Results2.HTM", "result.html", "resultlist.asp",
+                          "old/result.htm"}}}
             << QStringList{"old/result.htm", "result.html", "resultlist.asp"} << QStringList{""};
         QTest::newRow("twice and in two cases")
             << QStringList{"shop"}
-            << Listings{{"shop", "shop/a.htm\rshop/a.htm\r\nshop/A.HTM\nshop/b.htm"}}
+            << Listings{{"shop", {"shop/a.htm", "shop/a.htm", "shop/A.HTM", "shop/b.htm"}}}
             << QStringList{"shop/a.htm", "shop/b.htm"} << QStringList{"shop"};
         QTest::newRow("sorted whatever the listing's order")
-            << QStringList{root} << Listings{{"", "zebra.htm\nMango.htm\napple.htm\nAPPLE.html"}}
+            << QStringList{root}
+            << Listings{{"", {"zebra.htm", "Mango.htm", "apple.htm", "APPLE.html"}}}
             << QStringList{"apple.htm", "APPLE.html", "Mango.htm", "zebra.htm"} << QStringList{""};
         QTest::newRow("root entry in another case is a folder name")
             << QStringList{"web root directory", "WEB ROOT DIRECTORY"}
-            << Listings{{"web root directory", "w.htm"}} << QStringList{"w.htm"}
+            << Listings{{"web root directory", {"w.htm"}}} << QStringList{"w.htm"}
             << QStringList{"web root directory", "WEB ROOT DIRECTORY"};
         QTest::newRow("not de-duplicated across folders")
-            << QStringList{root, "a", root} << Listings{{"", "i.htm"}, {"a", "a/i.htm\na/I.htm"}}
+            << QStringList{root, "a", root}
+            << Listings{{"", {"i.htm"}}, {"a", {"a/i.htm", "a/I.htm"}}}
             << QStringList{"a/i.htm", "i.htm", "i.htm"} << QStringList{"", "a", ""};
         QTest::newRow("no folders")
             << QStringList{} << Listings{} << QStringList{} << QStringList{};
-        QTest::newRow("no pages") << QStringList{root} << Listings{{"", "notes.txt\nstyle.css\n"}}
+        QTest::newRow("no pages") << QStringList{root} << Listings{{"", {"notes.txt", "style.css"}}}
                                   << QStringList{} << QStringList{""};
     }
     void rows() {
@@ -59,7 +63,7 @@ private slots:
             folders,
             [&](const QString& f) {
                 seen.append(f);
-                return listings.value(f);
+                return webhost::PageListing{listings.value(f), {}};
             },
             batchget);
         batch::sortRows(got);
@@ -73,7 +77,32 @@ private slots:
             std::runtime_error,
             batch::gatherRows(
                 {batch::kWebRootEntry},
-                [](const QString&) -> QString { throw std::runtime_error("host"); }, batchget));
+                [](const QString&) -> webhost::PageListing { throw std::runtime_error("host"); },
+                batchget));
+    }
+
+    // Names the host could not list are kept where they would have been rows, folders always,
+    // each with its folder named.
+    void unlistedNames() {
+        const QList<webhost::UnlistedName> names{{"shop", "a?b.htm", "r", false},
+                                                 {"shop", "notes?.txt", "r", false},
+                                                 {"shop", "result?.htm", "r", false},
+                                                 {"", "old?", "its name is odd", true}};
+        QStringList batchget;
+        QList<webhost::UnlistedName> unlisted;
+        const QStringList rows = batch::gatherRows(
+            {"shop"},
+            [&](const QString&) {
+                return webhost::PageListing{{"shop/c.htm"}, names};
+            },
+            batchget, &unlisted);
+        QCOMPARE(rows, QStringList{"shop/c.htm"});
+        QStringList messages;
+        for (const webhost::UnlistedName& u : unlisted)
+            messages.append(batch::unlistedMessage(u));
+        QCOMPARE(messages, (QStringList{"The page a?b.htm in the folder shop cannot be checked: r.",
+                                        "The folder old? in the folder Web Root Directory cannot "
+                                        "be listed: its name is odd."}));
     }
 
     void folderEntries() {

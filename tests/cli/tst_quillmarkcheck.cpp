@@ -5,12 +5,17 @@
 #include "analysis/rules/rulestore.h"
 #include "platform/textfile.h"
 #include "support/quillmarkharness.h"
+#include "support/unprivileged.h"
 
 #include <QAction>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QXmlStreamReader>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using quillmark::TForm1;
 using testsupport::QuillmarkHarness;
@@ -55,7 +60,8 @@ void setRules(const testsupport::TestEnv& env, bool pics) {
 
 // What a results file of the window's three panes holds.
 QByteArray paneBytes(TForm1* form) {
-    return platform::ansiLinesBytes(results::paneLines(form->SubmitReady) + results::paneLines(form->failedurls) +
+    return platform::ansiLinesBytes(results::paneLines(form->SubmitReady) +
+                                    results::paneLines(form->failedurls) +
                                     results::paneLines(form->memo3));
 }
 
@@ -86,6 +92,17 @@ void buildBigWeb(const QString& to) {
     testsupport::copyTree(sources.first(), to);
 }
 
+// A file by the bytes of its path below a folder, the folders on the way made.
+void writeNamed(const QString& folder, const QByteArray& relative, const QByteArray& bytes) {
+    const QByteArray path = QFile::encodeName(folder) + '/' + relative;
+    for (qsizetype slash = path.indexOf('/', 1); slash > 0; slash = path.indexOf('/', slash + 1))
+        ::mkdir(path.left(slash).constData(), 0755);
+    FILE* f = std::fopen(path.constData(), "wb");
+    QVERIFY2(f, path.constData());
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), f);
+    std::fclose(f);
+}
+
 } // namespace
 
 class TestQuillmarkCheck : public QObject {
@@ -96,13 +113,17 @@ class TestQuillmarkCheck : public QObject {
 
     QString configHome() const { return m_env.root() + QStringLiteral("/config"); }
     QString rulesFile() const { return m_env.registryPath(); }
-    QString requiredFile() const { return m_env.programFolder() + QStringLiteral("Required/metareq.txt"); }
+    QString requiredFile() const {
+        return m_env.programFolder() + QStringLiteral("Required/metareq.txt");
+    }
     QStringList common() const {
-        return {QStringLiteral("--rules"), rulesFile(), QStringLiteral("--required"), requiredFile()};
+        return {QStringLiteral("--rules"), rulesFile(), QStringLiteral("--required"),
+                requiredFile()};
     }
 
     // The window on the same web, program data and rules as the checker's runs.
-    std::unique_ptr<QuillmarkHarness> window(const QString& web, const QString& page, bool pics = false) {
+    std::unique_ptr<QuillmarkHarness> window(const QString& web, const QString& page,
+                                             bool pics = false) {
         auto h = std::make_unique<QuillmarkHarness>();
         setRules(h->env, pics);
         h->openWeb(web, page);
@@ -115,27 +136,35 @@ private slots:
         setRules(m_env, false);
         m_web = m_env.path(QStringLiteral("web"));
         testsupport::copyTree(testsupport::fixturePath(QStringLiteral("batchweb")), m_web);
-        testsupport::copyTree(testsupport::fixturePath(QStringLiteral("checkweb")), m_web + QStringLiteral("/check"));
+        testsupport::copyTree(testsupport::fixturePath(QStringLiteral("checkweb")),
+                              m_web + QStringLiteral("/check"));
         // A page whose lines do not fit Windows-1252: the whole output is then UTF-8.
-        testsupport::copyTree(testsupport::fixturePath(QStringLiteral("batchweb")), m_env.path(QStringLiteral("utf8web")));
-        m_env.writeFile(QStringLiteral("utf8web/greek.htm"),
-                        QStringLiteral("<html><head><title>\u03A9mega shop</title><meta name=\"author\" content=\"\u0391nn\">"
-                                       "<meta name=\"keywords\" content=\"\u03A9mega, glass\">"
-                                       "<meta name=\"description\" content=\"\u03A9mega glass\"></head>"
-                                       "<body>\u03A9mega glass \u03A9mega</body></html>")
-                            .toUtf8());
-        m_env.writeFile(QStringLiteral("outside.htm"), "<html><head><title>x</title></head></html>");
+        testsupport::copyTree(testsupport::fixturePath(QStringLiteral("batchweb")),
+                              m_env.path(QStringLiteral("utf8web")));
+        m_env.writeFile(
+            QStringLiteral("utf8web/greek.htm"),
+            QStringLiteral("<html><head><title>\u03A9mega shop</title><meta name=\"author\" "
+                           "content=\"\u0391nn\">"
+                           "<meta name=\"keywords\" content=\"\u03A9mega, glass\">"
+                           "<meta name=\"description\" content=\"\u03A9mega glass\"></head>"
+                           "<body>\u03A9mega glass \u03A9mega</body></html>")
+                .toUtf8());
+        m_env.writeFile(QStringLiteral("outside.htm"),
+                        "<html><head><title>x</title></head></html>");
         QDir().mkpath(m_env.path(QStringLiteral("emptyweb/sub")));
         m_env.writeFile(QStringLiteral("emptyweb/notes.txt"), "no pages here");
-        m_env.writeFile(QStringLiteral("bad.reg"), "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\VRNH\\Quillmark]\r\n"
-                                                   "\"KeyReq\"=\"1\"\r\n\"keywordsm\"=\"few\"\r\n");
-        m_env.writeFile(QStringLiteral("other.reg"), "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Other]\r\n");
+        m_env.writeFile(QStringLiteral("bad.reg"),
+                        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\VRNH\\Quillmark]\r\n"
+                        "\"KeyReq\"=\"1\"\r\n\"keywordsm\"=\"few\"\r\n");
+        m_env.writeFile(QStringLiteral("other.reg"),
+                        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Other]\r\n");
     }
 
     void exitStatus_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("message"); // a part of the one line on standard error; "" for none
+        QTest::addColumn<QString>(
+            "message"); // a part of the one line on standard error; "" for none
         const QString w = m_web;
         const QString r = m_env.root();
         QTest::newRow("page passes") << QStringList{w, "good.htm"} << 0 << "";
@@ -146,7 +175,8 @@ private slots:
         QTest::newRow("root folder") << QStringList{"--folder=Web Root Directory", w} << 1 << "";
         QTest::newRow("quiet") << QStringList{"--quiet", w} << 1 << "";
         QTest::newRow("no web") << QStringList{} << 2 << "no web folder given";
-        QTest::newRow("unknown option") << QStringList{"--colour", w} << 2 << "unknown option --colour";
+        QTest::newRow("unknown option")
+            << QStringList{"--colour", w} << 2 << "unknown option --colour";
         QTest::newRow("value missing") << QStringList{w, "--junit"} << 2 << "--junit needs a value";
         QTest::newRow("jobs not a number") << QStringList{"--jobs", "two", w} << 2 << "\"two\"";
         QTest::newRow("web missing") << QStringList{r + "/nosuch"} << 2 << "nosuch";
@@ -154,17 +184,23 @@ private slots:
         QTest::newRow("page outside") << QStringList{w, "../outside.htm"} << 2 << "outside the web";
         QTest::newRow("folder missing") << QStringList{"--folder", "nosuch", w} << 2 << "nosuch";
         QTest::newRow("no pages") << QStringList{r + "/emptyweb"} << 2 << "The are no Web Files";
-        QTest::newRow("rules missing") << QStringList{"--rules", r + "/none.reg", w} << 2 << "none.reg";
-        QTest::newRow("rules without key") << QStringList{"--rules", r + "/other.reg", w} << 2 << "holds no key";
-        QTest::newRow("rule not a number") << QStringList{"--rules", r + "/bad.reg", w} << 2 << "\"few\"";
-        QTest::newRow("required missing") << QStringList{"--required", r + "/none.txt", w} << 2 << "none.txt";
-        QTest::newRow("results unwritable") << QStringList{"--results", r + "/no/such/dir/x.rls", w} << 2 << "x.rls";
+        QTest::newRow("rules missing")
+            << QStringList{"--rules", r + "/none.reg", w} << 2 << "none.reg";
+        QTest::newRow("rules without key")
+            << QStringList{"--rules", r + "/other.reg", w} << 2 << "holds no key";
+        QTest::newRow("rule not a number")
+            << QStringList{"--rules", r + "/bad.reg", w} << 2 << "\"few\"";
+        QTest::newRow("required missing")
+            << QStringList{"--required", r + "/none.txt", w} << 2 << "none.txt";
+        QTest::newRow("results unwritable")
+            << QStringList{"--results", r + "/no/such/dir/x.rls", w} << 2 << "x.rls";
     }
     void exitStatus() {
         QFETCH(QStringList, args);
         QFETCH(int, status);
         QFETCH(QString, message);
-        const bool custom = args.contains(QStringLiteral("--rules")) || args.contains(QStringLiteral("--required"));
+        const bool custom =
+            args.contains(QStringLiteral("--rules")) || args.contains(QStringLiteral("--required"));
         if (!custom && !args.isEmpty())
             args = common() + args;
         const Outcome o = runCheck(args, configHome());
@@ -172,7 +208,8 @@ private slots:
         const QString err = QString::fromLocal8Bit(o.err);
         if (status == 2) {
             QCOMPARE(err.count(QLatin1Char('\n')), 1);
-            QVERIFY2(err.startsWith(QLatin1String("quillmark-check: ")) && err.contains(message), qPrintable(err));
+            QVERIFY2(err.startsWith(QLatin1String("quillmark-check: ")) && err.contains(message),
+                     qPrintable(err));
             QVERIFY(o.out.isEmpty());
         } else {
             QVERIFY2(err.isEmpty(), qPrintable(err));
@@ -184,7 +221,8 @@ private slots:
         const Outcome o = runCheck({QStringLiteral("--help")}, configHome());
         QCOMPARE(o.status, 0);
         QVERIFY(o.out.startsWith("Usage: quillmark-check [options] WEB_FOLDER [PAGE ...]"));
-        for (const char* option : {"--folder", "--rules", "--required", "--results", "--report", "--junit", "--jobs", "--quiet"})
+        for (const char* option : {"--folder", "--rules", "--required", "--results", "--report",
+                                   "--junit", "--jobs", "--quiet"})
             QVERIFY2(o.out.contains(option), option);
     }
 
@@ -194,7 +232,8 @@ private slots:
         const Outcome plain = runCheck({m_web, QStringLiteral("check/good.htm")}, home);
         QCOMPARE(plain.status, 0);
         QVERIFY(!QFileInfo::exists(home + QStringLiteral("/VRNH/registry.reg")));
-        m_env.writeFile(home + QStringLiteral("/VRNH/registry.reg"), m_env.readFile(QStringLiteral("bad.reg")));
+        m_env.writeFile(home + QStringLiteral("/VRNH/registry.reg"),
+                        m_env.readFile(QStringLiteral("bad.reg")));
         const QByteArray before = m_env.readFile(home + QStringLiteral("/VRNH/registry.reg"));
         const Outcome bad = runCheck({m_web, QStringLiteral("check/good.htm")}, home);
         QCOMPARE(bad.status, 2);
@@ -213,14 +252,17 @@ private slots:
         QTest::newRow("batch web, PICS label") << batchweb << "" << true;
         QTest::newRow("sample web") << sampleweb << "" << false;
         QTest::newRow("check web") << checkweb << "" << false;
-        QTest::newRow("web beyond Windows-1252") << m_env.path(QStringLiteral("utf8web")) << "" << false;
-        QTest::newRow("one page beyond Windows-1252") << m_env.path(QStringLiteral("utf8web")) << "greek.htm" << false;
+        QTest::newRow("web beyond Windows-1252")
+            << m_env.path(QStringLiteral("utf8web")) << "" << false;
+        QTest::newRow("one page beyond Windows-1252")
+            << m_env.path(QStringLiteral("utf8web")) << "greek.htm" << false;
         QTest::newRow("one passing page") << batchweb << "good.htm" << false;
         QTest::newRow("one page, PICS label") << batchweb << "good.htm" << true;
         QTest::newRow("one page without meta tags") << batchweb << "nometa1.htm" << false;
         QTest::newRow("one failing page") << checkweb << "bad.htm" << false;
         QTest::newRow("one page without head end") << sampleweb << "news/nohead.htm" << false;
-        QTest::newRow("one page with empty title") << sampleweb << "products/emptytitle.htm" << false;
+        QTest::newRow("one page with empty title")
+            << sampleweb << "products/emptytitle.htm" << false;
     }
     void sameAsWindow() {
         QFETCH(QString, web);
@@ -232,8 +274,11 @@ private slots:
             checkWholeWeb(form);
         else
             form->runCommand(&TForm1::SpeedButton5Click);
-        QVERIFY(results::paneLines(form->SubmitReady).size() + results::paneLines(form->failedurls).size() > 3);
-        QStringList args{QStringLiteral("--rules"), h->env.registryPath(), QStringLiteral("--required"),
+        QVERIFY(results::paneLines(form->SubmitReady).size() +
+                    results::paneLines(form->failedurls).size() >
+                3);
+        QStringList args{QStringLiteral("--rules"), h->env.registryPath(),
+                         QStringLiteral("--required"),
                          h->env.programFolder() + QStringLiteral("Required/metareq.txt"), web};
         if (!page.isEmpty())
             args.append(page);
@@ -253,12 +298,14 @@ private slots:
         QByteArray first[3];
         for (const char* jobs : {"1", "2", "3"}) {
             const QString tag = QLatin1String(jobs);
-            const Outcome o = runCheck(common() + QStringList{"--jobs", tag, "--results", web + "-" + tag + ".rls",
-                                                              "--junit", web + "-" + tag + ".xml", "--report",
+            const Outcome o = runCheck(common() + QStringList{"--jobs", tag, "--results",
+                                                              web + "-" + tag + ".rls", "--junit",
+                                                              web + "-" + tag + ".xml", "--report",
                                                               web + "-" + tag + ".htm", web},
                                        configHome());
             QCOMPARE(o.status, 1);
-            const QByteArray files[3] = {m_env.readFile(web + "-" + tag + ".rls"), m_env.readFile(web + "-" + tag + ".xml"),
+            const QByteArray files[3] = {m_env.readFile(web + "-" + tag + ".rls"),
+                                         m_env.readFile(web + "-" + tag + ".xml"),
                                          m_env.readFile(web + "-" + tag + ".htm")};
             QCOMPARE(files[0], o.out);
             if (tag == QLatin1String("1")) {
@@ -280,16 +327,18 @@ private slots:
         TForm1* form = h->start();
         h->dialogs.answers = {platform::Dialogs::Button::Yes}; // the report offer
         checkWholeWeb(form);
-        const QStringList panes[3] = {results::paneLines(form->SubmitReady), results::paneLines(form->failedurls),
+        const QStringList panes[3] = {results::paneLines(form->SubmitReady),
+                                      results::paneLines(form->failedurls),
                                       results::paneLines(form->memo3)};
-        const QStringList windowReport = platform::readLines(engine::reportFile(h->env.programFolder()));
+        const QStringList windowReport =
+            platform::readLines(engine::reportFile(h->env.programFolder()));
 
         const QString rls = h->env.path(QStringLiteral("run.rls"));
         const QString report = h->env.path(QStringLiteral("run.htm"));
         const QString junit = h->env.path(QStringLiteral("run.xml"));
         const Outcome o = runCheck({"--quiet", "--rules", h->env.registryPath(), "--required",
-                                    h->env.programFolder() + "Required/metareq.txt", "--results", rls, "--report",
-                                    report, "--junit", junit, web},
+                                    h->env.programFolder() + "Required/metareq.txt", "--results",
+                                    rls, "--report", report, "--junit", junit, web},
                                    configHome());
         QCOMPARE(o.status, 1);
         QVERIFY(o.out.isEmpty());
@@ -316,18 +365,179 @@ private slots:
             if (xml.name() == QLatin1String("testcase"))
                 cases.append(xml.attributes().value(QLatin1String("name")).toString());
             else if (xml.name() == QLatin1String("failure"))
-                failures.append(cases.last() + QLatin1Char('|') + xml.attributes().value(QLatin1String("message")).toString());
+                failures.append(cases.last() + QLatin1Char('|') +
+                                xml.attributes().value(QLatin1String("message")).toString());
         }
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
-        QCOMPARE(cases, (QStringList{"colours.htm", "emptytitle.htm", "good.htm", "nometa1.htm", "nometa2.htm",
-                                     "nometa3.htm", "shoes6.htm", "shoes7.htm", "sub/deep.htm"}));
+        QCOMPARE(cases, (QStringList{"colours.htm", "emptytitle.htm", "good.htm", "nometa1.htm",
+                                     "nometa2.htm", "nometa3.htm", "shoes6.htm", "shoes7.htm",
+                                     "sub/deep.htm"}));
         QVERIFY(!failures.isEmpty());
         for (const QString& failure : failures) {
             const QString page = failure.section(QLatin1Char('|'), 0, 0);
-            QVERIFY2(failure.section(QLatin1Char('|'), 1).startsWith(QStringLiteral("File = ") + page), qPrintable(failure));
+            QVERIFY2(
+                failure.section(QLatin1Char('|'), 1).startsWith(QStringLiteral("File = ") + page),
+                qPrintable(failure));
             QVERIFY(panes[1].contains(QStringLiteral("File = ") + page));
         }
         QVERIFY(!failures.join(QLatin1Char(' ')).contains(QLatin1String("good.htm|")));
+    }
+    // Names that Qt's own listing drops or splits: listed and checked, or counted as failed
+    // with their folder named.
+    void pageNames_data() {
+        QTest::addColumn<QList<QByteArray>>("files");
+        QTest::addColumn<QStringList>("args"); // before the web folder
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QList<QByteArray>>("out"); // parts of standard output
+        QTest::addColumn<QString>("err");           // standard error, "" for none
+        QTest::newRow("Windows-1252 name, whole web")
+            << QList<QByteArray>{"caf\xE9.htm", "good.htm"} << QStringList{} << 0
+            << QList<QByteArray>{"File = caf\xE9.htm\r\n", "2 of 2 passed verification."} << "";
+        QTest::newRow("Windows-1252 folder")
+            << QList<QByteArray>{"M\xFCll/\xE9t\xE9.htm", "good.htm"}
+            << QStringList{"--folder", "M\u00FCll"} << 0
+            << QList<QByteArray>{"File = M\xFCll/\xE9t\xE9.htm\r\n", "1 of 1 passed verification."}
+            << "";
+        QTest::newRow("line break, whole web")
+            << QList<QByteArray>{"two\nlines.htm", "good.htm"} << QStringList{} << 1
+            << QList<QByteArray>{"File = two?lines.htm\r\n    The page cannot be checked: its name "
+                                 "holds a line break",
+                                 "1 of 2 failed verification.", "1 of 2 passed verification."}
+            << "quillmark-check: The page two?lines.htm in the folder Web Root Directory cannot be "
+               "checked: its name "
+               "holds a line break or another control character.\n";
+        QTest::newRow("line break, folder")
+            << QList<QByteArray>{"shop/a\rb.htm", "shop/good.htm"}
+            << QStringList{"--folder", "shop"} << 1
+            << QList<QByteArray>{"File = shop/a?b.htm\r\n", "1 of 2 failed verification."}
+            << "quillmark-check: The page a?b.htm in the folder shop cannot be checked: its name "
+               "holds a line break "
+               "or another control character.\n";
+        QTest::newRow("only a page with a line break")
+            << QList<QByteArray>{"x\ny.htm"} << QStringList{} << 1
+            << QList<QByteArray>{"File = x?y.htm\r\n", "1 of 1 failed verification."}
+            << "quillmark-check: The page x?y.htm in the folder Web Root Directory cannot be "
+               "checked: its name "
+               "holds a line break or another control character.\n";
+        QTest::newRow("folder with a line break")
+            << QList<QByteArray>{"a\nb/x.htm", "good.htm"} << QStringList{} << 2
+            << QList<QByteArray>{"1 of 1 passed verification."}
+            << "quillmark-check: The folder a?b in the folder Web Root Directory cannot be listed: "
+               "its name holds a "
+               "line break or another control character.\n";
+    }
+    void pageNames() {
+        QFETCH(QList<QByteArray>, files);
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QList<QByteArray>, out);
+        QFETCH(QString, err);
+        QTemporaryDir dir;
+        const QByteArray good = m_env.readFile(m_web + QStringLiteral("/good.htm"));
+        for (const QByteArray& f : files)
+            writeNamed(dir.path(), f, good);
+        const Outcome o = runCheck(common() + args + QStringList{dir.path()}, configHome());
+        QCOMPARE(QString::fromUtf8(o.err), err);
+        QCOMPARE(o.status, status);
+        QProcess::execute(QStringLiteral("rm"),
+                          {QStringLiteral("-rf"), dir.path()}); // names Qt passes over
+        for (const QByteArray& part : out)
+            QVERIFY2(o.out.contains(part), o.out.constData());
+    }
+
+    // A folder that cannot be read is said and makes the status 2; the rest of the web is checked.
+    void unreadableFolder_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("out");
+        QTest::newRow("whole web") << QStringList{} << QByteArray("1 of 1 passed verification.");
+        QTest::newRow("that folder") << QStringList{"--folder", "locked"} << QByteArray();
+        QTest::newRow("that folder and the root")
+            << QStringList{"--folder", "locked", "--folder", ""}
+            << QByteArray("1 of 1 passed verification.");
+    }
+    void unreadableFolder() {
+        if (!testsupport::runsUnprivileged("unreadableFolder"))
+            return;
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, out);
+        testsupport::TestEnv env;
+        setRules(env, false);
+        const QString web = env.path(QStringLiteral("web"));
+        env.writeFile(QStringLiteral("web/good.htm"),
+                      m_env.readFile(m_web + QStringLiteral("/good.htm")));
+        env.writeFile(QStringLiteral("web/locked/page.htm"), "<html></html>");
+        QVERIFY(QFile::setPermissions(web + QStringLiteral("/locked"), QFileDevice::Permissions()));
+        const Outcome o =
+            runCheck(QStringList{"--rules", env.registryPath(), "--required",
+                                 env.programFolder() + QStringLiteral("Required/metareq.txt")} +
+                         args + QStringList{web},
+                     env.root() + QStringLiteral("/config"));
+        QFile::setPermissions(web + QStringLiteral("/locked"), QFileDevice::ReadOwner |
+                                                                   QFileDevice::WriteOwner |
+                                                                   QFileDevice::ExeOwner);
+        QCOMPARE(o.status, 2);
+        QCOMPARE(QString::fromUtf8(o.err),
+                 QStringLiteral(
+                     "quillmark-check: The folder locked cannot be read: Permission denied\n"));
+        QCOMPARE(o.out.isEmpty(), out.isEmpty());
+        QVERIFY2(o.out.contains(out), o.out.constData());
+    }
+
+    // A page argument that is there but no plain file is called what it is.
+    void pageThatIsNoFile_data() {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("cause");
+        const QString w = m_env.path(QStringLiteral("specials"));
+        QTest::newRow("named pipe by path")
+            << w + "/pipe.htm"
+            << "the page " + w + "/pipe.htm cannot be read: it is a named pipe";
+        QTest::newRow("named pipe by address")
+            << "pipe.htm"
+            << "the page pipe.htm cannot be read: it is a named pipe";
+        QTest::newRow("folder by path") << w + "/sub"
+                                        << "the page " + w + "/sub cannot be read: it is a folder";
+    }
+    void pageThatIsNoFile() {
+        QFETCH(QString, page);
+        QFETCH(QString, cause);
+        const QString w = m_env.path(QStringLiteral("specials"));
+        QDir().mkpath(w + QStringLiteral("/sub"));
+        if (!QFileInfo::exists(w + QStringLiteral("/pipe.htm")))
+            QCOMPARE(::mkfifo(QFile::encodeName(w + QStringLiteral("/pipe.htm")).constData(), 0644),
+                     0);
+        const Outcome o = runCheck(common() + QStringList{w, page}, configHome());
+        QCOMPARE(o.status, 2);
+        QCOMPARE(QString::fromUtf8(o.err),
+                 QStringLiteral("quillmark-check: ") + cause + QLatin1Char('\n'));
+    }
+
+    // A tree thousands of folders deep is listed and checked to its deepest page.
+    void deepTree() {
+        QTemporaryDir dir;
+        QByteArray deep = "d";
+        for (int i = 1; i < 2100; ++i)
+            deep += "/d";
+        const QByteArray good = m_env.readFile(m_web + QStringLiteral("/good.htm"));
+        writeNamed(dir.path(), "good.htm", good);
+        // Made a folder at a time: the whole path is longer than the system takes at once.
+        int fd =
+            ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        for (int i = 0; i < 2100; ++i) {
+            QCOMPARE(::mkdirat(fd, "d", 0755), 0);
+            const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            ::close(fd);
+            fd = next;
+        }
+        const int page = ::openat(fd, "page.htm", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        ::close(fd);
+        QCOMPARE(::write(page, good.constData(), size_t(good.size())), ssize_t(good.size()));
+        ::close(page);
+        const Outcome o = runCheck(common() + QStringList{dir.path()}, configHome());
+        QCOMPARE(o.status, 0);
+        QVERIFY2(o.out.contains("File = " + deep + "/page.htm\r\n"), o.err.constData());
+        QVERIFY(o.out.contains("2 of 2 passed verification."));
+        QProcess::execute(QStringLiteral("rm"),
+                          {QStringLiteral("-rf"), dir.path() + QStringLiteral("/d")});
     }
 };
 

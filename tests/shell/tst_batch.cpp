@@ -7,10 +7,12 @@
 #include "analysis/rules/rulestore.h"
 #include "platform/textfile.h"
 #include "support/quillmarkharness.h"
+#include "support/unprivileged.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -337,6 +339,72 @@ private slots:
         QVERIFY(form->findChildren<TForm3*>().isEmpty());
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY(!form->busy());
+    }
+
+    // The window lists what the command-line checker lists: a Windows-1252 name is a row and is
+    // checked; a name with a line break is named with its folder.
+    void pageNames_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("all files") << "BatchCheckAllFiles1";
+        QTest::newRow("chosen folder") << "RunBatchCheckSelectFolder1";
+    }
+    void pageNames() {
+        QFETCH(QString, command);
+        auto h = std::make_unique<QuillmarkHarness>();
+        const QByteArray good =
+            h->env.readFile(testsupport::fixturePath(QStringLiteral("batchweb/good.htm")));
+        const QByteArray web = QFile::encodeName(h->env.path(QStringLiteral("web")));
+        QDir().mkpath(h->env.path(QStringLiteral("web/shop")));
+        for (const QByteArray name : {"caf\xE9.htm", "two\nlines.htm", "good.htm"}) {
+            FILE* file = std::fopen(web + "/shop/" + name, "wb");
+            QVERIFY(file);
+            std::fwrite(good.constData(), 1, size_t(good.size()), file);
+            std::fclose(file);
+        }
+        h->openWeb(h->env.path(QStringLiteral("web")));
+        auto* form = h->start();
+        h->dialogs.shown.clear(); // no page is open in this web
+        QStringList rows;
+        if (command == QLatin1String("BatchCheckAllFiles1")) {
+            tickAndCheck({"shop/caf\u00E9.htm"}, &rows);
+            form->findChild<QAction*>(command)->trigger();
+        } else {
+            whenOpen<quillmark::FolderChooser>([&rows](quillmark::FolderChooser& c) {
+                c.item(QStringLiteral("shop"))->setCheckState(0, Qt::Checked);
+                tickAndCheck({"shop/caf\u00E9.htm"}, &rows);
+                c.accept();
+            });
+            form->findChild<QAction*>(command)->trigger();
+        }
+        QCOMPARE(rows, (QStringList{"shop/caf\u00E9.htm", "shop/good.htm"}));
+        QCOMPARE(
+            h->dialogs.texts(),
+            (QStringList{"The page two?lines.htm in the folder shop cannot be checked: its name "
+                         "holds a line break or another control character.",
+                         kQuestion}));
+        QCOMPARE(h->dialogs.shown.first().kind, Kind::Warning);
+        QCOMPARE(lines(form->SubmitReady),
+                 (QStringList{kPassedHeading, "File = shop/caf\u00E9.htm", "", kSummary,
+                              "1 of 1 passed verification."}));
+        QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), h->env.path(QStringLiteral("web"))});
+    }
+
+    // A folder that cannot be read ends the gathering with a message that names it.
+    void unreadableFolder() {
+        if (!testsupport::runsUnprivileged("unreadableFolder"))
+            return;
+        auto h = harness();
+        h->env.writeFile(QStringLiteral("web/locked/page.htm"), "<html></html>");
+        const QString locked = h->env.path(QStringLiteral("web/locked"));
+        QVERIFY(QFile::setPermissions(locked, QFileDevice::Permissions()));
+        auto* form = h->start();
+        form->runCommand(&TForm1::BatchCheckAllFiles1Click);
+        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner);
+        QCOMPARE(h->dialogs.texts(),
+                 QStringList{"The folder locked cannot be read: Permission denied"});
+        QCOMPARE(h->dialogs.shown.first().kind, Kind::Error);
+        QVERIFY(form->findChildren<TForm3*>().isEmpty());
     }
 
     void commandsAreHeldOffDuringTheRun() {

@@ -4,9 +4,9 @@
 
 #include <QThread>
 
+#include <QCursor>
 #include <QDir>
 #include <QFile>
-#include <QCursor>
 #include <QGuiApplication>
 #include <QPrinter>
 #include <QProcess>
@@ -14,7 +14,8 @@
 
 namespace testsupport {
 
-platform::Dialogs::Button ScriptedDialogs::show(Kind kind, const QString& text, const QList<Button>& buttons) {
+platform::Dialogs::Button ScriptedDialogs::show(Kind kind, const QString& text,
+                                                const QList<Button>& buttons) {
     const Shown s{kind, text, buttons};
     shown.append(s);
     if (onShow)
@@ -95,8 +96,9 @@ QString pdfText(const QString& path) {
 
 QString pdfInfo(const QString& path, const QString& field) {
     const QString info = run(QStringLiteral("pdfinfo"), {path});
-    const QRegularExpression re(QStringLiteral("^%1:\\s*(.*)$").arg(QRegularExpression::escape(field)),
-                                QRegularExpression::MultilineOption);
+    const QRegularExpression re(
+        QStringLiteral("^%1:\\s*(.*)$").arg(QRegularExpression::escape(field)),
+        QRegularExpression::MultilineOption);
     return re.match(info).captured(1).trimmed();
 }
 
@@ -112,7 +114,8 @@ QString ScriptedInstaller::systemDirectory() {
     return systemDir;
 }
 
-bool ScriptedInstaller::start(const QString& command, const QString& parameters, const QString& directory, bool wait) {
+bool ScriptedInstaller::start(const QString& command, const QString& parameters,
+                              const QString& directory, bool wait) {
     started.append({command, parameters, directory, wait});
     return realProcesses ? platform::startProgram(command, parameters, directory, wait) : true;
 }
@@ -127,7 +130,8 @@ namespace {
 
 class FaultyEditor : public webhost::Editor {
 public:
-    FaultyEditor(std::unique_ptr<webhost::Editor> inner, FaultyHost& host) : m_inner(std::move(inner)), m_host(host) {}
+    FaultyEditor(std::unique_ptr<webhost::Editor> inner, FaultyHost& host)
+        : m_inner(std::move(inner)), m_host(host) {}
     QString vtiGetTopPageURL() override {
         ++m_host.topPageCalls;
         if (m_host.failTopPage)
@@ -138,7 +142,8 @@ public:
         m_host.metaCalls.append({QStringLiteral("get"), a, n, QString(), f1, f2});
         return m_inner->vtiGetMetaTag(a, u, n, f1, f2);
     }
-    void vtiSetMetaTag(QString& a, const QString& u, const QString& n, QString& c, int f1, int f2) override {
+    void vtiSetMetaTag(QString& a, const QString& u, const QString& n, QString& c, int f1,
+                       int f2) override {
         m_host.metaCalls.append({QStringLiteral("set"), a, n, c, f1, f2});
         m_inner->vtiSetMetaTag(a, u, n, c, f1, f2);
     }
@@ -150,7 +155,8 @@ private:
 
 class FaultyExplorer : public webhost::Explorer {
 public:
-    FaultyExplorer(std::unique_ptr<webhost::Explorer> inner, FaultyHost& host) : m_inner(std::move(inner)), m_host(host) {}
+    FaultyExplorer(std::unique_ptr<webhost::Explorer> inner, FaultyHost& host)
+        : m_inner(std::move(inner)), m_host(host) {}
     void vtiGetDocToFile(QString& address, const QString& localPath) override {
         ++m_host.getDocCalls;
         if (m_host.failGetDoc || m_host.getDocCalls == m_host.failGetDocAt)
@@ -159,7 +165,7 @@ public:
         if (m_host.getDocCalls == m_host.loseDocAt)
             QFile::remove(localPath);
     }
-    QString vtigetpagesinfolder(const QString& folder, int flag) override {
+    webhost::PageListing vtigetpagesinfolder(const QString& folder, int flag) override {
         m_host.listedFolders.append(folder);
         if (m_host.failListing)
             throw webhost::HostError(QStringLiteral("The folder cannot be listed."));

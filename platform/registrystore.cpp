@@ -1,5 +1,6 @@
 #include "registrystore.h"
 
+#include "errors.h"
 #include "textcodec.h"
 #include "textfile.h"
 
@@ -8,6 +9,11 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSaveFile>
+
+#include <mutex>
+
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace platform {
 
@@ -31,12 +37,23 @@ QString escape(const QString& s) {
     out.reserve(s.size() + 2);
     for (QChar c : s) {
         switch (c.unicode()) {
-        case '\\': out += QLatin1String("\\\\"); break;
-        case '"': out += QLatin1String("\\\""); break;
-        case '\r': out += QLatin1String("\\r"); break;
-        case '\n': out += QLatin1String("\\n"); break;
-        case '\t': out += QLatin1String("\\t"); break;
-        default: out += c;
+        case '\\':
+            out += QLatin1String("\\\\");
+            break;
+        case '"':
+            out += QLatin1String("\\\"");
+            break;
+        case '\r':
+            out += QLatin1String("\\r");
+            break;
+        case '\n':
+            out += QLatin1String("\\n");
+            break;
+        case '\t':
+            out += QLatin1String("\\t");
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -59,19 +76,31 @@ bool readQuoted(const QString& line, qsizetype& pos, QString& out) {
         if (pos >= line.size())
             return false;
         switch (line.at(pos++).unicode()) {
-        case '\\': out += QLatin1Char('\\'); break;
-        case '"': out += QLatin1Char('"'); break;
-        case 'r': out += QLatin1Char('\r'); break;
-        case 'n': out += QLatin1Char('\n'); break;
-        case 't': out += QLatin1Char('\t'); break;
-        default: return false;
+        case '\\':
+            out += QLatin1Char('\\');
+            break;
+        case '"':
+            out += QLatin1Char('"');
+            break;
+        case 'r':
+            out += QLatin1Char('\r');
+            break;
+        case 'n':
+            out += QLatin1Char('\n');
+            break;
+        case 't':
+            out += QLatin1Char('\t');
+            break;
+        default:
+            return false;
         }
     }
     return false;
 }
 
 void skipBlanks(const QString& line, qsizetype& pos) {
-    while (pos < line.size() && (line.at(pos) == QLatin1Char(' ') || line.at(pos) == QLatin1Char('\t')))
+    while (pos < line.size() &&
+           (line.at(pos) == QLatin1Char(' ') || line.at(pos) == QLatin1Char('\t')))
         ++pos;
 }
 
@@ -95,7 +124,54 @@ bool isBlank(const RegistryStore::Entry& e) {
     return !e.isValue && e.raw.trimmed().isEmpty();
 }
 
+// One line on its own, so that a single byte that is not UTF-8 spoils no other line.
+QString decodeLine(const QByteArray& bytes) {
+    if (isValidUtf8(bytes.constData(), bytes.size()))
+        return QString::fromUtf8(bytes);
+    return decodeWindows1252(bytes);
+}
+
+const QByteArray kUtf8Bom("\xEF\xBB\xBF");
+
+std::mutex& holdsMutex() {
+    static std::mutex m;
+    return m;
+}
+
+// path, reason
+QList<std::pair<QString, QString>>& holds() {
+    static QList<std::pair<QString, QString>> list;
+    return list;
+}
+
 } // namespace
+
+RegistryWriteHold::RegistryWriteHold(const QString& filePath, QString reason)
+    : m_path(QFileInfo(filePath).absoluteFilePath()), m_reason(std::move(reason)) {
+    const std::lock_guard<std::mutex> lock(holdsMutex());
+    holds().append({m_path, m_reason});
+}
+
+RegistryWriteHold::~RegistryWriteHold() {
+    const std::lock_guard<std::mutex> lock(holdsMutex());
+    auto& list = holds();
+    for (qsizetype i = 0; i < list.size(); ++i)
+        if (list.at(i).first == m_path && list.at(i).second == m_reason) {
+            list.removeAt(i);
+            break;
+        }
+}
+
+QString RegistryWriteHold::reasonFor(const QString& filePath) {
+    const std::lock_guard<std::mutex> lock(holdsMutex());
+    if (holds().isEmpty())
+        return QString();
+    const QString path = QFileInfo(filePath).absoluteFilePath();
+    for (const auto& [held, reason] : holds())
+        if (held == path)
+            return reason;
+    return QString();
+}
 
 RegistryStore::Section* RegistryStore::Document::find(const QString& key) {
     for (Section& s : sections)
@@ -124,14 +200,30 @@ QString RegistryStore::normaliseKey(const QString& key) {
     return parts.join(QLatin1Char('\\'));
 }
 
-RegistryStore::Document RegistryStore::parse(const QString& text) {
+RegistryStore::Document RegistryStore::parse(const QByteArray& bytes) {
     Document doc;
     Section* cur = nullptr;
-    for (const QString& line : splitLines(text)) {
+    const qsizetype n = bytes.size();
+    const char* d = bytes.constData();
+    for (qsizetype start = 0; start < n;) {
+        qsizetype end = start;
+        while (end < n && d[end] != '\r' && d[end] != '\n')
+            ++end;
+        qsizetype next = end;
+        if (next < n)
+            next += (d[next] == '\r' && next + 1 < n && d[next + 1] == '\n') ? 2 : 1;
+        QByteArray content = bytes.mid(start, end - start);
+        if (start == 0 && content.startsWith(kUtf8Bom))
+            content.remove(0, kUtf8Bom.size());
+        const QString line = decodeLine(content);
+        const QByteArray lineBytes = bytes.mid(start, next - start);
+        start = next;
+
         const QString t = line.trimmed();
         if (t.startsWith(QLatin1Char('[')) && t.endsWith(QLatin1Char(']')) && t.size() >= 2) {
             Section s;
             s.header = line;
+            s.headerBytes = lineBytes;
             const QString path = t.mid(1, t.size() - 2);
             const QStringList parts = path.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
             s.local = !parts.isEmpty() && keyEquals(parts.first(), kRoot);
@@ -141,53 +233,92 @@ RegistryStore::Document RegistryStore::parse(const QString& text) {
             cur = &doc.sections.last();
             continue;
         }
-        if (!cur) {
-            doc.preamble.append(line);
-            continue;
-        }
         Entry e;
-        if (!t.startsWith(QLatin1Char(';')) && parseValueLine(line, e.name, e.value))
+        e.bytes = lineBytes;
+        if (cur && !t.startsWith(QLatin1Char(';')) && parseValueLine(line, e.name, e.value))
             e.isValue = true;
         else
             e.raw = line;
-        cur->entries.append(e);
+        (cur ? cur->entries : doc.preamble).append(e);
     }
     return doc;
 }
 
-QString RegistryStore::serialize(const Document& doc) {
-    QStringList lines = doc.preamble;
-    if (lines.isEmpty() || lines.first().trimmed() != QLatin1String("REGEDIT4")) {
-        if (lines.isEmpty())
-            lines << QStringLiteral("REGEDIT4") << QString();
-        else
-            lines.prepend(QStringLiteral("REGEDIT4"));
-    }
-    for (const Section& s : doc.sections) {
-        lines.append(s.header);
-        for (const Entry& e : s.entries) {
-            if (e.isValue)
-                lines.append(QLatin1Char('"') + escape(e.name) + QLatin1String("\"=\"") +
-                             escape(e.value) + QLatin1Char('"'));
-            else
-                lines.append(e.raw);
+QByteArray RegistryStore::serialize(const Document& doc) {
+    QByteArray out;
+    bool open = false; // the last line put has no line end of its own
+    const auto put = [&](const QByteArray& kept, const QString& text) {
+        if (open)
+            out += "\r\n";
+        if (kept.isEmpty()) {
+            out += text.toUtf8();
+            out += "\r\n";
+            open = false;
+        } else {
+            out += kept;
+            open = !kept.endsWith('\n') && !kept.endsWith('\r');
+        }
+    };
+    qsizetype from = 0;
+    if (doc.preamble.isEmpty() || doc.preamble.first().raw.trimmed() != QLatin1String("REGEDIT4")) {
+        // The byte-order mark stays at the very start.
+        QByteArray first = doc.preamble.isEmpty() ? QByteArray() : doc.preamble.first().bytes;
+        if (first.startsWith(kUtf8Bom)) {
+            out += kUtf8Bom;
+            first.remove(0, kUtf8Bom.size());
+        }
+        put(QByteArray(), QStringLiteral("REGEDIT4"));
+        if (doc.preamble.isEmpty()) {
+            put(QByteArray(), QString());
+        } else {
+            put(first, doc.preamble.first().raw);
+            from = 1;
         }
     }
-    return joinLines(lines);
+    for (qsizetype i = from; i < doc.preamble.size(); ++i)
+        put(doc.preamble.at(i).bytes, doc.preamble.at(i).raw);
+    for (const Section& s : doc.sections) {
+        put(s.headerBytes, s.header);
+        for (const Entry& e : s.entries) {
+            if (!e.bytes.isEmpty())
+                put(e.bytes, QString());
+            else if (e.isValue)
+                put(QByteArray(), QLatin1Char('"') + escape(e.name) + QLatin1String("\"=\"") +
+                                      escape(e.value) + QLatin1Char('"'));
+            else
+                put(QByteArray(), e.raw);
+        }
+    }
+    return out;
 }
 
 bool RegistryStore::load(Document& doc) {
-    QFile f(m_path);
-    if (!f.exists()) {
+    m_cannotRead = false;
+    struct stat info;
+    if (::stat(QFile::encodeName(m_path).constData(), &info) != 0 &&
+        (errno == ENOENT || errno == ENOTDIR)) {
         doc = Document();
         return true;
     }
     try {
-        doc = parse(readTextFile(m_path).text);
+        doc = parse(readFileBytes(m_path));
+    } catch (const Error& e) {
+        m_error = e.message();
+        m_cannotRead = true;
+        return false;
     } catch (const std::exception& e) {
-        m_error = QString::fromUtf8(e.what());
+        m_error = QStringLiteral("Cannot read %1: %2").arg(m_path, QString::fromUtf8(e.what()));
+        m_cannotRead = true;
         return false;
     }
+    return true;
+}
+
+bool RegistryStore::writesHeld() {
+    const QString reason = RegistryWriteHold::reasonFor(m_path);
+    if (reason.isEmpty())
+        return false;
+    m_error = QStringLiteral("%1 is not written: %2").arg(m_path, reason);
     return true;
 }
 
@@ -205,6 +336,8 @@ bool RegistryStore::takeLock(QLockFile& lock) {
 }
 
 bool RegistryStore::canWrite() {
+    if (writesHeld())
+        return false;
     const QFileInfo info(m_path);
     if (!QDir().mkpath(info.absolutePath())) {
         m_error = QStringLiteral("Cannot create the folder of %1").arg(m_path);
@@ -221,6 +354,8 @@ bool RegistryStore::canWrite() {
 }
 
 bool RegistryStore::commit(const std::function<bool(Document&)>& change) {
+    if (writesHeld())
+        return false;
     if (!QDir().mkpath(QFileInfo(m_path).absolutePath())) {
         m_error = QStringLiteral("Cannot create the folder of %1").arg(m_path);
         return false;
@@ -241,7 +376,7 @@ bool RegistryStore::commit(const std::function<bool(Document&)>& change) {
         return false;
     }
     f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    const QByteArray bytes = serialize(doc).toUtf8();
+    const QByteArray bytes = serialize(doc);
     if (f.write(bytes) != bytes.size() || !f.commit()) {
         m_error = f.errorString();
         f.cancelWriting();
@@ -269,9 +404,8 @@ static void addSection(RegistryStore::Document& doc, const QString& key) {
         !isBlank(doc.sections.last().entries.last())) {
         RegistryStore::Entry blank;
         doc.sections.last().entries.append(blank);
-    } else if (doc.sections.isEmpty() && !doc.preamble.isEmpty() &&
-               !doc.preamble.last().trimmed().isEmpty()) {
-        doc.preamble.append(QString());
+    } else if (doc.sections.isEmpty() && !doc.preamble.isEmpty() && !isBlank(doc.preamble.last())) {
+        doc.preamble.append(RegistryStore::Entry());
     }
     RegistryStore::Section s;
     s.key = key;
@@ -394,6 +528,7 @@ bool RegistryStore::writeString(const QString& name, const QString& value) {
                 if (e.value == value)
                     return false;
                 e.value = value;
+                e.bytes.clear(); // written anew
                 return true;
             }
         }

@@ -83,6 +83,11 @@ engine::RuleValues readRules(const QString& rulesFile) {
     platform::RegistryStore reg(path);
     if (reg.openKeyReadOnly(rules::kSettingsKey)) {
         rules::readRuleValues(reg, values);
+    } else if (reg.cannotRead()) {
+        // Checking against rules other than the user's would report false results.
+        const QString what = rulesFile.isEmpty() ? QStringLiteral("the registry file")
+                                                 : QStringLiteral("the rules file");
+        throw CannotRun{QStringLiteral("%1 cannot be read: %2").arg(what, reg.lastError())};
     } else if (!rulesFile.isEmpty()) {
         if (!QFileInfo(rulesFile).isFile())
             throw CannotRun{QStringLiteral("the rules file %1 cannot be read").arg(rulesFile)};

@@ -128,10 +128,10 @@ void Tpset::setdefaults() {
         if (!reg.writeString(name, value))
             throw platform::Error(reg.lastError());
     };
-    if (reg.valueExists(kProxy))
-        put(kProxy, platform::trimControl(Edit1->text()));
-    if (reg.valueExists(kUser))
-        put(kUser, platform::trimControl(Edit2->text()));
+    // Created when missing: nothing else ever creates them, so a save would otherwise keep no
+    // server and no user name.
+    put(kProxy, platform::trimControl(Edit1->text()));
+    put(kUser, platform::trimControl(Edit2->text()));
     put(kPassword, proxy::EncodePWD(platform::trimControl(Edit3->text())));
 }
 

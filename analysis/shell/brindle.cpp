@@ -39,6 +39,9 @@ const QString kError2002 = QStringLiteral(
     "Could not create the link to FrontPage, The program cannot continue!\r\n\r\nError 2002");
 const QString kError2003 = QStringLiteral("Could not determine the current page!\r\n\r\nError 2003");
 const QString kWinP = QStringLiteral("win-p");
+const QString kSettingsUnreadable = QStringLiteral(
+    "Quillmark cannot read its settings file:\r\n%1\r\n\r\nIt goes on with the settings it has and "
+    "leaves the file as it is until it is started again.");
 
 QPlainTextEdit* makePane(const char* name, QWidget* parent) {
     auto* pane = new QPlainTextEdit(parent);
@@ -213,6 +216,13 @@ void TForm1::GetDefaults() {
     platform::RegistryStore reg(m_services.registryPath);
     // A registry file that cannot be written can still be read.
     if (!reg.openKey(rules::kSettingsKey, true) && !reg.openKeyReadOnly(rules::kSettingsKey)) {
+        // Writing a file that could not be read would replace the user's settings with ours.
+        if (reg.cannotRead() && !m_registryHold) {
+            m_registryHold = std::make_unique<platform::RegistryWriteHold>(
+                m_services.registryPath, QStringLiteral("Quillmark could not read it and leaves it "
+                                                        "as it is until it is started again"));
+            m_services.dialogs->warning(kSettingsUnreadable.arg(reg.lastError()));
+        }
         setPercent(50);
         return;
     }

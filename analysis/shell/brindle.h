@@ -16,8 +16,9 @@ class QSplitter;
 class QToolBar;
 
 namespace platform {
+class RegistryWriteHold;
 class SingleInstance;
-}
+} // namespace platform
 
 namespace webhost {
 class Explorer;
@@ -194,6 +195,8 @@ private:
 
     Services m_services;
     std::unique_ptr<platform::SingleInstance> m_instance;
+    // Set when the registry file could not be read: nothing of this run writes it.
+    std::unique_ptr<platform::RegistryWriteHold> m_registryHold;
     int m_percent = 46;
     bool m_terminated = false;
     bool m_closed = false;

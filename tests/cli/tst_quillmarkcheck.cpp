@@ -240,6 +240,63 @@ private slots:
         QCOMPARE(m_env.readFile(home + QStringLiteral("/VRNH/registry.reg")), before);
     }
 
+    // A registry or rules file that cannot be read stops the check, as a user who may not read
+    // it (CI runs as root).
+    void unreadableRules_data() {
+        QTest::addColumn<bool>("rulesOption"); // the file is named by --rules, else the user's
+        QTest::addColumn<bool>("folderInItsPlace");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("registry file, no read permission")
+            << false << false << "the registry file cannot be read";
+        QTest::newRow("registry file, a folder in its place")
+            << false << true << "the registry file cannot be read";
+        QTest::newRow("rules file, no read permission")
+            << true << false << "the rules file cannot be read";
+    }
+    void unreadableRules() {
+        QFETCH(bool, rulesOption);
+        QFETCH(bool, folderInItsPlace);
+        QFETCH(QString, message);
+        testsupport::TestEnv env;
+        const QString web = env.path(QStringLiteral("web"));
+        testsupport::copyTree(testsupport::fixturePath(QStringLiteral("batchweb")), web);
+        setRules(env, false);
+        const QString file =
+            rulesOption ? env.path(QStringLiteral("rules.reg")) : env.registryPath();
+        if (rulesOption)
+            QVERIFY(QFile::rename(env.registryPath(), file));
+        QVERIFY(QDir().mkpath(env.path(QStringLiteral("out"))));
+        testsupport::shareFolder(env.root(), false);
+        testsupport::shareFolder(env.path(QStringLiteral("out")), true);
+        if (folderInItsPlace) {
+            QVERIFY(QFile::remove(file));
+            QVERIFY(QDir().mkpath(file));
+        } else {
+            QVERIFY(QFile::setPermissions(file, QFile::Permissions()));
+        }
+        QStringList args{QStringLiteral("--required"),
+                         env.programFolder() + QStringLiteral("Required/metareq.txt"), web,
+                         QStringLiteral("good.htm")};
+        if (rulesOption)
+            args = QStringList{QStringLiteral("--rules"), file} + args;
+
+        QProcess p;
+        QProcessEnvironment pe = QProcessEnvironment::systemEnvironment();
+        pe.insert(QStringLiteral("XDG_CONFIG_HOME"), env.path(QStringLiteral("config")));
+        pe.insert(QStringLiteral("HOME"), env.path(QStringLiteral("out")));
+        p.setProcessEnvironment(pe);
+        testsupport::startUnprivileged(p, QStringLiteral(CHECK_EXE), args,
+                                       env.path(QStringLiteral("out")));
+        QVERIFY(p.waitForFinished(120000));
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+        QCOMPARE(p.exitCode(), 2);
+        QCOMPARE(err.count(QLatin1Char('\n')), 1);
+        QVERIFY2(err.startsWith(QStringLiteral("quillmark-check: ") + message) &&
+                     err.contains(file),
+                 qPrintable(err));
+        QVERIFY(p.readAllStandardOutput().isEmpty());
+    }
+
     // Standard output holds exactly what the window's panes hold after the same check.
     void sameAsWindow_data() {
         QTest::addColumn<QString>("web");

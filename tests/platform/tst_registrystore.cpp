@@ -4,6 +4,8 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using platform::RegistryStore;
 
 namespace {
@@ -20,6 +22,11 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(bytes);
+}
+
+ino_t inodeOf(const QString& path) {
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
 }
 
 } // namespace
@@ -106,11 +113,104 @@ private slots:
         QCOMPARE(fileBytes(path()), expected);
     }
 
-    void readsWindows1252File() {
-        writeBytes(path(), "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\VRNH\\Quillmark]\r\n\"puser\"=\"J\xF6rg\"\r\n");
+    void decodesEachLineOnItsOwn() {
+        writeBytes(path(), "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\VRNH\\Quillmark]\r\n"
+                           "\"puser\"=\"J\xF6rg\"\r\n\"owner\"=\"Zo\xC3\xAB\"\r\n");
         RegistryStore reg(path());
         QVERIFY(reg.openKeyReadOnly(kKey));
         QCOMPARE(reg.readString(QStringLiteral("puser")), QStringLiteral("J\u00F6rg"));
+        QCOMPARE(reg.readString(QStringLiteral("owner")), QStringLiteral("Zo\u00EB"));
+    }
+
+    // A write keeps every line it does not change byte for byte, and writes the lines it changes
+    // or adds in UTF-8 with CR LF.
+    void writeKeepsOtherLines_data() {
+        QTest::addColumn<QByteArray>("original");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("expected");
+        const QByteArray head =
+            "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\VRNH\\Quillmark]\r\n";
+        const QByteArray mixed =
+            head +
+            "\"puser\"=\"J\xF6rg\"\r\n; caf\xE9\r\n\"owner\"=\"Zo\xC3\xAB\"\r\n\"win-p\"=\"0\"\r\n";
+        QTest::newRow("one byte not UTF-8, another value changed")
+            << mixed << "win-p"
+            << "50" << QByteArray(mixed).replace("\"0\"", "\"50\"");
+        QTest::newRow("the Windows-1252 value changed")
+            << mixed << "puser"
+            << "J\u00F6rg M" << QByteArray(mixed).replace("J\xF6rg", "J\xC3\xB6rg M");
+        QTest::newRow("a value written as it stands") << mixed << "OWNER"
+                                                      << "Zo\u00EB" << mixed;
+        QTest::newRow("a value added")
+            << mixed << "proxy"
+            << "\u00E9t\u00E9" << mixed + "\"proxy\"=\"\xC3\xA9t\xC3\xA9\"\r\n";
+        QTest::newRow("LF lines, the last without a line end")
+            << QByteArray(
+                   "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\VRNH\\Quillmark]\n\"a\"=\"1\"")
+            << "b"
+            << "2"
+            << QByteArray("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\VRNH\\Quillmark]\n\"a\"="
+                          "\"1\"\r\n\"b\"=\"2\"\r\n");
+        QTest::newRow("byte-order mark, key added")
+            << QByteArray("\xEF\xBB\xBFREGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Other]"
+                          "\r\n\"x\"=\"\xE9\"\r\n")
+            << "a"
+            << "1"
+            << QByteArray("\xEF\xBB\xBFREGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Other]"
+                          "\r\n\"x\"=\"\xE9\"\r\n\r\n"
+                          "[HKEY_LOCAL_MACHINE\\Software\\VRNH\\Quillmark]\r\n\"a\"=\"1\"\r\n");
+    }
+    void writeKeepsOtherLines() {
+        QFETCH(QByteArray, original);
+        QFETCH(QString, name);
+        QFETCH(QString, value);
+        QFETCH(QByteArray, expected);
+        writeBytes(path(), original);
+        const ino_t inode = inodeOf(path());
+        RegistryStore reg(path());
+        QVERIFY(reg.openKey(kKey, true));
+        QVERIFY(reg.writeString(name, value));
+        QCOMPARE(fileBytes(path()), expected);
+        QCOMPARE(inodeOf(path()) == inode, expected == original); // not even rewritten
+        RegistryStore again(path());
+        QVERIFY(again.openKeyReadOnly(kKey));
+        QCOMPARE(again.readString(name), value);
+    }
+
+    // A file that exists and cannot be read is never taken for an empty one.
+    void unreadableFile() {
+        QVERIFY(QDir().mkpath(path())); // a folder in its place: unreadable even by root
+        RegistryStore reg(path());
+        QVERIFY(!reg.openKeyReadOnly(kKey));
+        QVERIFY(reg.cannotRead());
+        QVERIFY2(reg.lastError().contains(path()), qPrintable(reg.lastError()));
+        QVERIFY(!reg.openKey(kKey, true));
+        QVERIFY(reg.cannotRead());
+        QVERIFY(QDir().rmdir(path()));
+
+        RegistryStore missing(path());
+        QVERIFY(!missing.openKeyReadOnly(kKey));
+        QVERIFY(!missing.cannotRead());
+    }
+
+    void heldFileIsNotWritten() {
+        RegistryStore seed(path());
+        QVERIFY(seed.openKey(kKey, true));
+        QVERIFY(seed.writeString(QStringLiteral("a"), QStringLiteral("1")));
+        const QByteArray before = fileBytes(path());
+        {
+            const platform::RegistryWriteHold hold(path(), QStringLiteral("held by the test"));
+            QVERIFY(!seed.writeString(QStringLiteral("a"), QStringLiteral("2")));
+            QVERIFY2(seed.lastError().contains(QStringLiteral("held by the test")),
+                     qPrintable(seed.lastError()));
+            RegistryStore other(path());
+            QVERIFY(!other.openKey(QStringLiteral("\\Software\\VRNH\\Other"), true));
+            QVERIFY(other.openKeyReadOnly(kKey)); // reading goes on
+            QCOMPARE(other.readString(QStringLiteral("a")), QStringLiteral("1"));
+            QCOMPARE(fileBytes(path()), before);
+        }
+        QVERIFY(seed.writeString(QStringLiteral("a"), QStringLiteral("2")));
     }
 
     void unwritableFile() {

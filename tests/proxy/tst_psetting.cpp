@@ -1,6 +1,7 @@
 #include "analysis/proxy/edpwdf.h"
 #include "analysis/proxy/psetting.h"
 #include "analysis/rules/rulestore.h"
+#include "platform/registrystore.h"
 #include "support/modal.h"
 #include "support/quillmarkharness.h"
 
@@ -121,22 +122,46 @@ private slots:
         QCOMPARE(f.dialogs.count(QStringLiteral("Proxy Settings Updated")), 2);
     }
 
-    void serverAndUserOnlyWhenTheyExisted() {
+    // Server and user name are stored whether or not their values existed: on the key as a
+    // first start leaves it, nothing but the password would be kept otherwise.
+    void serverAndUserAreStored_data() {
+        QTest::addColumn<QString>("storedUser"); // "" for no value
+        QTest::addColumn<QString>("shownUser");
+        QTest::newRow("fresh key") << QString() << QString();
+        QTest::newRow("only the user name existed") << " bob "
+                                                    << " bob "; // shown as stored
+    }
+    void serverAndUserAreStored() {
+        QFETCH(QString, storedUser);
+        QFETCH(QString, shownUser);
         Fixture f;
-        f.env.setValue(kKey, QStringLiteral("puser"), QStringLiteral(" bob "));
+        {
+            platform::RegistryStore reg(f.env.registryPath());
+            QVERIFY(reg.openKey(kKey, true));
+        }
+        if (!storedUser.isEmpty())
+            f.env.setValue(kKey, QStringLiteral("puser"), storedUser);
         auto d = f.open();
         QCOMPARE(d->Edit1->text(), QString());
-        QCOMPARE(d->Edit2->text(), QStringLiteral(" bob ")); // shown as stored
-        fill(*d, QStringLiteral("proxy.example.com"), QStringLiteral("carol"),
-             QStringLiteral("pw"));
+        QCOMPARE(d->Edit2->text(), shownUser);
+        const QString password =
+            QStringLiteral("correct horse battery staple \u00E9t\u00E9 and more");
+        fill(*d, QStringLiteral(" proxy.example.com "), QStringLiteral("carol"), password);
         d->SpeedButton1->click();
         QCOMPARE(f.dialogs.texts(), QStringList{"Proxy Settings Updated"});
-        QVERIFY(!f.env.valueExists(kKey, QStringLiteral("proxy")));
+        QCOMPARE(f.env.value(kKey, QStringLiteral("proxy")), QStringLiteral("proxy.example.com"));
         QCOMPARE(f.env.value(kKey, QStringLiteral("puser")), QStringLiteral("carol"));
+        QCOMPARE(f.env.value(kKey, QStringLiteral("puserp")), proxy::EncodePWD(password));
+        QVERIFY(
+            f.registryBytes().contains("\"puserp\"=\"" +
+                                       proxy::EncodePWD(password)
+                                           .replace(QLatin1String("\r\n"), QLatin1String("\\r\\n"))
+                                           .toUtf8() +
+                                       "\"\r\n"));
         auto again = f.open();
-        QCOMPARE(again->Edit1->text(), QString());
+        QCOMPARE(again->Edit1->text(), QStringLiteral("proxy.example.com"));
         QCOMPARE(again->Edit2->text(), QStringLiteral("carol"));
-        QCOMPARE(again->Edit3->text(), QStringLiteral("pw"));
+        QCOMPARE(again->Edit3->text(), password);
     }
 
     void unwritableRegistry() {

@@ -1,10 +1,11 @@
 #include "analysis/batch/msgb.h"
+#include "analysis/rules/rulestore.h"
 #include "analysis/shell/about.h"
 #include "analysis/shell/pagechooser.h"
-#include "webhost/host.h"
-#include "analysis/rules/rulestore.h"
 #include "support/modal.h"
 #include "support/quillmarkharness.h"
+#include "support/unprivileged.h"
+#include "webhost/host.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -17,6 +18,9 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using testsupport::QuillmarkHarness;
 using Kind = platform::Dialogs::Kind;
 
@@ -26,6 +30,14 @@ int upperPercent(QSplitter* sp) {
     const QList<int> s = sp->sizes();
     return qRound(s.at(0) * 100.0 / (s.at(0) + s.at(1)));
 }
+
+ino_t inodeOf(const QString& path) {
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
+}
+
+const QByteArray kKeyLine = "[HKEY_LOCAL_MACHINE\\Software\\VRNH\\Quillmark]\r\n";
+const QString kUnreadableStart = QStringLiteral("Quillmark cannot read its settings file:\r\n");
 
 } // namespace
 
@@ -145,6 +157,121 @@ private slots:
         QCOMPARE(form->grid1.rowCount(), 1);
         QVERIFY(form->m_helpFile.isEmpty());
         QVERIFY(form->AboutBox); // start-up still creates the long-lived windows
+    }
+
+    // Only what the program changed may differ: a line it did not change keeps its bytes,
+    // whatever its encoding, and a file with nothing to change is not even rewritten.
+    void registryKeptByteForByte_data() {
+        QTest::addColumn<QByteArray>("values");
+        QTest::addColumn<QByteArray>("expected");
+        const QByteArray mixed = "\"puser\"=\"J\xF6rg\"\r\n; caf\xE9\r\n\"owner\"=\"Zo\xC3\xAB\"\n";
+        QTest::newRow("split written") << mixed + "\"win-p\"=\"0\"\r\n"
+                                       << mixed + "\"win-p\"=\"50\"\r\n";
+        QTest::newRow("split unchanged") << mixed + "\"win-p\"=\"30\"\r\n" << QByteArray();
+        QTest::newRow("no split value") << mixed << QByteArray();
+    }
+    void registryKeptByteForByte() {
+        QFETCH(QByteArray, values);
+        QFETCH(QByteArray, expected); // "" for the file as it was
+        QuillmarkHarness h;
+        const QByteArray original = "REGEDIT4\r\n\r\n" + kKeyLine + values;
+        h.env.writeFile(h.env.registryPath(), original);
+        const ino_t inode = inodeOf(h.env.registryPath());
+        h.startShown();
+        h.close();
+        QVERIFY(h.dialogs.shown.isEmpty());
+        QCOMPARE(h.env.readFile(h.env.registryPath()),
+                 expected.isEmpty() ? original : "REGEDIT4\r\n\r\n" + kKeyLine + expected);
+        QCOMPARE(inodeOf(h.env.registryPath()) == inode, expected.isEmpty());
+    }
+
+    // A registry file that cannot be read is said at start, and the run writes nothing, even
+    // once the file can be read again.
+    void unreadableRegistryIsNotWritten() {
+        QuillmarkHarness h;
+        const QString registry = h.env.registryPath();
+        QVERIFY(QDir().mkpath(registry)); // a folder in its place: unreadable even by root
+        auto* form = h.startShown();
+        QCOMPARE(h.dialogs.shown.size(), 1);
+        QCOMPARE(h.dialogs.shown.first().kind, Kind::Warning);
+        QVERIFY(h.dialogs.shown.first().text.startsWith(kUnreadableStart));
+        QVERIFY(h.dialogs.shown.first().text.contains(registry));
+        QCOMPARE(form->Percent(), 50);
+        QCOMPARE(form->grid1.names(), QStringList{"author"}); // start-up went on
+
+        QVERIFY(QDir().rmdir(registry));
+        const QByteArray later = "REGEDIT4\r\n\r\n" + kKeyLine + "\"win-p\"=\"0\"\r\n";
+        h.env.writeFile(registry, later);
+        h.close();
+        QCOMPARE(h.env.readFile(registry), later);
+    }
+
+    // The same as a user who may not read the file (CI runs as root), in a real process that
+    // starts and closes its window.
+    void unreadableRegistryAsUser_data() {
+        QTest::addColumn<bool>("folderInItsPlace");
+        QTest::newRow("no read permission") << false;
+        QTest::newRow("a folder in its place") << true;
+    }
+    void unreadableRegistryAsUser() {
+        QFETCH(bool, folderInItsPlace);
+        testsupport::TestEnv env;
+        const QString registry = env.registryPath();
+        const QByteArray original = "REGEDIT4\r\n\r\n" + kKeyLine + "\"win-p\"=\"0\"\r\n";
+        env.writeFile(registry, original);
+        QVERIFY(QDir().mkpath(env.path(QStringLiteral("out"))));
+        QVERIFY(QDir().mkpath(env.path(QStringLiteral("run"))));
+        testsupport::shareFolder(env.root(), false);
+        // Everything the program may write is open to it: only the file's own state keeps it.
+        for (const QString& writable : {env.path(QStringLiteral("config")),
+                                        env.path(QStringLiteral("out")), env.programFolder()})
+            testsupport::shareFolder(writable, true);
+        if (testsupport::runningAsRoot())
+            QCOMPARE(::chown(QFile::encodeName(env.path(QStringLiteral("run"))).constData(), 65534,
+                             65534),
+                     0);
+        QFile::setPermissions(env.path(QStringLiteral("run")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (folderInItsPlace) {
+            QVERIFY(QFile::remove(registry));
+            QVERIFY(QDir().mkpath(registry));
+        } else {
+            QVERIFY(QFile::setPermissions(registry, QFile::Permissions()));
+        }
+        const ino_t inode = inodeOf(registry);
+
+        QProcess p;
+        QProcessEnvironment pe = QProcessEnvironment::systemEnvironment();
+        pe.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        pe.insert(QStringLiteral("HOME"), env.path(QStringLiteral("out")));
+        pe.insert(QStringLiteral("XDG_CONFIG_HOME"), env.path(QStringLiteral("config")));
+        pe.insert(QStringLiteral("XDG_RUNTIME_DIR"), env.path(QStringLiteral("run")));
+        pe.insert(QStringLiteral("QM_PROGRAM_FOLDER"), env.programFolder());
+        pe.insert(QStringLiteral("QM_DIALOG_LOG"), env.path(QStringLiteral("out/dialogs.log")));
+        pe.insert(QStringLiteral("QM_CLOSE_AT_START"), QStringLiteral("1"));
+        p.setProcessEnvironment(pe);
+        testsupport::startUnprivileged(p, QStringLiteral(TESTHOST), {},
+                                       env.path(QStringLiteral("out")));
+        QVERIFY(p.waitForFinished(120000));
+        QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0,
+                 p.readAllStandardError().constData());
+
+        const QStringList shown = QString::fromUtf8(env.readFile(QStringLiteral("out/dialogs.log")))
+                                      .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(
+            shown.first().startsWith(
+                QString(kUnreadableStart).replace(QLatin1String("\r\n"), QLatin1String("\\r\\n"))),
+            qPrintable(shown.first()));
+        QVERIFY(shown.first().contains(registry));
+        QCOMPARE(inodeOf(registry), inode);
+        QCOMPARE(QDir(QFileInfo(registry).path())
+                     .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{"registry.reg"});
+        if (!folderInItsPlace) {
+            QVERIFY(QFile::setPermissions(registry, QFile::ReadOwner | QFile::WriteOwner));
+            QCOMPARE(env.readFile(registry), original);
+        }
     }
 
     void ruleBaseReload() {

@@ -178,11 +178,21 @@ void WorkingCopy::setLines(const QStringList& lines) {
 
 void WorkingCopy::insertLine(int index, const QString& text) {
     lines();
-    const QStringList parts = (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')))
-                                  ? splitWorkingLines(text)
-                                  : QStringList{text};
-    for (qsizetype k = 0; k < parts.size(); ++k)
-        m_lines.insert(index + k, parts.at(k));
+    if (!text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n'))) {
+        m_lines.insert(index, text);
+    } else {
+        // All the parts in one move of the lines after them: a head of many tags arrives here as
+        // one text of many lines.
+        const QStringList parts = splitWorkingLines(text);
+        QStringList joined;
+        joined.reserve(m_lines.size() + parts.size());
+        for (qsizetype i = 0; i < index; ++i)
+            joined.append(std::move(m_lines[i]));
+        joined.append(parts);
+        for (qsizetype i = index; i < m_lines.size(); ++i)
+            joined.append(std::move(m_lines[i]));
+        m_lines = std::move(joined);
+    }
     m_textValid = false;
 }
 

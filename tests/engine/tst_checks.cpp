@@ -274,6 +274,31 @@ private slots:
         QCOMPARE(run.out.keyword.last(), QStringLiteral("shoes - 1 "));
     }
 
+    void longHeadGivesTheSamePanes() {
+        // 300,000 head lines, each a tag of its own after the layout: the same panes as three.
+        auto headOf = [](int lines) {
+            QByteArray head = "<meta name=\"author\" content=\"Jo\">\r\n<meta name=\"keywords\" "
+                              "content=\"shoes, socks\">\r\n";
+            for (int i = 0; i < lines; ++i)
+                head += "<br/>\r\n";
+            return head + "<meta name=\"description\" content=\"Shoes\">\r\n";
+        };
+        const QByteArray longHead = headOf(300000);
+        QVERIFY(longHead.size() > 2'000'000);
+        Checker c;
+        Run small, large;
+        small.grid.setNames({"author", "description"});
+        large.grid.setNames({"author", "description"});
+        c.check(small, page(headOf(3), "shoes and socks"), rules(QString()));
+        c.check(large, page(longHead, "shoes and socks"), rules(QString()));
+        QCOMPARE(small.out.keyword, (QStringList{"", "File = p.htm", kPasses, "", kHeading5000, "",
+                                                 "shoes - 1 ", "socks - 1 "}));
+        QCOMPARE(large.out.passed, small.out.passed);
+        QCOMPARE(large.out.failed, small.out.failed);
+        QCOMPARE(large.out.keyword, small.out.keyword);
+        QCOMPARE(large.grid.cell(1, 2), QStringLiteral("Shoes"));
+    }
+
     void decodedPages() {
         // Lengths count characters: the same text in UTF-8 and Windows-1252 checks alike.
         Checker c;

@@ -175,6 +175,47 @@ private slots:
                  + QStringLiteral("/a> "));
     }
 
+    void regionEndsInsideAWord_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("count"); // the body check count
+        QTest::addColumn<bool>("many"); // enough keywords to count from the region's words
+        QTest::addColumn<QStringList>("lines");
+        // The region starts at the '>' of "<body>", so a count of 4 covers ">the".
+        const QByteArray pad = QByteArray("x ").repeated(2400);
+        for (bool many : {false, true}) {
+            const QByteArray body = many ? pad : QByteArray();
+            const int at = int(body.size());
+            const char* suffix = many ? " (from the words)" : "";
+            QTest::newRow(
+                qPrintable(QStringLiteral("cut inside a word%1").arg(QLatin1String(suffix))))
+                << body + "then more" << at + 4 << many << QStringList{"the - 0 ", "then - 0 "};
+            QTest::newRow(
+                qPrintable(QStringLiteral("cut at the word's end%1").arg(QLatin1String(suffix))))
+                << body + "then more" << at + 5 << many << QStringList{"the - 0 ", "then - 1 "};
+            QTest::newRow(
+                qPrintable(QStringLiteral("cut before a boundary%1").arg(QLatin1String(suffix))))
+                << body + "the, then" << at + 4 << many << QStringList{"the - 1 ", "then - 0 "};
+        }
+        QTest::newRow("cut inside a word after a phrase")
+            << QByteArray("see the then") << 12 << false
+            << QStringList{"see the - 1 ", "the - 1 ", "then - 0 "};
+    }
+    void regionEndsInsideAWord() {
+        QFETCH(QByteArray, body);
+        QFETCH(int, count);
+        QFETCH(bool, many);
+        QFETCH(QStringList, lines);
+        QByteArray keywords = "the, then, \"see the\"";
+        for (int i = 0; many && i < 1000; ++i)
+            keywords += ", pad" + QByteArray::number(i);
+        Checker c;
+        Run run;
+        c.check(run, page("<meta name=\"keywords\" content='" + keywords + "'>", body),
+                rules(QStringLiteral("bodychk=%1").arg(count)));
+        for (const QString& line : lines)
+            QVERIFY2(run.out.keyword.contains(line), qPrintable(line));
+    }
+
     void numbersThatAreNot_data() {
         QTest::addColumn<QString>("rules");
         QTest::addColumn<QStringList>("required");

@@ -103,22 +103,27 @@ public:
 
     void vtiSetMetaTag(QString& address, const QString&, const QString& name, QString& content, int, int) override {
         const QString path = m_web.pathOf(address);
-        const platform::DecodedText page = read(address);
-        const QString changed = withMetaTag(page.text, name, content);
+        const std::optional<QByteArray> changed =
+            withMetaTagBytes(readBytes(address), name, content);
+        if (!changed)
+            return; // the tag holds that content already: the page is not rewritten
         try {
-            platform::writeFileAtomically(path, platform::encodeAs(changed, page.encoding));
+            platform::writeFileAtomically(path, *changed);
         } catch (const platform::Error& e) {
             throw HostError(e.message());
         }
     }
 
 private:
-    platform::DecodedText read(const QString& address) {
+    QByteArray readBytes(const QString& address) {
         try {
-            return platform::readTextFile(m_web.pathOf(address));
+            return platform::readFileBytes(m_web.pathOf(address));
         } catch (const platform::Error& e) {
             throw HostError(QStringLiteral("The page %1 cannot be read: %2").arg(address, e.message()));
         }
+    }
+    platform::DecodedText read(const QString& address) {
+        return platform::decodeText(readBytes(address));
     }
 
     LocalWeb& m_web;

@@ -235,22 +235,33 @@ PageListing pageListing(const QString& address, FolderContents& contents) {
 // overwritten in place, since a replace that flushes to disk costs a hundred times as much. A
 // write that fails is an error, so a partly written copy is never taken for the page.
 
+// A page opened for reading. Only a regular file is a page, and it is opened without waiting, so
+// that a FIFO in the web cannot hold the program.
+void openPage(QFile& in, const QString& address, const QString& path) {
+    const int fd = platform::openNative(path, O_RDONLY | O_NONBLOCK);
+    if (fd < 0)
+        throw HostError(
+            QStringLiteral("The page %1 cannot be read: %2").arg(address, systemError(errno)));
+    in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        throw HostError(
+            QStringLiteral("The page %1 cannot be read: %2").arg(address, systemError(errno)));
+    if (S_ISDIR(st.st_mode))
+        throw HostError(
+            QStringLiteral("The page %1 cannot be read: %2").arg(address, systemError(EISDIR)));
+    if (!S_ISREG(st.st_mode))
+        throw HostError(
+            QStringLiteral("The page %1 cannot be read: it is not a regular file.").arg(address));
+}
+
 class LocalExplorer : public Explorer {
 public:
     explicit LocalExplorer(LocalWeb& web) : m_web(web) {}
 
     void vtiGetDocToFile(QString& address, const QString& localPath) override {
-        const QString path = m_web.pathOf(address);
-        const int fd = platform::openNative(path, O_RDONLY);
-        struct stat st;
-        if (fd < 0)
-            throw HostError(
-                QStringLiteral("The page %1 cannot be read: %2").arg(address, systemError(errno)));
         QFile in;
-        in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
-        if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))
-            throw HostError(
-                QStringLiteral("The page %1 cannot be read: %2").arg(address, systemError(EISDIR)));
+        openPage(in, address, m_web.pathOf(address));
         // Copied in blocks, so that a page of any size costs little memory.
         QFile out(localPath);
         if (!out.open(QIODevice::ReadWrite))
@@ -305,30 +316,28 @@ public:
     void vtiSetMetaTag(QString& address, const QString&, const QString& name, QString& content, int,
                        int) override {
         const QString path = m_web.writablePathOf(address);
-        const platform::DecodedText page = read(address);
-        const QString changed = withMetaTag(page.text, name, content);
+        const std::optional<QByteArray> changed = withMetaTagBytes(readBytes(address), name, content);
+        if (!changed)
+            return; // the tag holds that content already: the page is not rewritten
         try {
-            platform::writeFileAtomically(path, platform::encodeAs(changed, page.encoding));
+            platform::writeFileAtomically(path, *changed);
         } catch (const platform::Error& e) {
             throw HostError(e.message());
         }
     }
 
 private:
-    platform::DecodedText read(const QString& address) {
-        const QString path = m_web.pathOf(address);
-        const int fd = platform::openNative(path, O_RDONLY);
+    QByteArray readBytes(const QString& address) {
         QFile in;
-        struct stat st;
-        if (fd < 0 || !in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) ||
-            ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))
-            throw HostError(QStringLiteral("The page %1 cannot be read: %2")
-                                .arg(address, systemError(fd < 0 ? errno : EISDIR)));
+        openPage(in, address, m_web.pathOf(address));
         const QByteArray bytes = in.readAll();
         if (in.error() != QFileDevice::NoError)
             throw HostError(
                 QStringLiteral("The page %1 cannot be read: %2").arg(address, in.errorString()));
-        return platform::decodeText(bytes);
+        return bytes;
+    }
+    platform::DecodedText read(const QString& address) {
+        return platform::decodeText(readBytes(address));
     }
 
     LocalWeb& m_web;

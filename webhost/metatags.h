@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/textcodec.h"
+
+#include <QByteArray>
 #include <QString>
 
 #include <optional>
@@ -21,9 +24,41 @@ struct MetaTagSpan {
 // are skipped; the search ends at the end of the head or the start of the body.
 std::optional<MetaTagSpan> findMetaTag(const QString& html, const QString& name);
 
-// The text with the meta tag's content set; a missing tag is added at the end of the head.
-// Throws webhost::HostError when the page has no head to put it in.
+// One change of a text: `removed` characters at `position` replaced by `inserted`.
+struct TextEdit {
+    qsizetype position = 0;
+    qsizetype removed = 0;
+    QString inserted;
+};
+
+// The smallest change that gives the meta tag its content: the attribute's text is kept as it
+// stands (entities, quotes) and only the characters that differ are replaced, escaped for the
+// quotes around them; a missing tag is added at the end of the head. None when the tag holds the
+// content already. Throws webhost::HostError when the page has no head to put the tag in.
+std::optional<TextEdit> metaTagEdit(const QString& html, const QString& name,
+                                    const QString& content);
+// The text with the edit of metaTagEdit applied.
 QString withMetaTag(const QString& html, const QString& name, const QString& content);
+
+// The charset label that the page declares (meta charset, the Content-Type meta tag, else the
+// XML declaration), lower case; empty when it declares none.
+QString declaredCharset(const QString& html);
+
+// How characters that a page does not hold yet are written into its bytes.
+enum class NewTextBytes {
+    Utf8,
+    Windows1252, // numeric character references for what it cannot hold
+    References,  // ASCII, everything else as numeric character references
+};
+// Chosen from the page's declared charset, as long as the page's bytes agree with it; from the
+// bytes alone when it declares none. A page of ASCII only that declares nothing stays ASCII.
+NewTextBytes newTextBytes(const QString& html, platform::TextEncoding encoding);
+QByteArray encodeNewText(const QString& text, NewTextBytes how);
+
+// The page's bytes with the meta tag set: every byte outside the change stays as it was and the
+// inserted characters are written as newTextBytes says. None when nothing changes.
+std::optional<QByteArray> withMetaTagBytes(const QByteArray& page, const QString& name,
+                                           const QString& content);
 
 QString escapeAttribute(const QString& value);
 QString unescapeAttribute(const QString& value);

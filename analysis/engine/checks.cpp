@@ -180,10 +180,12 @@ BodyRegion prepareBodyRegion(const QString& t, int n) {
     }
     prepared.truncate(w);
     region.text = prepared;
+    region.wordCutAtEnd =
+        end > start && end < t.size() && isWordChar(t.at(end - 1)) && isWordChar(t.at(end));
     return region;
 }
 
-int countWholeWord(const QString& region, const QString& keyword) {
+int countWholeWord(const QString& region, const QString& keyword, bool wordCutAtEnd) {
     if (keyword.isEmpty())
         return 0;
     int count = 0;
@@ -194,7 +196,7 @@ int countWholeWord(const QString& region, const QString& keyword) {
         if (p < 0)
             break;
         const bool before = p == 0 || !isWordChar(region.at(p - 1));
-        const bool after = p + m >= region.size() || !isWordChar(region.at(p + m));
+        const bool after = p + m >= region.size() ? !wordCutAtEnd : !isWordChar(region.at(p + m));
         // A keyword that itself starts or ends with a boundary needs none beside it there.
         const bool startOk = before || !isWordChar(keyword.at(0));
         const bool endOk = after || !isWordChar(keyword.at(m - 1));
@@ -211,11 +213,12 @@ namespace {
 // are counted from one pass over the region's words, so that the work stays linear.
 class RegionCounter {
 public:
-    RegionCounter(const QString& region, const QStringList& keywords)
-        : m_region(region), m_scan(qint64(keywords.size()) * region.size() <= kScanLimit) {
+    RegionCounter(const BodyRegion& region, const QStringList& keywords)
+        : m_region(region.text), m_wordCutAtEnd(region.wordCutAtEnd),
+          m_scan(qint64(keywords.size()) * region.text.size() <= kScanLimit) {
         if (m_scan)
             return;
-        m_folded = fold(region);
+        m_folded = fold(m_region);
         // Only words as long as some keyword can match one.
         QSet<qsizetype> lengths;
         for (const QString& k : keywords)
@@ -229,16 +232,18 @@ public:
             const qsizetype b = i;
             while (i < n && isWordChar(folded.at(i)))
                 ++i;
+            if (i == n && m_wordCutAtEnd)
+                break; // the page's word goes on past the region
             if (i > b && lengths.contains(i - b))
                 ++m_words[folded.mid(b, i - b)];
         }
     }
     int count(const QString& keyword) const {
         if (m_scan)
-            return countWholeWord(m_region, keyword);
+            return countWholeWord(m_region, keyword, m_wordCutAtEnd);
         for (QChar c : keyword)
             if (!isWordChar(c))
-                return countWholeWord(m_region, keyword);
+                return countWholeWord(m_region, keyword, m_wordCutAtEnd);
         const QString key = fold(keyword);
         return m_words.value(QStringView(key));
     }
@@ -246,6 +251,7 @@ public:
 private:
     static constexpr qint64 kScanLimit = 4'000'000;
     const QString& m_region;
+    const bool m_wordCutAtEnd;
     const bool m_scan;
     QString m_folded; // the keys below are views into it
     QHash<QStringView, int> m_words;
@@ -317,7 +323,7 @@ void keywordChecks(PageState& st, const QString& address, const QString& working
         std::stable_sort(c.begin(), c.end(), [](const QString& a, const QString& b) {
             return a.compare(b, Qt::CaseInsensitive) < 0;
         });
-    const RegionCounter counter(region.text, c);
+    const RegionCounter counter(region, c);
     for (const QString& kw : c) {
         if (kw.isEmpty() || kw == QLatin1String(" ") || kw == QLatin1String("\n") || kw == QLatin1String("\r") ||
             kw == QLatin1String("\r\n"))

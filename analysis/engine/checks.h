@@ -43,12 +43,15 @@ void keywordChecks(PageState& st, const QString& address, const QString& working
 struct BodyRegion {
     bool found = false;
     QString text; // the region after preparation
+    // The page's word goes on past the region's end, so a match ending there is no whole word.
+    bool wordCutAtEnd = false;
 };
 BodyRegion prepareBodyRegion(const QString& pageText, int bodyCheckCount);
 
 // Whole-word, case-insensitive occurrences of a keyword in a region; each search resumes one
 // character after the start of the previous match. Letters, digits and '_' make words; every other
-// character (white space, punctuation, symbols) is a boundary.
-int countWholeWord(const QString& region, const QString& keyword);
+// character (white space, punctuation, symbols) is a boundary. With wordCutAtEnd the region's end
+// is no boundary.
+int countWholeWord(const QString& region, const QString& keyword, bool wordCutAtEnd = false);
 
 } // namespace engine

@@ -1,5 +1,7 @@
 #include "workingcopy.h"
 
+#include <algorithm>
+
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
@@ -28,6 +30,10 @@ QStringList splitWorkingLines(const QString& text) {
         return lines;
     const QChar* d = text.constData();
     const qsizetype n = text.size();
+    qsizetype breaks = 0;
+    for (qsizetype i = 0; i < n; ++i)
+        breaks += d[i].unicode() == '\n' || d[i].unicode() == '\r';
+    lines.reserve(breaks + 1); // at most one line more than breaks: no regrowing on long texts
     qsizetype start = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = d[i].unicode();
@@ -163,26 +169,44 @@ const QStringList& WorkingCopy::lines() const {
 }
 
 void WorkingCopy::setLines(const QStringList& lines) {
-    QStringList split;
-    split.reserve(lines.size());
-    for (const QString& l : lines) {
-        if (l.contains(QLatin1Char('\r')) || l.contains(QLatin1Char('\n')))
-            split += splitWorkingLines(l);
-        else
-            split.append(l);
+    auto hasBreak = [](const QString& l) {
+        return l.contains(QLatin1Char('\r')) || l.contains(QLatin1Char('\n'));
+    };
+    const auto firstBreak = std::find_if(lines.cbegin(), lines.cend(), hasBreak);
+    if (firstBreak == lines.cend()) {
+        m_lines = lines; // shared, not copied line by line
+    } else {
+        QStringList split;
+        split.reserve(lines.size());
+        for (auto it = lines.cbegin(); it != lines.cend(); ++it) {
+            if (it >= firstBreak && hasBreak(*it))
+                split += splitWorkingLines(*it);
+            else
+                split.append(*it);
+        }
+        m_lines = std::move(split);
     }
-    m_lines = split;
     m_linesValid = true;
     m_textValid = false;
 }
 
 void WorkingCopy::insertLine(int index, const QString& text) {
     lines();
-    const QStringList parts = (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')))
-                                  ? splitWorkingLines(text)
-                                  : QStringList{text};
-    for (qsizetype k = 0; k < parts.size(); ++k)
-        m_lines.insert(index + k, parts.at(k));
+    if (!text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n'))) {
+        m_lines.insert(index, text);
+    } else {
+        // All the parts in one move of the lines after them: a head of many tags arrives here as
+        // one text of many lines.
+        const QStringList parts = splitWorkingLines(text);
+        QStringList joined;
+        joined.reserve(m_lines.size() + parts.size());
+        for (qsizetype i = 0; i < index; ++i)
+            joined.append(std::move(m_lines[i]));
+        joined.append(parts);
+        for (qsizetype i = index; i < m_lines.size(); ++i)
+            joined.append(std::move(m_lines[i]));
+        m_lines = std::move(joined);
+    }
     m_textValid = false;
 }
 

@@ -175,6 +175,47 @@ private slots:
                  + QStringLiteral("/a> "));
     }
 
+    void regionEndsInsideAWord_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("count"); // the body check count
+        QTest::addColumn<bool>("many"); // enough keywords to count from the region's words
+        QTest::addColumn<QStringList>("lines");
+        // The region starts at the '>' of "<body>", so a count of 4 covers ">the".
+        const QByteArray pad = QByteArray("x ").repeated(2400);
+        for (bool many : {false, true}) {
+            const QByteArray body = many ? pad : QByteArray();
+            const int at = int(body.size());
+            const char* suffix = many ? " (from the words)" : "";
+            QTest::newRow(
+                qPrintable(QStringLiteral("cut inside a word%1").arg(QLatin1String(suffix))))
+                << body + "then more" << at + 4 << many << QStringList{"the - 0 ", "then - 0 "};
+            QTest::newRow(
+                qPrintable(QStringLiteral("cut at the word's end%1").arg(QLatin1String(suffix))))
+                << body + "then more" << at + 5 << many << QStringList{"the - 0 ", "then - 1 "};
+            QTest::newRow(
+                qPrintable(QStringLiteral("cut before a boundary%1").arg(QLatin1String(suffix))))
+                << body + "the, then" << at + 4 << many << QStringList{"the - 1 ", "then - 0 "};
+        }
+        QTest::newRow("cut inside a word after a phrase")
+            << QByteArray("see the then") << 12 << false
+            << QStringList{"see the - 1 ", "the - 1 ", "then - 0 "};
+    }
+    void regionEndsInsideAWord() {
+        QFETCH(QByteArray, body);
+        QFETCH(int, count);
+        QFETCH(bool, many);
+        QFETCH(QStringList, lines);
+        QByteArray keywords = "the, then, \"see the\"";
+        for (int i = 0; many && i < 1000; ++i)
+            keywords += ", pad" + QByteArray::number(i);
+        Checker c;
+        Run run;
+        c.check(run, page("<meta name=\"keywords\" content='" + keywords + "'>", body),
+                rules(QStringLiteral("bodychk=%1").arg(count)));
+        for (const QString& line : lines)
+            QVERIFY2(run.out.keyword.contains(line), qPrintable(line));
+    }
+
     void numbersThatAreNot_data() {
         QTest::addColumn<QString>("rules");
         QTest::addColumn<QStringList>("required");
@@ -272,6 +313,31 @@ private slots:
         QCOMPARE(run.out.passed, QStringList{"File = p.htm"});
         QCOMPARE(run.grid.cell(1, 1), QStringLiteral("Jo"));
         QCOMPARE(run.out.keyword.last(), QStringLiteral("shoes - 1 "));
+    }
+
+    void longHeadGivesTheSamePanes() {
+        // 300,000 head lines, each a tag of its own after the layout: the same panes as three.
+        auto headOf = [](int lines) {
+            QByteArray head = "<meta name=\"author\" content=\"Jo\">\r\n<meta name=\"keywords\" "
+                              "content=\"shoes, socks\">\r\n";
+            for (int i = 0; i < lines; ++i)
+                head += "<br/>\r\n";
+            return head + "<meta name=\"description\" content=\"Shoes\">\r\n";
+        };
+        const QByteArray longHead = headOf(300000);
+        QVERIFY(longHead.size() > 2'000'000);
+        Checker c;
+        Run small, large;
+        small.grid.setNames({"author", "description"});
+        large.grid.setNames({"author", "description"});
+        c.check(small, page(headOf(3), "shoes and socks"), rules(QString()));
+        c.check(large, page(longHead, "shoes and socks"), rules(QString()));
+        QCOMPARE(small.out.keyword, (QStringList{"", "File = p.htm", kPasses, "", kHeading5000, "",
+                                                 "shoes - 1 ", "socks - 1 "}));
+        QCOMPARE(large.out.passed, small.out.passed);
+        QCOMPARE(large.out.failed, small.out.failed);
+        QCOMPARE(large.out.keyword, small.out.keyword);
+        QCOMPARE(large.grid.cell(1, 2), QStringLiteral("Shoes"));
     }
 
     void decodedPages() {

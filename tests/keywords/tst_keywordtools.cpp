@@ -17,6 +17,8 @@
 
 #include <functional>
 
+#include <sys/stat.h>
+
 using quillmark::TForm1;
 using quillmark::TKWGenForm;
 using quillmark::TSrchFrm;
@@ -175,6 +177,66 @@ private slots:
         QByteArray expected = fixture(QStringLiteral("phrase.htm"));
         expected.replace("content=\"web design, widgets\"", "content=\"news,web design, widgets\"");
         QCOMPARE(pageBytes(*h, QStringLiteral("phrase.htm")), expected);
+    }
+
+    void builderKeepsThePage_data() {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QStringList>("queue");
+        QTest::addColumn<QByteArray>(
+            "written"); // the head as written; empty: the page is not rewritten
+        QTest::newRow("references kept, the decoded word not added again")
+            << QByteArray("<meta name=\"keywords\" content=\"caf&eacute;, r&amp;d\">")
+            << QByteArray("nouveau caf\xC3\xA9") << QStringList{"nouveau", "caf\u00E9"}
+            << QByteArray("<meta name=\"keywords\" content=\"nouveau,caf&eacute;, r&amp;d\">");
+        QTest::newRow("single quotes kept")
+            << QByteArray("<meta name='keywords' content='alpha, \"beta\"'>") << QByteArray("gamma")
+            << QStringList{"gamma"}
+            << QByteArray("<meta name='keywords' content='gamma,alpha, \"beta\"'>");
+        QTest::newRow("nothing new")
+            << QByteArray("<meta name='keywords' content='alpha, beta'>") << QByteArray("beta beta")
+            << QStringList{"beta"} << QByteArray();
+        QTest::newRow("windows-1252 page")
+            << QByteArray(
+                   "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">"
+                   "<meta name=\"keywords\" content=\"alpha\">")
+            << QByteArray("cr\xE8me \xE0 la") << QStringList{"cr\u00E8me"}
+            << QByteArray(
+                   "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">"
+                   "<meta name=\"keywords\" content=\"cr\xE8me,alpha\">");
+        QTest::newRow("UTF-8 page")
+            << QByteArray("<meta charset=\"utf-8\"><meta name=\"keywords\" content=\"alpha\">")
+            << QByteArray("cr\xC3\xA8me") << QStringList{"cr\u00E8me"}
+            << QByteArray("<meta charset=\"utf-8\"><meta name=\"keywords\" "
+                          "content=\"cr\xC3\xA8me,alpha\">");
+    }
+    void builderKeepsThePage() {
+        QFETCH(QByteArray, head);
+        QFETCH(QByteArray, body);
+        QFETCH(QStringList, queue);
+        QFETCH(QByteArray, written);
+        const QByteArray before = "<html>\r\n<head>\r\n<title>T</title>\r\n" + head +
+                                  "\r\n</head>\r\n<body>\r\n" + body + "\r\n</body>\r\n</html>\r\n";
+        auto h = std::make_unique<QuillmarkHarness>();
+        h->env.setValue(rules::kSettingsKey, QStringLiteral("bodychk"), QStringLiteral("5000"));
+        h->env.writeFile(QStringLiteral("web/page.htm"), before);
+        h->start();
+        h->openWeb(h->env.path(QStringLiteral("web")), QStringLiteral("page.htm"));
+        const QString path = h->env.path(QStringLiteral("web/page.htm"));
+        struct stat original;
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &original), 0);
+        QStringList rows;
+        build(*h, queue, &rows);
+        for (const QString& word : queue)
+            QVERIFY2(rows.contains(word), qPrintable(rows.join(QLatin1Char(' '))));
+        QCOMPARE(h->host->metaCalls.last().op, QStringLiteral("set"));
+        QByteArray after = before;
+        if (!written.isEmpty())
+            after.replace(head, written);
+        QCOMPARE(pageBytes(*h, QStringLiteral("page.htm")), after);
+        struct stat now;
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &now), 0);
+        QCOMPARE(now.st_ino == original.st_ino, written.isEmpty()); // a rewrite replaces the file
     }
 
     void nothingQueuedLeavesThePage() {

@@ -198,6 +198,85 @@ private slots:
         QCOMPARE(editor->vtiGetMetaTag(address, QString(), QStringLiteral("keywords"), 0, 0), kw);
     }
 
+    void setMetaTagChangesOnlyTheNewText_data() {
+        QTest::addColumn<QByteArray>("prolog"); // before <html>
+        QTest::addColumn<QByteArray>("head");   // before the keywords tag
+        QTest::addColumn<QByteArray>("value");  // the keywords tag's content attribute
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("content"); // set
+        QTest::addColumn<QByteArray>(
+            "written"); // the attribute afterwards; empty: the page is not rewritten
+        const QByteArray none;
+        const QByteArray cp1252 =
+            "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">";
+        QTest::newRow("references kept")
+            << none << none << QByteArray("\"caf&eacute;, r&amp;d\"") << none
+            << QString("nouveau,caf\u00E9, r&d") << QByteArray("\"nouveau,caf&eacute;, r&amp;d\"");
+        QTest::newRow("single quotes kept")
+            << none << none << QByteArray("'a, \"b\"'") << none << QString("c, it's,a, \"b\"")
+            << QByteArray("'c, it&#39;s,a, \"b\"'");
+        QTest::newRow("same content, other spelling")
+            << none << none << QByteArray("'caf&#233;'") << none << QString("caf\u00E9") << none;
+        QTest::newRow("unquoted value") << none << none << QByteArray("alpha") << none
+                                        << QString("gamma,alpha") << QByteArray("gamma,alpha");
+        QTest::newRow("unquoted value that needs quotes now")
+            << none << none << QByteArray("alpha") << none << QString("web design,alpha")
+            << QByteArray("\"web design,alpha\"");
+        QTest::newRow("a kept ampersand never joins new text")
+            << none << none << QByteArray("\"&eac\"") << none << QString("&eacute;")
+            << QByteArray("\"&amp;eacute;\"");
+        QTest::newRow("ASCII page declaring windows-1252")
+            << none << cp1252 << QByteArray("\"alpha\"") << none
+            << QString("cr\u00E8me \u20AC \u0444,alpha")
+            << QByteArray("\"cr\xE8me \x80 &#1092;,alpha\"");
+        QTest::newRow("ASCII page declaring ISO-8859-1 in its XML declaration")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n") << none
+            << QByteArray("\"alpha\"") << none << QString("cr\u00E8me,alpha")
+            << QByteArray("\"cr\xE8me,alpha\"");
+        QTest::newRow("ASCII page declaring UTF-8")
+            << none << QByteArray("<meta charset=\"UTF-8\">") << QByteArray("\"alpha\"") << none
+            << QString("cr\u00E8me,alpha") << QByteArray("\"cr\xC3\xA8me,alpha\"");
+        QTest::newRow("ASCII page declaring nothing")
+            << none << none << QByteArray("\"alpha\"") << none << QString("cr\u00E8me,alpha")
+            << QByteArray("\"cr&#232;me,alpha\"");
+        QTest::newRow("Windows-1252 bytes, nothing declared")
+            << none << none << QByteArray("\"alpha\"") << QByteArray("\xE9t\xE9")
+            << QString("cr\u00E8me,alpha") << QByteArray("\"cr\xE8me,alpha\"");
+        QTest::newRow("UTF-8 bytes, nothing declared")
+            << none << none << QByteArray("\"alpha\"") << QByteArray("\xC3\xA9t\xC3\xA9")
+            << QString("cr\u00E8me,alpha") << QByteArray("\"cr\xC3\xA8me,alpha\"");
+        QTest::newRow("UTF-8 bytes declaring windows-1252")
+            << none << cp1252 << QByteArray("\"alpha\"") << QByteArray("\xC3\xA9t\xC3\xA9")
+            << QString("cr\u00E8me,alpha") << QByteArray("\"cr&#232;me,alpha\"");
+    }
+    void setMetaTagChangesOnlyTheNewText() {
+        QFETCH(QByteArray, prolog);
+        QFETCH(QByteArray, head);
+        QFETCH(QByteArray, value);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, content);
+        QFETCH(QByteArray, written);
+        const QByteArray tag = "<meta name=\"keywords\" content=";
+        const QByteArray before = prolog + "<html>\n<head>\n" + head + "\n" + tag + value +
+                                  ">\n</head>\n<body>" + body + "</body>\n</html>\n";
+        env->writeFile(QStringLiteral("web/page.htm"), before);
+        const QString path = webDir + QStringLiteral("/page.htm");
+        struct stat original;
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &original), 0);
+        QString address = QStringLiteral("page.htm");
+        auto editor = web->createEditor();
+        editor->vtiSetMetaTag(address, QString(), QStringLiteral("keywords"), content, 0, 0);
+        QByteArray after = before;
+        if (!written.isEmpty())
+            after.replace(tag + value, tag + written);
+        QCOMPARE(page(address), after);
+        QCOMPARE(editor->vtiGetMetaTag(address, QString(), QStringLiteral("keywords"), 0, 0),
+                 content);
+        struct stat now;
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &now), 0);
+        QCOMPARE(now.st_ino == original.st_ino, written.isEmpty());
+    }
+
     void failedSetMetaTagLeavesPage() {
         const QByteArray headless = "<p>no head or body here</p>";
         env->writeFile(QStringLiteral("web/headless.htm"), headless);

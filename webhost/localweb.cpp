@@ -23,10 +23,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <linux/openat2.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
+#include <unistd.h>
 
 namespace webhost {
 
@@ -318,7 +318,8 @@ public:
     void vtiSetMetaTag(QString& address, const QString&, const QString& name, QString& content, int,
                        int) override {
         const QString path = m_web.writablePathOf(address);
-        const std::optional<QByteArray> changed = withMetaTagBytes(readBytes(address), name, content);
+        const std::optional<QByteArray> changed =
+            withMetaTagBytes(readBytes(address), name, content);
         if (!changed)
             return; // the tag holds that content already: the page is not rewritten
         try {

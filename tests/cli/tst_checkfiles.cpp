@@ -1,6 +1,7 @@
 // The checker's output and input files at the edges: devices, FIFOs, pipes, links of other users,
 // outputs that are also inputs, a full device and the file size limit.
 #include "support/testenv.h"
+#include "support/unprivileged.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -21,15 +22,12 @@ struct Outcome {
     QByteArray err;
 };
 
-// The checker as `program` runs it (the checker itself, or a shell or setpriv in front of it).
+// The checker as `program` runs it (the checker itself, or a shell in front of it).
 Outcome run(const QString& program, const QStringList& args, const QString& configHome,
-            const QString& stdoutFile = QString(),
-            const QList<QPair<QString, QString>>& extraEnv = {}) {
+            const QString& stdoutFile = QString()) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
-    for (const auto& [name, value] : extraEnv)
-        env.insert(name, value);
     p.setProcessEnvironment(env);
     if (!stdoutFile.isEmpty())
         p.setStandardOutputFile(stdoutFile);
@@ -47,13 +45,6 @@ QByteArray fileBytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
 }
-
-bool isUnprivilegedPossible() {
-    return ::geteuid() == 0 && QFileInfo::exists(QStringLiteral("/usr/bin/setpriv"));
-}
-
-const QStringList kAsNobody{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                            QStringLiteral("--clear-groups")};
 
 } // namespace
 
@@ -172,7 +163,7 @@ private slots:
     void plantedLinks() {
         QFETCH(int, linkOwner);
         QFETCH(bool, followed);
-        if (!isUnprivilegedPossible())
+        if (!testsupport::runningAsRoot())
             QSKIP("needs root and setpriv to act as two other users");
         QTemporaryDir dir(QStringLiteral("/tmp/qm-links-XXXXXX"));
         QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
@@ -188,32 +179,24 @@ private slots:
         QVERIFY(QFile::link(target, link));
         QVERIFY(::lchown(QFile::encodeName(link).constData(), uid_t(linkOwner), gid_t(linkOwner)) ==
                 0);
-        // The unprivileged user may not reach the build folder: the checker and its inputs are
-        // copied beside the web, the sanitizers' suppressions too.
-        const QString exe = dir.filePath(QStringLiteral("quillmark-check"));
-        QVERIFY(QFile::copy(QStringLiteral(CHECK_EXE), exe));
         const QString required = dir.filePath(QStringLiteral("metareq.txt"));
         QVERIFY(QFile::copy(m_env.path(QStringLiteral("metareq.txt")), required));
-        QString sanitizer = qEnvironmentVariable("LSAN_OPTIONS");
-        const qsizetype at = sanitizer.indexOf(QLatin1String("suppressions="));
-        if (at >= 0) {
-            const QString file = sanitizer.mid(at + 13).section(QLatin1Char(':'), 0, 0);
-            const QString copy = dir.filePath(QStringLiteral("lsan.supp"));
-            QFile::copy(file, copy);
-            sanitizer.replace(file, copy);
-        }
         const QString home = dir.filePath(QStringLiteral("home"));
         QVERIFY(QDir().mkdir(home) &&
                 ::chown(QFile::encodeName(home).constData(), 65534, 65534) == 0);
-        QVERIFY(QProcess::execute(QStringLiteral("chmod"),
-                                  {QStringLiteral("-R"), QStringLiteral("a+rX"),
-                                   dir.path() + QStringLiteral("/web"), exe, required,
-                                   dir.filePath(QStringLiteral("lsan.supp"))}) >= 0);
-        const Outcome o = run(QStringLiteral("/usr/bin/setpriv"),
-                              kAsNobody + QStringList{exe, QStringLiteral("--quiet"),
-                                                      QStringLiteral("--required"), required,
-                                                      QStringLiteral("--junit"), link, web},
-                              home, QString(), {{QStringLiteral("LSAN_OPTIONS"), sanitizer}});
+        testsupport::shareFolder(web, false);
+        QVERIFY(::chmod(QFile::encodeName(required).constData(), 0644) == 0);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home);
+        p.setProcessEnvironment(env);
+        testsupport::startUnprivileged(p, QStringLiteral(CHECK_EXE),
+                                       {QStringLiteral("--quiet"), QStringLiteral("--required"),
+                                        required, QStringLiteral("--junit"), link, web},
+                                       dir.path());
+        QVERIFY(p.waitForFinished(60000));
+        const Outcome o{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                        p.readAllStandardOutput(), p.readAllStandardError()};
         QCOMPARE(QFileInfo::exists(target), followed);
         QVERIFY(QFileInfo(link).isSymLink());
         if (followed) {

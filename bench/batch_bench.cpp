@@ -1,15 +1,15 @@
 // A batch check of the whole benchmark web through the real main window, offscreen: "Batch
 // Check (All Files)" gathers the pages into the selection dialog, "Select All" and "Check Files"
-// start the run (batmeta) with its panes and progress window, and the report offer is answered.
+// start the run (runBatch) with its panes and progress window, and the report offer is answered.
 //
 //   batch_bench CORPUS_DIR [--report]
 //
 // --report answers Yes to the offer, so the report of the whole run is written as well.
-#include "analysis/batch/BatchUpd.h"
-#include "analysis/batch/msgb.h"
+#include "analysis/batch/batchprogress.h"
+#include "analysis/batch/pageselection.h"
 #include "analysis/results/resultpane.h"
 #include "analysis/rules/rulestore.h"
-#include "analysis/shell/brindle.h"
+#include "analysis/shell/mainwindow.h"
 #include "analysis/shell/quillmark.h"
 #include "platform/dialogs.h"
 #include "platform/help.h"
@@ -176,7 +176,7 @@ int main(int argc, char** argv) {
         QStringLiteral("batch_bench-%1").arg(QCoreApplication::applicationPid());
 
     g_clock.start();
-    std::unique_ptr<quillmark::TForm1> form = quillmark::startQuillmark(services);
+    std::unique_ptr<quillmark::MainWindow> form = quillmark::startQuillmark(services);
     form->show();
     QApplication::processEvents();
     // The benchmark web has no index.htm, so start-up says it found no open page.
@@ -190,7 +190,7 @@ int main(int argc, char** argv) {
     double commandAt = 0, dialogAt = 0, selectedAt = 0, runAt = 0;
     int rows = 0;
     QTimer::singleShot(0, [&] {
-        auto* d = qobject_cast<quillmark::TForm3*>(QApplication::activeModalWidget());
+        auto* d = qobject_cast<quillmark::PageSelectionDialog*>(QApplication::activeModalWidget());
         if (!d) {
             std::fprintf(stderr, "the selection dialog did not open\n");
             QApplication::exit(1);
@@ -215,9 +215,9 @@ int main(int argc, char** argv) {
                      dialogs.others, qPrintable(dialogs.texts.join(QStringLiteral(" | "))));
         return 1;
     }
-    const QStringList passed = results::paneLines(form->SubmitReady);
-    const QStringList failed = results::paneLines(form->failedurls);
-    const qsizetype keywordLines = results::paneLineCount(form->memo3);
+    const QStringList passed = results::paneLines(form->m_passedPane);
+    const QStringList failed = results::paneLines(form->m_failedPane);
+    const qsizetype keywordLines = results::paneLineCount(form->m_keywordPane);
 
     std::printf("pages gathered: %d rows; gathering and dialog open %.3f s, Select All %.3f s\n",
                 rows, dialogAt - commandAt, selectedAt - dialogAt);

@@ -4,8 +4,8 @@
 //
 //   bench_kwgen [corpus folder] [rounds]
 
-#include "analysis/keywords/kwgdisp.h"
-#include "analysis/keywords/kwgwords.h"
+#include "analysis/keywords/keywordgeneration.h"
+#include "analysis/keywords/keywordgenerator.h"
 #include "platform/dialogs.h"
 #include "platform/help.h"
 #include "platform/textfile.h"
@@ -112,12 +112,12 @@ int main(int argc, char** argv) {
         platform::writeFileAtomically(file, page.toUtf8());
         int rows = 0;
         counting[scale - 1] = best(rounds, [&] { rows = countPage(page, noise); });
-        quillmark::TKWGenForm form(dialogs, help, dir.filePath(QStringLiteral("registry.reg")),
-                                   dir.path());
+        quillmark::KeywordGenerator form(dialogs, help,
+                                         dir.filePath(QStringLiteral("registry.reg")), dir.path());
         form.BodyLimit = INT_MAX;
         form.NoiseWords = noise;
         window[scale - 1] = best(rounds, [&] { form.GenerateList(file); });
-        rows = form.ListView1->topLevelItemCount();
+        rows = form.wordList->topLevelItemCount();
         std::printf("body %.2f MB: counting %6.1f ms (cpu %6.1f), GenerateList from the file %6.1f "
                     "ms (cpu %6.1f), %d rows\n",
                     text.toUtf8().size() / 1048576.0, counting[scale - 1].wall,

@@ -18,17 +18,17 @@ QString folderEntry(const QString& webFolder) {
     return webFolder == kWebRootEntry ? webFolder + QLatin1Char('/') : webFolder;
 }
 
-void addUniqueLines(QStringList& batchget, const QStringList& listing) {
+void addUniqueLines(QStringList& m_folderListing, const QStringList& listing) {
     QSet<QString> held;
-    held.reserve(batchget.size());
-    for (const QString& l : std::as_const(batchget))
+    held.reserve(m_folderListing.size());
+    for (const QString& l : std::as_const(m_folderListing))
         held.insert(l.toCaseFolded());
     for (const QString& l : listing) {
         const QString key = l.toCaseFolded();
         if (held.contains(key))
             continue;
         held.insert(key);
-        batchget.append(l);
+        m_folderListing.append(l);
     }
 }
 
@@ -47,9 +47,9 @@ bool isWebPage(const QString& line) {
     return false;
 }
 
-QStringList candidateRows(const QStringList& batchget) {
+QStringList candidateRows(const QStringList& m_folderListing) {
     QStringList rows;
-    for (const QString& l : batchget)
+    for (const QString& l : m_folderListing)
         if (!isResultPage(l) && isWebPage(l))
             rows.append(l);
     return rows;
@@ -57,13 +57,13 @@ QStringList candidateRows(const QStringList& batchget) {
 
 QStringList gatherRows(const QStringList& folders,
                        const std::function<webhost::PageListing(const QString&)>& listFolder,
-                       QStringList& batchget, QList<webhost::UnlistedName>* unlisted) {
+                       QStringList& m_folderListing, QList<webhost::UnlistedName>* unlisted) {
     QStringList rows;
     for (const QString& f : folders) {
-        batchget.clear();
+        m_folderListing.clear();
         const webhost::PageListing listing = listFolder(listingFolder(f));
-        addUniqueLines(batchget, listing.pages);
-        rows += candidateRows(batchget);
+        addUniqueLines(m_folderListing, listing.pages);
+        rows += candidateRows(m_folderListing);
         if (unlisted)
             for (const webhost::UnlistedName& u : listing.unlisted)
                 if (u.isFolder || (!isResultPage(u.name) && isWebPage(u.name)))

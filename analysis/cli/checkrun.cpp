@@ -217,10 +217,11 @@ Gathered gatherPages(const webhost::LocalWeb& web, const QStringList& folders, i
             if (!e.isEmpty())
                 gathered.unreadable.append(e);
     }
-    QStringList batchget;
+    QStringList m_folderListing;
     size_t next = 0;
     gathered.rows = batch::gatherRows(
-        entries, [&](const QString&) { return listings.at(next++); }, batchget, &gathered.unlisted);
+        entries, [&](const QString&) { return listings.at(next++); }, m_folderListing,
+        &gathered.unlisted);
     batch::sortRows(gathered.rows);
     if (gathered.rows.isEmpty() && gathered.unlisted.isEmpty() && gathered.unreadable.isEmpty())
         throw CannotRun{QStringLiteral("The are no Web Files in the selected directory")};

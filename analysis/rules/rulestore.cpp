@@ -20,10 +20,18 @@ QString derivedTagFile(const QString& programFolder) {
 
 void readRuleValues(const platform::RegistryStore& key, engine::RuleValues& v) {
     const std::pair<const char*, QString*> values[] = {
-        {"KeyReq", &v.KeyReq},   {"keywords", &v.keywords},     {"keywordsm", &v.keywordsm},
-        {"DescReq", &v.DescReq}, {"description", &v.description}, {"descriptionm", &v.descriptionm},
-        {"Rating", &v.Rating},   {"Privacy", &v.Privacy},       {"rsafe", &v.rsafe},
-        {"rrsac", &v.rrsac},     {"rweb", &v.rweb},             {"bodychk", &v.bodychk},
+        {"KeyReq", &v.KeyReq},
+        {"keywords", &v.keywords},
+        {"keywordsm", &v.keywordsm},
+        {"DescReq", &v.DescReq},
+        {"description", &v.description},
+        {"descriptionm", &v.descriptionm},
+        {"Rating", &v.Rating},
+        {"Privacy", &v.Privacy},
+        {"rsafe", &v.rsafe},
+        {"rrsac", &v.rrsac},
+        {"rweb", &v.rweb},
+        {"bodychk", &v.bodychk},
     };
     for (const auto& [name, target] : values) {
         const QString n = QString::fromLatin1(name);
@@ -135,8 +143,10 @@ engine::RuleValues startingRuleValues() {
 }
 
 QStringList requiredWithDefaults(QStringList list, const engine::RuleValues& v) {
-    const std::pair<const char*, const QString*> defaults[] = {
-        {"keywords", &v.KeyReq}, {"description", &v.DescReq}, {"rating", &v.Rating}, {"privacy", &v.Privacy}};
+    const std::pair<const char*, const QString*> defaults[] = {{"keywords", &v.KeyReq},
+                                                               {"description", &v.DescReq},
+                                                               {"rating", &v.Rating},
+                                                               {"privacy", &v.Privacy}};
     for (const auto& [name, sw] : defaults) {
         const QString tag = QString::fromLatin1(name);
         if (engine::RuleValues::on(*sw) && !list.contains(tag, Qt::CaseInsensitive))
@@ -145,12 +155,12 @@ QStringList requiredWithDefaults(QStringList list, const engine::RuleValues& v) 
     return list;
 }
 
-void buildRuleTable(const QString& programFolder, const engine::RuleValues& v, QStringList& memo1,
-                    engine::RuleTable& grid1) {
-    memo1 = requiredWithDefaults(platform::readLines(requiredTagFile(programFolder)), v);
+void buildRuleTable(const QString& programFolder, const engine::RuleValues& v,
+                    QStringList& requiredTags, engine::RuleTable& ruleTable) {
+    requiredTags = requiredWithDefaults(platform::readLines(requiredTagFile(programFolder)), v);
     const QString derived = derivedTagFile(programFolder);
-    platform::writeAnsiLines(derived, memo1);
-    grid1.setNames(firstColumn(platform::readLines(derived)));
+    platform::writeAnsiLines(derived, requiredTags);
+    ruleTable.setNames(firstColumn(platform::readLines(derived)));
 }
 
 } // namespace rules

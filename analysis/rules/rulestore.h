@@ -49,6 +49,6 @@ QStringList requiredWithDefaults(QStringList required, const engine::RuleValues&
 // that are switched on, written to Required/metatemp.txt and loaded back into the table.
 // Raises EFOpenError or EFCreateError; the table is then left empty.
 void buildRuleTable(const QString& programFolder, const engine::RuleValues& values,
-                    QStringList& memo1, engine::RuleTable& grid1);
+                    QStringList& requiredTags, engine::RuleTable& ruleTable);
 
 } // namespace rules

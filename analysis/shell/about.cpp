@@ -13,14 +13,14 @@
 
 namespace quillmark {
 
-const QString TAboutBox::kCaption = QStringLiteral("About Quillmark");
-const QString TAboutBox::kRelease = QStringLiteral("Release 5.0.0.1");
-const QString TAboutBox::kCredits = QStringLiteral(
+const QString AboutBox::kCaption = QStringLiteral("About Quillmark");
+const QString AboutBox::kRelease = QStringLiteral("Release 5.0.0.1");
+const QString AboutBox::kCredits = QStringLiteral(
     "Quillmark for FrontPage\r\n\r\nDesigned and written at Varnholt.\r\n"
     "Built with Qt and libcurl.\r\n\r\nThanks to every web author who sent us a page that "
     "broke the checks.");
 
-TAboutBox::TAboutBox(platform::Dialogs& dialogs, const QString& programFolder, QWidget* parent)
+AboutBox::AboutBox(platform::Dialogs& dialogs, const QString& programFolder, QWidget* parent)
     : QDialog(parent), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(kCaption);
@@ -28,7 +28,8 @@ TAboutBox::TAboutBox(platform::Dialogs& dialogs, const QString& programFolder, Q
 
     ProgramIcon = new QLabel(this);
     ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
-    ProgramIcon->setPixmap(QPixmap(QDir(programFolder).filePath(QStringLiteral("dorazo/logo22-gif.gif"))));
+    ProgramIcon->setPixmap(
+        QPixmap(QDir(programFolder).filePath(QStringLiteral("dorazo/logo22-gif.gif"))));
     ProgramIcon->setCursor(Qt::PointingHandCursor);
     Company = new QLabel(QStringLiteral("Varnholt"), this);
     Company->setObjectName(QStringLiteral("Company"));
@@ -74,15 +75,15 @@ TAboutBox::TAboutBox(platform::Dialogs& dialogs, const QString& programFolder, Q
         move(s->availableGeometry().center() - rect().center());
 }
 
-void TAboutBox::ReleaseClick() {
+void AboutBox::ReleaseClick() {
     m_dialogs.information(kRelease);
 }
 
-void TAboutBox::CreditsClick() {
+void AboutBox::CreditsClick() {
     m_dialogs.information(kCredits);
 }
 
-bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
+bool AboutBox::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         if (watched == Release)

@@ -11,14 +11,14 @@ class Dialogs;
 namespace quillmark {
 
 // The About box: shown without being modal by "About ...".
-class TAboutBox : public QDialog {
+class AboutBox : public QDialog {
     Q_OBJECT
 public:
     static const QString kCaption;
     static const QString kRelease;
     static const QString kCredits;
 
-    TAboutBox(platform::Dialogs& dialogs, const QString& programFolder, QWidget* parent = nullptr);
+    AboutBox(platform::Dialogs& dialogs, const QString& programFolder, QWidget* parent = nullptr);
 
     QLabel* ProgramIcon;
     QLabel* Company;

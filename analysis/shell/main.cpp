@@ -1,5 +1,5 @@
+#include "mainwindow.h"
 #include "quillmark.h"
-#include "brindle.h"
 
 #include "platform/dialogs.h"
 #include "platform/filedialogs.h"
@@ -22,13 +22,14 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quillmark"));
 
-    platform::QtDialogs dialogs(quillmark::TForm1::kAppTitle);
+    platform::QtDialogs dialogs(quillmark::MainWindow::kAppTitle);
     platform::QtFileDialogs fileDialogs;
     platform::QtShell shell;
     platform::QtPrinter printer;
     platform::QtMail mail;
     platform::QtHelp help(dialogs, QStringLiteral("Quillmark Help"));
-    const QString programFolder = QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
+    const QString programFolder =
+        QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
     const QString registry = platform::RegistryStore::defaultPath();
     webhost::LocalWeb web(registry, programFolder);
 

@@ -6,11 +6,11 @@
 
 namespace quillmark {
 
-class TForm1;
+class MainWindow;
 
-// The program entry's start-up: the main window with the instance test and FormCreate, then the
+// The program entry's start-up: the main window with the instance test and initialize, then the
 // long-lived windows. The window is not shown; terminated() tells whether the program must end.
-std::unique_ptr<TForm1> startQuillmark(const Services& services);
+std::unique_ptr<MainWindow> startQuillmark(const Services& services);
 
 // Start-up, then the message loop until the main window closes.
 int runQuillmark(const Services& services);

@@ -1,6 +1,6 @@
-#include "analysis/batch/BatchUpd.h"
+#include "analysis/batch/batchprogress.h"
 #include "analysis/batch/folderchooser.h"
-#include "analysis/batch/msgb.h"
+#include "analysis/batch/pageselection.h"
 #include "support/doubles.h"
 
 #include <QAction>
@@ -17,13 +17,13 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+using quillmark::BatchProgressWindow;
 using quillmark::FolderChooser;
-using quillmark::TForm3;
-using quillmark::Tupbf;
+using quillmark::PageSelectionDialog;
 
 namespace {
 
-QStringList captions(const TForm3& d) {
+QStringList captions(const PageSelectionDialog& d) {
     QStringList out;
     for (int r = 0; r < d.rowCount(); ++r)
         out.append(d.caption(r));
@@ -41,12 +41,12 @@ class TestBatchDialogs : public QObject {
 
 private slots:
     void selectionDialogLooksAsDescribed() {
-        QStringList batchfiles;
+        QStringList m_batchPages;
         testsupport::RecordingHelp help;
-        TForm3 d(batchfiles, help, QStringLiteral("/q/quillmark.hlp"));
+        PageSelectionDialog d(m_batchPages, help, QStringLiteral("/q/quillmark.hlp"));
         QCOMPARE(d.windowTitle(), QStringLiteral("Batch Check for FrontPage\u00AE"));
-        QCOMPARE(d.GroupBox1->title(), QStringLiteral(" Select Files to Check "));
-        QCOMPARE(d.availfiles->model()->headerData(0, Qt::Horizontal).toString(),
+        QCOMPARE(d.filesBox->title(), QStringLiteral(" Select Files to Check "));
+        QCOMPARE(d.fileList->model()->headerData(0, Qt::Horizontal).toString(),
                  QStringLiteral("File"));
         QCOMPARE(d.minimumSize(), QSize(478, 160));
         d.resize(100, 50);
@@ -65,23 +65,23 @@ private slots:
             {"RzToolButton3", "Check Files", "Check Files", "Close and check selected files"},
             {"RzToolButton4", "Close", "Close", "Close without selecting any files"},
             {"RzToolButton5", "Help", "Help", "Help with Batch Check"}};
-        QCOMPARE(d.ToolBar1->actions().size(), 5);
+        QCOMPARE(d.toolBar->actions().size(), 5);
         for (int i = 0; i < 5; ++i) {
-            QAction* a = d.ToolBar1->actions().at(i);
+            QAction* a = d.toolBar->actions().at(i);
             QCOMPARE(a->objectName(), QString::fromLatin1(buttons[i].name));
             QCOMPARE(a->text(), QString::fromLatin1(buttons[i].caption));
             QCOMPARE(a->toolTip(), QString::fromLatin1(buttons[i].tip));
             QCOMPARE(a->statusTip(), QString::fromLatin1(buttons[i].hint));
-            QCOMPARE(qobject_cast<QToolButton*>(d.ToolBar1->widgetForAction(a))->toolTip(),
+            QCOMPARE(qobject_cast<QToolButton*>(d.toolBar->widgetForAction(a))->toolTip(),
                      QString::fromLatin1(buttons[i].tip));
         }
         // The toolbar sits below the list.
         d.show();
         QVERIFY(QTest::qWaitForWindowExposed(&d));
-        QVERIFY(d.ToolBar1->geometry().top() > d.GroupBox1->geometry().bottom());
+        QVERIFY(d.toolBar->geometry().top() > d.filesBox->geometry().bottom());
 
         // Menus in order, separators included, with their hints.
-        const QList<QAction*> menus = d.MainMenu1->actions();
+        const QList<QAction*> menus = d.menuBar->actions();
         QCOMPARE(menus.size(), 2);
         QCOMPARE(menus.at(0)->text(), QStringLiteral("&File"));
         QCOMPARE(menus.at(1)->text(), QStringLiteral("&Help"));
@@ -109,9 +109,9 @@ private slots:
     }
 
     void rowsTicksAndCommands() {
-        QStringList batchfiles{"earlier"};
+        QStringList m_batchPages{"earlier"};
         testsupport::RecordingHelp help;
-        TForm3 d(batchfiles, help, QString());
+        PageSelectionDialog d(m_batchPages, help, QString());
         d.addRows({"zeta.htm", "Beta.htm", "alpha.htm"});
         d.addRows({"gamma.htm", "beta.htm"});
         QCOMPARE(captions(d),
@@ -119,11 +119,10 @@ private slots:
         for (int r = 0; r < d.rowCount(); ++r)
             QVERIFY(!d.ticked(r));
         // Rows show check boxes the user can tick.
-        const QModelIndex first = d.availfiles->model()->index(0, 0);
-        QCOMPARE(d.availfiles->model()->data(first, Qt::CheckStateRole).toInt(),
-                 int(Qt::Unchecked));
-        QVERIFY(d.availfiles->model()->flags(first) & Qt::ItemIsUserCheckable);
-        QVERIFY(d.availfiles->model()->setData(first, Qt::Checked, Qt::CheckStateRole));
+        const QModelIndex first = d.fileList->model()->index(0, 0);
+        QCOMPARE(d.fileList->model()->data(first, Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+        QVERIFY(d.fileList->model()->flags(first) & Qt::ItemIsUserCheckable);
+        QVERIFY(d.fileList->model()->setData(first, Qt::Checked, Qt::CheckStateRole));
         QVERIFY(d.ticked(0));
 
         action(&d, "SelectAll1")->trigger();
@@ -133,22 +132,22 @@ private slots:
         for (int r = 0; r < d.rowCount(); ++r)
             QVERIFY(!d.ticked(r));
 
-        // Check Files: the ticked rows in display order, after what batchfiles held; the dialog
+        // Check Files: the ticked rows in display order, after what m_batchPages held; the dialog
         // closes.
         d.setTicked(4, true);
         d.setTicked(1, true);
         d.show();
         action(&d, "CheckFiles1")->trigger();
-        QCOMPARE(batchfiles, (QStringList{"earlier", "Beta.htm", "zeta.htm"}));
+        QCOMPARE(m_batchPages, (QStringList{"earlier", "Beta.htm", "zeta.htm"}));
         QVERIFY(!d.isVisible());
         QCOMPARE(d.result(), int(QDialog::Accepted));
     }
 
     void closingLeavesBatchfiles() {
         for (const char* how : {"Close1", "RzToolButton4", "frame"}) {
-            QStringList batchfiles;
+            QStringList m_batchPages;
             testsupport::RecordingHelp help;
-            TForm3 d(batchfiles, help, QString());
+            PageSelectionDialog d(m_batchPages, help, QString());
             d.addRows({"a.htm", "b.htm"});
             d.setTicked(0, true);
             QTimer::singleShot(0, &d, [&] {
@@ -158,12 +157,12 @@ private slots:
                     action(&d, how)->trigger();
             });
             QCOMPARE(d.exec(), int(QDialog::Rejected));
-            QVERIFY2(batchfiles.isEmpty(), how);
+            QVERIFY2(m_batchPages.isEmpty(), how);
         }
     }
 
     void progressWindow() {
-        Tupbf w;
+        BatchProgressWindow w;
         QCOMPARE(w.windowTitle(), QStringLiteral("Batch Verify in Progress, Please Wait..."));
         QCOMPARE(w.StaticText1->text(), QStringLiteral("Preparing to Verify Files"));
         QVERIFY(!w.isVisible());

@@ -1,5 +1,5 @@
 // The command-line checker run as a real process on fixture webs, against the window's own panes.
-#include "analysis/batch/BatchUpd.h"
+#include "analysis/batch/pageselection.h"
 #include "analysis/engine/workfiles.h"
 #include "analysis/results/resultpane.h"
 #include "analysis/rules/rulestore.h"
@@ -17,7 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using quillmark::TForm1;
+using quillmark::MainWindow;
 using testsupport::QuillmarkHarness;
 
 namespace {
@@ -59,23 +59,23 @@ void setRules(const testsupport::TestEnv& env, bool pics) {
 }
 
 // What a results file of the window's three panes holds.
-QByteArray paneBytes(TForm1* form) {
-    return platform::ansiLinesBytes(results::paneLines(form->SubmitReady) +
-                                    results::paneLines(form->failedurls) +
-                                    results::paneLines(form->memo3));
+QByteArray paneBytes(MainWindow* form) {
+    return platform::ansiLinesBytes(results::paneLines(form->m_passedPane) +
+                                    results::paneLines(form->m_failedPane) +
+                                    results::paneLines(form->m_keywordPane));
 }
 
 // "Batch Check (All Files)" with every page of the selection dialog ticked.
-void checkWholeWeb(TForm1* form) {
+void checkWholeWeb(MainWindow* form) {
     QTimer::singleShot(0, [] {
-        auto* d = qobject_cast<quillmark::TForm3*>(QApplication::activeModalWidget());
+        auto* d = qobject_cast<quillmark::PageSelectionDialog*>(QApplication::activeModalWidget());
         if (!d) {
             if (QApplication::activeModalWidget())
                 QApplication::activeModalWidget()->close();
             QTest::qFail("the selection dialog did not open", __FILE__, __LINE__);
             return;
         }
-        d->SelectAll1Click();
+        d->selectAll();
         d->findChild<QAction*>(QStringLiteral("RzToolButton3"))->trigger();
     });
     form->findChild<QAction*>(QStringLiteral("BatchCheckAllFiles1"))->trigger();
@@ -326,13 +326,13 @@ private slots:
         QFETCH(QString, page);
         QFETCH(bool, pics);
         auto h = window(web, page, pics);
-        TForm1* form = h->start();
+        MainWindow* form = h->start();
         if (page.isEmpty())
             checkWholeWeb(form);
         else
-            form->runCommand(&TForm1::SpeedButton5Click);
-        QVERIFY(results::paneLines(form->SubmitReady).size() +
-                    results::paneLines(form->failedurls).size() >
+            form->runCommand(&MainWindow::checkCurrentFile);
+        QVERIFY(results::paneLines(form->m_passedPane).size() +
+                    results::paneLines(form->m_failedPane).size() >
                 3);
         QStringList args{QStringLiteral("--rules"), h->env.registryPath(),
                          QStringLiteral("--required"),
@@ -343,7 +343,7 @@ private slots:
         QCOMPARE(o.out, paneBytes(form));
         QCOMPARE(o.out.startsWith("\xEF\xBB\xBF"), web.endsWith(QLatin1String("utf8web")));
         bool failed = false;
-        for (const QString& line : results::paneLines(form->failedurls))
+        for (const QString& line : results::paneLines(form->m_failedPane))
             failed = failed || line.startsWith(QLatin1String("File "));
         QCOMPARE(o.status, failed ? 1 : 0);
     }
@@ -381,12 +381,12 @@ private slots:
     void filesOfTheRun() {
         const QString web = testsupport::fixturePath(QStringLiteral("batchweb"));
         auto h = window(web, QStringLiteral("good.htm"));
-        TForm1* form = h->start();
+        MainWindow* form = h->start();
         h->dialogs.answers = {platform::Dialogs::Button::Yes}; // the report offer
         checkWholeWeb(form);
-        const QStringList panes[3] = {results::paneLines(form->SubmitReady),
-                                      results::paneLines(form->failedurls),
-                                      results::paneLines(form->memo3)};
+        const QStringList panes[3] = {results::paneLines(form->m_passedPane),
+                                      results::paneLines(form->m_failedPane),
+                                      results::paneLines(form->m_keywordPane)};
         const QStringList windowReport =
             platform::readLines(engine::reportFile(h->env.programFolder()));
 
@@ -400,13 +400,13 @@ private slots:
         QCOMPARE(o.status, 1);
         QVERIFY(o.out.isEmpty());
 
-        for (QPlainTextEdit* pane : {form->SubmitReady, form->failedurls, form->memo3})
+        for (QPlainTextEdit* pane : {form->m_passedPane, form->m_failedPane, form->m_keywordPane})
             results::clearPane(pane);
         h->fileDialogs.answers = {rls};
-        form->runCommand(&TForm1::OpenResultsFile1Click);
-        QCOMPARE(results::paneLines(form->SubmitReady), panes[0]);
-        QCOMPARE(results::paneLines(form->failedurls), panes[1]);
-        QCOMPARE(results::paneLines(form->memo3), panes[2]);
+        form->runCommand(&MainWindow::openResultsFile);
+        QCOMPARE(results::paneLines(form->m_passedPane), panes[0]);
+        QCOMPARE(results::paneLines(form->m_failedPane), panes[1]);
+        QCOMPARE(results::paneLines(form->m_keywordPane), panes[2]);
 
         // The head names the program folder of its writer; the sections are the same.
         QCOMPARE(platform::readLines(report).mid(18), windowReport.mid(18));

@@ -1,5 +1,5 @@
 // The password encoder: decode(encode(p)) == p, and decoding anything does not crash.
-#include "analysis/proxy/edpwdf.h"
+#include "analysis/proxy/passwordwindow.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "analysis/engine/workfiles.h"
-#include "analysis/keywords/kwgdisp.h"
-#include "analysis/keywords/srchtrms.h"
+#include "analysis/keywords/bodychecktester.h"
+#include "analysis/keywords/keywordgenerator.h"
 #include "analysis/rules/rulestore.h"
 #include "support/quillmarkharness.h"
 
@@ -19,9 +19,9 @@
 
 #include <sys/stat.h>
 
-using quillmark::TForm1;
-using quillmark::TKWGenForm;
-using quillmark::TSrchFrm;
+using quillmark::BodyCheckTester;
+using quillmark::KeywordGenerator;
+using quillmark::MainWindow;
 using testsupport::FaultyHost;
 using testsupport::QuillmarkHarness;
 using Kind = platform::Dialogs::Kind;
@@ -53,18 +53,18 @@ private:
     QTimer m_timer;
 };
 
-void tick(TKWGenForm* f, const QStringList& words) {
-    for (int i = 0; i < f->ListView1->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* it = f->ListView1->topLevelItem(i);
+void tick(KeywordGenerator* f, const QStringList& words) {
+    for (int i = 0; i < f->wordList->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* it = f->wordList->topLevelItem(i);
         if (words.contains(it->text(0)))
             it->setCheckState(0, Qt::Checked);
     }
 }
 
-QStringList rowWords(TKWGenForm* f) {
+QStringList rowWords(KeywordGenerator* f) {
     QStringList out;
-    for (int i = 0; i < f->ListView1->topLevelItemCount(); ++i)
-        out << f->ListView1->topLevelItem(i)->text(0);
+    for (int i = 0; i < f->wordList->topLevelItemCount(); ++i)
+        out << f->wordList->topLevelItem(i)->text(0);
     return out;
 }
 
@@ -117,7 +117,7 @@ class TestKeywordTools : public QObject {
     }
     // The builder through the toolbar button, queuing the words given.
     static void build(QuillmarkHarness& h, const QStringList& queue, QStringList* rows = nullptr) {
-        ModalScript<TKWGenForm> user([&](TKWGenForm* f) {
+        ModalScript<KeywordGenerator> user([&](KeywordGenerator* f) {
             if (rows)
                 *rows = rowWords(f);
             tick(f, queue);
@@ -254,15 +254,15 @@ private slots:
 
     void noiseWordsComeBackFromTheWindow() {
         auto h = start(QStringLiteral("keywords.htm"));
-        ModalScript<TKWGenForm> user([&](TKWGenForm* f) {
-            QCOMPARE(f->NoiseWords, h->form->Memo2);
+        ModalScript<KeywordGenerator> user([&](KeywordGenerator* f) {
+            QCOMPARE(f->NoiseWords, h->form->m_noiseWords);
             tick(f, {"beta"});
             QTest::mouseClick(f->btnAddNoise, Qt::LeftButton);
             QTest::mouseClick(f->btnClose, Qt::LeftButton);
         });
-        h->form->runCommand(&TForm1::RzToolbarButton4Click);
+        h->form->runCommand(&MainWindow::openKeywordBuilder);
         QCOMPARE(user.shown, 1);
-        QCOMPARE(h->form->Memo2.last(), QStringLiteral("beta"));
+        QCOMPARE(h->form->m_noiseWords.last(), QStringLiteral("beta"));
         QVERIFY(h->env.readFile(h->env.programFolder() + QStringLiteral("srexclude.txt"))
                     .endsWith("\r\nbeta\r\n"));
         QVERIFY(h->host->metaCalls.isEmpty());
@@ -295,8 +295,8 @@ private slots:
             blockWorkingFile(*h);
         else if (fault == QLatin1String("noise"))
             QFile::remove(h->env.programFolder() + QStringLiteral("srexclude.txt"));
-        ModalScript<TKWGenForm> user([](TKWGenForm*) {});
-        h->form->runCommand(&TForm1::RzToolbarButton4Click);
+        ModalScript<KeywordGenerator> user([](KeywordGenerator*) {});
+        h->form->runCommand(&MainWindow::openKeywordBuilder);
         QCOMPARE(user.shown, 0);
         QCOMPARE(h->dialogs.shown.size(), 1);
         QCOMPARE(h->dialogs.shown[0].kind, Kind::Error);
@@ -349,12 +349,12 @@ private slots:
         QFETCH(QStringList, messages);
         auto h = start(page);
         QString boxText;
-        ModalScript<TSrchFrm> user([&](TSrchFrm* t) {
-            boxText = t->ComboBox1->currentText();
-            t->terms1->setPlainText(QStringLiteral("kept"));
-            t->ComboBox1->setEditText(count);
-            QTest::mouseClick(t->btester, Qt::LeftButton);
-            QCOMPARE(t->terms1->toPlainText(), shown);
+        ModalScript<BodyCheckTester> user([&](BodyCheckTester* t) {
+            boxText = t->countBox->currentText();
+            t->textPane->setPlainText(QStringLiteral("kept"));
+            t->countBox->setEditText(count);
+            QTest::mouseClick(t->testButton, Qt::LeftButton);
+            QCOMPARE(t->textPane->toPlainText(), shown);
             QTest::mouseClick(t->CloseButton, Qt::LeftButton);
             QVERIFY(!t->isVisible());
         });
@@ -373,22 +373,22 @@ private slots:
 
     void testerWindowAndReopening() {
         auto h = start(QStringLiteral("keywords.htm"), QStringLiteral("7"));
-        TSrchFrm* t = h->form->SrchFrm;
+        BodyCheckTester* t = h->form->m_bodyCheckTester;
         QVERIFY(t && !t->isVisible());
         QCOMPARE(t->windowTitle(), QStringLiteral("Body Check Tester"));
         QStringList presets;
-        for (int i = 0; i < t->ComboBox1->count(); ++i)
-            presets << t->ComboBox1->itemText(i);
+        for (int i = 0; i < t->countBox->count(); ++i)
+            presets << t->countBox->itemText(i);
         QCOMPARE(presets, QStringList({"", "105000", "15000", "20000", "25000", "30000", "35000",
                                        "40000", "45000", "50000", "55000", "60000", "7500", "75000",
                                        "85000", "95000"}));
         QStringList hints;
-        for (QToolButton* b : {t->btester, t->CutButton, t->CopyButton, t->PasteButton,
+        for (QToolButton* b : {t->testButton, t->CutButton, t->CopyButton, t->PasteButton,
                                t->CloseButton, t->HelpButton})
             hints << b->toolTip();
         QCOMPARE(hints, QStringList({"Run Tester", "Cut", "Copy", "Paste", "Close", "Help"}));
         QStringList menus;
-        for (QAction* m : t->MainMenu1->actions()) {
+        for (QAction* m : t->menuBar->actions()) {
             QStringList items;
             for (QAction* a : m->menu()->actions())
                 items << (a->isSeparator() ? QStringLiteral("-") : a->text());
@@ -398,28 +398,29 @@ private slots:
                                      "&Help:&Using Body Check Tester"}));
 
         // First opening: run it. The next opening, on another page, still shows that result.
-        ModalScript<TSrchFrm> first([](TSrchFrm* w) {
-            QTest::mouseClick(w->btester, Qt::LeftButton);
+        ModalScript<BodyCheckTester> first([](BodyCheckTester* w) {
+            QTest::mouseClick(w->testButton, Qt::LeftButton);
             QTest::mouseClick(w->HelpButton, Qt::LeftButton);
         });
-        h->form->runCommand(&TForm1::Showbodycheckcharacters1Click);
+        h->form->runCommand(&MainWindow::showBodyCheckTester);
         QCOMPARE(first.shown, 1);
-        QCOMPARE(t->terms1->toPlainText(), QStringLiteral("bgcolor"));
+        QCOMPARE(t->textPane->toPlainText(), QStringLiteral("bgcolor"));
         QCOMPARE(h->help.topics.size(), 1);
         QCOMPARE(h->help.topics[0].topic, 1200);
         QCOMPARE(h->help.topics[0].file, h->form->m_helpFile);
         h->web->openPage(QStringLiteral("phrase.htm"));
         QString again;
-        ModalScript<TSrchFrm> second([&](TSrchFrm* w) { again = w->terms1->toPlainText(); });
-        h->form->runCommand(&TForm1::Showbodycheckcharacters1Click);
+        ModalScript<BodyCheckTester> second(
+            [&](BodyCheckTester* w) { again = w->textPane->toPlainText(); });
+        h->form->runCommand(&MainWindow::showBodyCheckTester);
         QCOMPARE(second.shown, 1);
         QCOMPARE(again, QStringLiteral("bgcolor"));
         // The working file is gone before "Run Tester": the message, then the text as it stands.
         QFile::remove(engine::workingFile(h->env.programFolder()));
-        t->terms1->setPlainText(QStringLiteral("typed <body>abcdef"));
-        t->btesterClick();
+        t->textPane->setPlainText(QStringLiteral("typed <body>abcdef"));
+        t->testBodyCheck();
         QCOMPARE(h->dialogs.texts(), QStringList({"Error loading file"}));
-        QCOMPARE(t->terms1->toPlainText(), QStringLiteral("abcdef"));
+        QCOMPARE(t->textPane->toPlainText(), QStringLiteral("abcdef"));
     }
 
     void testerFailures_data() {
@@ -439,8 +440,8 @@ private slots:
             h->web->openWeb(h->env.path(QStringLiteral("web"))); // no index.htm: no page open
         else
             blockWorkingFile(*h);
-        ModalScript<TSrchFrm> user([](TSrchFrm*) {});
-        h->form->runCommand(&TForm1::Showbodycheckcharacters1Click);
+        ModalScript<BodyCheckTester> user([](BodyCheckTester*) {});
+        h->form->runCommand(&MainWindow::showBodyCheckTester);
         QCOMPARE(user.shown, 0);
         QCOMPARE(h->dialogs.texts(), QStringList({message}));
         QCOMPARE(h->dialogs.shown[0].kind, Kind::Error);
@@ -456,7 +457,7 @@ private slots:
             items << (a->isSeparator() ? QStringLiteral("-") : a->text());
         QVERIFY(items.startsWith(QStringLiteral("&Generate Keywords ...")));
         QCOMPARE(items.value(1), QStringLiteral("&Body Check Tester ..."));
-        ModalScript<TKWGenForm> user([](TKWGenForm*) {});
+        ModalScript<KeywordGenerator> user([](KeywordGenerator*) {});
         findAction(special, QStringLiteral("&Generate Keywords ..."))->trigger();
         QCOMPARE(user.shown, 1);
 
@@ -464,7 +465,7 @@ private slots:
         QVERIFY(run && run->menu());
         QAction* tester = findAction(run->menu(), QStringLiteral("Body Check Tester ..."));
         QVERIFY(tester);
-        ModalScript<TSrchFrm> opened([](TSrchFrm*) {});
+        ModalScript<BodyCheckTester> opened([](BodyCheckTester*) {});
         tester->trigger();
         QCOMPARE(opened.shown, 1);
     }

@@ -36,22 +36,22 @@ QStringList lines(const QPlainTextEdit* pane) {
 }
 
 // The panes as a check leaves them.
-void fill(quillmark::TForm1* form, const QStringList& passed = kPassed,
+void fill(quillmark::MainWindow* form, const QStringList& passed = kPassed,
           const QStringList& failed = kFailed, const QStringList& keyword = kKeyword) {
-    for (QPlainTextEdit* pane : {form->SubmitReady, form->failedurls, form->memo3})
+    for (QPlainTextEdit* pane : {form->m_passedPane, form->m_failedPane, form->m_keywordPane})
         results::clearPane(pane);
-    results::addPaneLines(form->SubmitReady, passed);
-    results::addPaneLines(form->failedurls, failed);
-    results::addPaneLines(form->memo3, keyword);
+    results::addPaneLines(form->m_passedPane, passed);
+    results::addPaneLines(form->m_failedPane, failed);
+    results::addPaneLines(form->m_keywordPane, keyword);
 }
 
-void trigger(quillmark::TForm1* form, const char* name) {
+void trigger(quillmark::MainWindow* form, const char* name) {
     auto* action = form->findChild<QAction*>(QLatin1String(name));
     QVERIFY2(action, name);
     action->trigger();
 }
 
-void click(quillmark::TForm1* form, const char* name) {
+void click(quillmark::MainWindow* form, const char* name) {
     auto* button = form->findChild<QToolButton*>(QLatin1String(name));
     QVERIFY2(button, name);
     button->click();
@@ -98,7 +98,7 @@ private slots:
                  (kPassed + kFailed + kKeyword).join(QLatin1String("\r\n")).toLatin1() + "\r\n");
 
         QGuiApplication::clipboard()->setText(QStringLiteral("the user's own"));
-        results::setPaneText(form->SubmitReady, QStringLiteral("typed over"));
+        results::setPaneText(form->m_passedPane, QStringLiteral("typed over"));
         open(h, path);
         const auto& o = h.fileDialogs.asked.last();
         QCOMPARE(o.kind, QStringLiteral("open"));
@@ -106,18 +106,18 @@ private slots:
         QCOMPARE(o.options.filter, QStringLiteral("Relults List|*.rls|All Files|*.*"));
         QCOMPARE(o.options.defaultSuffix, QStringLiteral("rls"));
         QCOMPARE(o.options.folder, h.env.programFolder() + QStringLiteral("my results"));
-        QCOMPARE(lines(form->SubmitReady), kPassed);
-        QCOMPARE(lines(form->failedurls), kFailed);
-        QCOMPARE(lines(form->memo3), kKeyword);
+        QCOMPARE(lines(form->m_passedPane), kPassed);
+        QCOMPARE(lines(form->m_failedPane), kFailed);
+        QCOMPARE(lines(form->m_keywordPane), kKeyword);
         QCOMPARE(clipboard(), QStringLiteral("the user's own"));
-        QVERIFY(form->ResultSave.isEmpty());
+        QVERIFY(form->m_resultsBuffer.isEmpty());
         QCOMPARE(h.dialogs.shown.size(), 1);
 
         // The toolbar's Open and Save do the same.
-        results::clearPane(form->memo3);
+        results::clearPane(form->m_keywordPane);
         h.fileDialogs.answers = {path};
         click(form, "RzToolbarButton1");
-        QCOMPARE(lines(form->memo3), kKeyword);
+        QCOMPARE(lines(form->m_keywordPane), kKeyword);
         h.fileDialogs.answers = {h.env.path(QStringLiteral("second.rls"))};
         click(form, "RzToolbarButton2");
         QCOMPARE(h.env.readFile(QStringLiteral("second.rls")),
@@ -133,23 +133,23 @@ private slots:
                                                          "1 of 2 failed verification."};
         fill(form, passed, failed);
         open(h, save(h));
-        QCOMPARE(lines(form->SubmitReady), passed);
-        QCOMPARE(lines(form->failedurls), failed);
-        QCOMPARE(lines(form->memo3), kKeyword);
+        QCOMPARE(lines(form->m_passedPane), passed);
+        QCOMPARE(lines(form->m_failedPane), failed);
+        QCOMPARE(lines(form->m_keywordPane), kKeyword);
     }
 
     void keywordCheckTypedIntoTheFailedPane() {
         QuillmarkHarness h;
         auto* form = h.startShown();
         fill(form);
-        form->failedurls->setFocus();
-        form->failedurls->moveCursor(QTextCursor::End);
-        QTest::keyClicks(form->failedurls, QStringLiteral("see Keyword Check"));
-        QTest::keyClick(form->failedurls, Qt::Key_Return);
+        form->m_failedPane->setFocus();
+        form->m_failedPane->moveCursor(QTextCursor::End);
+        QTest::keyClicks(form->m_failedPane, QStringLiteral("see Keyword Check"));
+        QTest::keyClick(form->m_failedPane, Qt::Key_Return);
         open(h, save(h));
-        QCOMPARE(lines(form->SubmitReady), kPassed);
-        QCOMPARE(lines(form->failedurls), kFailed + QStringList{"see "});
-        QCOMPARE(lines(form->memo3), QStringList{"Keyword Check"} + kKeyword);
+        QCOMPARE(lines(form->m_passedPane), kPassed);
+        QCOMPARE(lines(form->m_failedPane), kFailed + QStringList{"see "});
+        QCOMPARE(lines(form->m_keywordPane), QStringList{"Keyword Check"} + kKeyword);
     }
 
     void failedPaneClearedOpensIntoThePassedPane() {
@@ -158,9 +158,9 @@ private slots:
         fill(form);
         trigger(form, "ClearFailed1");
         open(h, save(h));
-        QCOMPARE(lines(form->SubmitReady), kPassed + kKeyword);
-        QVERIFY(results::paneIsEmpty(form->failedurls));
-        QVERIFY(results::paneIsEmpty(form->memo3));
+        QCOMPARE(lines(form->m_passedPane), kPassed + kKeyword);
+        QVERIFY(results::paneIsEmpty(form->m_failedPane));
+        QVERIFY(results::paneIsEmpty(form->m_keywordPane));
     }
 
     void allClearedSavesAnEmptyFile() {
@@ -172,7 +172,7 @@ private slots:
         QCOMPARE(h.env.readFile(QStringLiteral("Results.rls")), QByteArray());
         fill(form);
         open(h, path);
-        for (QPlainTextEdit* pane : {form->SubmitReady, form->failedurls, form->memo3})
+        for (QPlainTextEdit* pane : {form->m_passedPane, form->m_failedPane, form->m_keywordPane})
             QVERIFY(results::paneIsEmpty(pane));
     }
 
@@ -184,17 +184,18 @@ private slots:
                         "Listing of files that failed the checks.\r\n\r\n"
                         "Keyword Check\r\n\x93shoes\x94 - 2 \r\n");
         open(h, h.env.path(QStringLiteral("old.rls")));
-        QCOMPARE(lines(form->SubmitReady), (QStringList{"Listing of files that passed the checks.",
-                                                        QStringLiteral("File = caf\u00E9.htm")}));
-        QCOMPARE(lines(form->failedurls),
+        QCOMPARE(lines(form->m_passedPane), (QStringList{"Listing of files that passed the checks.",
+                                                         QStringLiteral("File = caf\u00E9.htm")}));
+        QCOMPARE(lines(form->m_failedPane),
                  (QStringList{"Listing of files that failed the checks.", ""}));
-        QCOMPARE(lines(form->memo3),
+        QCOMPARE(lines(form->m_keywordPane),
                  (QStringList{"Keyword Check", QStringLiteral("\u201Cshoes\u201D - 2 ")}));
         // Any file opens; one without the headings goes wholly into the passed pane.
         h.env.writeFile(QStringLiteral("notes.txt"), "one\ntwo");
         open(h, h.env.path(QStringLiteral("notes.txt")));
-        QCOMPARE(lines(form->SubmitReady), (QStringList{"one", "two"}));
-        QVERIFY(results::paneIsEmpty(form->failedurls) && results::paneIsEmpty(form->memo3));
+        QCOMPARE(lines(form->m_passedPane), (QStringList{"one", "two"}));
+        QVERIFY(results::paneIsEmpty(form->m_failedPane) &&
+                results::paneIsEmpty(form->m_keywordPane));
     }
 
     void unreadableFileLeavesThePanesEmpty_data() {
@@ -220,7 +221,7 @@ private slots:
         QVERIFY2(h.dialogs.shown.first().text.startsWith(QStringLiteral("Cannot open file \"") +
                                                          path + QLatin1Char('"')),
                  qPrintable(h.dialogs.shown.first().text));
-        for (QPlainTextEdit* pane : {form->SubmitReady, form->failedurls, form->memo3})
+        for (QPlainTextEdit* pane : {form->m_passedPane, form->m_failedPane, form->m_keywordPane})
             QVERIFY(results::paneIsEmpty(pane));
     }
 
@@ -233,9 +234,9 @@ private slots:
         QCOMPARE(h.fileDialogs.asked.size(), 2);
         QVERIFY(h.dialogs.shown.isEmpty());
         QVERIFY(QDir(h.env.root()).entryList({QStringLiteral("*.rls")}).isEmpty());
-        QCOMPARE(lines(form->SubmitReady), kPassed);
-        QCOMPARE(lines(form->failedurls), kFailed);
-        QCOMPARE(lines(form->memo3), kKeyword);
+        QCOMPARE(lines(form->m_passedPane), kPassed);
+        QCOMPARE(lines(form->m_failedPane), kFailed);
+        QCOMPARE(lines(form->m_keywordPane), kKeyword);
     }
 
     void saveThatCannotWrite() {
@@ -294,7 +295,7 @@ private slots:
         auto* form = h.start();
         trigger(form, qPrintable(command));
         QCOMPARE(clipboard(), QStringLiteral("\n\n")); // two empty lines
-        QCOMPARE(form->call, (QStringList{"", ""}));
+        QCOMPARE(form->m_allResults, (QStringList{"", ""}));
         fill(form);
         trigger(form, qPrintable(command));
         QCOMPARE(clipboard(), (kPassed + QStringList{""} + kFailed + QStringList{""} + kKeyword)
@@ -320,7 +321,8 @@ private slots:
         auto* form = h.start();
         fill(form);
         QPlainTextEdit* target =
-            QList<QPlainTextEdit*>{form->SubmitReady, form->failedurls, form->memo3}.at(pane);
+            QList<QPlainTextEdit*>{form->m_passedPane, form->m_failedPane, form->m_keywordPane}.at(
+                pane);
         trigger(form, qPrintable(command));
         QCOMPARE(clipboard(), target->toPlainText());
         QCOMPARE(target->textCursor().selectionStart(), 0);
@@ -343,8 +345,8 @@ private slots:
             pane->setTextCursor(c);
         };
 
-        form->memo3->setFocus();
-        selectFirstLine(form->memo3);
+        form->m_keywordPane->setFocus();
+        selectFirstLine(form->m_keywordPane);
         QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
         click(form, "RzToolbarButton8"); // Copy
         QCOMPARE(clipboard(), QStringLiteral("Keyword Check"));
@@ -352,36 +354,36 @@ private slots:
         QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
         trigger(form, "Paste1");
         click(form, "RzToolbarButton9");
-        QTest::keyClick(form->memo3, Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(lines(form->memo3), kKeyword);
+        QTest::keyClick(form->m_keywordPane, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(lines(form->m_keywordPane), kKeyword);
         QVERIFY(h.dialogs.shown.isEmpty());
 
-        form->failedurls->setFocus();
-        selectFirstLine(form->failedurls);
+        form->m_failedPane->setFocus();
+        selectFirstLine(form->m_failedPane);
         trigger(form, "Paste1");
-        QCOMPARE(lines(form->failedurls), QStringList{"pasted"} + kFailed.mid(1));
-        selectFirstLine(form->failedurls);
-        QTest::keyClick(form->failedurls, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(lines(form->m_failedPane), QStringList{"pasted"} + kFailed.mid(1));
+        selectFirstLine(form->m_failedPane);
+        QTest::keyClick(form->m_failedPane, Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(clipboard(), QStringLiteral("pasted"));
-        QCOMPARE(lines(form->failedurls), QStringList{""} + kFailed.mid(1));
+        QCOMPARE(lines(form->m_failedPane), QStringList{""} + kFailed.mid(1));
 
-        form->SubmitReady->setFocus();
-        selectFirstLine(form->SubmitReady);
+        form->m_passedPane->setFocus();
+        selectFirstLine(form->m_passedPane);
         click(form, "RzToolbarButton7"); // Cut
         QCOMPARE(clipboard(), kPassed.first());
-        QCOMPARE(lines(form->SubmitReady), QStringList{""} + kPassed.mid(1));
-        QTest::keyClick(form->SubmitReady, Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(lines(form->SubmitReady), kPassed);
+        QCOMPARE(lines(form->m_passedPane), QStringList{""} + kPassed.mid(1));
+        QTest::keyClick(form->m_passedPane, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(lines(form->m_passedPane), kPassed);
 
         // No pane has the focus: nothing happens.
-        form->SubmitReady->clearFocus();
+        form->m_passedPane->clearFocus();
         QCOMPARE(form->focusedPane(), nullptr);
-        form->SubmitReady->selectAll();
+        form->m_passedPane->selectAll();
         QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
         trigger(form, "Cut1");
         trigger(form, "Copy1");
         trigger(form, "Paste1");
-        QCOMPARE(lines(form->SubmitReady), kPassed);
+        QCOMPARE(lines(form->m_passedPane), kPassed);
         QCOMPARE(clipboard(), QStringLiteral("kept"));
     }
 
@@ -420,10 +422,10 @@ private slots:
         else
             trigger(form, qPrintable(command));
         // The heading lines go too.
-        QCOMPARE(results::paneIsEmpty(form->SubmitReady), passed);
-        QCOMPARE(results::paneIsEmpty(form->failedurls), failed);
-        QCOMPARE(results::paneIsEmpty(form->memo3), keyword);
-        QCOMPARE(lines(form->SubmitReady), passed ? QStringList() : kPassed);
+        QCOMPARE(results::paneIsEmpty(form->m_passedPane), passed);
+        QCOMPARE(results::paneIsEmpty(form->m_failedPane), failed);
+        QCOMPARE(results::paneIsEmpty(form->m_keywordPane), keyword);
+        QCOMPARE(lines(form->m_passedPane), passed ? QStringList() : kPassed);
     }
 };
 

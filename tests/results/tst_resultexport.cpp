@@ -26,17 +26,18 @@ const QStringList kFailed{"Listing of files that failed the checks.", "", "File 
                           "    SafeSurf not present", ""};
 const QStringList kKeyword{"Keyword Check", "", "File = index.htm", "shoes - 2 "};
 
-void fill(quillmark::TForm1* form, bool passed = true, bool failed = true, bool keyword = true) {
+void fill(quillmark::MainWindow* form, bool passed = true, bool failed = true,
+          bool keyword = true) {
     if (passed)
-        results::addPaneLines(form->SubmitReady, kPassed);
+        results::addPaneLines(form->m_passedPane, kPassed);
     if (failed)
-        results::addPaneLines(form->failedurls, kFailed);
+        results::addPaneLines(form->m_failedPane, kFailed);
     if (keyword)
-        results::addPaneLines(form->memo3, kKeyword);
+        results::addPaneLines(form->m_keywordPane, kKeyword);
 }
 
 // A menu item or drop-down item by name, else a toolbar button.
-void run(quillmark::TForm1* form, const QString& name) {
+void run(quillmark::MainWindow* form, const QString& name) {
     if (auto* action = form->findChild<QAction*>(name)) {
         action->trigger();
         return;
@@ -46,8 +47,9 @@ void run(quillmark::TForm1* form, const QString& name) {
     button->click();
 }
 
-QPlainTextEdit* pane(quillmark::TForm1* form, int i) {
-    return QList<QPlainTextEdit*>{form->SubmitReady, form->failedurls, form->memo3}.at(i);
+QPlainTextEdit* pane(quillmark::MainWindow* form, int i) {
+    return QList<QPlainTextEdit*>{form->m_passedPane, form->m_failedPane, form->m_keywordPane}.at(
+        i);
 }
 
 const QStringList& paneFill(int i) {
@@ -221,7 +223,7 @@ private slots:
         run(form, QStringLiteral("SendKeyword1"));
         QCOMPARE(h.mail.sent.size(), 2);
         QCOMPARE(h.mail.sent.at(0).body, QStringLiteral("\r\n\r\n")); // two empty lines
-        QCOMPARE(form->call, (QStringList{"", ""}));
+        QCOMPARE(form->m_allResults, (QStringList{"", ""}));
         QCOMPARE(h.mail.sent.at(1).body, QString());
         QCOMPARE(h.mail.sent.at(1).subject,
                  QStringLiteral("Quillmark for FrontPage! Key Word Density Report"));
@@ -276,7 +278,7 @@ private slots:
                                     "<b>Section Three - Keyword Density and Spam</b>"})
             QCOMPARE(report.filter(QLatin1String(heading)).size(), 1);
         QCOMPARE(report.last(), QStringLiteral("</font></p>"));
-        QCOMPARE(report, form->htmloutput);
+        QCOMPARE(report, form->m_reportLines);
         QVERIFY(h.dialogs.shown.isEmpty());
     }
 
@@ -285,7 +287,8 @@ private slots:
         h.env.setValue(rules::kSettingsKey, QStringLiteral("bodychk"), QStringLiteral("2000"));
         auto* form = h.start();
         fill(form);
-        results::addPaneLine(form->memo3, QStringLiteral("Missing '</HEAD>' Tag & \"more\""));
+        results::addPaneLine(form->m_keywordPane,
+                             QStringLiteral("Missing '</HEAD>' Tag & \"more\""));
         run(form, QStringLiteral("OpenCurrentResultsinBrowser1"));
         const QStringList report = platform::readLines(engine::reportFile(h.env.programFolder()));
         const qsizetype three =

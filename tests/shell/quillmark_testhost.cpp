@@ -1,6 +1,6 @@
 // quillmark with boxes that are answered at once and logged to $QM_DIALOG_LOG, one line each.
 // With $QM_CLOSE_AT_START set, the window closes as soon as it is up, as a user closing it would.
-#include "analysis/shell/brindle.h"
+#include "analysis/shell/mainwindow.h"
 #include "analysis/shell/quillmark.h"
 #include "platform/dialogs.h"
 #include "platform/filedialogs.h"
@@ -26,7 +26,8 @@ public:
         QFile log(qEnvironmentVariable("QM_DIALOG_LOG"));
         if (log.open(QIODevice::Append)) {
             QString line = text;
-            line.replace(QLatin1String("\r"), QLatin1String("\\r")).replace(QLatin1String("\n"), QLatin1String("\\n"));
+            line.replace(QLatin1String("\r"), QLatin1String("\\r"))
+                .replace(QLatin1String("\n"), QLatin1String("\\n"));
             log.write(line.toUtf8() + '\n');
         }
         return buttons.isEmpty() ? Button::Ok : buttons.last();
@@ -58,7 +59,7 @@ int main(int argc, char** argv) {
     services.programFolder = programFolder;
     services.registryPath = registry;
     services.instanceName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-    std::unique_ptr<quillmark::TForm1> form = quillmark::startQuillmark(services);
+    std::unique_ptr<quillmark::MainWindow> form = quillmark::startQuillmark(services);
     if (form->terminated())
         return 0;
     form->show();

@@ -1,6 +1,6 @@
-#include "analysis/batch/BatchUpd.h"
+#include "analysis/batch/batchprogress.h"
 #include "analysis/batch/folderchooser.h"
-#include "analysis/batch/msgb.h"
+#include "analysis/batch/pageselection.h"
 #include "analysis/engine/headpipeline.h"
 #include "analysis/engine/workfiles.h"
 #include "analysis/results/resultpane.h"
@@ -16,8 +16,8 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-using quillmark::TForm1;
-using quillmark::TForm3;
+using quillmark::MainWindow;
+using quillmark::PageSelectionDialog;
 using testsupport::QuillmarkHarness;
 using Button = platform::Dialogs::Button;
 using Kind = platform::Dialogs::Kind;
@@ -50,7 +50,7 @@ template <typename T> void whenOpen(std::function<void(T&)> act) {
 
 // Answers the selection dialog: records its rows, ticks those given and checks them.
 void tickAndCheck(const QStringList& tick, QStringList* rows = nullptr) {
-    whenOpen<TForm3>([tick, rows](TForm3& d) {
+    whenOpen<PageSelectionDialog>([tick, rows](PageSelectionDialog& d) {
         for (int r = 0; r < d.rowCount(); ++r) {
             if (rows)
                 rows->append(d.caption(r));
@@ -76,7 +76,7 @@ class TestBatch : public QObject {
     }
 
     // "Batch Check (All Files)" with these pages ticked.
-    static void runAll(TForm1* form, const QStringList& pages) {
+    static void runAll(MainWindow* form, const QStringList& pages) {
         tickAndCheck(pages);
         form->findChild<QAction*>(QStringLiteral("BatchCheckAllFiles1"))->trigger();
     }
@@ -94,12 +94,12 @@ private slots:
         QCOMPARE(rows, (QStringList{"colours.htm", "emptytitle.htm", "good.htm", "nometa1.htm",
                                     "nometa2.htm", "nometa3.htm", "shoes6.htm", "shoes7.htm",
                                     "sub/deep.htm"}));
-        QCOMPARE(lines(form->SubmitReady), (QStringList{kPassedHeading, "File = good.htm", "",
-                                                        kSummary, "1 of 1 passed verification."}));
-        QCOMPARE(lines(form->failedurls),
+        QCOMPARE(lines(form->m_passedPane), (QStringList{kPassedHeading, "File = good.htm", "",
+                                                         kSummary, "1 of 1 passed verification."}));
+        QCOMPARE(lines(form->m_failedPane),
                  (QStringList{kFailedHeading, "", "", kSummary, "0 of 1 failed verification."}));
         // No empty line after the verdict, no count heading, counts in the tag's order.
-        QCOMPARE(lines(form->memo3),
+        QCOMPARE(lines(form->m_keywordPane),
                  (QStringList{"Keyword Check", "", "File = good.htm",
                               " Description Tag Passes: Keywords found in page description.",
                               "pottery - 2 ", "glass - 1 "}));
@@ -110,14 +110,14 @@ private slots:
         QCOMPARE(h->env.readFile(engine::reportFile(h->env.programFolder())),
                  QByteArray("old report"));
         QVERIFY(h->shell.opened.isEmpty());
-        QCOMPARE(form->htmloutput.size(), 18);
-        QVERIFY(!form->upbf->isVisible());
-        QCOMPARE(form->upbf->windowTitle(),
+        QCOMPARE(form->m_reportLines.size(), 18);
+        QVERIFY(!form->m_batchProgress->isVisible());
+        QCOMPARE(form->m_batchProgress->windowTitle(),
                  QStringLiteral("Performing Batch Verify, Please Wait ..."));
-        QCOMPARE(form->upbf->StaticText1->text(),
+        QCOMPARE(form->m_batchProgress->StaticText1->text(),
                  QStringLiteral("Completed File: 1 of 1 good.htm"));
-        QVERIFY(form->findChildren<TForm3*>().isEmpty());
-        QVERIFY(form->batchfolders.isEmpty());
+        QVERIFY(form->findChildren<PageSelectionDialog*>().isEmpty());
+        QVERIFY(form->m_batchFolders.isEmpty());
         QCOMPARE(h->host->listedFolders, (QStringList{"", "sub"}));
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY(!form->busy());
@@ -139,16 +139,16 @@ private slots:
             keyword << "" << entry;
         }
         failed << "" << kSummary << "3 of 3 failed verification.";
-        QCOMPARE(lines(form->failedurls), failed);
-        QCOMPARE(lines(form->SubmitReady),
+        QCOMPARE(lines(form->m_failedPane), failed);
+        QCOMPARE(lines(form->m_passedPane),
                  (QStringList{kPassedHeading, "", kSummary, "0 of 3 passed verification."}));
-        QCOMPARE(lines(form->memo3), keyword);
+        QCOMPARE(lines(form->m_keywordPane), keyword);
 
         // Yes: one report of the whole run, summaries included.
         const QString report = engine::reportFile(h->env.programFolder());
         QCOMPARE(h->shell.opened, QList<QUrl>{QUrl::fromLocalFile(report)});
         const QStringList written = platform::readLines(report);
-        QCOMPARE(written.mid(0, 18), form->htmloutput.mid(0, 18));
+        QCOMPARE(written.mid(0, 18), form->m_reportLines.mid(0, 18));
         QCOMPARE(written.count(QStringLiteral("    File has no meta tags<br>")), 3);
         QVERIFY(written.contains(QStringLiteral("3 of 3 failed verification.<br>")));
         QVERIFY(written.contains(QStringLiteral("0 of 3 passed verification.<br>")));
@@ -159,20 +159,20 @@ private slots:
         auto h = harness();
         h->env.writeFile(h->env.programFolder() + QStringLiteral("Required/metareq.txt"), "");
         auto* form = h->start();
-        QVERIFY(form->grid1.names().isEmpty());
+        QVERIFY(form->m_ruleTable.names().isEmpty());
         runAll(form, {"nometa1.htm"});
-        QCOMPARE(lines(form->failedurls),
+        QCOMPARE(lines(form->m_failedPane),
                  (QStringList{kFailedHeading, "", "File = nometa1.htm", "    File has no meta tags",
                               "", "", kSummary, "1 of 1 failed verification."}));
-        QCOMPARE(lines(form->SubmitReady), (QStringList{kPassedHeading, "File = nometa1.htm", "",
-                                                        kSummary, "0 of 1 passed verification."}));
+        QCOMPARE(lines(form->m_passedPane), (QStringList{kPassedHeading, "File = nometa1.htm", "",
+                                                         kSummary, "0 of 1 passed verification."}));
     }
 
     void eachPageCountsOnlyItsOwnKeywords() {
         auto h = harness();
         auto* form = h->start();
         runAll(form, {"colours.htm", "shoes6.htm", "shoes7.htm", "good.htm"});
-        QCOMPARE(lines(form->memo3),
+        QCOMPARE(lines(form->m_keywordPane),
                  (QStringList{"Keyword Check",
                               "",
                               "File = colours.htm",
@@ -195,20 +195,20 @@ private slots:
                               "Keywords Tag will be disqualified!",
                               "",
                               "shoes - 1 "}));
-        QCOMPARE(lines(form->SubmitReady).mid(0, 5),
+        QCOMPARE(lines(form->m_passedPane).mid(0, 5),
                  (QStringList{kPassedHeading, "File = colours.htm", "File = good.htm",
                               "File = shoes6.htm", "File = shoes7.htm"}));
-        QCOMPARE(lines(form->SubmitReady).last(), QStringLiteral("4 of 4 passed verification."));
+        QCOMPARE(lines(form->m_passedPane).last(), QStringLiteral("4 of 4 passed verification."));
     }
 
     void headProblemsStayWithTheirPage() {
         auto h = harness();
         auto* form = h->start();
         runAll(form, {"emptytitle.htm", "nometa1.htm"});
-        const QStringList passed = lines(form->SubmitReady);
+        const QStringList passed = lines(form->m_passedPane);
         QCOMPARE(passed.mid(0, 3),
                  (QStringList{kPassedHeading, "File = emptytitle.htm", engine::kEmptyTitle}));
-        QCOMPARE(lines(form->failedurls).mid(0, 5),
+        QCOMPARE(lines(form->m_failedPane).mid(0, 5),
                  (QStringList{kFailedHeading, "", "File = nometa1.htm", "    File has no meta tags",
                               ""}));
     }
@@ -221,15 +221,17 @@ private slots:
         QCOMPARE(h->dialogs.texts(), QStringList{"Unable to access FrontPage\r\n\r\nError 3001"});
         QCOMPARE(h->dialogs.shown.first().kind, Kind::Error);
         QCOMPARE(h->host->getDocCalls, 3);
-        QCOMPARE(lines(form->SubmitReady),
+        QCOMPARE(lines(form->m_passedPane),
                  (QStringList{kPassedHeading, "File = colours.htm", "File = good.htm"}));
-        QCOMPARE(lines(form->failedurls), (QStringList{kFailedHeading, ""}));
-        QCOMPARE(lines(form->memo3).mid(0, 3),
+        QCOMPARE(lines(form->m_failedPane), (QStringList{kFailedHeading, ""}));
+        QCOMPARE(lines(form->m_keywordPane).mid(0, 3),
                  (QStringList{"Keyword Check", "", "File = colours.htm"}));
-        QVERIFY(!lines(form->memo3).join(QLatin1Char('\n')).contains(QStringLiteral("nometa1")));
-        QVERIFY(!form->upbf->isVisible());
+        QVERIFY(!lines(form->m_keywordPane)
+                     .join(QLatin1Char('\n'))
+                     .contains(QStringLiteral("nometa1")));
+        QVERIFY(!form->m_batchProgress->isVisible());
         QVERIFY(form->statusText().isEmpty());
-        QVERIFY(form->findChildren<TForm3*>().isEmpty());
+        QVERIFY(form->findChildren<PageSelectionDialog*>().isEmpty());
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY(!form->busy());
     }
@@ -247,7 +249,7 @@ private slots:
         QCOMPARE(texts.at(1), kQuestion);
         // The run went on: both "Cannot Load Active File" lines for the first page, the second page
         // checked.
-        const QStringList passed = lines(form->SubmitReady);
+        const QStringList passed = lines(form->m_passedPane);
         QCOMPARE(passed.at(1), QStringLiteral("  ERROR: Cannot Load Active File: "));
         QVERIFY(passed.at(2).contains(QStringLiteral("temp.tgf")));
         QCOMPARE(passed.at(3), QString());
@@ -267,9 +269,9 @@ private slots:
         QCOMPARE(h->dialogs.shown.first().kind, Kind::Error);
         QVERIFY(h->dialogs.shown.first().text.contains(QStringLiteral("\"lots\" of \"bodychk\"")));
         QCOMPARE(h->host->getDocCalls, 1);
-        QCOMPARE(lines(form->SubmitReady), (QStringList{kPassedHeading, "File = colours.htm"}));
-        QVERIFY(!lines(form->failedurls).contains(kSummary));
-        QVERIFY(!form->upbf->isVisible());
+        QCOMPARE(lines(form->m_passedPane), (QStringList{kPassedHeading, "File = colours.htm"}));
+        QVERIFY(!lines(form->m_failedPane).contains(kSummary));
+        QVERIFY(!form->m_batchProgress->isVisible());
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY(!form->busy());
     }
@@ -277,23 +279,24 @@ private slots:
     void nothingChosenStartsNothing() {
         auto h = harness();
         auto* form = h->start();
-        results::setPaneText(form->SubmitReady, QStringLiteral("earlier results"));
+        results::setPaneText(form->m_passedPane, QStringLiteral("earlier results"));
         // Check Files with nothing ticked.
         runAll(form, {});
         // Close, and the window's frame.
-        whenOpen<TForm3>(
-            [](TForm3& d) { d.findChild<QAction*>(QStringLiteral("Close1"))->trigger(); });
-        form->runCommand(&TForm1::BatchCheckAllFiles1Click);
-        whenOpen<TForm3>([](TForm3& d) { d.close(); });
-        form->runCommand(&TForm1::BatchCheckAllFiles1Click);
+        whenOpen<PageSelectionDialog>([](PageSelectionDialog& d) {
+            d.findChild<QAction*>(QStringLiteral("Close1"))->trigger();
+        });
+        form->runCommand(&MainWindow::batchCheckAllFiles);
+        whenOpen<PageSelectionDialog>([](PageSelectionDialog& d) { d.close(); });
+        form->runCommand(&MainWindow::batchCheckAllFiles);
         // The folder chooser cancelled.
         whenOpen<quillmark::FolderChooser>([](quillmark::FolderChooser& c) { c.reject(); });
         form->findChild<QAction*>(QStringLiteral("BatchCheckSelectFolder1"))->trigger();
         QVERIFY(h->dialogs.shown.isEmpty());
         QCOMPARE(h->host->getDocCalls, 0);
-        QCOMPARE(lines(form->SubmitReady), QStringList{"earlier results"});
-        QVERIFY(form->batchfiles.isEmpty());
-        QVERIFY(form->findChildren<TForm3*>().isEmpty());
+        QCOMPARE(lines(form->m_passedPane), QStringList{"earlier results"});
+        QVERIFY(form->m_batchPages.isEmpty());
+        QVERIFY(form->findChildren<PageSelectionDialog*>().isEmpty());
         QVERIFY(!QApplication::overrideCursor());
     }
 
@@ -309,8 +312,8 @@ private slots:
         form->findChild<QAction*>(QStringLiteral("RunBatchCheckSelectFolder1"))->trigger();
         QCOMPARE(h->host->listedFolders, QStringList{"sub"});
         QCOMPARE(rows, QStringList{"sub/deep.htm"});
-        QCOMPARE(lines(form->SubmitReady).at(1), QStringLiteral("File = sub/deep.htm"));
-        QVERIFY(form->batchfolders.isEmpty());
+        QCOMPARE(lines(form->m_passedPane).at(1), QStringLiteral("File = sub/deep.htm"));
+        QVERIFY(form->m_batchFolders.isEmpty());
     }
 
     void noWebFiles() {
@@ -320,11 +323,11 @@ private slots:
         h->openWeb(h->env.path(QStringLiteral("web")));
         auto* form = h->start();
         h->dialogs.shown.clear(); // no page is open in this web
-        form->runCommand(&TForm1::BatchCheckAllFiles1Click);
+        form->runCommand(&MainWindow::batchCheckAllFiles);
         QCOMPARE(h->dialogs.texts(), QStringList{"The are no Web Files in the selected directory"});
         QCOMPARE(h->dialogs.shown.first().kind, Kind::Information);
-        QVERIFY(form->batchfolders.isEmpty());
-        QVERIFY(form->findChildren<TForm3*>().isEmpty());
+        QVERIFY(form->m_batchFolders.isEmpty());
+        QVERIFY(form->findChildren<PageSelectionDialog*>().isEmpty());
         QVERIFY(!QApplication::overrideCursor());
     }
 
@@ -332,11 +335,11 @@ private slots:
         auto h = harness();
         auto* form = h->start();
         h->host->failListing = true;
-        form->runCommand(&TForm1::BatchCheckAllFiles1Click);
+        form->runCommand(&MainWindow::batchCheckAllFiles);
         QCOMPARE(h->dialogs.texts(), QStringList{"The folder cannot be listed."});
         QCOMPARE(h->dialogs.shown.first().kind, Kind::Error);
-        QCOMPARE(form->batchfolders, (QStringList{"Web Root Directory", "sub"}));
-        QVERIFY(form->findChildren<TForm3*>().isEmpty());
+        QCOMPARE(form->m_batchFolders, (QStringList{"Web Root Directory", "sub"}));
+        QVERIFY(form->findChildren<PageSelectionDialog*>().isEmpty());
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY(!form->busy());
     }
@@ -383,10 +386,11 @@ private slots:
                          "holds a line break or another control character.",
                          kQuestion}));
         QCOMPARE(h->dialogs.shown.first().kind, Kind::Warning);
-        QCOMPARE(lines(form->SubmitReady),
+        QCOMPARE(lines(form->m_passedPane),
                  (QStringList{kPassedHeading, "File = shop/caf\u00E9.htm", "", kSummary,
                               "1 of 1 passed verification."}));
-        QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), h->env.path(QStringLiteral("web"))});
+        QProcess::execute(QStringLiteral("rm"),
+                          {QStringLiteral("-rf"), h->env.path(QStringLiteral("web"))});
     }
 
     // A folder that cannot be read ends the gathering with a message that names it.
@@ -398,13 +402,13 @@ private slots:
         const QString locked = h->env.path(QStringLiteral("web/locked"));
         QVERIFY(QFile::setPermissions(locked, QFileDevice::Permissions()));
         auto* form = h->start();
-        form->runCommand(&TForm1::BatchCheckAllFiles1Click);
+        form->runCommand(&MainWindow::batchCheckAllFiles);
         QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                           QFileDevice::ExeOwner);
         QCOMPARE(h->dialogs.texts(),
                  QStringList{"The folder locked cannot be read: Permission denied"});
         QCOMPARE(h->dialogs.shown.first().kind, Kind::Error);
-        QVERIFY(form->findChildren<TForm3*>().isEmpty());
+        QVERIFY(form->findChildren<PageSelectionDialog*>().isEmpty());
     }
 
     void commandsAreHeldOffDuringTheRun() {
@@ -416,16 +420,16 @@ private slots:
         QTimer probe;
         probe.setInterval(0);
         QObject::connect(&probe, &QTimer::timeout, [&] {
-            if (!form->upbf->isVisible())
+            if (!form->m_batchProgress->isVisible())
                 return;
             if (++fired > 1)
                 return;
             progressShown = true;
-            panesLocked = form->failedurls->isReadOnly();
-            // None of these may touch the panes, batchfiles or the working file now.
-            form->runCommand(&TForm1::ClearAll1Click);
-            form->runCommand(&TForm1::SpeedButton5Click);
-            form->runCommand(&TForm1::BatchCheckAllFiles1Click);
+            panesLocked = form->m_failedPane->isReadOnly();
+            // None of these may touch the panes, m_batchPages or the working file now.
+            form->runCommand(&MainWindow::clearAll);
+            form->runCommand(&MainWindow::checkCurrentFile);
+            form->runCommand(&MainWindow::batchCheckAllFiles);
             form->findChild<QAction*>(QStringLiteral("Paste1"))->trigger();
             form->close();
         });
@@ -437,9 +441,9 @@ private slots:
         QVERIFY(progressShown);
         QVERIFY(panesLocked);
         QCOMPARE(h->host->getDocCalls, 3);
-        QCOMPARE(form->batchfiles, (QStringList{"colours.htm", "good.htm", "nometa1.htm"}));
-        QCOMPARE(lines(form->SubmitReady).last(), QStringLiteral("2 of 3 passed verification."));
-        QVERIFY(!form->failedurls->isReadOnly());
+        QCOMPARE(form->m_batchPages, (QStringList{"colours.htm", "good.htm", "nometa1.htm"}));
+        QCOMPARE(lines(form->m_passedPane).last(), QStringLiteral("2 of 3 passed verification."));
+        QVERIFY(!form->m_failedPane->isReadOnly());
         // The close waited for the run and happens now.
         QTRY_VERIFY(!form->isVisible());
     }

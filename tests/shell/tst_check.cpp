@@ -27,7 +27,8 @@ class TestCheck : public QObject {
     // A harness on a web of the fixture pages, started.
     std::unique_ptr<QuillmarkHarness> open(const QString& page) {
         auto h = std::make_unique<QuillmarkHarness>();
-        testsupport::copyTree(testsupport::fixturePath(QStringLiteral("checkweb")), h->env.path(QStringLiteral("web")));
+        testsupport::copyTree(testsupport::fixturePath(QStringLiteral("checkweb")),
+                              h->env.path(QStringLiteral("web")));
         h->openWeb(h->env.path(QStringLiteral("web")), page);
         return h;
     }
@@ -37,21 +38,25 @@ private slots:
         auto h = open(QStringLiteral("good.htm"));
         auto* form = h->startShown();
         h->env.writeFile(engine::reportFile(h->env.programFolder()), "old report");
-        form->runCommand(&quillmark::TForm1::SpeedButton5Click);
-        QCOMPARE(lines(form->SubmitReady), (QStringList{"Listing of files that passed the checks.", "File = good.htm"}));
-        QCOMPARE(lines(form->failedurls), (QStringList{"Listing of files that failed the checks.", ""}));
-        QCOMPARE(lines(form->memo3), (QStringList{"Keyword Check", "", "File = good.htm",
-                                                  " Description Tag Passes: Keywords found in page description.", "",
-                                                  "Checking Keyword occurrences in first 5000 characters", "", "glass - 1 ",
-                                                  "pottery - 2 "}));
+        form->runCommand(&quillmark::MainWindow::checkCurrentFile);
+        QCOMPARE(lines(form->m_passedPane),
+                 (QStringList{"Listing of files that passed the checks.", "File = good.htm"}));
+        QCOMPARE(lines(form->m_failedPane),
+                 (QStringList{"Listing of files that failed the checks.", ""}));
+        QCOMPARE(lines(form->m_keywordPane),
+                 (QStringList{"Keyword Check", "", "File = good.htm",
+                              " Description Tag Passes: Keywords found in page description.", "",
+                              "Checking Keyword occurrences in first 5000 characters", "",
+                              "glass - 1 ", "pottery - 2 "}));
         QCOMPARE(form->statusText(), QStringLiteral("Ready"));
         QCOMPARE(h->dialogs.texts(), QStringList{kQuestion});
         QCOMPARE(h->dialogs.shown.first().kind, platform::Dialogs::Kind::Confirmation);
         QCOMPARE(h->dialogs.shown.first().buttons, (QList<Button>{Button::Yes, Button::No}));
         // No: the report file stays as it was and nothing is opened.
-        QCOMPARE(h->env.readFile(engine::reportFile(h->env.programFolder())), QByteArray("old report"));
+        QCOMPARE(h->env.readFile(engine::reportFile(h->env.programFolder())),
+                 QByteArray("old report"));
         QVERIFY(h->shell.opened.isEmpty());
-        QCOMPARE(form->htmloutput.size(), 18);
+        QCOMPARE(form->m_reportLines.size(), 18);
         // The working file holds the page's bytes.
         QCOMPARE(h->env.readFile(engine::workingFile(h->env.programFolder())),
                  h->env.readFile(QStringLiteral("web/good.htm")));
@@ -64,60 +69,73 @@ private slots:
         h->env.setValue(rules::kSettingsKey, QStringLiteral("bodychk"), QStringLiteral("5000"));
         auto* form = h->startShown();
         h->dialogs.answers = {Button::Yes};
-        form->runCommand(&quillmark::TForm1::SpeedButton5Click);
-        const QStringList failed{"Listing of files that failed the checks.", "",
-                                 "Title Tag improperly ended (Missing '</title>') ", "File = bad.htm", "    SafeSurf not present",
-                                 "    Error: author Does not have a value", ""};
-        QCOMPARE(lines(form->failedurls), failed);
-        QCOMPARE(lines(form->SubmitReady), QStringList{"Listing of files that passed the checks."});
-        QCOMPARE(lines(form->memo3), (QStringList{"Keyword Check", "", "File = bad.htm",
-                                                  "Checking Keyword occurrences in first 5000 characters", "",
-                                                  "<script>alert(1) - 0 ", "shoes - 1 "}));
+        form->runCommand(&quillmark::MainWindow::checkCurrentFile);
+        const QStringList failed{"Listing of files that failed the checks.",
+                                 "",
+                                 "Title Tag improperly ended (Missing '</title>') ",
+                                 "File = bad.htm",
+                                 "    SafeSurf not present",
+                                 "    Error: author Does not have a value",
+                                 ""};
+        QCOMPARE(lines(form->m_failedPane), failed);
+        QCOMPARE(lines(form->m_passedPane),
+                 QStringList{"Listing of files that passed the checks."});
+        QCOMPARE(lines(form->m_keywordPane),
+                 (QStringList{"Keyword Check", "", "File = bad.htm",
+                              "Checking Keyword occurrences in first 5000 characters", "",
+                              "<script>alert(1) - 0 ", "shoes - 1 "}));
 
         // Yes: the report of the three panes, escaped, in Windows-1252, opened by the shell.
         const QString report = engine::reportFile(h->env.programFolder());
         QCOMPARE(h->shell.opened, QList<QUrl>{QUrl::fromLocalFile(report)});
         const QStringList written = platform::readLines(report);
-        QCOMPARE(written.mid(0, 18), form->htmloutput.mid(0, 18));
-        QVERIFY(written.at(10).contains(QUrl::fromLocalFile(h->env.programFolder() + QStringLiteral("dorazo/logo22-gif.gif")).toString()));
+        QCOMPARE(written.mid(0, 18), form->m_reportLines.mid(0, 18));
+        QVERIFY(written.at(10).contains(
+            QUrl::fromLocalFile(h->env.programFolder() + QStringLiteral("dorazo/logo22-gif.gif"))
+                .toString()));
         QCOMPARE(written.mid(23, failed.size()),
                  (QStringList{"Listing of files that failed the checks.<br>", "<br>",
-                              "Title Tag improperly ended (Missing '&lt;/title&gt;') <br>", "File = bad.htm<br>",
-                              "    SafeSurf not present<br>", "    Error: author Does not have a value<br>", "<br>"}));
+                              "Title Tag improperly ended (Missing '&lt;/title&gt;') <br>",
+                              "File = bad.htm<br>", "    SafeSurf not present<br>",
+                              "    Error: author Does not have a value<br>", "<br>"}));
         QVERIFY(written.contains(QStringLiteral("&lt;script&gt;alert(1) - 0 <br>")));
         QVERIFY(!written.join(QLatin1Char('\n')).contains(QStringLiteral("<script>")));
-        QVERIFY(written.contains(QStringLiteral("usually just the first 5000 characters into the body and by default that is")));
+        QVERIFY(written.contains(QStringLiteral(
+            "usually just the first 5000 characters into the body and by default that is")));
     }
 
     void hostCannotNameThePage() {
         auto h = open(QStringLiteral("good.htm"));
         auto* form = h->start();
-        results::setPaneText(form->SubmitReady, QStringLiteral("earlier results"));
+        results::setPaneText(form->m_passedPane, QStringLiteral("earlier results"));
         h->host->failTopPage = true;
         form->findChild<QAction*>(QStringLiteral("CheckCurrentFile1"))->trigger();
-        QCOMPARE(h->dialogs.texts(), QStringList{"Unable to access FrontPage\r\n\r\nvtiTop Error 3002"});
+        QCOMPARE(h->dialogs.texts(),
+                 QStringList{"Unable to access FrontPage\r\n\r\nvtiTop Error 3002"});
         QCOMPARE(h->dialogs.shown.first().kind, platform::Dialogs::Kind::Error);
-        QCOMPARE(lines(form->SubmitReady), QStringList{"earlier results"});
-        QVERIFY(lines(form->failedurls).isEmpty());
+        QCOMPARE(lines(form->m_passedPane), QStringList{"earlier results"});
+        QVERIFY(lines(form->m_failedPane).isEmpty());
         QVERIFY(!QApplication::overrideCursor());
 
         h->host->failTopPage = false;
         h->host->failGetDoc = true;
-        form->runCommand(&quillmark::TForm1::SpeedButton5Click);
-        QCOMPARE(h->dialogs.texts().last(), QStringLiteral("Unable to access FrontPage\r\n\r\nError 3001"));
-        QCOMPARE(lines(form->SubmitReady), QStringList{"earlier results"});
+        form->runCommand(&quillmark::MainWindow::checkCurrentFile);
+        QCOMPARE(h->dialogs.texts().last(),
+                 QStringLiteral("Unable to access FrontPage\r\n\r\nError 3001"));
+        QCOMPARE(lines(form->m_passedPane), QStringList{"earlier results"});
     }
 
     void numberThatIsNotEndsTheCheck() {
         auto h = open(QStringLiteral("good.htm"));
         h->env.setValue(rules::kSettingsKey, QStringLiteral("bodychk"), QStringLiteral("lots"));
         auto* form = h->start();
-        form->runCommand(&quillmark::TForm1::SpeedButton5Click);
+        form->runCommand(&quillmark::MainWindow::checkCurrentFile);
         QCOMPARE(h->dialogs.shown.size(), 1);
         QCOMPARE(h->dialogs.shown.first().kind, platform::Dialogs::Kind::Error);
         QVERIFY(h->dialogs.shown.first().text.contains(QStringLiteral("\"lots\" of \"bodychk\"")));
         // The policy check's lines are there; no offer, no "Ready".
-        QCOMPARE(lines(form->SubmitReady), (QStringList{"Listing of files that passed the checks.", "File = good.htm"}));
+        QCOMPARE(lines(form->m_passedPane),
+                 (QStringList{"Listing of files that passed the checks.", "File = good.htm"}));
         QVERIFY(form->statusText().isEmpty());
         QVERIFY(!form->busy());
         QVERIFY(!QApplication::overrideCursor());
@@ -130,17 +148,17 @@ private slots:
         bool panesLocked = false;
         h->dialogs.onShow = [&](const testsupport::ScriptedDialogs::Shown&) {
             ++nested;
-            panesLocked = form->SubmitReady->isReadOnly();
+            panesLocked = form->m_passedPane->isReadOnly();
             // Another check and a clear of the rule table would change what the check works on.
-            form->runCommand(&quillmark::TForm1::SpeedButton5Click);
-            form->runCommand(&quillmark::TForm1::SpeedButton2Click);
+            form->runCommand(&quillmark::MainWindow::checkCurrentFile);
+            form->runCommand(&quillmark::MainWindow::editRuleBase);
             form->close();
         };
-        form->runCommand(&quillmark::TForm1::SpeedButton5Click);
+        form->runCommand(&quillmark::MainWindow::checkCurrentFile);
         QCOMPARE(nested, 1);
         QVERIFY(panesLocked);
-        QCOMPARE(form->grid1.names(), QStringList{"author"});
-        QVERIFY(!form->SubmitReady->isReadOnly());
+        QCOMPARE(form->m_ruleTable.names(), QStringList{"author"});
+        QVERIFY(!form->m_passedPane->isReadOnly());
         // The close waited for the check and happens now.
         QTRY_VERIFY(!form->isVisible());
     }

@@ -110,28 +110,29 @@ private:
 // selected and focused.
 struct Window {
     QuillmarkHarness h;
-    quillmark::TForm1* form = nullptr;
+    quillmark::MainWindow* form = nullptr;
 
     Window() {
         form = h.startShown();
         form->activateWindow();
         if (!QTest::qWaitForWindowActive(form))
             qWarning("main window not active");
-        for (QPlainTextEdit* pane : {form->SubmitReady, form->failedurls, form->memo3})
+        for (QPlainTextEdit* pane : {form->m_passedPane, form->m_failedPane, form->m_keywordPane})
             results::clearPane(pane);
-        results::addPaneLines(form->SubmitReady, kPassed);
-        results::addPaneLines(form->failedurls, kFailed);
-        results::addPaneLines(form->memo3, kKeyword);
-        form->failedurls->setFocus();
-        QTextCursor c(form->failedurls->document());
+        results::addPaneLines(form->m_passedPane, kPassed);
+        results::addPaneLines(form->m_failedPane, kFailed);
+        results::addPaneLines(form->m_keywordPane, kKeyword);
+        form->m_failedPane->setFocus();
+        QTextCursor c(form->m_failedPane->document());
         c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-        form->failedurls->setTextCursor(c);
+        form->m_failedPane->setTextCursor(c);
         QGuiApplication::clipboard()->setText(kClipboard);
     }
 
     // What the action did, one line per observable effect.
     QStringList run(const std::function<void()>& action) {
-        const QList<QPlainTextEdit*> panes{form->SubmitReady, form->failedurls, form->memo3};
+        const QList<QPlainTextEdit*> panes{form->m_passedPane, form->m_failedPane,
+                                           form->m_keywordPane};
         const QStringList paneNames{"passed", "failed", "keyword"};
         QList<QStringList> before;
         for (QPlainTextEdit* p : panes)
@@ -175,7 +176,7 @@ struct Window {
             else if (results::paneLines(panes[i]) != before[i])
                 seen.append(QStringLiteral("changed ") + paneNames[i]);
         }
-        if (form->AboutBox && form->AboutBox->isVisible())
+        if (form->m_aboutBox && form->m_aboutBox->isVisible())
             seen.append(QStringLiteral("about box"));
         if (!form->isVisible())
             seen.append(QStringLiteral("closed"));
@@ -199,7 +200,7 @@ QStringList menuTexts(const QMenu* menu) {
     return out;
 }
 
-QMenu* topMenu(quillmark::TForm1* form, const QString& caption) {
+QMenu* topMenu(quillmark::MainWindow* form, const QString& caption) {
     for (QAction* a : form->menuBar()->actions())
         if (a->text() == caption)
             return a->menu();
@@ -215,15 +216,15 @@ QAction* findAction(QMenu* menu, const QString& caption) {
     return nullptr;
 }
 
-QList<QToolButton*> toolButtons(quillmark::TForm1* form) {
+QList<QToolButton*> toolButtons(quillmark::MainWindow* form) {
     QList<QToolButton*> out;
-    for (QAction* a : form->ToolBar1->actions())
-        if (auto* b = qobject_cast<QToolButton*>(form->ToolBar1->widgetForAction(a)))
+    for (QAction* a : form->m_toolBar->actions())
+        if (auto* b = qobject_cast<QToolButton*>(form->m_toolBar->widgetForAction(a)))
             out.append(b);
     return out;
 }
 
-QToolButton* toolButton(quillmark::TForm1* form, const QString& caption) {
+QToolButton* toolButton(quillmark::MainWindow* form, const QString& caption) {
     for (QToolButton* b : toolButtons(form))
         if (b->text() == caption)
             return b;
@@ -384,7 +385,7 @@ private slots:
         QCOMPARE(form->size(), QSize(636, 463));
         for (QToolButton* b : toolButtons(form)) {
             QVERIFY2(b->isVisible(), qPrintable(b->text()));
-            QVERIFY2(form->ToolBar1->rect().contains(b->geometry()), qPrintable(b->text()));
+            QVERIFY2(form->m_toolBar->rect().contains(b->geometry()), qPrintable(b->text()));
             QVERIFY2(b->width() >= b->fontMetrics().horizontalAdvance(b->text()),
                      qPrintable(b->text()));
             QCOMPARE(b->iconSize(), QSize(24, 24));
@@ -406,7 +407,7 @@ private slots:
 
         // Main menu.
         row("&File > &Check Current File", check);
-        row("&File > &Batch Check (All Files) ...", {"window quillmark::TForm3"});
+        row("&File > &Batch Check (All Files) ...", {"window quillmark::PageSelectionDialog"});
         row("&File > Ba&tch Check (Select Folder) ...", {"window quillmark::FolderChooser"});
         row("&File > Send Results to &Mail Recipient ...", mailAll);
         row("&File > &Failed URLs to Mail Recipient ...", {"mail " + subject + ": failed"});
@@ -419,7 +420,7 @@ private slots:
         row("&File > Print &Keyword Density Results", {"print " + keyword});
         row("&File > Printer &Setup ...", {"printer setup"});
         row("&File > E&xit", {"closed"});
-        row("&Edit > &Rule Base ...", {"window quillmark::Tpoledit"});
+        row("&Edit > &Rule Base ...", {"window quillmark::RuleEditor"});
         row("&Edit > Cu&t", {"clipboard selection", "changed failed"});
         row("&Edit > &Copy", {"clipboard selection"});
         row("&Edit > &Paste", {"changed failed"});
@@ -427,13 +428,13 @@ private slots:
         row("&Edit > C&opy Files that Failed", {"clipboard failed"});
         row("&Edit > Copy &Keyword Density Results", {"clipboard keyword"});
         row("&Edit > Copy &All Results", {"clipboard all"});
-        row("&Edit > Pro&xy Settings ...", {"window quillmark::Tpset"});
+        row("&Edit > Pro&xy Settings ...", {"window quillmark::ProxySettingsDialog"});
         row("&Clear > Files That &Passed", {"cleared passed"});
         row("&Clear > Files That &Failed", {"cleared failed"});
         row("&Clear > &Keyword Density Results", {"cleared keyword"});
         row("&Clear > &All Results", {"cleared passed", "cleared failed", "cleared keyword"});
-        row("&Special > &Generate Keywords ...", {"window quillmark::TKWGenForm"});
-        row("&Special > &Body Check Tester ...", {"window quillmark::TSrchFrm"});
+        row("&Special > &Generate Keywords ...", {"window quillmark::KeywordGenerator"});
+        row("&Special > &Body Check Tester ...", {"window quillmark::BodyCheckTester"});
         row("&Special > &Open Current Results in Browser", {"open temp.html"});
         row("&Web > &Open Web Folder ...", {"file dialog folder: Open Web Folder"});
         row("&Web > Open &Page ...", {"window quillmark::PageChooser"});
@@ -453,14 +454,14 @@ private slots:
         row("[Save]", {"file dialog save: "});
         row("[Send ]", mailAll);
         row("[Print]", {"printer setup"});
-        row("[Settings]", {"window quillmark::Tpset"});
+        row("[Settings]", {"window quillmark::ProxySettingsDialog"});
         row("[Cut]", {"clipboard selection", "changed failed"});
         row("[Copy]", {"clipboard selection"});
         row("[Paste]", {"changed failed"});
         row("[Clear]", {"cleared passed", "cleared failed", "cleared keyword"});
-        row("[Build]", {"window quillmark::TKWGenForm"});
+        row("[Build]", {"window quillmark::KeywordGenerator"});
         row("[Run]", check);
-        row("[Rules]", {"window quillmark::Tpoledit"});
+        row("[Rules]", {"window quillmark::RuleEditor"});
         row("[Close]", {"closed"});
 
         // The menus behind the arrows.
@@ -482,9 +483,9 @@ private slots:
         row("[Clear] > Keyword Density Results", {"cleared keyword"});
         row("[Clear] > All Results", {"cleared passed", "cleared failed", "cleared keyword"});
         row("[Run] > Check Current File", check);
-        row("[Run] > Batch Check (All Files) ...", {"window quillmark::TForm3"});
+        row("[Run] > Batch Check (All Files) ...", {"window quillmark::PageSelectionDialog"});
         row("[Run] > Batch Check (Select Folder) ...", {"window quillmark::FolderChooser"});
-        row("[Run] > Body Check Tester ...", {"window quillmark::TSrchFrm"});
+        row("[Run] > Body Check Tester ...", {"window quillmark::BodyCheckTester"});
 
         // Keys pressed in the window.
         row("key Ctrl+O", check); // the same check as Run
@@ -530,7 +531,7 @@ private slots:
     // While a check or a run is under way every command waits; a key does nothing either.
     void commandsWaitWhileBusy() {
         Window w;
-        quillmark::TForm1::BusyScope busy(*w.form);
+        quillmark::MainWindow::BusyScope busy(*w.form);
         QAction* print = findAction(topMenu(w.form, "&File"), "&Print");
         QVERIFY(print);
         const QStringList seen = w.run([&] {

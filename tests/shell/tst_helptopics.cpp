@@ -125,7 +125,7 @@ private slots:
         services.currentDirectory = env.root();
         services.updateHost = QStringLiteral("127.0.0.1");
         services.updatePort = 9; // never reached: no command here talks to the server
-        std::unique_ptr<tidewell::TForm1> form = tidewell::startTidewell(services);
+        std::unique_ptr<tidewell::MainWindow> form = tidewell::startTidewell(services);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
 

@@ -1,4 +1,4 @@
-#include "analysis/batch/msgb.h"
+#include "analysis/batch/batchprogress.h"
 #include "analysis/rules/rulestore.h"
 #include "analysis/shell/about.h"
 #include "analysis/shell/pagechooser.h"
@@ -10,11 +10,11 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
-#include <QTimer>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
@@ -50,17 +50,23 @@ private slots:
         QVERIFY(!form->terminated());
         QCOMPARE(form->windowTitle(), QStringLiteral("Quillmark for FrontPage\u00AE"));
         QCOMPARE(form->size(), QSize(636, 463));
-        QCOMPARE(form->GroupBox1->title(), QStringLiteral(" Files that passed the Policy Check "));
-        QCOMPARE(form->GroupBox2->title(), QStringLiteral(" Files that failed the Policy Check "));
-        QCOMPARE(form->GroupBox3->title(), QStringLiteral(" Keyword Density, Linkage && Spam Check "));
-        QCOMPARE(form->GroupBox3->width(), 311);
-        QCOMPARE(form->StatusBar1->width(), 300);
+        QCOMPARE(form->m_passedBox->title(),
+                 QStringLiteral(" Files that passed the Policy Check "));
+        QCOMPARE(form->m_failedBox->title(),
+                 QStringLiteral(" Files that failed the Policy Check "));
+        QCOMPARE(form->m_keywordBox->title(),
+                 QStringLiteral(" Keyword Density, Linkage && Spam Check "));
+        QCOMPARE(form->m_keywordBox->width(), 311);
+        QCOMPARE(form->m_statusPanel->width(), 300);
         // Upper part: passed; lower part: failed to the left of keyword.
-        QVERIFY(form->GroupBox1->mapTo(form, QPoint()).y() < form->GroupBox2->mapTo(form, QPoint()).y());
-        QVERIFY(form->GroupBox2->mapTo(form, QPoint()).x() < form->GroupBox3->mapTo(form, QPoint()).x());
+        QVERIFY(form->m_passedBox->mapTo(form, QPoint()).y() <
+                form->m_failedBox->mapTo(form, QPoint()).y());
+        QVERIFY(form->m_failedBox->mapTo(form, QPoint()).x() <
+                form->m_keywordBox->mapTo(form, QPoint()).x());
         QCOMPARE(form->m_page.headTag, QStringLiteral("<head>"));
-        QVERIFY(form->AboutBox && form->upbf && form->SrchFrm && form->edpwdfrm);
-        QVERIFY(!form->AboutBox->isVisible() && !form->upbf->isVisible());
+        QVERIFY(form->m_aboutBox && form->m_batchProgress && form->m_bodyCheckTester &&
+                form->m_passwordWindow);
+        QVERIFY(!form->m_aboutBox->isVisible() && !form->m_batchProgress->isVisible());
         QCOMPARE(form->m_helpFile, h.env.programFolder() + QStringLiteral("quillmark.hlp"));
         QVERIFY(h.dialogs.shown.isEmpty());
     }
@@ -70,8 +76,8 @@ private slots:
         QVERIFY(!h.env.keyExists(rules::kSettingsKey));
         auto* form = h.startShown();
         QVERIFY(h.env.keyExists(rules::kSettingsKey));
-        QCOMPARE(form->Percent(), 50);
-        QCOMPARE(upperPercent(form->sp1), 50);
+        QCOMPARE(form->panePercent(), 50);
+        QCOMPARE(upperPercent(form->m_splitter), 50);
         h.close();
         QVERIFY(!h.env.valueExists(rules::kSettingsKey, QStringLiteral("win-p")));
     }
@@ -80,19 +86,20 @@ private slots:
         QuillmarkHarness h;
         h.env.setValue(rules::kSettingsKey, QStringLiteral("WIN-P"), QStringLiteral("30"));
         auto* form = h.startShown();
-        QCOMPARE(form->Percent(), 30);
-        QCOMPARE(upperPercent(form->sp1), 30);
-        const int total = form->sp1->sizes().at(0) + form->sp1->sizes().at(1);
+        QCOMPARE(form->panePercent(), 30);
+        QCOMPARE(upperPercent(form->m_splitter), 30);
+        const int total = form->m_splitter->sizes().at(0) + form->m_splitter->sizes().at(1);
         // The user drags the handle to 60 percent.
-        QSplitterHandle* handle = form->sp1->handle(1);
+        QSplitterHandle* handle = form->m_splitter->handle(1);
         const QPoint from = handle->rect().center();
-        const int delta = int(total * 0.6) - form->sp1->sizes().at(0);
+        const int delta = int(total * 0.6) - form->m_splitter->sizes().at(0);
         QTest::mousePress(handle, Qt::LeftButton, {}, from);
-        QMouseEvent move(QEvent::MouseMove, QPointF(from + QPoint(0, delta)), handle->mapToGlobal(QPointF(from + QPoint(0, delta))),
-                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(from + QPoint(0, delta)),
+                         handle->mapToGlobal(QPointF(from + QPoint(0, delta))), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(handle, &move);
         QTest::mouseRelease(handle, Qt::LeftButton, {}, from + QPoint(0, delta));
-        QCOMPARE(form->Percent(), 60);
+        QCOMPARE(form->panePercent(), 60);
         h.close();
         QCOMPARE(h.env.value(rules::kSettingsKey, QStringLiteral("win-p")), QStringLiteral("60"));
     }
@@ -110,7 +117,7 @@ private slots:
         QFETCH(int, percent);
         QuillmarkHarness h;
         h.env.setValue(rules::kSettingsKey, QStringLiteral("win-p"), stored);
-        QCOMPARE(h.start()->Percent(), percent);
+        QCOMPARE(h.start()->panePercent(), percent);
         QVERIFY(h.dialogs.shown.isEmpty());
     }
 
@@ -119,17 +126,22 @@ private slots:
         h.host->failTopPage = true;
         auto* form = h.start();
         QVERIFY(!form->terminated());
-        QCOMPARE(h.dialogs.texts(), QStringList{"Could not determine the current page!\r\n\r\nError 2003"});
+        QCOMPARE(h.dialogs.texts(),
+                 QStringList{"Could not determine the current page!\r\n\r\nError 2003"});
         QCOMPARE(h.dialogs.shown.first().kind, Kind::Error);
         QCOMPARE(h.host->topPageCalls, 1);
-        QCOMPARE(form->grid1.names(), QStringList{"author"});
+        QCOMPARE(form->m_ruleTable.names(), QStringList{"author"});
     }
 
     void noLinkToTheHost_data() {
         QTest::addColumn<bool>("explorer");
         QTest::addColumn<QString>("message");
-        QTest::newRow("explorer") << true << QStringLiteral("Could not create the link to FrontPage, The program cannot continue!\r\n\r\nError 2001");
-        QTest::newRow("editor") << false << QStringLiteral("Could not create the link to FrontPage, The program cannot continue!\r\n\r\nError 2002");
+        QTest::newRow("explorer") << true
+                                  << QStringLiteral("Could not create the link to FrontPage, The "
+                                                    "program cannot continue!\r\n\r\nError 2001");
+        QTest::newRow("editor") << false
+                                << QStringLiteral("Could not create the link to FrontPage, The "
+                                                  "program cannot continue!\r\n\r\nError 2002");
     }
     void noLinkToTheHost() {
         QFETCH(bool, explorer);
@@ -152,11 +164,12 @@ private slots:
         QVERIFY(!form->terminated());
         QCOMPARE(h.dialogs.shown.size(), 1);
         QCOMPARE(h.dialogs.shown.first().kind, Kind::Error);
-        QVERIFY(h.dialogs.shown.first().text.startsWith(QStringLiteral("Cannot open file \"") + rules::requiredTagFile(h.env.programFolder())));
+        QVERIFY(h.dialogs.shown.first().text.startsWith(
+            QStringLiteral("Cannot open file \"") + rules::requiredTagFile(h.env.programFolder())));
         QVERIFY(!QFile::exists(rules::derivedTagFile(h.env.programFolder())));
-        QCOMPARE(form->grid1.rowCount(), 1);
+        QCOMPARE(form->m_ruleTable.rowCount(), 1);
         QVERIFY(form->m_helpFile.isEmpty());
-        QVERIFY(form->AboutBox); // start-up still creates the long-lived windows
+        QVERIFY(form->m_aboutBox); // start-up still creates the long-lived windows
     }
 
     // Only what the program changed may differ: a line it did not change keeps its bytes,
@@ -196,8 +209,8 @@ private slots:
         QCOMPARE(h.dialogs.shown.first().kind, Kind::Warning);
         QVERIFY(h.dialogs.shown.first().text.startsWith(kUnreadableStart));
         QVERIFY(h.dialogs.shown.first().text.contains(registry));
-        QCOMPARE(form->Percent(), 50);
-        QCOMPARE(form->grid1.names(), QStringList{"author"}); // start-up went on
+        QCOMPARE(form->panePercent(), 50);
+        QCOMPARE(form->m_ruleTable.names(), QStringList{"author"}); // start-up went on
 
         QVERIFY(QDir().rmdir(registry));
         const QByteArray later = "REGEDIT4\r\n\r\n" + kKeyLine + "\"win-p\"=\"0\"\r\n";
@@ -277,24 +290,25 @@ private slots:
     void ruleBaseReload() {
         QuillmarkHarness h;
         auto* form = h.start();
-        QCOMPARE(form->grid1.names(), QStringList{"author"});
+        QCOMPARE(form->m_ruleTable.names(), QStringList{"author"});
         h.env.setValue(rules::kSettingsKey, QStringLiteral("KeyReq"), QStringLiteral("1"));
         h.env.setValue(rules::kSettingsKey, QStringLiteral("bodychk"), QStringLiteral("0"));
-        form->grid1.setCell(1, 1, QStringLiteral("value of the last page"));
+        form->m_ruleTable.setCell(1, 1, QStringLiteral("value of the last page"));
         testsupport::onNextModal([](QWidget* editor) { editor->close(); });
-        form->runCommand(&quillmark::TForm1::SpeedButton2Click);
-        QCOMPARE(form->grid1.names(), (QStringList{"author", "keywords"}));
-        QCOMPARE(form->grid1.cell(1, 1), QString());
+        form->runCommand(&quillmark::MainWindow::editRuleBase);
+        QCOMPARE(form->m_ruleTable.names(), (QStringList{"author", "keywords"}));
+        QCOMPARE(form->m_ruleTable.cell(1, 1), QString());
         QCOMPARE(form->m_rules.bodychk, QStringLiteral("1000"));
-        QCOMPARE(h.env.readFile(rules::derivedTagFile(h.env.programFolder())), QByteArray("author\r\nkeywords\r\n"));
+        QCOMPARE(h.env.readFile(rules::derivedTagFile(h.env.programFolder())),
+                 QByteArray("author\r\nkeywords\r\n"));
 
         // An unreadable file after the editor: the standard error box, and an empty table.
         QFile::remove(rules::requiredTagFile(h.env.programFolder()));
         testsupport::onNextModal([](QWidget* editor) { editor->close(); });
-        form->runCommand(&quillmark::TForm1::SpeedButton2Click);
+        form->runCommand(&quillmark::MainWindow::editRuleBase);
         QCOMPARE(h.dialogs.shown.size(), 2); // the editor's message, then the rebuild's
         QVERIFY(h.dialogs.shown.last().text.startsWith(QStringLiteral("Cannot open file")));
-        QCOMPARE(form->grid1.rowCount(), 1);
+        QCOMPARE(form->m_ruleTable.rowCount(), 1);
     }
 
     void aboutBox() {
@@ -304,7 +318,7 @@ private slots:
         QVERIFY(about);
         QCOMPARE(about->shortcut(), QKeySequence(Qt::Key_F1));
         about->trigger();
-        auto* box = form->AboutBox;
+        auto* box = form->m_aboutBox;
         QVERIFY(box->isVisible());
         QVERIFY(!box->isModal());
         QCOMPARE(box->windowTitle(), QStringLiteral("About Quillmark"));
@@ -312,7 +326,8 @@ private slots:
         QStringList labels;
         for (const QLabel* l : box->findChildren<QLabel*>())
             labels.append(l->text());
-        for (const char* text : {"Varnholt", "Quillmark", "Release", "5", "for Microsoft FrontPage 98-2002"})
+        for (const char* text :
+             {"Varnholt", "Quillmark", "Release", "5", "for Microsoft FrontPage 98-2002"})
             QVERIFY2(labels.contains(QLatin1String(text)), text);
         QVERIFY(!box->ProgramIcon->pixmap().isNull());
         QTest::mouseClick(box->Release, Qt::LeftButton);
@@ -320,7 +335,7 @@ private slots:
         QCOMPARE(h.dialogs.shown.last().kind, Kind::Information);
         QTest::mouseClick(box->Company, Qt::LeftButton);
         QCOMPARE(h.dialogs.shown.size(), 2);
-        QCOMPARE(h.dialogs.shown.last().text, quillmark::TAboutBox::kCredits);
+        QCOMPARE(h.dialogs.shown.last().text, quillmark::AboutBox::kCredits);
         auto* ok = box->findChild<QPushButton*>(QStringLiteral("OKButton"));
         QCOMPARE(ok->text(), QStringLiteral("&Ok"));
         ok->click();
@@ -334,11 +349,14 @@ private slots:
         h.env.writeFile(QStringLiteral("otherweb/index.htm"), "<html></html>");
         h.fileDialogs.answers = {web};
         form->findChild<QAction*>(QStringLiteral("OpenWebFolder1"))->trigger();
-        QCOMPARE(QFileInfo(h.web->webFolder()).canonicalFilePath(), QFileInfo(web).canonicalFilePath());
-        QCOMPARE(h.env.value(webhost::LocalWeb::kStateKey, QStringLiteral("page")), QStringLiteral("index.htm"));
+        QCOMPARE(QFileInfo(h.web->webFolder()).canonicalFilePath(),
+                 QFileInfo(web).canonicalFilePath());
+        QCOMPARE(h.env.value(webhost::LocalWeb::kStateKey, QStringLiteral("page")),
+                 QStringLiteral("index.htm"));
         // Cancelling changes nothing.
         form->findChild<QAction*>(QStringLiteral("OpenWebFolder1"))->trigger();
-        QCOMPARE(QFileInfo(h.web->webFolder()).canonicalFilePath(), QFileInfo(web).canonicalFilePath());
+        QCOMPARE(QFileInfo(h.web->webFolder()).canonicalFilePath(),
+                 QFileInfo(web).canonicalFilePath());
         QVERIFY(h.dialogs.shown.isEmpty());
 
         // Open Page lists the web's pages and opens the one picked.
@@ -346,7 +364,8 @@ private slots:
         h.env.writeFile(QStringLiteral("otherweb/notes.txt"), "n");
         QStringList listed;
         QTimer::singleShot(0, [&] {
-            auto* chooser = qobject_cast<quillmark::PageChooser*>(QApplication::activeModalWidget());
+            auto* chooser =
+                qobject_cast<quillmark::PageChooser*>(QApplication::activeModalWidget());
             QVERIFY(chooser);
             for (int i = 0; i < chooser->list()->count(); ++i)
                 listed.append(chooser->list()->item(i)->text());

@@ -20,19 +20,21 @@ QuillmarkHarness::QuillmarkHarness() : printer(env.path(QStringLiteral("printed"
     services.registryPath = env.registryPath();
     // Each harness is a copy of its own unless a test says otherwise.
     static int serial = 0;
-    services.instanceName = QStringLiteral("quillmark-test-%1-%2").arg(QCoreApplication::applicationPid()).arg(++serial);
+    services.instanceName = QStringLiteral("quillmark-test-%1-%2")
+                                .arg(QCoreApplication::applicationPid())
+                                .arg(++serial);
 }
 
 QuillmarkHarness::~QuillmarkHarness() {
     form.reset();
 }
 
-quillmark::TForm1* QuillmarkHarness::start() {
+quillmark::MainWindow* QuillmarkHarness::start() {
     form = quillmark::startQuillmark(services);
     return form.get();
 }
 
-quillmark::TForm1* QuillmarkHarness::startShown() {
+quillmark::MainWindow* QuillmarkHarness::startShown() {
     start();
     form->show();
     if (!QTest::qWaitForWindowExposed(form.get()))

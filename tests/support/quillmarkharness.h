@@ -2,7 +2,7 @@
 
 // The main window of quillmark with every seam scripted, on a program folder of its own.
 
-#include "analysis/shell/brindle.h"
+#include "analysis/shell/mainwindow.h"
 #include "analysis/shell/quillmark.h"
 #include "support/doubles.h"
 #include "support/testenv.h"
@@ -27,12 +27,12 @@ public:
     std::unique_ptr<webhost::LocalWeb> web;
     std::unique_ptr<FaultyHost> host;
     quillmark::Services services;
-    std::unique_ptr<quillmark::TForm1> form;
+    std::unique_ptr<quillmark::MainWindow> form;
 
     // Runs the program entry's start-up (the window is not shown).
-    quillmark::TForm1* start();
+    quillmark::MainWindow* start();
     // Start-up, then shows the window and waits until it is exposed.
-    quillmark::TForm1* startShown();
+    quillmark::MainWindow* startShown();
     // Closes the window as the user would.
     void close();
     // Points the host at a web folder of the test's own and opens a page there.

@@ -1,7 +1,7 @@
 // "Check Current File": the page open in the web host through the head pipeline, the policy
 // check and the keyword checks into the three panes, then the report offer.
-#include "brindle.h"
 #include "checktexts.h"
+#include "mainwindow.h"
 #include "platform/waitcursor.h"
 
 #include "analysis/engine/checks.h"
@@ -29,22 +29,22 @@ void breathe() {
 
 } // namespace
 
-void TForm1::preparePanes() {
-    for (QPlainTextEdit* pane : {failedurls, memo3, SubmitReady})
+void MainWindow::preparePanes() {
+    for (QPlainTextEdit* pane : {m_failedPane, m_keywordPane, m_passedPane})
         results::clearPane(pane);
-    results::addPaneLine(SubmitReady, engine::kPassedHeading);
-    results::addPaneLines(failedurls, {engine::kFailedHeading, QString()});
-    results::addPaneLine(memo3, engine::kKeywordHeading);
+    results::addPaneLine(m_passedPane, engine::kPassedHeading);
+    results::addPaneLines(m_failedPane, {engine::kFailedHeading, QString()});
+    results::addPaneLine(m_keywordPane, engine::kKeywordHeading);
 }
 
-void TForm1::flushPanes(engine::PaneOutput& out) {
-    results::addPaneLines(SubmitReady, out.passed);
-    results::addPaneLines(failedurls, out.failed);
-    results::addPaneLines(memo3, out.keyword);
+void MainWindow::flushPanes(engine::PaneOutput& out) {
+    results::addPaneLines(m_passedPane, out.passed);
+    results::addPaneLines(m_failedPane, out.failed);
+    results::addPaneLines(m_keywordPane, out.keyword);
     out.clear();
 }
 
-void TForm1::SpeedButton5Click() {
+void MainWindow::checkCurrentFile() {
     BusyScope busy(*this);
     platform::WaitCursor cursor;
     platform::Dialogs& dialogs = *m_services.dialogs;
@@ -64,7 +64,7 @@ void TForm1::SpeedButton5Click() {
         return;
     }
 
-    htmloutput = engine::reportHead(m_programFolder);
+    m_reportLines = engine::reportHead(m_programFolder);
     preparePanes();
     m_page.resetPage();
     engine::loadWorkingCopy(m_page, workingFile);
@@ -72,7 +72,7 @@ void TForm1::SpeedButton5Click() {
 
     engine::PaneOutput out;
     try {
-        engine::runHeadPipeline(m_page, grid1, m_rules, out, breathe);
+        engine::runHeadPipeline(m_page, m_ruleTable, m_rules, out, breathe);
     } catch (const platform::EFOpenError&) {
         flushPanes(out);
         dialogs.error(cannotOpen(address));
@@ -81,7 +81,7 @@ void TForm1::SpeedButton5Click() {
         dialogs.plain(e.message());
     }
     try {
-        engine::policyCheck(m_page, address, workingFile, m_rules, grid1, out);
+        engine::policyCheck(m_page, address, workingFile, m_rules, m_ruleTable, out);
         flushPanes(out);
         breathe();
         engine::keywordChecks(m_page, address, workingFile, m_rules, out);
@@ -96,17 +96,18 @@ void TForm1::SpeedButton5Click() {
     reportOffer();
 }
 
-void TForm1::reportOffer() {
+void MainWindow::reportOffer() {
     if (!m_services.dialogs->confirm(kReportQuestion))
         return;
     platform::WaitCursor cursor;
-    htmloutput += engine::reportBody(results::paneLines(failedurls), results::paneLines(SubmitReady),
-                                     results::paneLines(memo3), m_rules.bodychk);
+    m_reportLines +=
+        engine::reportBody(results::paneLines(m_failedPane), results::paneLines(m_passedPane),
+                           results::paneLines(m_keywordPane), m_rules.bodychk);
     const QString file = engine::reportFile(m_programFolder);
-    engine::writeReport(file, htmloutput);
-    oresult.address = file;
+    engine::writeReport(file, m_reportLines);
+    m_reportLink.address = file;
     cursor.restore();
-    m_services.shell->open(platform::fileUrl(oresult.address));
+    m_services.shell->open(platform::fileUrl(m_reportLink.address));
 }
 
 } // namespace quillmark

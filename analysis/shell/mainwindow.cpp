@@ -1,16 +1,16 @@
-#include "brindle.h"
+#include "mainwindow.h"
 
 #include "about.h"
-#include "platform/waitcursor.h"
-#include "analysis/batch/msgb.h"
-#include "analysis/keywords/srchtrms.h"
-#include "analysis/proxy/edpwdf.h"
-#include "analysis/rules/poleditf.h"
+#include "analysis/batch/batchprogress.h"
+#include "analysis/keywords/bodychecktester.h"
+#include "analysis/proxy/passwordwindow.h"
+#include "analysis/rules/ruleeditor.h"
 #include "analysis/rules/rulestore.h"
 #include "platform/dialogs.h"
 #include "platform/help.h"
 #include "platform/registrystore.h"
 #include "platform/singleinstance.h"
+#include "platform/waitcursor.h"
 #include "webhost/host.h"
 
 #include <QApplication>
@@ -27,8 +27,8 @@
 
 namespace quillmark {
 
-const QString TForm1::kCaption = QStringLiteral("Quillmark for FrontPage\u00AE");
-const QString TForm1::kAppTitle = QStringLiteral("Quillmark for FrontPage");
+const QString MainWindow::kCaption = QStringLiteral("Quillmark for FrontPage\u00AE");
+const QString MainWindow::kAppTitle = QStringLiteral("Quillmark for FrontPage");
 
 namespace {
 
@@ -37,7 +37,8 @@ const QString kError2001 = QStringLiteral(
     "Could not create the link to FrontPage, The program cannot continue!\r\n\r\nError 2001");
 const QString kError2002 = QStringLiteral(
     "Could not create the link to FrontPage, The program cannot continue!\r\n\r\nError 2002");
-const QString kError2003 = QStringLiteral("Could not determine the current page!\r\n\r\nError 2003");
+const QString kError2003 =
+    QStringLiteral("Could not determine the current page!\r\n\r\nError 2003");
 const QString kWinP = QStringLiteral("win-p");
 const QString kSettingsUnreadable = QStringLiteral(
     "Quillmark cannot read its settings file:\r\n%1\r\n\r\nIt goes on with the settings it has and "
@@ -63,7 +64,7 @@ QGroupBox* makeGroup(const char* name, const QString& title, QWidget* pane, QWid
 
 } // namespace
 
-TForm1::TForm1(const Services& services, QWidget* parent)
+MainWindow::MainWindow(const Services& services, QWidget* parent)
     : QMainWindow(parent), m_services(services) {
     // Until the rule base editor has stored them, the numbers are the editor's starting values,
     // so that a first check does not stop on an empty number.
@@ -74,87 +75,91 @@ TForm1::TForm1(const Services& services, QWidget* parent)
     buildCommands();
 }
 
-TForm1::~TForm1() = default;
+MainWindow::~MainWindow() = default;
 
-void TForm1::buildWindow() {
+void MainWindow::buildWindow() {
     resize(636, 463);
     if (const QScreen* s = QGuiApplication::primaryScreen())
         move(s->availableGeometry().center() - rect().center());
 
-    sp1 = new QSplitter(Qt::Vertical, this);
-    sp1->setObjectName(QStringLiteral("sp1"));
-    sp1->setChildrenCollapsible(false);
+    m_splitter = new QSplitter(Qt::Vertical, this);
+    m_splitter->setObjectName(QStringLiteral("sp1"));
+    m_splitter->setChildrenCollapsible(false);
 
-    SubmitReady = makePane("SubmitReady", nullptr);
-    GroupBox1 = makeGroup("GroupBox1", QStringLiteral(" Files that passed the Policy Check "), SubmitReady, sp1);
+    m_passedPane = makePane("SubmitReady", nullptr);
+    m_passedBox = makeGroup("GroupBox1", QStringLiteral(" Files that passed the Policy Check "),
+                            m_passedPane, m_splitter);
 
-    auto* lower = new QWidget(sp1);
+    auto* lower = new QWidget(m_splitter);
     lower->setObjectName(QStringLiteral("LowerPanel"));
     auto* row = new QHBoxLayout(lower);
     row->setContentsMargins(0, 0, 0, 0);
-    failedurls = makePane("failedurls", nullptr);
-    GroupBox2 = makeGroup("GroupBox2", QStringLiteral(" Files that failed the Policy Check "), failedurls, lower);
-    memo3 = makePane("memo3", nullptr);
-    GroupBox3 = makeGroup("GroupBox3", QStringLiteral(" Keyword Density, Linkage && Spam Check "), memo3, lower);
-    GroupBox3->setFixedWidth(311);
-    row->addWidget(GroupBox2, 1);
-    row->addWidget(GroupBox3, 0);
+    m_failedPane = makePane("failedurls", nullptr);
+    m_failedBox = makeGroup("GroupBox2", QStringLiteral(" Files that failed the Policy Check "),
+                            m_failedPane, lower);
+    m_keywordPane = makePane("memo3", nullptr);
+    m_keywordBox =
+        makeGroup("GroupBox3", QStringLiteral(" Keyword Density, Linkage && Spam Check "),
+                  m_keywordPane, lower);
+    m_keywordBox->setFixedWidth(311);
+    row->addWidget(m_failedBox, 1);
+    row->addWidget(m_keywordBox, 0);
 
-    sp1->addWidget(GroupBox1);
-    sp1->addWidget(lower);
-    setCentralWidget(sp1);
-    connect(sp1, &QSplitter::splitterMoved, this, [this] {
+    m_splitter->addWidget(m_passedBox);
+    m_splitter->addWidget(lower);
+    setCentralWidget(m_splitter);
+    connect(m_splitter, &QSplitter::splitterMoved, this, [this] {
         if (m_applyingPercent)
             return;
-        const QList<int> sizes = sp1->sizes();
+        const QList<int> sizes = m_splitter->sizes();
         const int total = sizes.value(0) + sizes.value(1);
         if (total > 0)
             m_percent = qBound(8, int((sizes.value(0) * 100.0 / total) + 0.5), 95);
     });
 
-    StatusBar1 = new QLabel(this);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setFixedWidth(300);
+    m_statusPanel = new QLabel(this);
+    m_statusPanel->setObjectName(QStringLiteral("StatusBar1"));
+    m_statusPanel->setFixedWidth(300);
     statusBar()->setObjectName(QStringLiteral("StatusBar"));
     statusBar()->setSizeGripEnabled(true);
-    statusBar()->addWidget(StatusBar1);
+    statusBar()->addWidget(m_statusPanel);
 }
 
-void TForm1::setStatusText(const QString& text) {
-    StatusBar1->setText(text);
+void MainWindow::setStatusText(const QString& text) {
+    m_statusPanel->setText(text);
 }
 
-QString TForm1::statusText() const {
-    return StatusBar1->text();
+QString MainWindow::statusText() const {
+    return m_statusPanel->text();
 }
 
-void TForm1::setPercent(int percent) {
+void MainWindow::setPanePercent(int percent) {
     m_percent = qBound(8, percent, 95);
     applyPercent();
 }
 
-void TForm1::applyPercent() {
-    const QList<int> sizes = sp1->sizes();
+void MainWindow::applyPercent() {
+    const QList<int> sizes = m_splitter->sizes();
     const int total = sizes.value(0) + sizes.value(1);
     if (total <= 0)
         return;
     const int upper = int(total * m_percent / 100.0 + 0.5);
     m_applyingPercent = true;
-    sp1->setSizes({upper, total - upper});
+    m_splitter->setSizes({upper, total - upper});
     m_applyingPercent = false;
 }
 
-void TForm1::resizeEvent(QResizeEvent* event) {
+void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     applyPercent();
 }
 
-void TForm1::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     applyPercent();
 }
 
-bool TForm1::LMDOneInstance1Custom() {
+bool MainWindow::anotherInstanceRunning() {
     // The guard lives as long as the main window: it is the mutex this copy holds.
     m_instance = std::make_unique<platform::SingleInstance>(m_services.instanceName);
     if (m_instance->tryAcquire())
@@ -164,10 +169,10 @@ bool TForm1::LMDOneInstance1Custom() {
     return true;
 }
 
-void TForm1::FormCreate() {
+void MainWindow::initialize() {
     platform::WaitCursor cursor;
-    batchfiles.clear();
-    batchfolders.clear();
+    m_batchPages.clear();
+    m_batchFolders.clear();
     m_page.headTag = QStringLiteral("<head>");
 
     try {
@@ -190,29 +195,31 @@ void TForm1::FormCreate() {
         m_services.dialogs->error(kError2003);
     }
 
-    GetDefaults();
+    loadSettings();
     cursor.restore();
 
     m_page.tagList.clear();
     m_programFolder = m_services.programFolder;
     try {
-        rules::buildRuleTable(m_programFolder, m_rules, memo1, grid1);
+        rules::buildRuleTable(m_programFolder, m_rules, m_requiredTags, m_ruleTable);
     } catch (const std::exception& e) {
-        grid1.clear();
+        m_ruleTable.clear();
         m_services.dialogs->standardError(e);
         return;
     }
     m_helpFile = QDir(m_programFolder).filePath(QStringLiteral("quillmark.hlp"));
 }
 
-void TForm1::createLongLivedWindows() {
-    AboutBox = new TAboutBox(*m_services.dialogs, m_programFolder.isEmpty() ? m_services.programFolder : m_programFolder, this);
-    upbf = new Tupbf(this);
-    SrchFrm = new TSrchFrm(this);
-    edpwdfrm = new Tedpwdfrm(this);
+void MainWindow::createLongLivedWindows() {
+    m_aboutBox =
+        new AboutBox(*m_services.dialogs,
+                     m_programFolder.isEmpty() ? m_services.programFolder : m_programFolder, this);
+    m_batchProgress = new BatchProgressWindow(this);
+    m_bodyCheckTester = new BodyCheckTester(this);
+    m_passwordWindow = new PasswordWindow(this);
 }
 
-void TForm1::GetDefaults() {
+void MainWindow::loadSettings() {
     platform::RegistryStore reg(m_services.registryPath);
     // A registry file that cannot be written can still be read.
     if (!reg.openKey(rules::kSettingsKey, true) && !reg.openKeyReadOnly(rules::kSettingsKey)) {
@@ -223,21 +230,21 @@ void TForm1::GetDefaults() {
                                                         "as it is until it is started again"));
             m_services.dialogs->warning(kSettingsUnreadable.arg(reg.lastError()));
         }
-        setPercent(50);
+        setPanePercent(50);
         return;
     }
     rules::readRuleValues(reg, m_rules);
     const QString winP = reg.readString(kWinP);
     if (!reg.valueExists(kWinP) || winP == QLatin1String("0")) {
-        setPercent(50);
+        setPanePercent(50);
     } else {
         bool ok = false;
         const int p = winP.trimmed().toInt(&ok);
-        setPercent(ok ? p : 50);
+        setPanePercent(ok ? p : 50);
     }
 }
 
-void TForm1::SetDefaults() {
+void MainWindow::saveSettings() {
     platform::RegistryStore reg(m_services.registryPath);
     if (!reg.openKey(rules::kSettingsKey, true))
         return;
@@ -245,39 +252,39 @@ void TForm1::SetDefaults() {
         reg.writeString(kWinP, QString::number(m_percent));
 }
 
-void TForm1::FormClose() {
+void MainWindow::finishClosing() {
     if (m_closed)
         return;
     m_closed = true;
-    SetDefaults();
+    saveSettings();
     m_editor.reset();
     m_explorer.reset();
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     if (m_busy) {
         // A check or run is under way: close when it has ended.
         m_closeRequested = true;
         event->ignore();
         return;
     }
-    FormClose();
+    finishClosing();
     event->accept();
 }
 
-TForm1::BusyScope::BusyScope(TForm1& form) : m_form(form), m_outer(!form.m_busy) {
+MainWindow::BusyScope::BusyScope(MainWindow& form) : m_form(form), m_outer(!form.m_busy) {
     if (!m_outer)
         return;
     m_form.m_busy = true;
-    for (QPlainTextEdit* pane : {m_form.SubmitReady, m_form.failedurls, m_form.memo3})
+    for (QPlainTextEdit* pane : {m_form.m_passedPane, m_form.m_failedPane, m_form.m_keywordPane})
         pane->setReadOnly(true);
 }
 
-TForm1::BusyScope::~BusyScope() {
+MainWindow::BusyScope::~BusyScope() {
     if (!m_outer)
         return;
     m_form.m_busy = false;
-    for (QPlainTextEdit* pane : {m_form.SubmitReady, m_form.failedurls, m_form.memo3})
+    for (QPlainTextEdit* pane : {m_form.m_passedPane, m_form.m_failedPane, m_form.m_keywordPane})
         pane->setReadOnly(false);
     if (m_form.m_closeRequested) {
         m_form.m_closeRequested = false;
@@ -285,40 +292,40 @@ TForm1::BusyScope::~BusyScope() {
     }
 }
 
-void TForm1::buildRuleTable() {
+void MainWindow::buildRuleTable() {
     try {
-        rules::buildRuleTable(m_programFolder, m_rules, memo1, grid1);
+        rules::buildRuleTable(m_programFolder, m_rules, m_requiredTags, m_ruleTable);
     } catch (...) {
-        grid1.clear();
+        m_ruleTable.clear();
         throw;
     }
 }
 
-void TForm1::SpeedButton2Click() {
+void MainWindow::editRuleBase() {
     {
-        Tpoledit poledit(*m_services.dialogs, *m_services.help, m_helpFile, m_programFolder,
-                         m_services.registryPath, this);
+        RuleEditor poledit(*m_services.dialogs, *m_services.help, m_helpFile, m_programFolder,
+                           m_services.registryPath, this);
         poledit.exec();
     }
-    GetDefaults();
-    grid1.emptyCells();
+    loadSettings();
+    m_ruleTable.emptyCells();
     buildRuleTable();
 }
 
-void TForm1::About1Click() {
-    AboutBox->show();
-    AboutBox->raise();
+void MainWindow::showAbout() {
+    m_aboutBox->show();
+    m_aboutBox->raise();
 }
 
-void TForm1::Exit1Click() {
+void MainWindow::exitProgram() {
     close();
 }
 
-void TForm1::showHelpTopic(int topic) {
+void MainWindow::showHelpTopic(int topic) {
     m_services.help->showTopic(m_helpFile, topic);
 }
 
-void TForm1::runCommand(Handler handler) {
+void MainWindow::runCommand(Handler handler) {
     if (m_busy)
         return;
     platform::runGuarded(*m_services.dialogs, [&] { (this->*handler)(); });

@@ -15,27 +15,27 @@ namespace quillmark {
 
 // The proxy settings dialog: created for each use, shown modally, destroyed on close. It keeps
 // the server, the user name and the encoded password in the program's settings key.
-class Tpset : public QDialog {
+class ProxySettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    Tpset(platform::Dialogs& dialogs, platform::Help& help, QString helpFile, QString registryPath,
-          QString settingsKey, QWidget* parent = nullptr);
+    ProxySettingsDialog(platform::Dialogs& dialogs, platform::Help& help, QString helpFile,
+                        QString registryPath, QString settingsKey, QWidget* parent = nullptr);
 
-    void FormCreate();
-    void getdefaults();
+    void initialize();
+    void loadSettings();
     // Raises platform::Error when the settings cannot be written.
-    void setdefaults();
-    void SpeedButton1Click(); // Save
-    void SpeedButton2Click(); // Close
-    void SpeedButton3Click(); // Help
+    void saveSettings();
+    void save();        // Save
+    void closeDialog(); // Close
+    void showHelp();    // Help
 
-    QGroupBox* GroupBox1;
-    QLineEdit* Edit1; // server
-    QLineEdit* Edit2; // user name
-    QLineEdit* Edit3; // password
-    QPushButton* SpeedButton1;
-    QPushButton* SpeedButton2;
-    QPushButton* SpeedButton3;
+    QGroupBox* proxyBox;
+    QLineEdit* serverEdit;   // server
+    QLineEdit* userEdit;     // user name
+    QLineEdit* passwordEdit; // password
+    QPushButton* saveButton;
+    QPushButton* closeButton;
+    QPushButton* helpButton;
 
 private:
     void buildWindow();

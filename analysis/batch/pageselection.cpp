@@ -1,4 +1,4 @@
-#include "BatchUpd.h"
+#include "pageselection.h"
 
 #include "gathering.h"
 
@@ -19,7 +19,7 @@
 
 namespace quillmark {
 
-const QString TForm3::kCaption = QStringLiteral("Batch Check for FrontPage\u00AE");
+const QString PageSelectionDialog::kCaption = QStringLiteral("Batch Check for FrontPage\u00AE");
 
 int BatchFileModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(m_rows.size());
@@ -91,11 +91,11 @@ struct Command {
     const char* caption;
     const char* tip;  // the short hint: the toolbar's tooltip
     const char* hint; // the long hint
-    void (TForm3::*handler)();
+    void (PageSelectionDialog::*handler)();
     const char* name;
 };
 
-QAction* addCommand(TForm3* form, QWidget* on, const Command& c) {
+QAction* addCommand(PageSelectionDialog* form, QWidget* on, const Command& c) {
     auto* a = new QAction(QString::fromUtf8(c.caption), on);
     a->setObjectName(QString::fromLatin1(c.name));
     a->setToolTip(QString::fromUtf8(c.tip));
@@ -108,8 +108,9 @@ QAction* addCommand(TForm3* form, QWidget* on, const Command& c) {
 
 } // namespace
 
-TForm3::TForm3(QStringList& batchfiles, platform::Help& help, QString helpFile, QWidget* parent)
-    : QDialog(parent), m_batchfiles(batchfiles), m_help(help), m_helpFile(std::move(helpFile)) {
+PageSelectionDialog::PageSelectionDialog(QStringList& m_batchPages, platform::Help& help,
+                                         QString helpFile, QWidget* parent)
+    : QDialog(parent), m_batchfiles(m_batchPages), m_help(help), m_helpFile(std::move(helpFile)) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(kCaption);
     setSizeGripEnabled(true);
@@ -117,56 +118,56 @@ TForm3::TForm3(QStringList& batchfiles, platform::Help& help, QString helpFile, 
     resize(540, 380);
 
     auto* layout = new QVBoxLayout(this);
-    MainMenu1 = new QMenuBar(this);
-    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
-    layout->setMenuBar(MainMenu1);
+    menuBar = new QMenuBar(this);
+    menuBar->setObjectName(QStringLiteral("MainMenu1"));
+    layout->setMenuBar(menuBar);
 
-    GroupBox1 = new QGroupBox(QStringLiteral(" Select Files to Check "), this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    auto* box = new QVBoxLayout(GroupBox1);
+    filesBox = new QGroupBox(QStringLiteral(" Select Files to Check "), this);
+    filesBox->setObjectName(QStringLiteral("GroupBox1"));
+    auto* box = new QVBoxLayout(filesBox);
     m_model = new BatchFileModel(this);
-    availfiles = new QTreeView(GroupBox1);
-    availfiles->setObjectName(QStringLiteral("availfiles"));
-    availfiles->setRootIsDecorated(false);
-    availfiles->setUniformRowHeights(true);
-    availfiles->setItemsExpandable(false);
-    availfiles->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    availfiles->setModel(m_model);
-    availfiles->header()->setStretchLastSection(true);
-    box->addWidget(availfiles);
-    layout->addWidget(GroupBox1, 1);
+    fileList = new QTreeView(filesBox);
+    fileList->setObjectName(QStringLiteral("availfiles"));
+    fileList->setRootIsDecorated(false);
+    fileList->setUniformRowHeights(true);
+    fileList->setItemsExpandable(false);
+    fileList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    fileList->setModel(m_model);
+    fileList->header()->setStretchLastSection(true);
+    box->addWidget(fileList);
+    layout->addWidget(filesBox, 1);
 
-    ToolBar1 = new QToolBar(this);
-    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    ToolBar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    layout->addWidget(ToolBar1);
+    toolBar = new QToolBar(this);
+    toolBar->setObjectName(QStringLiteral("ToolBar1"));
+    toolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    layout->addWidget(toolBar);
 
     // The short hint is the tooltip, the long one after the bar the status hint.
     const Command buttons[] = {
-        {"Select All", "Select all files", "Select all files", &TForm3::SelectAll1Click,
+        {"Select All", "Select all files", "Select all files", &PageSelectionDialog::selectAll,
          "RzToolButton1"},
-        {"UnSelect All", "Clear Selected Files", "Clear Selected Files", &TForm3::UnSelectAll1Click,
-         "RzToolButton2"},
-        {"Check Files", "Check Files", "Close and check selected files", &TForm3::CheckFiles1Click,
-         "RzToolButton3"},
-        {"Close", "Close", "Close without selecting any files", &TForm3::Close1Click,
+        {"UnSelect All", "Clear Selected Files", "Clear Selected Files",
+         &PageSelectionDialog::unselectAll, "RzToolButton2"},
+        {"Check Files", "Check Files", "Close and check selected files",
+         &PageSelectionDialog::checkFiles, "RzToolButton3"},
+        {"Close", "Close", "Close without selecting any files", &PageSelectionDialog::closeDialog,
          "RzToolButton4"},
-        {"Help", "Help", "Help with Batch Check", &TForm3::Help1Click, "RzToolButton5"},
+        {"Help", "Help", "Help with Batch Check", &PageSelectionDialog::showHelp, "RzToolButton5"},
     };
     for (const Command& c : buttons)
-        addCommand(this, ToolBar1, c);
+        addCommand(this, toolBar, c);
 
-    QMenu* file = MainMenu1->addMenu(QStringLiteral("&File"));
+    QMenu* file = menuBar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("File1"));
     const Command fileItems[] = {
-        {"&Select All", "Select all files", "Select all files", &TForm3::SelectAll1Click,
+        {"&Select All", "Select all files", "Select all files", &PageSelectionDialog::selectAll,
          "SelectAll1"},
         {"&UnSelect All", "Clear selected files", "Clear selected files",
-         &TForm3::UnSelectAll1Click, "UnSelectAll1"},
+         &PageSelectionDialog::unselectAll, "UnSelectAll1"},
         {"Check &Files", "Close and return selected files", "Close and return selected files",
-         &TForm3::CheckFiles1Click, "CheckFiles1"},
+         &PageSelectionDialog::checkFiles, "CheckFiles1"},
         {"&Close", "Close without selecting any files", "Close without selecting any files",
-         &TForm3::Close1Click, "Close1"},
+         &PageSelectionDialog::closeDialog, "Close1"},
     };
     addCommand(this, file, fileItems[0]);
     addCommand(this, file, fileItems[1]);
@@ -174,61 +175,61 @@ TForm3::TForm3(QStringList& batchfiles, platform::Help& help, QString helpFile, 
     addCommand(this, file, fileItems[2]);
     file->addSeparator();
     addCommand(this, file, fileItems[3]);
-    QMenu* helpMenu = MainMenu1->addMenu(QStringLiteral("&Help"));
+    QMenu* helpMenu = menuBar->addMenu(QStringLiteral("&Help"));
     helpMenu->setObjectName(QStringLiteral("Help1"));
     addCommand(this, helpMenu,
                {"&Help with Batch Check", "Help with batch update", "Help with batch update",
-                &TForm3::Help1Click, "HelpwithBatchCheck1"});
+                &PageSelectionDialog::showHelp, "HelpwithBatchCheck1"});
 }
 
-void TForm3::addRows(const QStringList& captions) {
+void PageSelectionDialog::addRows(const QStringList& captions) {
     m_model->addRows(captions);
 }
 
-int TForm3::rowCount() const {
+int PageSelectionDialog::rowCount() const {
     return m_model->rowCount();
 }
 
-QString TForm3::caption(int row) const {
+QString PageSelectionDialog::caption(int row) const {
     return m_model->caption(row);
 }
 
-bool TForm3::ticked(int row) const {
+bool PageSelectionDialog::ticked(int row) const {
     return m_model->ticked(row);
 }
 
-void TForm3::setTicked(int row, bool ticked) {
+void PageSelectionDialog::setTicked(int row, bool ticked) {
     m_model->setTicked(row, ticked);
 }
 
-void TForm3::addFiles() {
+void PageSelectionDialog::addFiles() {
     for (int r = 0; r < m_model->rowCount(); ++r)
         if (m_model->ticked(r))
             m_batchfiles.append(m_model->caption(r));
 }
 
-void TForm3::SelectAll1Click() {
+void PageSelectionDialog::selectAll() {
     m_model->setAllTicked(true);
 }
 
-void TForm3::UnSelectAll1Click() {
+void PageSelectionDialog::unselectAll() {
     m_model->setAllTicked(false);
 }
 
-void TForm3::CheckFiles1Click() {
+void PageSelectionDialog::checkFiles() {
     addFiles();
     accept();
 }
 
-void TForm3::Close1Click() {
+void PageSelectionDialog::closeDialog() {
     reject();
 }
 
-void TForm3::Help1Click() {
+void PageSelectionDialog::showHelp() {
     m_help.showTopic(m_helpFile, kHelpTopic);
 }
 
-void TForm3::showEvent(QShowEvent* event) {
+void PageSelectionDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (m_placed)
         return;

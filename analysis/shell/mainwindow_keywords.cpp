@@ -1,16 +1,16 @@
 // The main window's keyword tools: the keyword builder (the generator window tied to the page's
 // keywords meta tag) and the body check tester.
-#include "brindle.h"
+#include "mainwindow.h"
 
 #include "analysis/engine/commatext.h"
 #include "analysis/engine/numbers.h"
 #include "analysis/engine/workfiles.h"
-#include "analysis/keywords/StringLib.h"
-#include "analysis/keywords/kwgdisp.h"
-#include "analysis/keywords/srchtrms.h"
-#include "platform/waitcursor.h"
+#include "analysis/keywords/bodychecktester.h"
+#include "analysis/keywords/keywordgenerator.h"
+#include "analysis/keywords/stringhelpers.h"
 #include "platform/dialogs.h"
 #include "platform/textfile.h"
+#include "platform/waitcursor.h"
 #include "webhost/host.h"
 
 #include <QComboBox>
@@ -46,13 +46,13 @@ QString mergeKeywords(const QString& content, const QStringList& wordList,
 
 } // namespace
 
-void TForm1::buildKeyWdsVal() {
+void MainWindow::buildKeyWdsVal() {
     std::unique_ptr<webhost::Editor> editor = m_services.host->createEditor();
     QString address = editor->vtiGetTopPageURL();
     m_page.keywordsContent = editor->vtiGetMetaTag(address, QString(), kKeywordsTag, 0, 0);
 }
 
-void TForm1::RzToolbarButton4Click() {
+void MainWindow::openKeywordBuilder() {
     const QString workingFile = engine::workingFile(m_programFolder);
     platform::WaitCursor cursor;
     std::unique_ptr<webhost::Editor> editor;
@@ -72,19 +72,21 @@ void TForm1::RzToolbarButton4Click() {
 
     // The window and the word list are freed on every way out.
     QStringList wordList;
-    auto window = std::make_unique<TKWGenForm>(*m_services.dialogs, *m_services.help,
-                                               m_services.registryPath, m_programFolder, this);
+    auto window = std::make_unique<KeywordGenerator>(
+        *m_services.dialogs, *m_services.help, m_services.registryPath, m_programFolder, this);
     window->BodyLimit = engine::wholeNumber(QStringLiteral("bodychk"), m_rules.bodychk);
-    Memo2 = platform::readLines(QDir(m_programFolder).filePath(TKWGenForm::kNoiseFileName));
-    if (!Memo2.isEmpty())
-        window->NoiseWords = Memo2;
+    m_noiseWords =
+        platform::readLines(QDir(m_programFolder).filePath(KeywordGenerator::kNoiseFileName));
+    if (!m_noiseWords.isEmpty())
+        window->NoiseWords = m_noiseWords;
     window->GenerateList(workingFile);
     window->exec();
 
     if (!window->AddedKeywords.isEmpty()) {
         buildKeyWdsVal();
         wordList = engine::splitCommaText(m_page.keywordsContent);
-        m_page.keywordsContent = mergeKeywords(m_page.keywordsContent, wordList, window->AddedKeywords);
+        m_page.keywordsContent =
+            mergeKeywords(m_page.keywordsContent, wordList, window->AddedKeywords);
         const QString current = editor->vtiGetMetaTag(address, QString(), kKeywordsTag, 0, 0);
         if (current.isEmpty()) {
             editor->vtiSetMetaTag(address, QString(), kKeywordsTag, m_page.keywordsContent, -1, 0);
@@ -96,10 +98,10 @@ void TForm1::RzToolbarButton4Click() {
     editor.reset();
     // The noise words as the window left them stay with the main window.
     if (!window->NoiseWords.isEmpty())
-        Memo2 = window->NoiseWords;
+        m_noiseWords = window->NoiseWords;
 }
 
-void TForm1::Showbodycheckcharacters1Click() {
+void MainWindow::showBodyCheckTester() {
     platform::WaitCursor cursor;
     QString address;
     try {
@@ -111,7 +113,7 @@ void TForm1::Showbodycheckcharacters1Click() {
         m_services.dialogs->error(kTesterTopError);
         return;
     }
-    SrchFrm->ComboBox1->setEditText(m_rules.bodychk);
+    m_bodyCheckTester->countBox->setEditText(m_rules.bodychk);
     try {
         if (!m_explorer)
             throw webhost::HostError(QStringLiteral("No Explorer object"));
@@ -122,9 +124,9 @@ void TForm1::Showbodycheckcharacters1Click() {
         return;
     }
     cursor.restore();
-    SrchFrm->setServices(*m_services.dialogs, *m_services.help,
-                         engine::workingFile(m_programFolder), m_helpFile);
-    SrchFrm->exec();
+    m_bodyCheckTester->setServices(*m_services.dialogs, *m_services.help,
+                                   engine::workingFile(m_programFolder), m_helpFile);
+    m_bodyCheckTester->exec();
 }
 
 } // namespace quillmark

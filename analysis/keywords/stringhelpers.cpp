@@ -1,4 +1,4 @@
-#include "StringLib.h"
+#include "stringhelpers.h"
 
 namespace keywords {
 

@@ -27,47 +27,47 @@ class Editor;
 
 namespace quillmark {
 
-class TAboutBox;
-class Tupbf;
-class TSrchFrm;
-class Tedpwdfrm;
+class AboutBox;
+class BatchProgressWindow;
+class BodyCheckTester;
+class PasswordWindow;
 
 // The main window of quillmark.
-class TForm1 : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    using Handler = void (TForm1::*)();
+    using Handler = void (MainWindow::*)();
 
     static const QString kCaption;
     static const QString kAppTitle;
 
-    explicit TForm1(const Services& services, QWidget* parent = nullptr);
-    ~TForm1() override;
+    explicit MainWindow(const Services& services, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Program entry, in the order the entry calls them.
-    bool LMDOneInstance1Custom(); // true when another copy is running (the message is shown)
-    void FormCreate();
+    bool anotherInstanceRunning(); // true when another copy is running (the message is shown)
+    void initialize();
     void createLongLivedWindows();
     // The application was asked to end during start-up (second copy, no link to the web host).
     bool terminated() const { return m_terminated; }
 
-    void GetDefaults();
-    void SetDefaults();
-    void FormClose();
+    void loadSettings();
+    void saveSettings();
+    void finishClosing();
 
-    int Percent() const { return m_percent; }
-    void setPercent(int percent);
+    int panePercent() const { return m_percent; }
+    void setPanePercent(int percent);
 
     // Commands.
-    void SpeedButton2Click(); // "Rule Base ...": the editor, then the reload
-    void About1Click();
-    void Exit1Click();
-    void OpenWebFolder1Click();
-    void OpenPage1Click();
+    void editRuleBase(); // "Rule Base ...": the editor, then the reload
+    void showAbout();
+    void exitProgram();
+    void openWebFolder();
+    void openPage();
     void showHelpTopic(int topic);
 
     // The check of the page open in the web host ("Check Current File").
-    void SpeedButton5Click();
+    void checkCurrentFile();
     // The report offer at the end of a check or run.
     void reportOffer();
     // Empties the three panes and writes their heading lines.
@@ -76,52 +76,53 @@ public:
     void flushPanes(engine::PaneOutput& out);
 
     // Batch verification: the two batch commands, the gathering with its selection dialog, and
-    // the run over batchfiles.
-    void BatchCheckAllFiles1Click();
-    void BatchCheckSelectFolder1Click();
-    void DirFileList();
-    void batmeta();
-    QStringList batchget; // one folder's listing without duplicates, while pages are gathered
+    // the run over m_batchPages.
+    void batchCheckAllFiles();
+    void batchCheckSelectedFolders();
+    void choosePages();
+    void runBatch();
+    QStringList
+        m_folderListing; // one folder's listing without duplicates, while pages are gathered
 
     // Results commands: clipboard, clearing, results files, printing, mail, browser view.
-    void Cut1Click();
-    void Copy1Click();
-    void Paste1Click();
-    void CopyFilesthatPassed1Click();
-    void CopyFilesthatFailed1Click();
-    void CopyKeywordDensityResults1Click();
-    void CopyAllResults1Click();
-    void ClearPassed1Click();
-    void ClearFailed1Click();
-    void ClearKeyword1Click();
-    void ClearAll1Click();
-    void SaveCurrentResults1Click();
-    void OpenResultsFile1Click();
-    void Print1Click();
-    void PrintPassedReport1Click();
-    void PrintFailedReport1Click();
-    void PrintKeywordDensityResults1Click();
-    void PrinterSetup1Click();
-    void SendResults1Click();
-    void PassedURLs1Click();
-    void FailedURLs1Click();
-    void SendKeywordResults1Click();
-    void OpenCurrentResultsinBrowser1Click();
+    void cutText();
+    void copyText();
+    void pasteText();
+    void copyPassed();
+    void copyFailed();
+    void copyKeywordResults();
+    void copyAllResults();
+    void clearPassed();
+    void clearFailed();
+    void clearKeyword();
+    void clearAll();
+    void saveResults();
+    void openResultsFile();
+    void printAllResults();
+    void printPassed();
+    void printFailed();
+    void printKeywordResults();
+    void printerSetup();
+    void mailAllResults();
+    void mailPassed();
+    void mailFailed();
+    void mailKeywordResults();
+    void viewResultsInBrowser();
     // The pane that holds the keyboard focus, or none.
     QPlainTextEdit* focusedPane() const;
     // Ctrl+X, Ctrl+C and Ctrl+V in a pane run the menu's commands rather than the pane's own.
     void routePaneShortcuts();
-    QStringList ResultSave; // the buffer a results file is written and read through
-    QStringList call;       // all results put together for the clipboard and mail
+    QStringList m_resultsBuffer; // the buffer a results file is written and read through
+    QStringList m_allResults;    // all results put together for the clipboard and mail
 
-    // Proxy settings (brindle_proxy.cpp).
-    void ProxySettings1Click();
+    // Proxy settings (mainwindow_proxy.cpp).
+    void editProxySettings();
 
     // Keyword tools: the keyword builder with the generator, and the body check tester.
-    void RzToolbarButton4Click();
+    void openKeywordBuilder();
     void buildKeyWdsVal();
-    void Showbodycheckcharacters1Click();
-    QStringList Memo2;         // the noise words between their file and the generator window
+    void showBodyCheckTester();
+    QStringList m_noiseWords; // the noise words between their file and the generator window
 
     // Runs a command unless a check or run holds commands off; errors it does not catch reach
     // the standard error box.
@@ -132,13 +133,13 @@ public:
     // window waits until it ends. Scopes nest: the outermost one ends the busy state.
     class BusyScope {
     public:
-        explicit BusyScope(TForm1& form);
+        explicit BusyScope(MainWindow& form);
         ~BusyScope();
         BusyScope(const BusyScope&) = delete;
         BusyScope& operator=(const BusyScope&) = delete;
 
     private:
-        TForm1& m_form;
+        MainWindow& m_form;
         bool m_outer;
     };
 
@@ -146,39 +147,40 @@ public:
     QString statusText() const;
 
     // Controls.
-    QToolBar* ToolBar1 = nullptr;
-    QSplitter* sp1 = nullptr;
-    QGroupBox* GroupBox1 = nullptr; // passed
-    QGroupBox* GroupBox2 = nullptr; // failed
-    QGroupBox* GroupBox3 = nullptr; // keyword
-    QPlainTextEdit* SubmitReady = nullptr;
-    QPlainTextEdit* failedurls = nullptr;
-    QPlainTextEdit* memo3 = nullptr;
-    QLabel* StatusBar1 = nullptr; // the status bar's one panel
+    QToolBar* m_toolBar = nullptr;
+    QSplitter* m_splitter = nullptr;
+    QGroupBox* m_passedBox = nullptr;  // passed
+    QGroupBox* m_failedBox = nullptr;  // failed
+    QGroupBox* m_keywordBox = nullptr; // keyword
+    QPlainTextEdit* m_passedPane = nullptr;
+    QPlainTextEdit* m_failedPane = nullptr;
+    QPlainTextEdit* m_keywordPane = nullptr;
+    QLabel* m_statusPanel = nullptr; // the status bar's one panel
 
     // Hidden members and program-wide state.
     std::unique_ptr<webhost::Explorer> m_explorer;
     std::unique_ptr<webhost::Editor> m_editor;
-    QStringList batchfiles;
-    QStringList batchfolders;
-    // The page under analysis: working copy htmlrichedit, head tag, pending lines `failed`, tag list.
+    QStringList m_batchPages;
+    QStringList m_batchFolders;
+    // The page under analysis: working copy htmlrichedit, head tag, pending lines `failed`, tag
+    // list.
     engine::PageState m_page;
     engine::RuleValues m_rules;
-    QStringList memo1;
-    engine::RuleTable grid1;
-    QStringList htmloutput;
+    QStringList m_requiredTags;
+    engine::RuleTable m_ruleTable;
+    QStringList m_reportLines;
     // The hidden open button: the address of a file for the shell's "open" action.
     struct {
         QString address;
-    } oresult;
+    } m_reportLink;
     QString m_programFolder;
     QString m_helpFile;
 
     // Long-lived windows, owned by the main window.
-    TAboutBox* AboutBox = nullptr;
-    Tupbf* upbf = nullptr;
-    TSrchFrm* SrchFrm = nullptr;
-    Tedpwdfrm* edpwdfrm = nullptr;
+    AboutBox* m_aboutBox = nullptr;
+    BatchProgressWindow* m_batchProgress = nullptr;
+    BodyCheckTester* m_bodyCheckTester = nullptr;
+    PasswordWindow* m_passwordWindow = nullptr;
 
     const Services& services() const { return m_services; }
 

@@ -45,15 +45,15 @@ private:
 };
 
 // The page selection dialog of a batch check: the user ticks the pages to check.
-class TForm3 : public QDialog {
+class PageSelectionDialog : public QDialog {
     Q_OBJECT
 public:
     static const QString kCaption;
     static const int kHelpTopic = 224;
 
-    // "Check Files" writes the ticked pages to batchfiles; nothing else is written.
-    TForm3(QStringList& batchfiles, platform::Help& help, QString helpFile,
-           QWidget* parent = nullptr);
+    // "Check Files" writes the ticked pages to m_batchPages; nothing else is written.
+    PageSelectionDialog(QStringList& m_batchPages, platform::Help& help, QString helpFile,
+                        QWidget* parent = nullptr);
 
     // The dialog's rows: a caption each, sorted ascending.
     void addRows(const QStringList& captions);
@@ -62,20 +62,20 @@ public:
     bool ticked(int row) const;
     void setTicked(int row, bool ticked);
 
-    // Appends the caption of every ticked row, top to bottom, to batchfiles.
+    // Appends the caption of every ticked row, top to bottom, to m_batchPages.
     void addFiles();
 
     // Commands (toolbar and menu).
-    void SelectAll1Click();
-    void UnSelectAll1Click();
-    void CheckFiles1Click();
-    void Close1Click();
-    void Help1Click();
+    void selectAll();
+    void unselectAll();
+    void checkFiles();
+    void closeDialog();
+    void showHelp();
 
-    QGroupBox* GroupBox1 = nullptr;
-    QTreeView* availfiles = nullptr;
-    QToolBar* ToolBar1 = nullptr;
-    QMenuBar* MainMenu1 = nullptr;
+    QGroupBox* filesBox = nullptr;
+    QTreeView* fileList = nullptr;
+    QToolBar* toolBar = nullptr;
+    QMenuBar* menuBar = nullptr;
     BatchFileModel* model() const { return m_model; }
 
 protected:

@@ -18,12 +18,12 @@ namespace quillmark {
 
 // The Body Check Tester, created hidden at start-up and kept for the whole program run: shows
 // the stretch of the working file that follows its "<body" tag, cut to the count in the box.
-class TSrchFrm : public QDialog {
+class BodyCheckTester : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kHelpTopic = 1200;
 
-    explicit TSrchFrm(QWidget* parent = nullptr);
+    explicit BodyCheckTester(QWidget* parent = nullptr);
 
     // What the window reaches the platform through; the main window sets it before each
     // opening (the window is only ever shown from there).
@@ -31,22 +31,22 @@ public:
                      const QString& helpFile);
 
     // "Run Tester".
-    void btesterClick();
-    void HelpClick();
+    void testBodyCheck();
+    void showHelp();
 
-    QToolBar* ToolBar1 = nullptr;
-    QComboBox* ComboBox1 = nullptr;
-    QToolButton* btester = nullptr;
+    QToolBar* toolBar = nullptr;
+    QComboBox* countBox = nullptr;
+    QToolButton* testButton = nullptr;
     QToolButton* CutButton = nullptr;
     QToolButton* CopyButton = nullptr;
     QToolButton* PasteButton = nullptr;
     QToolButton* CloseButton = nullptr;
     QToolButton* HelpButton = nullptr;
-    QPlainTextEdit* terms1 = nullptr;
-    QMenuBar* MainMenu1 = nullptr;
+    QPlainTextEdit* textPane = nullptr;
+    QMenuBar* menuBar = nullptr;
 
 private:
-    void guarded(void (TSrchFrm::*command)());
+    void guarded(void (BodyCheckTester::*command)());
 
     platform::Dialogs* m_dialogs = nullptr;
     platform::Help* m_help = nullptr;

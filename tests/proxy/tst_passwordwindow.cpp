@@ -1,4 +1,4 @@
-#include "analysis/proxy/edpwdf.h"
+#include "analysis/proxy/passwordwindow.h"
 
 #include <QLabel>
 #include <QtTest>
@@ -115,7 +115,7 @@ private slots:
     }
 
     void theWindowOffersTheEncoder() {
-        quillmark::Tedpwdfrm form;
+        quillmark::PasswordWindow form;
         QVERIFY(!form.isVisible());
         QCOMPARE(form.objectName(), QStringLiteral("edpwdfrm"));
         QCOMPARE(form.EncodePWD(QStringLiteral("a")), QStringLiteral("Exe9pq=="));
@@ -127,4 +127,4 @@ private slots:
 };
 
 QTEST_MAIN(TestPasswordEncoder)
-#include "tst_edpwdf.moc"
+#include "tst_passwordwindow.moc"

@@ -1,5 +1,5 @@
-#include "analysis/keywords/kwgdisp.h"
-#include "analysis/keywords/kwgwords.h"
+#include "analysis/keywords/keywordgeneration.h"
+#include "analysis/keywords/keywordgenerator.h"
 #include "analysis/rules/rulestore.h"
 #include "platform/textfile.h"
 #include "support/doubles.h"
@@ -15,7 +15,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-using quillmark::TKWGenForm;
+using quillmark::KeywordGenerator;
 using Kind = platform::Dialogs::Kind;
 using Button = platform::Dialogs::Button;
 
@@ -55,9 +55,9 @@ class TestKeywordGenerator : public QObject {
     testsupport::ScriptedDialogs dialogs;
     testsupport::RecordingHelp help;
 
-    std::unique_ptr<TKWGenForm> makeForm() {
-        auto f = std::make_unique<TKWGenForm>(dialogs, help, env().registryPath(),
-                                              env().programFolder());
+    std::unique_ptr<KeywordGenerator> makeForm() {
+        auto f = std::make_unique<KeywordGenerator>(dialogs, help, env().registryPath(),
+                                                    env().programFolder());
         f->BodyLimit = 5000;
         return f;
     }
@@ -67,17 +67,17 @@ class TestKeywordGenerator : public QObject {
         return path;
     }
     QString noiseFile() { return env().programFolder() + QStringLiteral("srexclude.txt"); }
-    static Rows rows(const TKWGenForm& f) {
+    static Rows rows(const KeywordGenerator& f) {
         Rows out;
-        for (int i = 0; i < f.ListView1->topLevelItemCount(); ++i) {
-            const QTreeWidgetItem* it = f.ListView1->topLevelItem(i);
+        for (int i = 0; i < f.wordList->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* it = f.wordList->topLevelItem(i);
             out << QStringList{it->text(0), it->text(1), it->text(2)};
         }
         return out;
     }
-    static void tick(TKWGenForm& f, const QStringList& words) {
-        for (int i = 0; i < f.ListView1->topLevelItemCount(); ++i) {
-            QTreeWidgetItem* it = f.ListView1->topLevelItem(i);
+    static void tick(KeywordGenerator& f, const QStringList& words) {
+        for (int i = 0; i < f.wordList->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* it = f.wordList->topLevelItem(i);
             if (words.contains(it->text(0)))
                 it->setCheckState(0, Qt::Checked);
         }
@@ -239,19 +239,19 @@ private slots:
 
     void windowAsDescribed() {
         auto f = makeForm();
-        QCOMPARE(f->PageControl1->count(), 2);
-        QCOMPARE(f->PageControl1->tabText(0), QStringLiteral("Keywords"));
-        QCOMPARE(f->PageControl1->tabText(1), QStringLiteral("Setup"));
-        QCOMPARE(f->PageControl1->currentIndex(), 0);
-        QCOMPARE(f->GroupBox1->title(),
+        QCOMPARE(f->tabs->count(), 2);
+        QCOMPARE(f->tabs->tabText(0), QStringLiteral("Keywords"));
+        QCOMPARE(f->tabs->tabText(1), QStringLiteral("Setup"));
+        QCOMPARE(f->tabs->currentIndex(), 0);
+        QCOMPARE(f->topWordsBox->title(),
                  QStringLiteral("These are the top 25 word occurrences in the active file"));
-        QCOMPARE(f->Label1->text(),
+        QCOMPARE(f->instructionLabel->text(),
                  QStringLiteral("Check the words in the list and either add them to the keywords "
                                 "tag or add them to the Noise Words list"));
-        const QTreeWidgetItem* h = f->ListView1->headerItem();
+        const QTreeWidgetItem* h = f->wordList->headerItem();
         QCOMPARE(QStringList({h->text(0), h->text(1), h->text(2)}),
                  QStringList({"Word", "Occurrences", "% of Total Words"}));
-        QVERIFY(!f->ListView1->header()->sectionsClickable());
+        QVERIFY(!f->wordList->header()->sectionsClickable());
         QCOMPARE(f->btnAddKeywords->text(), QStringLiteral("Add Checked to &Keywords"));
         QCOMPARE(f->btnAddKeywords->toolTip(),
                  QStringLiteral("Add the checked words to the keywords tag"));
@@ -264,9 +264,9 @@ private slots:
         QCOMPARE(f->btnClose->toolTip(), QStringLiteral("Close Keyword Generator"));
         QVERIFY(f->btnClose->isDefault());
         QCOMPARE(f->btnHelp->toolTip(), QStringLiteral("Help with this feature"));
-        QCOMPARE(f->SpinEdit1->minimum(), 0);
-        QCOMPARE(f->SpinEdit1->maximum(), 300);
-        QCOMPARE(f->SpinEdit1->value(), 25);
+        QCOMPARE(f->topCountBox->minimum(), 0);
+        QCOMPARE(f->topCountBox->maximum(), 300);
+        QCOMPARE(f->topCountBox->value(), 25);
         QCOMPARE(f->minimumSize(), f->maximumSize());
         QCOMPARE(f->AppDir, env().programFolder());
         QTest::mouseClick(f->btnHelp, Qt::LeftButton);
@@ -307,17 +307,17 @@ private slots:
         }
         auto f = makeForm();
         QCOMPARE(int(f->TopCount), count);
-        QCOMPARE(f->SpinEdit1->value(), count);
+        QCOMPARE(f->topCountBox->value(), count);
         QCOMPARE(
-            f->GroupBox1->title(),
+            f->topWordsBox->title(),
             QStringLiteral("These are the top %1 word occurrences in the active file").arg(count));
     }
 
     void countIsSavedOnClose() {
         auto f = makeForm();
-        f->SpinEdit1->setValue(40);
+        f->topCountBox->setValue(40);
         QCOMPARE(int(f->TopCount), 40);
-        QCOMPARE(f->GroupBox1->title(),
+        QCOMPARE(f->topWordsBox->title(),
                  QStringLiteral("These are the top 40 word occurrences in the active file"));
         QVERIFY(!env().valueExists(rules::kSettingsKey, QStringLiteral("kwgcount")));
         f->show();
@@ -336,14 +336,14 @@ private slots:
         // "and" and "the" are delivered noise words.
         QCOMPARE(rows(*f), Rows({{"Widgets", "3", "60.000"}, {"gadgets", "2", "40.000"}}));
         QCOMPARE(f->FilteredWordCount, 5);
-        for (int i = 0; i < f->ListView1->topLevelItemCount(); ++i)
-            QCOMPARE(f->ListView1->topLevelItem(i)->checkState(0), Qt::Unchecked);
-        QCOMPARE(f->ListView1->topLevelItem(0)->textAlignment(1) & Qt::AlignRight, Qt::AlignRight);
+        for (int i = 0; i < f->wordList->topLevelItemCount(); ++i)
+            QCOMPARE(f->wordList->topLevelItem(i)->checkState(0), Qt::Unchecked);
+        QCOMPARE(f->wordList->topLevelItem(0)->textAlignment(1) & Qt::AlignRight, Qt::AlignRight);
         f->show();
         QCOMPARE(f->windowTitle(), QStringLiteral("Fernlet keyword generator - ") + path);
         QVERIFY(dialogs.shown.isEmpty());
         // The Setup page shows the noise words in use.
-        QCOMPARE(platform::splitLines(f->Memo1->toPlainText()), f->NoiseWords);
+        QCOMPARE(platform::splitLines(f->noiseEditor->toPlainText()), f->NoiseWords);
         QVERIFY(f->NoiseWords.contains(QStringLiteral("the")));
     }
 
@@ -475,14 +475,14 @@ private slots:
         QCOMPARE(env().readFile(noiseFile()), QByteArray("the\r\nof\r\nred\r\n"));
         QCOMPARE(rows(*f), Rows({{"blue", "1", "33.333"}}));
         QCOMPARE(dialogs.texts(), QStringList({"Words were added to the Noise Words list."}));
-        QVERIFY(f->Memo1->toPlainText().isEmpty()); // a blank editor stays blank
+        QVERIFY(f->noiseEditor->toPlainText().isEmpty()); // a blank editor stays blank
         // The editor, once it holds words, follows the list; the file is written anyway.
-        f->Memo1->setPlainText(QStringLiteral("x"));
+        f->noiseEditor->setPlainText(QStringLiteral("x"));
         QFile::remove(noiseFile());
         QTest::mouseClick(f->btnAddNoise, Qt::LeftButton);
         QCOMPARE(dialogs.texts().last(),
                  QStringLiteral("No words were added to the Noise Words list."));
-        QCOMPARE(f->Memo1->toPlainText(), QStringLiteral("the\nof\nred"));
+        QCOMPARE(f->noiseEditor->toPlainText(), QStringLiteral("the\nof\nred"));
         QCOMPARE(env().readFile(noiseFile()), QByteArray("the\r\nof\r\nred\r\n"));
     }
 
@@ -490,10 +490,10 @@ private slots:
         auto f = makeForm();
         f->NoiseWords = QStringList{"alpha", "beta"};
         QTest::mouseClick(f->btnLoadNoise, Qt::LeftButton);
-        QCOMPARE(f->Memo1->toPlainText(), QStringLiteral("alpha\nbeta"));
+        QCOMPARE(f->noiseEditor->toPlainText(), QStringLiteral("alpha\nbeta"));
         QVERIFY(dialogs.shown.isEmpty());
         // Changed by the user: asked first; No keeps the edit.
-        QTest::keyClicks(f->Memo1, QStringLiteral("x"));
+        QTest::keyClicks(f->noiseEditor, QStringLiteral("x"));
         dialogs.answers = {Button::No};
         QTest::mouseClick(f->btnLoadNoise, Qt::LeftButton);
         QCOMPARE(dialogs.shown.last().kind, Kind::Confirmation);
@@ -502,26 +502,26 @@ private slots:
             QStringLiteral(
                 "Noise Words have been modified.\rOverwrite these values with the saved ones?"));
         QCOMPARE(dialogs.shown.last().buttons, QList<Button>({Button::Yes, Button::No}));
-        QVERIFY(f->Memo1->toPlainText().contains(QLatin1Char('x')));
+        QVERIFY(f->noiseEditor->toPlainText().contains(QLatin1Char('x')));
         // Save: the editor's lines become the list and the file, CR LF after every line.
-        f->Memo1->setPlainText(QStringLiteral("one\n\ntw\u00F6"));
+        f->noiseEditor->setPlainText(QStringLiteral("one\n\ntw\u00F6"));
         QTest::mouseClick(f->btnSaveNoise, Qt::LeftButton);
         QCOMPARE(f->NoiseWords, QStringList({"one", "", "tw\u00F6"}));
         QCOMPARE(env().readFile(noiseFile()), QByteArray("one\r\n\r\ntw\xF6\r\n"));
-        QVERIFY(!f->Memo1->document()->isModified());
+        QVERIFY(!f->noiseEditor->document()->isModified());
         QCOMPARE(dialogs.shown.size(), 1);
         // Yes replaces the edit by the list.
-        QTest::keyClicks(f->Memo1, QStringLiteral("z"));
+        QTest::keyClicks(f->noiseEditor, QStringLiteral("z"));
         dialogs.answers = {Button::Yes};
         QTest::mouseClick(f->btnLoadNoise, Qt::LeftButton);
-        QCOMPARE(f->Memo1->toPlainText(), QStringLiteral("one\n\ntw\u00F6"));
+        QCOMPARE(f->noiseEditor->toPlainText(), QStringLiteral("one\n\ntw\u00F6"));
     }
 
     void failedSaveKeepsTheWords() {
         QFile::remove(noiseFile());
         QDir().mkpath(noiseFile()); // a folder in the file's place cannot be written
         auto f = makeForm();
-        f->Memo1->setPlainText(QStringLiteral("kept"));
+        f->noiseEditor->setPlainText(QStringLiteral("kept"));
         QTest::mouseClick(f->btnSaveNoise, Qt::LeftButton);
         QCOMPARE(dialogs.shown.size(), 1);
         QCOMPARE(dialogs.shown[0].kind, Kind::Error);
@@ -532,4 +532,4 @@ private slots:
 };
 
 QTEST_MAIN(TestKeywordGenerator)
-#include "tst_kwgdisp.moc"
+#include "tst_keywordgenerator.moc"

@@ -1,4 +1,4 @@
-#include "analysis/rules/poleditf.h"
+#include "analysis/rules/ruleeditor.h"
 #include "analysis/rules/rulestore.h"
 #include "platform/textfile.h"
 #include "support/modal.h"
@@ -18,9 +18,9 @@
 #include <QToolButton>
 #include <QtTest>
 
+using quillmark::RuleEditor;
 using quillmark::SpinField;
 using quillmark::TagGrid;
-using quillmark::Tpoledit;
 using testsupport::QuillmarkHarness;
 using testsupport::TestEnv;
 using Kind = platform::Dialogs::Kind;
@@ -61,26 +61,26 @@ struct Fixture {
     void set(const char* name, const QString& value) const {
         env.setValue(kKey, QString::fromLatin1(name), value);
     }
-    std::unique_ptr<Tpoledit> open() {
-        return std::make_unique<Tpoledit>(dialogs, help, kHelpFile, env.programFolder(),
-                                          env.registryPath());
+    std::unique_ptr<RuleEditor> open() {
+        return std::make_unique<RuleEditor>(dialogs, help, kHelpFile, env.programFolder(),
+                                            env.registryPath());
     }
 };
 
-QStringList fields(const Tpoledit& d) {
-    return {d.keymin->text(), d.keymax->text(), d.descmin->text(), d.descmax->text(),
-            d.bcheck->text()};
+QStringList fields(const RuleEditor& d) {
+    return {d.keywordsMinimum->text(), d.keywordsMaximum->text(), d.descriptionMinimum->text(),
+            d.descriptionMaximum->text(), d.bodyCheckCount->text()};
 }
 
-QList<bool> boxes(const Tpoledit& d) {
-    return {d.CheckBox1->isChecked(), d.CheckBox2->isChecked(), d.CheckBox3->isChecked(),
-            d.CheckBox4->isChecked(), d.CheckBox5->isChecked(), d.CheckBox6->isChecked(),
-            d.CheckBox7->isChecked()};
+QList<bool> boxes(const RuleEditor& d) {
+    return {d.safeSurfBox->isChecked(), d.rsacBox->isChecked(),        d.weburbiaBox->isChecked(),
+            d.keywordsBox->isChecked(), d.descriptionBox->isChecked(), d.ratingBox->isChecked(),
+            d.privacyBox->isChecked()};
 }
 
-QList<bool> lengthFieldsEnabled(const Tpoledit& d) {
-    return {d.keymin->isEnabled(), d.keymax->isEnabled(), d.descmin->isEnabled(),
-            d.descmax->isEnabled()};
+QList<bool> lengthFieldsEnabled(const RuleEditor& d) {
+    return {d.keywordsMinimum->isEnabled(), d.keywordsMaximum->isEnabled(),
+            d.descriptionMinimum->isEnabled(), d.descriptionMaximum->isEnabled()};
 }
 
 } // namespace
@@ -97,27 +97,27 @@ private slots:
         QCOMPARE(d->windowTitle(), QStringLiteral("Quillmark - Meta Tag Analysis  (Rule Base)"));
         QCOMPARE(d->size(), QSize(576, 435));
         QCOMPARE(d->minimumSize(), QSize(576, 274));
-        QCOMPARE(d->GroupBox1->title(), QStringLiteral("Required Meta Tags "));
-        QCOMPARE(d->GroupBox2->title(), QStringLiteral("Default Tags Required "));
-        QCOMPARE(d->grid1->columnCount(), 1);
-        QCOMPARE(d->grid1->horizontalHeaderItem(0)->text(),
+        QCOMPARE(d->requiredTagsBox->title(), QStringLiteral("Required Meta Tags "));
+        QCOMPARE(d->defaultTagsBox->title(), QStringLiteral("Default Tags Required "));
+        QCOMPARE(d->tagGrid->columnCount(), 1);
+        QCOMPARE(d->tagGrid->horizontalHeaderItem(0)->text(),
                  QStringLiteral("Required Meta Tag Listing"));
-        QCOMPARE(d->grid1->names(), (QStringList{"author", "copyright"}));
+        QCOMPARE(d->tagGrid->names(), (QStringList{"author", "copyright"}));
 
         const QList<QPair<QCheckBox*, QString>> captions{
-            {d->CheckBox1, "&SafeSurf (PICS)"},
-            {d->CheckBox2, "&RSAC (PICS)"},
-            {d->CheckBox3, "&Weburbia (PICS)"},
-            {d->CheckBox6, "R&ating (EARLY form of PICS)"},
-            {d->CheckBox7, "Pr&ivacy (Link to Privacy URL)"},
-            {d->CheckBox4, "&Keywords"},
-            {d->CheckBox5, "&Description"},
+            {d->safeSurfBox, "&SafeSurf (PICS)"},
+            {d->rsacBox, "&RSAC (PICS)"},
+            {d->weburbiaBox, "&Weburbia (PICS)"},
+            {d->ratingBox, "R&ating (EARLY form of PICS)"},
+            {d->privacyBox, "Pr&ivacy (Link to Privacy URL)"},
+            {d->keywordsBox, "&Keywords"},
+            {d->descriptionBox, "&Description"},
         };
         for (const auto& [box, caption] : captions)
             QCOMPARE(box->text(), caption);
-        QCOMPARE(d->CheckBox7->toolTip(), QStringLiteral("Check for the privacy tag"));
+        QCOMPARE(d->privacyBox->toolTip(), QStringLiteral("Check for the privacy tag"));
         QStringList labels;
-        for (QLabel* l : d->GroupBox2->findChildren<QLabel*>())
+        for (QLabel* l : d->defaultTagsBox->findChildren<QLabel*>())
             labels << l->text();
         QVERIFY(labels.contains(QStringLiteral("Site Promotion verification")));
         QVERIFY(labels.contains(QStringLiteral("Body Check Count")));
@@ -130,11 +130,11 @@ private slots:
             QString hint;
         };
         const QList<Spin> spins{
-            {d->keymin, 10, 99999, "Minimum Length of the Key Words Tag"},
-            {d->keymax, 10, 1500, "Maximum Length of the Key Words Tag"},
-            {d->descmin, 20, 99999, "Minimum Length of the Description  Tag"},
-            {d->descmax, 20, 99999, "Maximum Length of the Description Tag"},
-            {d->bcheck, 1000, 999999, QString()},
+            {d->keywordsMinimum, 10, 99999, "Minimum Length of the Key Words Tag"},
+            {d->keywordsMaximum, 10, 1500, "Maximum Length of the Key Words Tag"},
+            {d->descriptionMinimum, 20, 99999, "Minimum Length of the Description  Tag"},
+            {d->descriptionMaximum, 20, 99999, "Maximum Length of the Description Tag"},
+            {d->bodyCheckCount, 1000, 999999, QString()},
         };
         for (const Spin& s : spins) {
             QCOMPARE(s.field->singleStep(), s.step);
@@ -145,18 +145,18 @@ private slots:
         QCOMPARE(fields(*d), (QStringList{"500", "1000", "75", "200", "5000"}));
         QCOMPARE(boxes(*d), QList<bool>(7, false));
         QCOMPARE(lengthFieldsEnabled(*d), QList<bool>(4, false));
-        QVERIFY(d->bcheck->isEnabled());
+        QVERIFY(d->bodyCheckCount->isEnabled());
 
         const QList<QPair<QPushButton*, QStringList>> buttons{
-            {d->Button1, {"&Help", "Help"}},
-            {d->Button2, {"&Save", "Save the Rule Base Settings"}},
-            {d->Button3, {"&Close", "Close the Rule Base Editor"}},
+            {d->helpButton, {"&Help", "Help"}},
+            {d->saveButton, {"&Save", "Save the Rule Base Settings"}},
+            {d->closeButton, {"&Close", "Close the Rule Base Editor"}},
         };
         for (const auto& [b, texts] : buttons) {
             QCOMPARE(b->text(), texts.at(0));
             QCOMPARE(b->toolTip(), texts.at(1));
         }
-        d->Button1->click();
+        d->helpButton->click();
         QCOMPARE(f.help.topics.size(), 1);
         QCOMPARE(f.help.topics.at(0).file, kHelpFile);
         QCOMPARE(f.help.topics.at(0).topic, 3);
@@ -198,20 +198,21 @@ private slots:
     void tickingEnablesAndUntickingKeepsValues() {
         Fixture f;
         auto d = f.open();
-        d->CheckBox4->click();
+        d->keywordsBox->click();
         QCOMPARE(lengthFieldsEnabled(*d), (QList<bool>{true, true, false, false}));
-        d->keymin->setText(QStringLiteral("320"));
-        d->CheckBox4->click();
+        d->keywordsMinimum->setText(QStringLiteral("320"));
+        d->keywordsBox->click();
         QCOMPARE(lengthFieldsEnabled(*d), QList<bool>(4, false));
-        QCOMPARE(d->keymin->text(), QStringLiteral("320"));
-        d->CheckBox5->click();
+        QCOMPARE(d->keywordsMinimum->text(), QStringLiteral("320"));
+        d->descriptionBox->click();
         QCOMPARE(lengthFieldsEnabled(*d), (QList<bool>{false, false, true, true}));
-        d->CheckBox5->click();
+        d->descriptionBox->click();
         QCOMPARE(lengthFieldsEnabled(*d), QList<bool>(4, false));
     }
 
     void lengthChecks_data() {
-        QTest::addColumn<QStringList>("lengths"); // keymin, keymax, descmin, descmax
+        QTest::addColumn<QStringList>(
+            "lengths"); // keywordsMinimum, keywordsMaximum, descriptionMinimum, descriptionMaximum
         QTest::addColumn<bool>("ticked");
         QTest::addColumn<QString>("message");
         QTest::newRow("keywords 1000 over 500, box off")
@@ -239,13 +240,13 @@ private slots:
         const QByteArray registry = f.registryBytes();
         const QByteArray metareq = f.metareqBytes();
         auto d = f.open();
-        d->CheckBox4->setChecked(ticked);
-        d->CheckBox5->setChecked(ticked);
-        d->keymin->setText(lengths.at(0));
-        d->keymax->setText(lengths.at(1));
-        d->descmin->setText(lengths.at(2));
-        d->descmax->setText(lengths.at(3));
-        d->Button2->click();
+        d->keywordsBox->setChecked(ticked);
+        d->descriptionBox->setChecked(ticked);
+        d->keywordsMinimum->setText(lengths.at(0));
+        d->keywordsMaximum->setText(lengths.at(1));
+        d->descriptionMinimum->setText(lengths.at(2));
+        d->descriptionMaximum->setText(lengths.at(3));
+        d->saveButton->click();
         QCOMPARE(f.dialogs.texts(), QStringList{message});
         if (message == kUpdated) {
             QCOMPARE(f.dialogs.shown.at(0).kind, Kind::Information);
@@ -265,16 +266,16 @@ private slots:
         f.set("keywordsm", "100");
         f.set("description", "150");
         auto d = f.open();
-        QCOMPARE(d->keymax->text(), QStringLiteral("900"));
-        d->CheckBox4->click(); // Keywords off
-        d->keymax->setText(QStringLiteral("1200"));
-        d->CheckBox5->click(); // Description on
-        d->descmin->setText(QStringLiteral("60"));
-        d->descmax->setText(QStringLiteral("240"));
-        d->CheckBox1->click();
-        d->CheckBox7->click();
-        d->bcheck->setText(QStringLiteral("3000"));
-        d->Button2->click();
+        QCOMPARE(d->keywordsMaximum->text(), QStringLiteral("900"));
+        d->keywordsBox->click(); // Keywords off
+        d->keywordsMaximum->setText(QStringLiteral("1200"));
+        d->descriptionBox->click(); // Description on
+        d->descriptionMinimum->setText(QStringLiteral("60"));
+        d->descriptionMaximum->setText(QStringLiteral("240"));
+        d->safeSurfBox->click();
+        d->privacyBox->click();
+        d->bodyCheckCount->setText(QStringLiteral("3000"));
+        d->saveButton->click();
         QCOMPARE(f.dialogs.texts(), QStringList{kUpdated});
         const QList<QPair<const char*, QString>> expected{
             {"KeyReq", "0"},  {"keywords", "900"},    {"keywordsm", "100"},
@@ -290,29 +291,29 @@ private slots:
         Fixture f;
         f.setMetareq("author\r\n\r\n \t\r\ncopyright\r\n\r\n");
         auto d = f.open();
-        QCOMPARE(d->grid1->rowCount(), 5);
-        d->grid1->setName(4, QStringLiteral("dc.subject, dc.title"));
-        d->grid1->insertRowAt(5);
-        d->grid1->setName(5, QStringLiteral("odd \"name\"; kept"));
-        d->Button2->click();
+        QCOMPARE(d->tagGrid->rowCount(), 5);
+        d->tagGrid->setName(4, QStringLiteral("dc.subject, dc.title"));
+        d->tagGrid->insertRowAt(5);
+        d->tagGrid->setName(5, QStringLiteral("odd \"name\"; kept"));
+        d->saveButton->click();
         QCOMPARE(f.dialogs.texts(), QStringList{kUpdated});
         QCOMPARE(f.metareqBytes(), QByteArray("author\r\ncopyright\r\n\"dc.subject, dc.title\"\r\n"
                                               "\"odd \"\"name\"\"; kept\"\r\n"));
-        QCOMPARE(d->grid1->names(), (QStringList{"author", "copyright", "dc.subject, dc.title",
-                                                 "odd \"name\"; kept"}));
+        QCOMPARE(d->tagGrid->names(), (QStringList{"author", "copyright", "dc.subject, dc.title",
+                                                   "odd \"name\"; kept"}));
         // Names read back as they were written, here and in the main window's rule table.
-        QCOMPARE(f.open()->grid1->names(), d->grid1->names());
-        QStringList memo1;
+        QCOMPARE(f.open()->tagGrid->names(), d->tagGrid->names());
+        QStringList m_requiredTags;
         engine::RuleTable table;
-        rules::buildRuleTable(f.env.programFolder(), engine::RuleValues(), memo1, table);
-        QCOMPARE(table.names(), d->grid1->names());
+        rules::buildRuleTable(f.env.programFolder(), engine::RuleValues(), m_requiredTags, table);
+        QCOMPARE(table.names(), d->tagGrid->names());
 
         // Every row blank: an empty file, and still one row to type in.
-        for (int r = 0; r < d->grid1->rowCount(); ++r)
-            d->grid1->setName(r, QStringLiteral("  "));
-        d->Button2->click();
+        for (int r = 0; r < d->tagGrid->rowCount(); ++r)
+            d->tagGrid->setName(r, QStringLiteral("  "));
+        d->saveButton->click();
         QCOMPARE(f.metareqBytes(), QByteArray());
-        QCOMPARE(d->grid1->rowCount(), 1);
+        QCOMPARE(d->tagGrid->rowCount(), 1);
     }
 
     void requiredTagLines_data() {
@@ -365,7 +366,7 @@ private slots:
         d->show();
         d->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(d.get()));
-        TagGrid* g = d->grid1;
+        TagGrid* g = d->tagGrid;
         g->setFocus();
         g->setCurrentCell(0, 0);
         // The first key opens the editor; the rest go to it.
@@ -421,7 +422,7 @@ private slots:
         startTyping(QStringLiteral("robots"));
         QVERIFY(g->editing());
         // A click that takes no focus, as a key would.
-        d->Button2->click();
+        d->saveButton->click();
         QCOMPARE(f.dialogs.texts(), QStringList{kUpdated});
         QCOMPARE(f.metareqBytes(), QByteArray("generator\r\nrobots\r\n"));
         // Deleting the last row leaves a blank one to type in.
@@ -473,11 +474,11 @@ private slots:
         auto d = f.open();
         QCOMPARE(f.dialogs.texts(), QStringList{QStringLiteral("Cannot open file ") + f.metareq()});
         QCOMPARE(f.dialogs.shown.at(0).kind, Kind::Error);
-        QCOMPARE(d->grid1->names(), QStringList{QString()});
-        d->grid1->setName(0, QStringLiteral("author"));
-        d->CheckBox6->click();
+        QCOMPARE(d->tagGrid->names(), QStringList{QString()});
+        d->tagGrid->setName(0, QStringLiteral("author"));
+        d->ratingBox->click();
         f.dialogs.shown.clear();
-        d->Button2->click();
+        d->saveButton->click();
         QCOMPARE(f.dialogs.texts(),
                  QStringList{QStringLiteral("Cannot create file ") + f.metareq()});
         QCOMPARE(f.dialogs.shown.at(0).kind, Kind::Error);
@@ -488,8 +489,8 @@ private slots:
         Fixture gone;
         QVERIFY(QDir(QFileInfo(gone.metareq()).absolutePath()).removeRecursively());
         auto d2 = gone.open();
-        d2->grid1->setName(0, QStringLiteral("author"));
-        d2->Button2->click();
+        d2->tagGrid->setName(0, QStringLiteral("author"));
+        d2->saveButton->click();
         QCOMPARE(gone.dialogs.texts().last(), kUpdated);
         QCOMPARE(gone.metareqBytes(), QByteArray("author\r\n"));
     }
@@ -501,9 +502,9 @@ private slots:
         const QByteArray metareq = f.metareqBytes();
         QVERIFY(QDir().mkpath(f.env.registryPath() + QStringLiteral(".lock")));
         auto d = f.open();
-        d->CheckBox6->click();
-        d->grid1->setName(0, QStringLiteral("changed"));
-        d->Button2->click();
+        d->ratingBox->click();
+        d->tagGrid->setName(0, QStringLiteral("changed"));
+        d->saveButton->click();
         QCOMPARE(f.dialogs.shown.size(), 1);
         QCOMPARE(f.dialogs.shown.at(0).kind, Kind::Error);
         QVERIFY(f.dialogs.texts().at(0).startsWith(
@@ -516,9 +517,9 @@ private slots:
         Fixture f;
         const QByteArray metareq = f.metareqBytes();
         auto d = f.open();
-        d->CheckBox1->click();
-        d->grid1->setName(0, QStringLiteral("changed"));
-        QTimer::singleShot(0, d.get(), [&] { d->Button3->click(); });
+        d->safeSurfBox->click();
+        d->tagGrid->setName(0, QStringLiteral("changed"));
+        QTimer::singleShot(0, d.get(), [&] { d->closeButton->click(); });
         QCOMPARE(d->exec(), int(QDialog::Rejected));
         QVERIFY(!f.env.keyExists(kKey));
         QCOMPARE(f.metareqBytes(), metareq);
@@ -531,30 +532,31 @@ private slots:
         QuillmarkHarness h;
         h.env.writeFile(rules::requiredTagFile(h.env.programFolder()), "author\r\n");
         auto* form = h.startShown();
-        QCOMPARE(form->grid1.names(), QStringList{"author"});
-        QCOMPARE(form->m_rules.bodychk, QStringLiteral("5000")); // the editor's starting value until one is stored
+        QCOMPARE(form->m_ruleTable.names(), QStringList{"author"});
+        QCOMPARE(form->m_rules.bodychk,
+                 QStringLiteral("5000")); // the editor's starting value until one is stored
         auto* action = form->findChild<QAction*>(QStringLiteral("RuleBase1"));
         auto* button = form->findChild<QToolButton*>(QStringLiteral("SpeedButton2"));
         QVERIFY(action && button);
 
-        QPointer<Tpoledit> seen;
+        QPointer<RuleEditor> seen;
         bool modal = false;
         testsupport::onNextModal([&](QWidget* w) {
-            seen = qobject_cast<Tpoledit*>(w);
+            seen = qobject_cast<RuleEditor*>(w);
             if (!seen) {
                 w->close();
                 return;
             }
             modal = seen->isModal();
-            seen->CheckBox6->click();
-            seen->CheckBox4->click();
-            seen->keymax->setText(QStringLiteral("700"));
-            seen->bcheck->setText(QStringLiteral("2500"));
-            seen->grid1->insertRowAt(1);
-            seen->grid1->setName(1, QStringLiteral("copyright"));
-            seen->Button2->click();
-            seen->Button1->click();
-            seen->Button3->click();
+            seen->ratingBox->click();
+            seen->keywordsBox->click();
+            seen->keywordsMaximum->setText(QStringLiteral("700"));
+            seen->bodyCheckCount->setText(QStringLiteral("2500"));
+            seen->tagGrid->insertRowAt(1);
+            seen->tagGrid->setName(1, QStringLiteral("copyright"));
+            seen->saveButton->click();
+            seen->helpButton->click();
+            seen->closeButton->click();
         });
         action->trigger();
         QVERIFY(modal);
@@ -566,24 +568,25 @@ private slots:
         QCOMPARE(form->m_rules.KeyReq, QStringLiteral("1"));
         QCOMPARE(form->m_rules.keywords, QStringLiteral("700"));
         QCOMPARE(form->m_rules.bodychk, QStringLiteral("2500"));
-        QCOMPARE(form->grid1.names(), (QStringList{"author", "copyright", "keywords", "rating"}));
+        QCOMPARE(form->m_ruleTable.names(),
+                 (QStringList{"author", "copyright", "keywords", "rating"}));
         QCOMPARE(platform::readLines(rules::derivedTagFile(h.env.programFolder())),
-                 form->grid1.names());
+                 form->m_ruleTable.names());
 
         // Closed without saving, the rule base is still reloaded (here: changed meanwhile).
         testsupport::onNextModal([&](QWidget* w) {
             h.env.writeFile(rules::requiredTagFile(h.env.programFolder()), "generator\r\n");
             h.env.setValue(kKey, QStringLiteral("Rating"), QStringLiteral("0"));
-            if (auto* d = qobject_cast<Tpoledit*>(w))
-                d->Button3->click();
+            if (auto* d = qobject_cast<RuleEditor*>(w))
+                d->closeButton->click();
             else
                 w->close();
         });
         button->click();
-        QCOMPARE(form->grid1.names(), (QStringList{"generator", "keywords"}));
+        QCOMPARE(form->m_ruleTable.names(), (QStringList{"generator", "keywords"}));
         QCOMPARE(h.dialogs.shown.size(), 1);
     }
 };
 
 QTEST_MAIN(TestRuleBaseEditor)
-#include "tst_poledit.moc"
+#include "tst_ruleeditor.moc"

@@ -1,4 +1,4 @@
-#include "msgb.h"
+#include "batchprogress.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -11,9 +11,11 @@
 
 namespace quillmark {
 
-const QString Tupbf::kFirstCaption = QStringLiteral("Batch Verify in Progress, Please Wait...");
-const QString Tupbf::kLaterCaption = QStringLiteral("Performing Batch Verify, Please Wait ...");
-const QString Tupbf::kPreparing = QStringLiteral("Preparing to Verify Files");
+const QString BatchProgressWindow::kFirstCaption =
+    QStringLiteral("Batch Verify in Progress, Please Wait...");
+const QString BatchProgressWindow::kLaterCaption =
+    QStringLiteral("Performing Batch Verify, Please Wait ...");
+const QString BatchProgressWindow::kPreparing = QStringLiteral("Preparing to Verify Files");
 
 namespace {
 
@@ -34,7 +36,7 @@ protected:
 
 } // namespace
 
-Tupbf::Tupbf(QWidget* parent)
+BatchProgressWindow::BatchProgressWindow(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       m_text(kPreparing) {
     setObjectName(QStringLiteral("upbf"));
@@ -54,7 +56,7 @@ Tupbf::Tupbf(QWidget* parent)
     setFixedSize(420, 84);
 }
 
-void Tupbf::startRun(int total) {
+void BatchProgressWindow::startRun(int total) {
     m_total = total;
     m_completed = 0;
     refresh();
@@ -64,20 +66,20 @@ void Tupbf::startRun(int total) {
     show();
 }
 
-void Tupbf::finishRun() {
+void BatchProgressWindow::finishRun() {
     m_running = false;
     close();
 }
 
-void Tupbf::setText(const QString& text) {
+void BatchProgressWindow::setText(const QString& text) {
     m_text = text;
 }
 
-void Tupbf::setCompleted(int completed) {
+void BatchProgressWindow::setCompleted(int completed) {
     m_completed = completed;
 }
 
-void Tupbf::refresh() {
+void BatchProgressWindow::refresh() {
     if (StaticText1->text() != m_text)
         StaticText1->setText(m_text);
     // A run of no pages still shows an empty bar rather than a busy one.
@@ -88,7 +90,7 @@ void Tupbf::refresh() {
         upb->setValue(m_completed);
 }
 
-void Tupbf::closeEvent(QCloseEvent* event) {
+void BatchProgressWindow::closeEvent(QCloseEvent* event) {
     if (m_running) {
         event->ignore();
         return;
@@ -97,7 +99,7 @@ void Tupbf::closeEvent(QCloseEvent* event) {
     QDialog::closeEvent(event);
 }
 
-void Tupbf::keyPressEvent(QKeyEvent* event) {
+void BatchProgressWindow::keyPressEvent(QKeyEvent* event) {
     // Escape would hide the window while the run goes on.
     if (event->key() == Qt::Key_Escape) {
         event->accept();

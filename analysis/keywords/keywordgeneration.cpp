@@ -1,8 +1,8 @@
-#include "kwgwords.h"
+#include "keywordgeneration.h"
 
-#include "StringLib.h"
 #include "analysis/engine/commatext.h"
 #include "ickxmlp.h"
+#include "stringhelpers.h"
 
 #include <QHash>
 #include <QSet>

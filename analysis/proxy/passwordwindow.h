@@ -28,12 +28,12 @@ namespace quillmark {
 
 // The password window, created hidden at start-up and kept for the whole program run; it offers
 // the password encoder.
-class Tedpwdfrm : public QDialog {
+class PasswordWindow : public QDialog {
     Q_OBJECT
 public:
     static const QString kLabel;
 
-    explicit Tedpwdfrm(QWidget* parent = nullptr);
+    explicit PasswordWindow(QWidget* parent = nullptr);
 
     QString EncodePWD(const QString& plain) const { return proxy::EncodePWD(plain); }
     QString DecodePWD(const QString& encoded) const { return proxy::DecodePWD(encoded); }

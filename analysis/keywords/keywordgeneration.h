@@ -2,7 +2,7 @@
 
 // The keyword generator's work on texts: the body excerpt, the character data taken out of it
 // by the markup parser, the words, the noise and keyword filters, the counts and the top rows.
-// The window (kwgdisp) adds the file, the list and the commands.
+// The window (keywordgenerator) adds the file, the list and the commands.
 
 #include <QList>
 #include <QLocale>

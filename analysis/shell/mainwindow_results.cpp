@@ -1,6 +1,6 @@
 // The results commands of the main window: clipboard, clearing, results files, printing, mail
 // and the browser view of the panes.
-#include "brindle.h"
+#include "mainwindow.h"
 
 #include "analysis/engine/report.h"
 #include "analysis/results/printing.h"
@@ -74,100 +74,102 @@ platform::FileDialogs::Options resultsDialog(const QString& programFolder) {
 
 } // namespace
 
-QPlainTextEdit* TForm1::focusedPane() const {
+QPlainTextEdit* MainWindow::focusedPane() const {
     QWidget* w = focusWidget();
-    for (QPlainTextEdit* pane : {SubmitReady, failedurls, memo3})
+    for (QPlainTextEdit* pane : {m_passedPane, m_failedPane, m_keywordPane})
         if (w && w == pane)
             return pane;
     return nullptr;
 }
 
-void TForm1::routePaneShortcuts() {
+void MainWindow::routePaneShortcuts() {
     auto* filter = new PaneShortcuts(this);
-    for (QPlainTextEdit* pane : {SubmitReady, failedurls, memo3})
+    for (QPlainTextEdit* pane : {m_passedPane, m_failedPane, m_keywordPane})
         pane->installEventFilter(filter);
 }
 
-void TForm1::Cut1Click() {
+void MainWindow::cutText() {
     if (QPlainTextEdit* pane = focusedPane())
         pane->cut();
 }
 
-void TForm1::Copy1Click() {
+void MainWindow::copyText() {
     if (QPlainTextEdit* pane = focusedPane())
         pane->copy();
 }
 
-void TForm1::Paste1Click() {
+void MainWindow::pasteText() {
     QPlainTextEdit* pane = focusedPane();
-    if (pane == SubmitReady || pane == failedurls)
+    if (pane == m_passedPane || pane == m_failedPane)
         pane->paste();
 }
 
-void TForm1::CopyFilesthatPassed1Click() {
-    copyWholePane(SubmitReady);
+void MainWindow::copyPassed() {
+    copyWholePane(m_passedPane);
 }
 
-void TForm1::CopyFilesthatFailed1Click() {
-    copyWholePane(failedurls);
+void MainWindow::copyFailed() {
+    copyWholePane(m_failedPane);
 }
 
-void TForm1::CopyKeywordDensityResults1Click() {
-    copyWholePane(memo3);
+void MainWindow::copyKeywordResults() {
+    copyWholePane(m_keywordPane);
 }
 
-void TForm1::CopyAllResults1Click() {
-    call = results::allResultsLines(results::paneLines(SubmitReady), results::paneLines(failedurls),
-                                    results::paneLines(memo3));
-    QGuiApplication::clipboard()->setText(clipboardText(call));
+void MainWindow::copyAllResults() {
+    m_allResults =
+        results::allResultsLines(results::paneLines(m_passedPane), results::paneLines(m_failedPane),
+                                 results::paneLines(m_keywordPane));
+    QGuiApplication::clipboard()->setText(clipboardText(m_allResults));
 }
 
-void TForm1::ClearPassed1Click() {
-    results::clearPane(SubmitReady);
+void MainWindow::clearPassed() {
+    results::clearPane(m_passedPane);
 }
 
-void TForm1::ClearFailed1Click() {
-    results::clearPane(failedurls);
+void MainWindow::clearFailed() {
+    results::clearPane(m_failedPane);
 }
 
-void TForm1::ClearKeyword1Click() {
-    results::clearPane(memo3);
+void MainWindow::clearKeyword() {
+    results::clearPane(m_keywordPane);
 }
 
-void TForm1::ClearAll1Click() {
-    results::clearPane(SubmitReady);
-    results::clearPane(failedurls);
-    results::clearPane(memo3);
+void MainWindow::clearAll() {
+    results::clearPane(m_passedPane);
+    results::clearPane(m_failedPane);
+    results::clearPane(m_keywordPane);
 }
 
-void TForm1::SaveCurrentResults1Click() {
-    ResultSave = results::resultsFileLines(
-        results::paneLines(SubmitReady), results::paneLines(failedurls), results::paneLines(memo3));
+void MainWindow::saveResults() {
+    m_resultsBuffer = results::resultsFileLines(results::paneLines(m_passedPane),
+                                                results::paneLines(m_failedPane),
+                                                results::paneLines(m_keywordPane));
     platform::FileDialogs::Options o = resultsDialog(m_services.programFolder);
     o.filter = results::kSaveFilter;
     o.fileName = results::kDefaultFileName;
     const QString path = m_services.fileDialogs->saveFileName(o);
     if (path.isEmpty())
         return;
-    results::writeResultsFile(path, ResultSave);
+    results::writeResultsFile(path, m_resultsBuffer);
     m_services.dialogs->information(results::kResultsSaved + path);
 }
 
-void TForm1::OpenResultsFile1Click() {
+void MainWindow::openResultsFile() {
     platform::FileDialogs::Options o = resultsDialog(m_services.programFolder);
     o.title = results::kOpenTitle;
     o.filter = results::kOpenFilter;
     const QString path = m_services.fileDialogs->openFileName(o);
     if (path.isEmpty())
         return;
-    ClearAll1Click();
-    ResultSave = results::readResultsFile(path);
+    clearAll();
+    m_resultsBuffer = results::readResultsFile(path);
     // Each part goes straight into its pane; the clipboard is left as the user had it.
-    const results::PaneTexts parts = results::splitResults(platform::joinLines(ResultSave));
-    ResultSave.clear();
-    results::setPaneText(SubmitReady, parts.passed);
-    results::setPaneText(failedurls, parts.failed);
-    results::setPaneText(memo3, parts.keyword);
+    const results::PaneTexts parts = results::splitResults(platform::joinLines(m_resultsBuffer));
+    m_resultsBuffer.clear();
+    results::setPaneText(m_passedPane, parts.passed);
+    results::setPaneText(m_failedPane, parts.failed);
+    results::setPaneText(m_keywordPane, parts.keyword);
 }
 
 namespace {
@@ -183,30 +185,30 @@ void printOne(platform::Dialogs& dialogs, platform::Printer& printer, const QPla
 
 } // namespace
 
-void TForm1::Print1Click() {
+void MainWindow::printAllResults() {
     const std::pair<QPlainTextEdit*, QString> jobs[] = {
-        {SubmitReady, results::kPassedJob},
-        {failedurls, results::kFailedJob},
-        {memo3, results::kKeywordJob},
+        {m_passedPane, results::kPassedJob},
+        {m_failedPane, results::kFailedJob},
+        {m_keywordPane, results::kKeywordJob},
     };
     for (const auto& [pane, title] : jobs)
         if (!results::paneIsEmpty(pane))
             results::printPane(*m_services.printer, *pane, title);
 }
 
-void TForm1::PrintPassedReport1Click() {
-    printOne(*m_services.dialogs, *m_services.printer, SubmitReady, results::kPassedJob);
+void MainWindow::printPassed() {
+    printOne(*m_services.dialogs, *m_services.printer, m_passedPane, results::kPassedJob);
 }
 
-void TForm1::PrintFailedReport1Click() {
-    printOne(*m_services.dialogs, *m_services.printer, failedurls, results::kFailedJob);
+void MainWindow::printFailed() {
+    printOne(*m_services.dialogs, *m_services.printer, m_failedPane, results::kFailedJob);
 }
 
-void TForm1::PrintKeywordDensityResults1Click() {
-    printOne(*m_services.dialogs, *m_services.printer, memo3, results::kKeywordJob);
+void MainWindow::printKeywordResults() {
+    printOne(*m_services.dialogs, *m_services.printer, m_keywordPane, results::kKeywordJob);
 }
 
-void TForm1::PrinterSetup1Click() {
+void MainWindow::printerSetup() {
     m_services.printer->setup(this);
 }
 
@@ -233,32 +235,33 @@ void sendResults(const Services& services, const QString& subject, const QString
 
 } // namespace
 
-void TForm1::SendResults1Click() {
-    call = results::allResultsLines(results::paneLines(SubmitReady), results::paneLines(failedurls),
-                                    results::paneLines(memo3));
-    sendResults(m_services, results::kMailSubject, call);
+void MainWindow::mailAllResults() {
+    m_allResults =
+        results::allResultsLines(results::paneLines(m_passedPane), results::paneLines(m_failedPane),
+                                 results::paneLines(m_keywordPane));
+    sendResults(m_services, results::kMailSubject, m_allResults);
 }
 
-void TForm1::PassedURLs1Click() {
-    sendResults(m_services, results::kMailSubject, results::paneLines(SubmitReady));
+void MainWindow::mailPassed() {
+    sendResults(m_services, results::kMailSubject, results::paneLines(m_passedPane));
 }
 
-void TForm1::FailedURLs1Click() {
-    sendResults(m_services, results::kMailSubject, results::paneLines(failedurls));
+void MainWindow::mailFailed() {
+    sendResults(m_services, results::kMailSubject, results::paneLines(m_failedPane));
 }
 
-void TForm1::SendKeywordResults1Click() {
-    sendResults(m_services, results::kKeywordMailSubject, results::paneLines(memo3));
+void MainWindow::mailKeywordResults() {
+    sendResults(m_services, results::kKeywordMailSubject, results::paneLines(m_keywordPane));
 }
 
-void TForm1::OpenCurrentResultsinBrowser1Click() {
+void MainWindow::viewResultsInBrowser() {
     const QString folder = m_services.programFolder;
-    htmloutput = engine::reportHead(folder);
-    htmloutput +=
-        engine::browserViewBody(results::paneLines(failedurls), results::paneLines(SubmitReady),
-                                results::paneLines(memo3), m_rules.bodychk);
+    m_reportLines = engine::reportHead(folder);
+    m_reportLines +=
+        engine::browserViewBody(results::paneLines(m_failedPane), results::paneLines(m_passedPane),
+                                results::paneLines(m_keywordPane), m_rules.bodychk);
     const QString file = engine::reportFile(folder);
-    engine::writeReport(file, htmloutput);
+    engine::writeReport(file, m_reportLines);
     m_services.shell->open(platform::fileUrl(file));
 }
 

@@ -1,6 +1,5 @@
-#include "kwgdisp.h"
+#include "keywordgenerator.h"
 
-#include "StringLib.h"
 #include "analysis/rules/rulestore.h"
 #include "ickxmlp.h"
 #include "platform/ascii.h"
@@ -9,6 +8,7 @@
 #include "platform/registrystore.h"
 #include "platform/textfile.h"
 #include "platform/waitcursor.h"
+#include "stringhelpers.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -28,8 +28,8 @@
 
 namespace quillmark {
 
-const QString TKWGenForm::kNoiseFileName = QStringLiteral("srexclude.txt");
-const QString TKWGenForm::kCountValue = QStringLiteral("kwgcount");
+const QString KeywordGenerator::kNoiseFileName = QStringLiteral("srexclude.txt");
+const QString KeywordGenerator::kCountValue = QStringLiteral("kwgcount");
 
 namespace {
 
@@ -67,102 +67,103 @@ QPushButton* makeButton(const QString& text, const QString& hint, const char* na
 
 } // namespace
 
-TKWGenForm::TKWGenForm(platform::Dialogs& dialogs, platform::Help& help,
-                       const QString& registryPath, const QString& appDir, QWidget* parent)
+KeywordGenerator::KeywordGenerator(platform::Dialogs& dialogs, platform::Help& help,
+                                   const QString& registryPath, const QString& appDir,
+                                   QWidget* parent)
     : QDialog(parent), m_dialogs(dialogs), m_help(help), m_registryPath(registryPath) {
     setObjectName(QStringLiteral("KWGenForm"));
     AppDir = appDir.endsWith(QLatin1Char('/')) ? appDir : appDir + QLatin1Char('/');
     buildWindow();
     m_parser = new keywords::TickXMLp(this);
     keywords::wireForText(*m_parser, m_textCollection);
-    PageControl1->setCurrentIndex(0);
+    tabs->setCurrentIndex(0);
     loadSettings();
 }
 
-TKWGenForm::~TKWGenForm() = default;
+KeywordGenerator::~KeywordGenerator() = default;
 
-void TKWGenForm::buildWindow() {
+void KeywordGenerator::buildWindow() {
     setWindowTitle(kCaption);
     auto* outer = new QVBoxLayout(this);
 
-    PageControl1 = new QTabWidget(this);
-    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    tabs = new QTabWidget(this);
+    tabs->setObjectName(QStringLiteral("PageControl1"));
 
-    TabSheet1 = new QWidget;
-    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
-    auto* page1 = new QVBoxLayout(TabSheet1);
-    GroupBox1 = new QGroupBox(kTopCaption.arg(TopCount), TabSheet1);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    auto* frame = new QVBoxLayout(GroupBox1);
-    Label1 = new QLabel(kInstruction, GroupBox1);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setWordWrap(true);
-    frame->addWidget(Label1);
-    ListView1 = new QTreeWidget(GroupBox1);
-    ListView1->setObjectName(QStringLiteral("ListView1"));
-    ListView1->setColumnCount(3);
-    ListView1->setHeaderLabels({QStringLiteral("Word"), QStringLiteral("Occurrences"),
-                                QStringLiteral("% of Total Words")});
-    ListView1->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
-    ListView1->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
-    ListView1->header()->setSectionsClickable(false);
-    ListView1->setSortingEnabled(false);
-    ListView1->setRootIsDecorated(false);
-    ListView1->setUniformRowHeights(true);
-    ListView1->setColumnWidth(0, 190);
-    ListView1->setColumnWidth(1, 90);
-    frame->addWidget(ListView1, 1);
+    keywordsTab = new QWidget;
+    keywordsTab->setObjectName(QStringLiteral("TabSheet1"));
+    auto* page1 = new QVBoxLayout(keywordsTab);
+    topWordsBox = new QGroupBox(kTopCaption.arg(TopCount), keywordsTab);
+    topWordsBox->setObjectName(QStringLiteral("GroupBox1"));
+    auto* frame = new QVBoxLayout(topWordsBox);
+    instructionLabel = new QLabel(kInstruction, topWordsBox);
+    instructionLabel->setObjectName(QStringLiteral("Label1"));
+    instructionLabel->setWordWrap(true);
+    frame->addWidget(instructionLabel);
+    wordList = new QTreeWidget(topWordsBox);
+    wordList->setObjectName(QStringLiteral("ListView1"));
+    wordList->setColumnCount(3);
+    wordList->setHeaderLabels({QStringLiteral("Word"), QStringLiteral("Occurrences"),
+                               QStringLiteral("% of Total Words")});
+    wordList->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+    wordList->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+    wordList->header()->setSectionsClickable(false);
+    wordList->setSortingEnabled(false);
+    wordList->setRootIsDecorated(false);
+    wordList->setUniformRowHeights(true);
+    wordList->setColumnWidth(0, 190);
+    wordList->setColumnWidth(1, 90);
+    frame->addWidget(wordList, 1);
     auto* row1 = new QHBoxLayout;
     btnAddKeywords = makeButton(QStringLiteral("Add Checked to &Keywords"),
                                 QStringLiteral("Add the checked words to the keywords tag"),
-                                "btnAddKeywords", GroupBox1);
+                                "btnAddKeywords", topWordsBox);
     btnAddNoise = makeButton(QStringLiteral("Add Checked to &Noise Words"),
                              QStringLiteral("Add the checked words to the Noise Words List"),
-                             "btnAddNoise", GroupBox1);
+                             "btnAddNoise", topWordsBox);
     btnRefresh = makeButton(QStringLiteral("&Refresh List"),
                             QStringLiteral("Refresh the List of Words from the file"), "btnRefresh",
-                            GroupBox1);
+                            topWordsBox);
     row1->addWidget(btnAddKeywords);
     row1->addWidget(btnAddNoise);
     row1->addWidget(btnRefresh);
     frame->addLayout(row1);
-    page1->addWidget(GroupBox1);
-    PageControl1->addTab(TabSheet1, QStringLiteral("Keywords"));
+    page1->addWidget(topWordsBox);
+    tabs->addTab(keywordsTab, QStringLiteral("Keywords"));
 
-    TabSheet2 = new QWidget;
-    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
-    auto* page2 = new QVBoxLayout(TabSheet2);
+    setupTab = new QWidget;
+    setupTab->setObjectName(QStringLiteral("TabSheet2"));
+    auto* page2 = new QVBoxLayout(setupTab);
     auto* countRow = new QHBoxLayout;
-    auto* findLabel = new QLabel(QStringLiteral("Find the top "), TabSheet2);
-    SpinEdit1 = new QSpinBox(TabSheet2);
-    SpinEdit1->setObjectName(QStringLiteral("SpinEdit1"));
-    SpinEdit1->setRange(0, 300);
-    SpinEdit1->setValue(kDefaultCount);
-    auto* occurrencesLabel = new QLabel(QStringLiteral("word occurrences"), TabSheet2);
+    auto* findLabel = new QLabel(QStringLiteral("Find the top "), setupTab);
+    topCountBox = new QSpinBox(setupTab);
+    topCountBox->setObjectName(QStringLiteral("SpinEdit1"));
+    topCountBox->setRange(0, 300);
+    topCountBox->setValue(kDefaultCount);
+    auto* occurrencesLabel = new QLabel(QStringLiteral("word occurrences"), setupTab);
     countRow->addWidget(findLabel);
-    countRow->addWidget(SpinEdit1);
+    countRow->addWidget(topCountBox);
     countRow->addWidget(occurrencesLabel);
     countRow->addStretch(1);
     page2->addLayout(countRow);
-    page2->addWidget(new QLabel(QStringLiteral("Noise Words"), TabSheet2));
-    Memo1 = new QPlainTextEdit(TabSheet2);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    page2->addWidget(Memo1, 1);
+    page2->addWidget(new QLabel(QStringLiteral("Noise Words"), setupTab));
+    noiseEditor = new QPlainTextEdit(setupTab);
+    noiseEditor->setObjectName(QStringLiteral("Memo1"));
+    noiseEditor->setLineWrapMode(QPlainTextEdit::NoWrap);
+    noiseEditor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    noiseEditor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    page2->addWidget(noiseEditor, 1);
     auto* row2 = new QHBoxLayout;
     btnLoadNoise = makeButton(QStringLiteral("&Load Noise Words"),
-                              QStringLiteral("Load Noise Words"), "btnLoadNoise", TabSheet2);
+                              QStringLiteral("Load Noise Words"), "btnLoadNoise", setupTab);
     btnSaveNoise = makeButton(QStringLiteral("&Save Noise Words"),
-                              QStringLiteral("Save Noise Words"), "btnSaveNoise", TabSheet2);
+                              QStringLiteral("Save Noise Words"), "btnSaveNoise", setupTab);
     row2->addWidget(btnLoadNoise);
     row2->addWidget(btnSaveNoise);
     row2->addStretch(1);
     page2->addLayout(row2);
-    PageControl1->addTab(TabSheet2, QStringLiteral("Setup"));
+    tabs->addTab(setupTab, QStringLiteral("Setup"));
 
-    outer->addWidget(PageControl1, 1);
+    outer->addWidget(tabs, 1);
     auto* bottom = new QHBoxLayout;
     bottom->addStretch(1);
     btnClose = makeButton(QStringLiteral("&Close"), QStringLiteral("Close Keyword Generator"),
@@ -179,36 +180,36 @@ void TKWGenForm::buildWindow() {
         move(s->availableGeometry().center() - rect().center());
 
     connect(btnAddKeywords, &QPushButton::clicked, this,
-            [this] { guarded(&TKWGenForm::AddKeywordsClick); });
+            [this] { guarded(&KeywordGenerator::addKeywords); });
     connect(btnAddNoise, &QPushButton::clicked, this,
-            [this] { guarded(&TKWGenForm::AddNoiseClick); });
+            [this] { guarded(&KeywordGenerator::addNoiseWords); });
     connect(btnRefresh, &QPushButton::clicked, this,
-            [this] { guarded(&TKWGenForm::RefreshClick); });
+            [this] { guarded(&KeywordGenerator::refresh); });
     connect(btnLoadNoise, &QPushButton::clicked, this,
-            [this] { guarded(&TKWGenForm::LoadNoiseClick); });
+            [this] { guarded(&KeywordGenerator::loadNoiseWordFile); });
     connect(btnSaveNoise, &QPushButton::clicked, this,
-            [this] { guarded(&TKWGenForm::SaveNoiseClick); });
-    connect(btnHelp, &QPushButton::clicked, this, [this] { guarded(&TKWGenForm::HelpClick); });
+            [this] { guarded(&KeywordGenerator::saveNoiseWordFile); });
+    connect(btnHelp, &QPushButton::clicked, this, [this] { guarded(&KeywordGenerator::showHelp); });
     connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
-    connect(SpinEdit1, &QSpinBox::valueChanged, this, [this](int value) {
+    connect(topCountBox, &QSpinBox::valueChanged, this, [this](int value) {
         TopCount = qint16(value);
-        GroupBox1->setTitle(topCaption());
+        topWordsBox->setTitle(topCaption());
     });
 }
 
-QString TKWGenForm::noiseFile() const {
+QString KeywordGenerator::noiseFile() const {
     return QDir(AppDir).filePath(kNoiseFileName);
 }
 
-QString TKWGenForm::topCaption() const {
+QString KeywordGenerator::topCaption() const {
     return kTopCaption.arg(TopCount);
 }
 
-void TKWGenForm::guarded(void (TKWGenForm::*command)()) {
+void KeywordGenerator::guarded(void (KeywordGenerator::*command)()) {
     platform::runGuarded(m_dialogs, [&] { (this->*command)(); });
 }
 
-void TKWGenForm::loadSettings() {
+void KeywordGenerator::loadSettings() {
     platform::RegistryStore reg(m_registryPath);
     int count = kDefaultCount;
     if ((reg.openKey(rules::kSettingsKey, true) || reg.openKeyReadOnly(rules::kSettingsKey)) &&
@@ -225,48 +226,49 @@ void TKWGenForm::loadSettings() {
     }
     TopCount = qint16(count);
     // The box holds 0 to 300; a stored count beyond that becomes the box's nearest value.
-    SpinEdit1->setValue(count);
-    GroupBox1->setTitle(topCaption());
+    topCountBox->setValue(count);
+    topWordsBox->setTitle(topCaption());
 }
 
-void TKWGenForm::saveSettings() {
+void KeywordGenerator::saveSettings() {
     platform::RegistryStore reg(m_registryPath);
-    if (!reg.openKey(rules::kSettingsKey, true) || !reg.writeString(kCountValue, SpinEdit1->text()))
+    if (!reg.openKey(rules::kSettingsKey, true) ||
+        !reg.writeString(kCountValue, topCountBox->text()))
         throw platform::Error(kSaveFailed.arg(reg.lastError()));
 }
 
-void TKWGenForm::done(int result) {
+void KeywordGenerator::done(int result) {
     platform::runGuarded(m_dialogs, [this] { saveSettings(); });
     QDialog::done(result);
 }
 
-void TKWGenForm::showEvent(QShowEvent* event) {
+void KeywordGenerator::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
     setWindowTitle(kCaption + FileName);
     // The Setup page shows the noise words in use, so that saving it never empties the list
     // by accident.
-    if (Memo1->toPlainText().isEmpty() && !NoiseWords.isEmpty())
+    if (noiseEditor->toPlainText().isEmpty() && !NoiseWords.isEmpty())
         setEditorLines(NoiseWords);
-    if (ListView1->topLevelItemCount() == 0)
+    if (wordList->topLevelItemCount() == 0)
         m_dialogs.plain(kNoUniqueWords);
-    GroupBox1->setTitle(topCaption());
+    topWordsBox->setTitle(topCaption());
 }
 
-void TKWGenForm::loadNoiseWords() {
+void KeywordGenerator::loadNoiseWords() {
     NoiseWords = platform::readLines(noiseFile());
 }
 
-void TKWGenForm::clearList() {
-    ListView1->clear();
+void KeywordGenerator::clearList() {
+    wordList->clear();
     Words.clear();
     WordCounts.clear();
     FilteredWordCount = 0;
 }
 
-void TKWGenForm::fillList(const QList<keywords::WordCount>& top) {
-    ListView1->clear();
+void KeywordGenerator::fillList(const QList<keywords::WordCount>& top) {
+    wordList->clear();
     QList<QTreeWidgetItem*> items;
     items.reserve(top.size());
     for (const keywords::WordCount& w : top) {
@@ -280,10 +282,10 @@ void TKWGenForm::fillList(const QList<keywords::WordCount>& top) {
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
         items.append(item);
     }
-    ListView1->addTopLevelItems(items);
+    wordList->addTopLevelItems(items);
 }
 
-void TKWGenForm::GenerateList(const QString& fileName) {
+void KeywordGenerator::GenerateList(const QString& fileName) {
     FileName = fileName;
     platform::WaitCursor cursor;
     try {
@@ -335,28 +337,28 @@ void TKWGenForm::GenerateList(const QString& fileName) {
     }
 }
 
-QStringList TKWGenForm::tickedWords() const {
+QStringList KeywordGenerator::tickedWords() const {
     QStringList words;
-    for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = ListView1->topLevelItem(i);
+    for (int i = 0; i < wordList->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = wordList->topLevelItem(i);
         if (item->checkState(0) == Qt::Checked)
             words.append(item->text(0));
     }
     return words;
 }
 
-void TKWGenForm::deleteTickedRows() {
-    for (int i = ListView1->topLevelItemCount() - 1; i >= 0; --i)
-        if (ListView1->topLevelItem(i)->checkState(0) == Qt::Checked)
-            delete ListView1->takeTopLevelItem(i);
+void KeywordGenerator::deleteTickedRows() {
+    for (int i = wordList->topLevelItemCount() - 1; i >= 0; --i)
+        if (wordList->topLevelItem(i)->checkState(0) == Qt::Checked)
+            delete wordList->takeTopLevelItem(i);
 }
 
-void TKWGenForm::setEditorLines(const QStringList& lines) {
-    Memo1->setPlainText(lines.join(QLatin1Char('\n')));
-    Memo1->document()->setModified(false);
+void KeywordGenerator::setEditorLines(const QStringList& lines) {
+    noiseEditor->setPlainText(lines.join(QLatin1Char('\n')));
+    noiseEditor->document()->setModified(false);
 }
 
-void TKWGenForm::AddKeywordsClick() {
+void KeywordGenerator::addKeywords() {
     bool added = false;
     for (const QString& w : tickedWords()) {
         if (!AddedKeywords.contains(w, Qt::CaseInsensitive)) {
@@ -368,7 +370,7 @@ void TKWGenForm::AddKeywordsClick() {
     m_dialogs.plain(added ? kKeywordsAdded : kNoKeywordsAdded);
 }
 
-void TKWGenForm::AddNoiseClick() {
+void KeywordGenerator::addNoiseWords() {
     bool added = false;
     for (const QString& w : tickedWords()) {
         if (!NoiseWords.contains(w, Qt::CaseInsensitive)) {
@@ -377,31 +379,31 @@ void TKWGenForm::AddNoiseClick() {
         }
     }
     deleteTickedRows();
-    if (!platform::trimControl(Memo1->toPlainText()).isEmpty())
+    if (!platform::trimControl(noiseEditor->toPlainText()).isEmpty())
         setEditorLines(NoiseWords);
     platform::writeAnsiLines(noiseFile(), NoiseWords);
     m_dialogs.plain(added ? kNoiseAdded : kNoNoiseAdded);
 }
 
-void TKWGenForm::RefreshClick() {
+void KeywordGenerator::refresh() {
     GenerateList(FileName);
 }
 
-void TKWGenForm::LoadNoiseClick() {
-    if (Memo1->document()->isModified() && !m_dialogs.confirm(kOverwriteNoise))
+void KeywordGenerator::loadNoiseWordFile() {
+    if (noiseEditor->document()->isModified() && !m_dialogs.confirm(kOverwriteNoise))
         return;
     if (NoiseWords.isEmpty())
         loadNoiseWords();
     setEditorLines(NoiseWords);
 }
 
-void TKWGenForm::SaveNoiseClick() {
-    NoiseWords = platform::splitLines(Memo1->toPlainText());
+void KeywordGenerator::saveNoiseWordFile() {
+    NoiseWords = platform::splitLines(noiseEditor->toPlainText());
     platform::writeAnsiLines(noiseFile(), NoiseWords);
-    Memo1->document()->setModified(false);
+    noiseEditor->document()->setModified(false);
 }
 
-void TKWGenForm::HelpClick() {
+void KeywordGenerator::showHelp() {
     m_help.showTopic(QDir(AppDir).filePath(QStringLiteral("quillmark.hlp")), kHelpTopic);
 }
 

@@ -1,5 +1,5 @@
-#include "analysis/proxy/edpwdf.h"
-#include "analysis/proxy/psetting.h"
+#include "analysis/proxy/passwordwindow.h"
+#include "analysis/proxy/proxysettings.h"
 #include "analysis/rules/rulestore.h"
 #include "platform/registrystore.h"
 #include "support/modal.h"
@@ -18,7 +18,7 @@
 #include <QToolButton>
 #include <QtTest>
 
-using quillmark::Tpset;
+using quillmark::ProxySettingsDialog;
 using testsupport::QuillmarkHarness;
 using testsupport::TestEnv;
 using Kind = platform::Dialogs::Kind;
@@ -32,16 +32,18 @@ struct Fixture {
     TestEnv env;
     testsupport::ScriptedDialogs dialogs;
     testsupport::RecordingHelp help;
-    std::unique_ptr<Tpset> open() {
-        return std::make_unique<Tpset>(dialogs, help, kHelpFile, env.registryPath(), kKey);
+    std::unique_ptr<ProxySettingsDialog> open() {
+        return std::make_unique<ProxySettingsDialog>(dialogs, help, kHelpFile, env.registryPath(),
+                                                     kKey);
     }
     QByteArray registryBytes() const { return env.readFile(env.registryPath()); }
 };
 
-void fill(Tpset& d, const QString& server, const QString& user, const QString& password) {
-    d.Edit1->setText(server);
-    d.Edit2->setText(user);
-    d.Edit3->setText(password);
+void fill(ProxySettingsDialog& d, const QString& server, const QString& user,
+          const QString& password) {
+    d.serverEdit->setText(server);
+    d.userEdit->setText(user);
+    d.passwordEdit->setText(password);
 }
 
 } // namespace
@@ -55,25 +57,25 @@ private slots:
         QCOMPARE(d->windowTitle(), QStringLiteral("Quillmark - Proxy Settings"));
         QCOMPARE(d->size(), QSize(482, 172));
         QCOMPARE(d->minimumSize(), d->maximumSize());
-        QCOMPARE(d->GroupBox1->title(), QStringLiteral("Proxy Server"));
+        QCOMPARE(d->proxyBox->title(), QStringLiteral("Proxy Server"));
         QStringList labels;
-        for (QLabel* l : d->GroupBox1->findChildren<QLabel*>())
+        for (QLabel* l : d->proxyBox->findChildren<QLabel*>())
             labels << l->text();
         QCOMPARE(labels, (QStringList{"Ser&ver", "&User Name", "&Password"}));
-        QCOMPARE(d->Edit3->echoMode(), QLineEdit::Password);
-        QCOMPARE(
-            d->Edit3->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, d->Edit3),
-            int('*'));
+        QCOMPARE(d->passwordEdit->echoMode(), QLineEdit::Password);
+        QCOMPARE(d->passwordEdit->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr,
+                                                     d->passwordEdit),
+                 int('*'));
         const QList<QPair<QPushButton*, QStringList>> buttons{
-            {d->SpeedButton3, {"&Help", "Help with proxy settings"}},
-            {d->SpeedButton1, {"&Save", "Save Proxy Settings"}},
-            {d->SpeedButton2, {"&Close", "Close the proxy settings"}},
+            {d->helpButton, {"&Help", "Help with proxy settings"}},
+            {d->saveButton, {"&Save", "Save Proxy Settings"}},
+            {d->closeButton, {"&Close", "Close the proxy settings"}},
         };
         for (const auto& [b, texts] : buttons) {
             QCOMPARE(b->text(), texts.at(0));
             QCOMPARE(b->toolTip(), texts.at(1));
         }
-        d->SpeedButton3->click();
+        d->helpButton->click();
         QCOMPARE(f.help.topics.size(), 1);
         QCOMPARE(f.help.topics.at(0).file, kHelpFile);
         QCOMPARE(f.help.topics.at(0).topic, 6);
@@ -88,7 +90,7 @@ private slots:
             auto d = f.open();
             fill(*d, QStringLiteral("  proxy.example.com:8080 "), QStringLiteral("\tann "),
                  QStringLiteral(" s3cret pw  "));
-            d->SpeedButton1->click();
+            d->saveButton->click();
             QCOMPARE(f.dialogs.texts(), QStringList{"Proxy Settings Updated"});
             QCOMPARE(f.dialogs.shown.at(0).kind, Kind::Information);
         }
@@ -99,9 +101,9 @@ private slots:
                  proxy::EncodePWD(QStringLiteral("s3cret pw")));
         QVERIFY(!f.registryBytes().contains("s3cret"));
         auto again = f.open();
-        QCOMPARE(again->Edit1->text(), QStringLiteral("proxy.example.com:8080"));
-        QCOMPARE(again->Edit2->text(), QStringLiteral("ann"));
-        QCOMPARE(again->Edit3->text(), QStringLiteral("s3cret pw"));
+        QCOMPARE(again->serverEdit->text(), QStringLiteral("proxy.example.com:8080"));
+        QCOMPARE(again->userEdit->text(), QStringLiteral("ann"));
+        QCOMPARE(again->passwordEdit->text(), QStringLiteral("s3cret pw"));
     }
 
     void longAndEmptyPasswords() {
@@ -111,12 +113,12 @@ private slots:
             QStringLiteral("correct horse battery staple \u00E9t\u00E9 ").repeated(3);
         for (const QString& password : {longPassword, QString()}) {
             auto d = f.open();
-            d->Edit3->setText(password);
-            d->SpeedButton1->click();
+            d->passwordEdit->setText(password);
+            d->saveButton->click();
             const QString stored = f.env.value(kKey, QStringLiteral("puserp"));
             QCOMPARE(stored.isEmpty(), password.isEmpty());
             QCOMPARE(stored.contains(QStringLiteral("\r\n")), !password.isEmpty());
-            QCOMPARE(f.open()->Edit3->text(), password.trimmed());
+            QCOMPARE(f.open()->passwordEdit->text(), password.trimmed());
         }
         QVERIFY(f.env.valueExists(kKey, QStringLiteral("puserp")));
         QCOMPARE(f.dialogs.count(QStringLiteral("Proxy Settings Updated")), 2);
@@ -142,12 +144,12 @@ private slots:
         if (!storedUser.isEmpty())
             f.env.setValue(kKey, QStringLiteral("puser"), storedUser);
         auto d = f.open();
-        QCOMPARE(d->Edit1->text(), QString());
-        QCOMPARE(d->Edit2->text(), shownUser);
+        QCOMPARE(d->serverEdit->text(), QString());
+        QCOMPARE(d->userEdit->text(), shownUser);
         const QString password =
             QStringLiteral("correct horse battery staple \u00E9t\u00E9 and more");
         fill(*d, QStringLiteral(" proxy.example.com "), QStringLiteral("carol"), password);
-        d->SpeedButton1->click();
+        d->saveButton->click();
         QCOMPARE(f.dialogs.texts(), QStringList{"Proxy Settings Updated"});
         QCOMPARE(f.env.value(kKey, QStringLiteral("proxy")), QStringLiteral("proxy.example.com"));
         QCOMPARE(f.env.value(kKey, QStringLiteral("puser")), QStringLiteral("carol"));
@@ -159,9 +161,9 @@ private slots:
                                            .toUtf8() +
                                        "\"\r\n"));
         auto again = f.open();
-        QCOMPARE(again->Edit1->text(), QStringLiteral("proxy.example.com"));
-        QCOMPARE(again->Edit2->text(), QStringLiteral("carol"));
-        QCOMPARE(again->Edit3->text(), password);
+        QCOMPARE(again->serverEdit->text(), QStringLiteral("proxy.example.com"));
+        QCOMPARE(again->userEdit->text(), QStringLiteral("carol"));
+        QCOMPARE(again->passwordEdit->text(), password);
     }
 
     void unwritableRegistry() {
@@ -172,15 +174,15 @@ private slots:
         // A folder where the registry's lock file must go: no write can succeed, even as root.
         QVERIFY(QDir().mkpath(f.env.registryPath() + QStringLiteral(".lock")));
         auto d = f.open();
-        QCOMPARE(d->Edit1->text(), QString());
-        QCOMPARE(d->Edit3->text(), QString());
+        QCOMPARE(d->serverEdit->text(), QString());
+        QCOMPARE(d->passwordEdit->text(), QString());
         QVERIFY(f.dialogs.shown.isEmpty());
         fill(*d, QStringLiteral("new.example.com"), QString(), QStringLiteral("new"));
         bool openAfterSave = false;
         QTimer::singleShot(0, d.get(), [&] {
-            d->SpeedButton1->click();
+            d->saveButton->click();
             openAfterSave = d->isVisible();
-            d->SpeedButton2->click();
+            d->closeButton->click();
         });
         d->exec();
         QVERIFY(openAfterSave);
@@ -193,7 +195,7 @@ private slots:
         Fixture f;
         auto d = f.open();
         fill(*d, QStringLiteral("proxy"), QStringLiteral("user"), QStringLiteral("pw"));
-        d->SpeedButton1->click();
+        d->saveButton->click();
         QCOMPARE(f.dialogs.texts(), QStringList{"Unable to Update Proxy Settings."});
         QVERIFY(!f.env.keyExists(kKey));
     }
@@ -202,7 +204,7 @@ private slots:
         Fixture f;
         f.env.setValue(kKey, QStringLiteral("puserp"), QStringLiteral("  typed by hand!  "));
         auto d = f.open();
-        QCOMPARE(d->Edit3->text(), proxy::DecodePWD(QStringLiteral("typed by hand!")));
+        QCOMPARE(d->passwordEdit->text(), proxy::DecodePWD(QStringLiteral("typed by hand!")));
         QVERIFY(f.dialogs.shown.isEmpty());
     }
 
@@ -212,7 +214,7 @@ private slots:
         const QByteArray before = f.registryBytes();
         auto d = f.open();
         fill(*d, QStringLiteral("changed"), QString(), QStringLiteral("pw"));
-        QTimer::singleShot(0, d.get(), [&] { d->SpeedButton2->click(); });
+        QTimer::singleShot(0, d.get(), [&] { d->closeButton->click(); });
         QCOMPARE(d->exec(), int(QDialog::Rejected));
         QCOMPARE(f.registryBytes(), before);
         QVERIFY(f.dialogs.shown.isEmpty());
@@ -231,19 +233,19 @@ private slots:
         QCOMPARE(button->toolTip(), QStringLiteral("Quillmark settings"));
         for (const std::function<void()>& trigger : std::initializer_list<std::function<void()>>{
                  [&] { action->trigger(); }, [&] { button->click(); }}) {
-            QPointer<Tpset> seen;
+            QPointer<ProxySettingsDialog> seen;
             bool modal = false;
             QString server;
             testsupport::onNextModal([&](QWidget* w) {
-                seen = qobject_cast<Tpset*>(w);
+                seen = qobject_cast<ProxySettingsDialog*>(w);
                 if (!seen) {
                     w->close();
                     return;
                 }
                 modal = seen->isModal();
-                server = seen->Edit1->text();
-                seen->SpeedButton3->click();
-                seen->SpeedButton2->click();
+                server = seen->serverEdit->text();
+                seen->helpButton->click();
+                seen->closeButton->click();
             });
             trigger();
             QVERIFY(modal);
@@ -257,4 +259,4 @@ private slots:
 };
 
 QTEST_MAIN(TestProxySettings)
-#include "tst_psetting.moc"
+#include "tst_proxysettings.moc"

@@ -1,6 +1,6 @@
-#include "psetting.h"
+#include "proxysettings.h"
 
-#include "edpwdf.h"
+#include "passwordwindow.h"
 
 #include "platform/ascii.h"
 #include "platform/dialogs.h"
@@ -32,43 +32,44 @@ const int kHelpTopic = 6;
 
 } // namespace
 
-Tpset::Tpset(platform::Dialogs& dialogs, platform::Help& help, QString helpFile,
-             QString registryPath, QString settingsKey, QWidget* parent)
+ProxySettingsDialog::ProxySettingsDialog(platform::Dialogs& dialogs, platform::Help& help,
+                                         QString helpFile, QString registryPath,
+                                         QString settingsKey, QWidget* parent)
     : QDialog(parent), m_dialogs(dialogs), m_help(help), m_helpFile(std::move(helpFile)),
       m_registryPath(std::move(registryPath)), m_key(std::move(settingsKey)) {
     setObjectName(QStringLiteral("pset"));
     setWindowTitle(kCaption);
     buildWindow();
-    FormCreate();
+    initialize();
 }
 
-void Tpset::buildWindow() {
+void ProxySettingsDialog::buildWindow() {
     setFixedSize(482, 172);
     if (const QScreen* s = QGuiApplication::primaryScreen())
         move(s->availableGeometry().center() - rect().center());
 
-    GroupBox1 = new QGroupBox(QStringLiteral("Proxy Server"), this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    proxyBox = new QGroupBox(QStringLiteral("Proxy Server"), this);
+    proxyBox->setObjectName(QStringLiteral("GroupBox1"));
     auto edit = [this](const char* name) {
-        auto* e = new QLineEdit(GroupBox1);
+        auto* e = new QLineEdit(proxyBox);
         e->setObjectName(QString::fromLatin1(name));
         return e;
     };
-    Edit1 = edit("Edit1");
-    Edit2 = edit("Edit2");
-    Edit3 = edit("Edit3");
-    Edit3->setEchoMode(QLineEdit::Password);
+    serverEdit = edit("Edit1");
+    userEdit = edit("Edit2");
+    passwordEdit = edit("Edit3");
+    passwordEdit->setEchoMode(QLineEdit::Password);
     // The password shows as '*' characters, whatever the style's own mask.
-    Edit3->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
-    auto* form = new QFormLayout(GroupBox1);
+    passwordEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    auto* form = new QFormLayout(proxyBox);
     auto row = [&](const QString& caption, QLineEdit* field) {
-        auto* label = new QLabel(caption, GroupBox1);
+        auto* label = new QLabel(caption, proxyBox);
         label->setBuddy(field);
         form->addRow(label, field);
     };
-    row(QStringLiteral("Ser&ver"), Edit1);
-    row(QStringLiteral("&User Name"), Edit2);
-    row(QStringLiteral("&Password"), Edit3);
+    row(QStringLiteral("Ser&ver"), serverEdit);
+    row(QStringLiteral("&User Name"), userEdit);
+    row(QStringLiteral("&Password"), passwordEdit);
 
     auto button = [this](const char* name, const QString& caption, const QString& tip) {
         auto* b = new QPushButton(caption, this);
@@ -78,49 +79,49 @@ void Tpset::buildWindow() {
         b->setAutoDefault(false);
         return b;
     };
-    SpeedButton3 =
+    helpButton =
         button("SpeedButton3", QStringLiteral("&Help"), QStringLiteral("Help with proxy settings"));
-    SpeedButton1 =
+    saveButton =
         button("SpeedButton1", QStringLiteral("&Save"), QStringLiteral("Save Proxy Settings"));
-    SpeedButton2 = button("SpeedButton2", QStringLiteral("&Close"),
-                          QStringLiteral("Close the proxy settings"));
+    closeButton = button("SpeedButton2", QStringLiteral("&Close"),
+                         QStringLiteral("Close the proxy settings"));
     auto* bar = new QHBoxLayout;
-    bar->addWidget(SpeedButton3);
+    bar->addWidget(helpButton);
     bar->addStretch(1);
-    bar->addWidget(SpeedButton1);
-    bar->addWidget(SpeedButton2);
+    bar->addWidget(saveButton);
+    bar->addWidget(closeButton);
     auto* main = new QVBoxLayout(this);
-    main->addWidget(GroupBox1);
+    main->addWidget(proxyBox);
     main->addStretch(1);
     main->addLayout(bar);
 
-    auto guarded = [this](void (Tpset::*handler)()) {
+    auto guarded = [this](void (ProxySettingsDialog::*handler)()) {
         return [this, handler] { platform::runGuarded(m_dialogs, [&] { (this->*handler)(); }); };
     };
-    connect(SpeedButton1, &QPushButton::clicked, this, guarded(&Tpset::SpeedButton1Click));
-    connect(SpeedButton2, &QPushButton::clicked, this, guarded(&Tpset::SpeedButton2Click));
-    connect(SpeedButton3, &QPushButton::clicked, this, guarded(&Tpset::SpeedButton3Click));
+    connect(saveButton, &QPushButton::clicked, this, guarded(&ProxySettingsDialog::save));
+    connect(closeButton, &QPushButton::clicked, this, guarded(&ProxySettingsDialog::closeDialog));
+    connect(helpButton, &QPushButton::clicked, this, guarded(&ProxySettingsDialog::showHelp));
 }
 
-void Tpset::FormCreate() {
-    getdefaults();
+void ProxySettingsDialog::initialize() {
+    loadSettings();
 }
 
-void Tpset::getdefaults() {
+void ProxySettingsDialog::loadSettings() {
     platform::RegistryStore reg(m_registryPath);
     // Opened for writing, never created: without it the fields stay empty.
     if (!reg.openKey(m_key, false))
         return;
     if (reg.valueExists(kProxy))
-        Edit1->setText(reg.readString(kProxy));
+        serverEdit->setText(reg.readString(kProxy));
     if (reg.valueExists(kUser))
-        Edit2->setText(reg.readString(kUser));
+        userEdit->setText(reg.readString(kUser));
     const QString stored =
         reg.valueExists(kPassword) ? platform::trimControl(reg.readString(kPassword)) : QString();
-    Edit3->setText(proxy::DecodePWD(stored));
+    passwordEdit->setText(proxy::DecodePWD(stored));
 }
 
-void Tpset::setdefaults() {
+void ProxySettingsDialog::saveSettings() {
     platform::RegistryStore reg(m_registryPath);
     if (!reg.openKey(m_key, false))
         throw platform::Error(reg.lastError());
@@ -130,14 +131,14 @@ void Tpset::setdefaults() {
     };
     // Created when missing: nothing else ever creates them, so a save would otherwise keep no
     // server and no user name.
-    put(kProxy, platform::trimControl(Edit1->text()));
-    put(kUser, platform::trimControl(Edit2->text()));
-    put(kPassword, proxy::EncodePWD(platform::trimControl(Edit3->text())));
+    put(kProxy, platform::trimControl(serverEdit->text()));
+    put(kUser, platform::trimControl(userEdit->text()));
+    put(kPassword, proxy::EncodePWD(platform::trimControl(passwordEdit->text())));
 }
 
-void Tpset::SpeedButton1Click() {
+void ProxySettingsDialog::save() {
     try {
-        setdefaults();
+        saveSettings();
     } catch (const std::exception&) {
         m_dialogs.error(kNotUpdated);
         return;
@@ -145,11 +146,11 @@ void Tpset::SpeedButton1Click() {
     m_dialogs.information(kUpdated);
 }
 
-void Tpset::SpeedButton2Click() {
+void ProxySettingsDialog::closeDialog() {
     reject();
 }
 
-void Tpset::SpeedButton3Click() {
+void ProxySettingsDialog::showHelp() {
     m_help.showTopic(m_helpFile, kHelpTopic);
 }
 

@@ -72,43 +72,43 @@ protected:
 };
 
 // The rule base editor: created for each use of "Rule Base ...", shown modally, destroyed on close.
-class Tpoledit : public QDialog {
+class RuleEditor : public QDialog {
     Q_OBJECT
 public:
-    Tpoledit(platform::Dialogs& dialogs, platform::Help& help, QString helpFile,
-             QString programFolder, QString registryPath, QWidget* parent = nullptr);
+    RuleEditor(platform::Dialogs& dialogs, platform::Help& help, QString helpFile,
+               QString programFolder, QString registryPath, QWidget* parent = nullptr);
 
-    void FormCreate();
-    void getdefaults();
+    void initialize();
+    void loadSettings();
     // Raises platform::Error when the settings cannot be written.
-    void setdefaults();
-    void CheckBox4Click();
-    void CheckBox5Click();
-    void SpeedButton1Click(); // Save
-    void SpeedButton2Click(); // Close
-    void SpeedButton3Click(); // Help
+    void saveSettings();
+    void keywordsRequiredClicked();
+    void descriptionRequiredClicked();
+    void save();        // Save
+    void closeEditor(); // Close
+    void showHelp();    // Help
 
     QString requiredTagFile() const;
 
-    TagGrid* grid1;
-    QCheckBox* CheckBox1; // SafeSurf
-    QCheckBox* CheckBox2; // RSAC
-    QCheckBox* CheckBox3; // Weburbia
-    QCheckBox* CheckBox4; // Keywords
-    QCheckBox* CheckBox5; // Description
-    QCheckBox* CheckBox6; // Rating
-    QCheckBox* CheckBox7; // Privacy
-    SpinField* keymin;
-    SpinField* keymax;
-    SpinField* descmin;
-    SpinField* descmax;
-    SpinField* bcheck;
-    QPushButton* Button1; // Help
-    QPushButton* Button2; // Save
-    QPushButton* Button3; // Close
-    QGroupBox* GroupBox1; // required tags
-    QGroupBox* GroupBox2; // default tags
-    QLabel* Image1;
+    TagGrid* tagGrid;
+    QCheckBox* safeSurfBox;    // SafeSurf
+    QCheckBox* rsacBox;        // RSAC
+    QCheckBox* weburbiaBox;    // Weburbia
+    QCheckBox* keywordsBox;    // Keywords
+    QCheckBox* descriptionBox; // Description
+    QCheckBox* ratingBox;      // Rating
+    QCheckBox* privacyBox;     // Privacy
+    SpinField* keywordsMinimum;
+    SpinField* keywordsMaximum;
+    SpinField* descriptionMinimum;
+    SpinField* descriptionMaximum;
+    SpinField* bodyCheckCount;
+    QPushButton* helpButton;    // Help
+    QPushButton* saveButton;    // Save
+    QPushButton* closeButton;   // Close
+    QGroupBox* requiredTagsBox; // required tags
+    QGroupBox* defaultTagsBox;  // default tags
+    QLabel* picture;
 
 private:
     void buildWindow();

@@ -1,10 +1,10 @@
-#include "srchtrms.h"
+#include "bodychecktester.h"
 
-#include "StringLib.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/help.h"
 #include "platform/textfile.h"
+#include "stringhelpers.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
@@ -43,7 +43,7 @@ QToolButton* toolButton(const QString& text, const QString& hint, const char* na
 
 } // namespace
 
-TSrchFrm::TSrchFrm(QWidget* parent) : QDialog(parent) {
+BodyCheckTester::BodyCheckTester(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("SrchFrm"));
     setWindowTitle(kCaption);
     setSizeGripEnabled(true);
@@ -52,49 +52,49 @@ TSrchFrm::TSrchFrm(QWidget* parent) : QDialog(parent) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    MainMenu1 = new QMenuBar(this);
-    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
-    layout->setMenuBar(MainMenu1);
+    menuBar = new QMenuBar(this);
+    menuBar->setObjectName(QStringLiteral("MainMenu1"));
+    layout->setMenuBar(menuBar);
 
-    ToolBar1 = new QToolBar(this);
-    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    ComboBox1 = new QComboBox(ToolBar1);
-    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    ComboBox1->setEditable(true);
-    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    toolBar = new QToolBar(this);
+    toolBar->setObjectName(QStringLiteral("ToolBar1"));
+    countBox = new QComboBox(toolBar);
+    countBox->setObjectName(QStringLiteral("ComboBox1"));
+    countBox->setEditable(true);
+    countBox->setInsertPolicy(QComboBox::NoInsert);
     for (const char* p : kPresets)
-        ComboBox1->addItem(QString::fromLatin1(p));
-    ComboBox1->setEditText(kInitialCount);
-    ComboBox1->setMinimumContentsLength(8);
-    ToolBar1->addWidget(ComboBox1);
-    btester =
-        toolButton(QStringLiteral("Run Tester"), QStringLiteral("Run Tester"), "btester", ToolBar1);
-    ToolBar1->addSeparator();
-    CutButton = toolButton(QStringLiteral("Cut"), QStringLiteral("Cut"), "CutButton", ToolBar1);
-    CopyButton = toolButton(QStringLiteral("Copy"), QStringLiteral("Copy"), "CopyButton", ToolBar1);
+        countBox->addItem(QString::fromLatin1(p));
+    countBox->setEditText(kInitialCount);
+    countBox->setMinimumContentsLength(8);
+    toolBar->addWidget(countBox);
+    testButton =
+        toolButton(QStringLiteral("Run Tester"), QStringLiteral("Run Tester"), "btester", toolBar);
+    toolBar->addSeparator();
+    CutButton = toolButton(QStringLiteral("Cut"), QStringLiteral("Cut"), "CutButton", toolBar);
+    CopyButton = toolButton(QStringLiteral("Copy"), QStringLiteral("Copy"), "CopyButton", toolBar);
     PasteButton =
-        toolButton(QStringLiteral("Paste"), QStringLiteral("Paste"), "PasteButton", ToolBar1);
-    ToolBar1->addSeparator();
+        toolButton(QStringLiteral("Paste"), QStringLiteral("Paste"), "PasteButton", toolBar);
+    toolBar->addSeparator();
     CloseButton =
-        toolButton(QStringLiteral("Close"), QStringLiteral("Close"), "CloseButton", ToolBar1);
-    HelpButton = toolButton(QStringLiteral("Help"), QStringLiteral("Help"), "HelpButton", ToolBar1);
-    layout->addWidget(ToolBar1);
+        toolButton(QStringLiteral("Close"), QStringLiteral("Close"), "CloseButton", toolBar);
+    HelpButton = toolButton(QStringLiteral("Help"), QStringLiteral("Help"), "HelpButton", toolBar);
+    layout->addWidget(toolBar);
 
-    terms1 = new QPlainTextEdit(this);
-    terms1->setObjectName(QStringLiteral("terms1"));
-    terms1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    terms1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    terms1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    layout->addWidget(terms1, 1);
+    textPane = new QPlainTextEdit(this);
+    textPane->setObjectName(QStringLiteral("terms1"));
+    textPane->setLineWrapMode(QPlainTextEdit::NoWrap);
+    textPane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    textPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    layout->addWidget(textPane, 1);
 
-    QMenu* file = MainMenu1->addMenu(QStringLiteral("&File"));
+    QMenu* file = menuBar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("File1"));
     QAction* run = file->addAction(QStringLiteral("&Run Tester"));
     run->setObjectName(QStringLiteral("RunTester1"));
     file->addSeparator();
     QAction* close = file->addAction(QStringLiteral("&Close"));
     close->setObjectName(QStringLiteral("Close1"));
-    QMenu* edit = MainMenu1->addMenu(QStringLiteral("&Edit"));
+    QMenu* edit = menuBar->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("Edit1"));
     QAction* cut = edit->addAction(QStringLiteral("Cu&t"));
     cut->setObjectName(QStringLiteral("Cut1"));
@@ -102,23 +102,23 @@ TSrchFrm::TSrchFrm(QWidget* parent) : QDialog(parent) {
     copy->setObjectName(QStringLiteral("Copy1"));
     QAction* paste = edit->addAction(QStringLiteral("&Paste"));
     paste->setObjectName(QStringLiteral("Paste1"));
-    QMenu* help = MainMenu1->addMenu(QStringLiteral("&Help"));
+    QMenu* help = menuBar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help1"));
     QAction* using_ = help->addAction(QStringLiteral("&Using Body Check Tester"));
     using_->setObjectName(QStringLiteral("UsingBodyCheckTester1"));
 
-    const auto runTester = [this] { guarded(&TSrchFrm::btesterClick); };
-    connect(btester, &QToolButton::clicked, this, runTester);
+    const auto runTester = [this] { guarded(&BodyCheckTester::testBodyCheck); };
+    connect(testButton, &QToolButton::clicked, this, runTester);
     connect(run, &QAction::triggered, this, runTester);
-    connect(CutButton, &QToolButton::clicked, terms1, &QPlainTextEdit::cut);
-    connect(cut, &QAction::triggered, terms1, &QPlainTextEdit::cut);
-    connect(CopyButton, &QToolButton::clicked, terms1, &QPlainTextEdit::copy);
-    connect(copy, &QAction::triggered, terms1, &QPlainTextEdit::copy);
-    connect(PasteButton, &QToolButton::clicked, terms1, &QPlainTextEdit::paste);
-    connect(paste, &QAction::triggered, terms1, &QPlainTextEdit::paste);
+    connect(CutButton, &QToolButton::clicked, textPane, &QPlainTextEdit::cut);
+    connect(cut, &QAction::triggered, textPane, &QPlainTextEdit::cut);
+    connect(CopyButton, &QToolButton::clicked, textPane, &QPlainTextEdit::copy);
+    connect(copy, &QAction::triggered, textPane, &QPlainTextEdit::copy);
+    connect(PasteButton, &QToolButton::clicked, textPane, &QPlainTextEdit::paste);
+    connect(paste, &QAction::triggered, textPane, &QPlainTextEdit::paste);
     connect(CloseButton, &QToolButton::clicked, this, &QDialog::close);
     connect(close, &QAction::triggered, this, &QDialog::close);
-    const auto showHelp = [this] { guarded(&TSrchFrm::HelpClick); };
+    const auto showHelp = [this] { guarded(&BodyCheckTester::showHelp); };
     connect(HelpButton, &QToolButton::clicked, this, showHelp);
     connect(using_, &QAction::triggered, this, showHelp);
 
@@ -127,34 +127,34 @@ TSrchFrm::TSrchFrm(QWidget* parent) : QDialog(parent) {
         move(s->availableGeometry().center() - rect().center());
 }
 
-void TSrchFrm::setServices(platform::Dialogs& dialogs, platform::Help& help,
-                           const QString& workingFile, const QString& helpFile) {
+void BodyCheckTester::setServices(platform::Dialogs& dialogs, platform::Help& help,
+                                  const QString& workingFile, const QString& helpFile) {
     m_dialogs = &dialogs;
     m_help = &help;
     m_workingFile = workingFile;
     m_helpFile = helpFile;
 }
 
-void TSrchFrm::guarded(void (TSrchFrm::*command)()) {
+void BodyCheckTester::guarded(void (BodyCheckTester::*command)()) {
     if (!m_dialogs)
         return;
     platform::runGuarded(*m_dialogs, [&] { (this->*command)(); });
 }
 
-void TSrchFrm::btesterClick() {
-    const QString countText = ComboBox1->currentText();
+void BodyCheckTester::testBodyCheck() {
+    const QString countText = countBox->currentText();
     bool ok = false;
     const int n = countText.trimmed().toInt(&ok);
     if (!ok)
         throw platform::EConvertError(kNotInteger.arg(countText));
 
     try {
-        terms1->setPlainText(platform::readTextFile(m_workingFile).text);
+        textPane->setPlainText(platform::readTextFile(m_workingFile).text);
     } catch (const platform::Error&) {
         m_dialogs->error(kErrorLoading);
     }
     // Offsets count a line break as CR LF, as the text area holds it.
-    const QString text = keywords::withCrLf(terms1->toPlainText());
+    const QString text = keywords::withCrLf(textPane->toPlainText());
     const qsizetype p = text.indexOf(QLatin1String("<body"), 0, Qt::CaseSensitive);
     if (p < 0) {
         m_dialogs->error(kNotHtml);
@@ -162,10 +162,10 @@ void TSrchFrm::btesterClick() {
     }
     // "<body" and the one character after it are left out.
     const qsizetype from = p + 6;
-    terms1->setPlainText(n <= 0 || from >= text.size() ? QString() : text.mid(from, n));
+    textPane->setPlainText(n <= 0 || from >= text.size() ? QString() : text.mid(from, n));
 }
 
-void TSrchFrm::HelpClick() {
+void BodyCheckTester::showHelp() {
     m_help->showTopic(m_helpFile, kHelpTopic);
 }
 

@@ -1,4 +1,4 @@
-#include "edpwdf.h"
+#include "passwordwindow.h"
 
 #include "platform/ascii.h"
 #include "platform/textcodec.h"
@@ -115,10 +115,10 @@ QString DecodePWD(const QString& encoded) {
 
 namespace quillmark {
 
-const QString Tedpwdfrm::kLabel = QStringLiteral(
+const QString PasswordWindow::kLabel = QStringLiteral(
     "This form encodes and decodes passwords.\r\nuse the EncodePWD and DecodePWD functions");
 
-Tedpwdfrm::Tedpwdfrm(QWidget* parent) : QDialog(parent) {
+PasswordWindow::PasswordWindow(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("edpwdfrm"));
     Label1 = new QLabel(kLabel, this);
     Label1->setObjectName(QStringLiteral("Label1"));

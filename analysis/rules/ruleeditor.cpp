@@ -1,4 +1,4 @@
-#include "poleditf.h"
+#include "ruleeditor.h"
 
 #include "rulestore.h"
 
@@ -252,98 +252,98 @@ void TagGrid::keyPressEvent(QKeyEvent* event) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Tpoledit
+// RuleEditor
 
-Tpoledit::Tpoledit(platform::Dialogs& dialogs, platform::Help& help, QString helpFile,
-                   QString programFolder, QString registryPath, QWidget* parent)
+RuleEditor::RuleEditor(platform::Dialogs& dialogs, platform::Help& help, QString helpFile,
+                       QString programFolder, QString registryPath, QWidget* parent)
     : QDialog(parent), m_dialogs(dialogs), m_help(help), m_helpFile(std::move(helpFile)),
       m_programFolder(std::move(programFolder)), m_registryPath(std::move(registryPath)) {
     setObjectName(QStringLiteral("poledit"));
     setWindowTitle(kCaption);
     buildWindow();
-    FormCreate();
+    initialize();
 }
 
-void Tpoledit::buildWindow() {
+void RuleEditor::buildWindow() {
     resize(576, 435);
     setMinimumSize(576, 274);
     if (const QScreen* s = QGuiApplication::primaryScreen())
         move(s->availableGeometry().center() - rect().center());
 
-    GroupBox1 = new QGroupBox(QStringLiteral("Required Meta Tags "), this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    grid1 = new TagGrid(engine::RuleTable::kHeading, GroupBox1);
-    grid1->setObjectName(QStringLiteral("grid1"));
-    auto* left = new QVBoxLayout(GroupBox1);
-    left->addWidget(grid1);
+    requiredTagsBox = new QGroupBox(QStringLiteral("Required Meta Tags "), this);
+    requiredTagsBox->setObjectName(QStringLiteral("GroupBox1"));
+    tagGrid = new TagGrid(engine::RuleTable::kHeading, requiredTagsBox);
+    tagGrid->setObjectName(QStringLiteral("grid1"));
+    auto* left = new QVBoxLayout(requiredTagsBox);
+    left->addWidget(tagGrid);
 
-    GroupBox2 = new QGroupBox(QStringLiteral("Default Tags Required "), this);
-    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    defaultTagsBox = new QGroupBox(QStringLiteral("Default Tags Required "), this);
+    defaultTagsBox->setObjectName(QStringLiteral("GroupBox2"));
     auto check = [this](const char* name, const QString& caption) {
-        auto* box = new QCheckBox(caption, GroupBox2);
+        auto* box = new QCheckBox(caption, defaultTagsBox);
         box->setObjectName(QString::fromLatin1(name));
         return box;
     };
-    CheckBox1 = check("CheckBox1", QStringLiteral("&SafeSurf (PICS)"));
-    CheckBox2 = check("CheckBox2", QStringLiteral("&RSAC (PICS)"));
-    CheckBox3 = check("CheckBox3", QStringLiteral("&Weburbia (PICS)"));
-    CheckBox6 = check("CheckBox6", QStringLiteral("R&ating (EARLY form of PICS)"));
-    CheckBox7 = check("CheckBox7", QStringLiteral("Pr&ivacy (Link to Privacy URL)"));
-    CheckBox7->setToolTip(QStringLiteral("Check for the privacy tag"));
-    CheckBox4 = check("CheckBox4", QStringLiteral("&Keywords"));
-    CheckBox5 = check("CheckBox5", QStringLiteral("&Description"));
+    safeSurfBox = check("CheckBox1", QStringLiteral("&SafeSurf (PICS)"));
+    rsacBox = check("CheckBox2", QStringLiteral("&RSAC (PICS)"));
+    weburbiaBox = check("CheckBox3", QStringLiteral("&Weburbia (PICS)"));
+    ratingBox = check("CheckBox6", QStringLiteral("R&ating (EARLY form of PICS)"));
+    privacyBox = check("CheckBox7", QStringLiteral("Pr&ivacy (Link to Privacy URL)"));
+    privacyBox->setToolTip(QStringLiteral("Check for the privacy tag"));
+    keywordsBox = check("CheckBox4", QStringLiteral("&Keywords"));
+    descriptionBox = check("CheckBox5", QStringLiteral("&Description"));
 
     auto spin = [this](const char* name, int min, int max, int step, int value,
                        const QString& hint) {
-        auto* field = new SpinField(min, max, step, value, GroupBox2);
+        auto* field = new SpinField(min, max, step, value, defaultTagsBox);
         field->setObjectName(QString::fromLatin1(name));
         field->setToolTip(hint);
         return field;
     };
-    keymin =
+    keywordsMinimum =
         spin("keymin", 0, 99999, 10, 500, QStringLiteral("Minimum Length of the Key Words Tag"));
-    keymax =
+    keywordsMaximum =
         spin("keymax", 0, 1500, 10, 1000, QStringLiteral("Maximum Length of the Key Words Tag"));
-    descmin =
+    descriptionMinimum =
         spin("descmin", 0, 99999, 20, 75, QStringLiteral("Minimum Length of the Description  Tag"));
-    descmax =
+    descriptionMaximum =
         spin("descmax", 0, 99999, 20, 200, QStringLiteral("Maximum Length of the Description Tag"));
-    bcheck = spin("bcheck", 0, 999999, 1000, 5000, QString());
-    for (SpinField* f : {keymin, keymax, descmin, descmax})
+    bodyCheckCount = spin("bcheck", 0, 999999, 1000, 5000, QString());
+    for (SpinField* f : {keywordsMinimum, keywordsMaximum, descriptionMinimum, descriptionMaximum})
         f->setEnabled(false);
 
-    Image1 = new QLabel(GroupBox2);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setPixmap(
+    picture = new QLabel(defaultTagsBox);
+    picture->setObjectName(QStringLiteral("Image1"));
+    picture->setPixmap(
         QPixmap(QDir(m_programFolder).filePath(QStringLiteral("dorazo/logo22-gif.gif"))));
 
     auto label = [this](const QString& text, QWidget* buddy) {
-        auto* l = new QLabel(text, GroupBox2);
+        auto* l = new QLabel(text, defaultTagsBox);
         l->setBuddy(buddy);
         return l;
     };
-    auto* right = new QGridLayout(GroupBox2);
+    auto* right = new QGridLayout(defaultTagsBox);
     int row = 0;
-    right->addWidget(Image1, row++, 0, 1, 4, Qt::AlignHCenter);
-    for (QCheckBox* b : {CheckBox1, CheckBox2, CheckBox3, CheckBox6, CheckBox7})
+    right->addWidget(picture, row++, 0, 1, 4, Qt::AlignHCenter);
+    for (QCheckBox* b : {safeSurfBox, rsacBox, weburbiaBox, ratingBox, privacyBox})
         right->addWidget(b, row++, 0, 1, 4);
-    auto* promotion = new QLabel(QStringLiteral("Site Promotion verification"), GroupBox2);
+    auto* promotion = new QLabel(QStringLiteral("Site Promotion verification"), defaultTagsBox);
     QFont bold = promotion->font();
     bold.setBold(true);
     promotion->setFont(bold);
     right->addWidget(promotion, row++, 0, 1, 4);
-    right->addWidget(CheckBox4, row++, 0, 1, 4);
-    right->addWidget(label(QStringLiteral("Min"), keymin), row, 0);
-    right->addWidget(keymin, row, 1);
-    right->addWidget(label(QStringLiteral("Max"), keymax), row, 2);
-    right->addWidget(keymax, row++, 3);
-    right->addWidget(CheckBox5, row++, 0, 1, 4);
-    right->addWidget(label(QStringLiteral("Min"), descmin), row, 0);
-    right->addWidget(descmin, row, 1);
-    right->addWidget(label(QStringLiteral("Max"), descmax), row, 2);
-    right->addWidget(descmax, row++, 3);
-    right->addWidget(label(QStringLiteral("Body Check Count"), bcheck), row, 0, 1, 2);
-    right->addWidget(bcheck, row++, 2, 1, 2);
+    right->addWidget(keywordsBox, row++, 0, 1, 4);
+    right->addWidget(label(QStringLiteral("Min"), keywordsMinimum), row, 0);
+    right->addWidget(keywordsMinimum, row, 1);
+    right->addWidget(label(QStringLiteral("Max"), keywordsMaximum), row, 2);
+    right->addWidget(keywordsMaximum, row++, 3);
+    right->addWidget(descriptionBox, row++, 0, 1, 4);
+    right->addWidget(label(QStringLiteral("Min"), descriptionMinimum), row, 0);
+    right->addWidget(descriptionMinimum, row, 1);
+    right->addWidget(label(QStringLiteral("Max"), descriptionMaximum), row, 2);
+    right->addWidget(descriptionMaximum, row++, 3);
+    right->addWidget(label(QStringLiteral("Body Check Count"), bodyCheckCount), row, 0, 1, 2);
+    right->addWidget(bodyCheckCount, row++, 2, 1, 2);
     right->setRowStretch(row, 1);
 
     auto button = [this](const char* name, const QString& caption, const QString& hint) {
@@ -354,51 +354,51 @@ void Tpoledit::buildWindow() {
         b->setAutoDefault(false);
         return b;
     };
-    Button1 = button("Button1", QStringLiteral("&Help"), QStringLiteral("Help"));
-    Button2 =
+    helpButton = button("Button1", QStringLiteral("&Help"), QStringLiteral("Help"));
+    saveButton =
         button("Button2", QStringLiteral("&Save"), QStringLiteral("Save the Rule Base Settings"));
-    Button3 =
+    closeButton =
         button("Button3", QStringLiteral("&Close"), QStringLiteral("Close the Rule Base Editor"));
 
     auto* top = new QHBoxLayout;
-    top->addWidget(GroupBox1, 1);
-    top->addWidget(GroupBox2, 0);
+    top->addWidget(requiredTagsBox, 1);
+    top->addWidget(defaultTagsBox, 0);
     auto* bar = new QHBoxLayout;
-    bar->addWidget(Button1);
+    bar->addWidget(helpButton);
     bar->addStretch(1);
-    bar->addWidget(Button2);
-    bar->addWidget(Button3);
+    bar->addWidget(saveButton);
+    bar->addWidget(closeButton);
     auto* main = new QVBoxLayout(this);
     main->addLayout(top, 1);
     main->addLayout(bar);
 
-    connect(CheckBox4, &QCheckBox::toggled, this, [this] { CheckBox4Click(); });
-    connect(CheckBox5, &QCheckBox::toggled, this, [this] { CheckBox5Click(); });
+    connect(keywordsBox, &QCheckBox::toggled, this, [this] { keywordsRequiredClicked(); });
+    connect(descriptionBox, &QCheckBox::toggled, this, [this] { descriptionRequiredClicked(); });
     // A button's failure reaches the standard error box; the editor stays open.
-    auto guarded = [this](void (Tpoledit::*handler)()) {
+    auto guarded = [this](void (RuleEditor::*handler)()) {
         return [this, handler] { platform::runGuarded(m_dialogs, [&] { (this->*handler)(); }); };
     };
-    connect(Button1, &QPushButton::clicked, this, guarded(&Tpoledit::SpeedButton3Click));
-    connect(Button2, &QPushButton::clicked, this, guarded(&Tpoledit::SpeedButton1Click));
-    connect(Button3, &QPushButton::clicked, this, guarded(&Tpoledit::SpeedButton2Click));
+    connect(helpButton, &QPushButton::clicked, this, guarded(&RuleEditor::showHelp));
+    connect(saveButton, &QPushButton::clicked, this, guarded(&RuleEditor::save));
+    connect(closeButton, &QPushButton::clicked, this, guarded(&RuleEditor::closeEditor));
 }
 
-QString Tpoledit::requiredTagFile() const {
+QString RuleEditor::requiredTagFile() const {
     return rules::requiredTagFile(m_programFolder);
 }
 
-void Tpoledit::FormCreate() {
-    getdefaults();
+void RuleEditor::initialize() {
+    loadSettings();
     QStringList names;
     try {
         names = rules::readRequiredTags(requiredTagFile());
     } catch (const std::exception&) {
         m_dialogs.error(kCannotOpen + requiredTagFile());
     }
-    grid1->setNames(names);
+    tagGrid->setNames(names);
 }
 
-void Tpoledit::getdefaults() {
+void RuleEditor::loadSettings() {
     platform::RegistryStore reg(m_registryPath);
     if (!reg.openKeyReadOnly(rules::kSettingsKey))
         return;
@@ -411,24 +411,24 @@ void Tpoledit::getdefaults() {
             field->setText(reg.readString(n));
     };
     if (on("KeyReq")) {
-        CheckBox4->setChecked(true);
-        put("Keywords", keymax);
-        put("Keywordsm", keymin);
+        keywordsBox->setChecked(true);
+        put("Keywords", keywordsMaximum);
+        put("Keywordsm", keywordsMinimum);
     }
     if (on("DescReq")) {
-        CheckBox5->setChecked(true);
-        put("description", descmax);
-        put("descriptionm", descmin);
+        descriptionBox->setChecked(true);
+        put("description", descriptionMaximum);
+        put("descriptionm", descriptionMinimum);
     }
-    put("BodyChk", bcheck);
-    CheckBox6->setChecked(on("Rating"));
-    CheckBox7->setChecked(on("Privacy"));
-    CheckBox3->setChecked(on("rweb"));
-    CheckBox1->setChecked(on("rsafe"));
-    CheckBox2->setChecked(on("rrsac"));
+    put("BodyChk", bodyCheckCount);
+    ratingBox->setChecked(on("Rating"));
+    privacyBox->setChecked(on("Privacy"));
+    weburbiaBox->setChecked(on("rweb"));
+    safeSurfBox->setChecked(on("rsafe"));
+    rsacBox->setChecked(on("rrsac"));
 }
 
-void Tpoledit::setdefaults() {
+void RuleEditor::saveSettings() {
     platform::RegistryStore reg(m_registryPath);
     if (!reg.openKey(rules::kSettingsKey, true))
         throw platform::Error(kCannotSaveSettings.arg(reg.lastError()));
@@ -439,57 +439,59 @@ void Tpoledit::setdefaults() {
     auto flag = [](const QCheckBox* box) {
         return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
     };
-    put("rsafe", flag(CheckBox1));
-    put("rrsac", flag(CheckBox2));
-    put("rweb", flag(CheckBox3));
-    put("KeyReq", flag(CheckBox4));
-    if (CheckBox4->isChecked()) {
-        put("keywords", keymax->text());
-        put("KeyWordsm", keymin->text());
+    put("rsafe", flag(safeSurfBox));
+    put("rrsac", flag(rsacBox));
+    put("rweb", flag(weburbiaBox));
+    put("KeyReq", flag(keywordsBox));
+    if (keywordsBox->isChecked()) {
+        put("keywords", keywordsMaximum->text());
+        put("KeyWordsm", keywordsMinimum->text());
     }
-    put("DescReq", flag(CheckBox5));
-    if (CheckBox5->isChecked()) {
-        put("Description", descmax->text());
-        put("Descriptionm", descmin->text());
+    put("DescReq", flag(descriptionBox));
+    if (descriptionBox->isChecked()) {
+        put("Description", descriptionMaximum->text());
+        put("Descriptionm", descriptionMinimum->text());
     }
-    put("Rating", flag(CheckBox6));
-    put("Privacy", flag(CheckBox7));
-    put("bodychk", bcheck->text());
+    put("Rating", flag(ratingBox));
+    put("Privacy", flag(privacyBox));
+    put("bodychk", bodyCheckCount->text());
 }
 
-void Tpoledit::CheckBox4Click() {
-    keymin->setEnabled(CheckBox4->isChecked());
-    keymax->setEnabled(CheckBox4->isChecked());
+void RuleEditor::keywordsRequiredClicked() {
+    keywordsMinimum->setEnabled(keywordsBox->isChecked());
+    keywordsMaximum->setEnabled(keywordsBox->isChecked());
 }
 
-void Tpoledit::CheckBox5Click() {
-    descmin->setEnabled(CheckBox5->isChecked());
-    descmax->setEnabled(CheckBox5->isChecked());
+void RuleEditor::descriptionRequiredClicked() {
+    descriptionMinimum->setEnabled(descriptionBox->isChecked());
+    descriptionMaximum->setEnabled(descriptionBox->isChecked());
 }
 
-void Tpoledit::SpeedButton1Click() {
+void RuleEditor::save() {
     // What is being typed counts, even when Save is reached by its shortcut.
-    grid1->commitEdit();
-    for (SpinField* f : {keymin, keymax, descmin, descmax, bcheck}) {
+    tagGrid->commitEdit();
+    for (SpinField* f : {keywordsMinimum, keywordsMaximum, descriptionMinimum, descriptionMaximum,
+                         bodyCheckCount}) {
         QString t = f->text();
         f->fixup(t);
         if (t != f->text())
             f->setText(t);
     }
     // Both tests run whether the boxes are ticked or not.
-    if (keymin->value() > keymax->value()) {
-        m_dialogs.error(lengthError(kKeywordLengthError, keymin, keymax));
+    if (keywordsMinimum->value() > keywordsMaximum->value()) {
+        m_dialogs.error(lengthError(kKeywordLengthError, keywordsMinimum, keywordsMaximum));
         return;
     }
-    if (descmin->value() > descmax->value()) {
-        m_dialogs.error(lengthError(kDescriptionLengthError, descmin, descmax));
+    if (descriptionMinimum->value() > descriptionMaximum->value()) {
+        m_dialogs.error(
+            lengthError(kDescriptionLengthError, descriptionMinimum, descriptionMaximum));
         return;
     }
-    setdefaults();
-    grid1->removeBlankRows();
-    const QStringList names = grid1->names();
-    if (grid1->rowCount() == 0)
-        grid1->insertRowAt(0); // a row to type the next name in
+    saveSettings();
+    tagGrid->removeBlankRows();
+    const QStringList names = tagGrid->names();
+    if (tagGrid->rowCount() == 0)
+        tagGrid->insertRowAt(0); // a row to type the next name in
     try {
         rules::writeRequiredTags(requiredTagFile(), names);
     } catch (const platform::EFCreateError&) {
@@ -499,11 +501,11 @@ void Tpoledit::SpeedButton1Click() {
     m_dialogs.information(kUpdated);
 }
 
-void Tpoledit::SpeedButton2Click() {
+void RuleEditor::closeEditor() {
     reject();
 }
 
-void Tpoledit::SpeedButton3Click() {
+void RuleEditor::showHelp() {
     m_help.showTopic(m_helpFile, kHelpTopic);
 }
 

@@ -10,14 +10,14 @@ namespace quillmark {
 // The batch progress window, created hidden at start-up and kept for the whole program run.
 // A run sets its text and counts as often as it likes; the controls show them when the run
 // lets the window refresh, so that thousands of pages are not slowed by repainting.
-class Tupbf : public QDialog {
+class BatchProgressWindow : public QDialog {
     Q_OBJECT
 public:
     static const QString kFirstCaption;
     static const QString kLaterCaption;
     static const QString kPreparing;
 
-    explicit Tupbf(QWidget* parent = nullptr);
+    explicit BatchProgressWindow(QWidget* parent = nullptr);
 
     // A run of `total` pages starts: nothing completed, the window shown centred on the screen.
     // Until finishRun the window cannot be closed from outside.

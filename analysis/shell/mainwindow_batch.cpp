@@ -1,13 +1,13 @@
 // Batch verification: the two batch commands, the gathering of the pages into the selection
-// dialog (DirFileList) and the run over the chosen pages (batmeta).
-#include "brindle.h"
+// dialog (choosePages) and the run over the chosen pages (runBatch).
 #include "checktexts.h"
+#include "mainwindow.h"
 #include "platform/waitcursor.h"
 
-#include "analysis/batch/BatchUpd.h"
+#include "analysis/batch/batchprogress.h"
 #include "analysis/batch/folderchooser.h"
 #include "analysis/batch/gathering.h"
-#include "analysis/batch/msgb.h"
+#include "analysis/batch/pageselection.h"
 #include "analysis/engine/checks.h"
 #include "analysis/engine/headpipeline.h"
 #include "analysis/engine/pagecheck.h"
@@ -62,7 +62,9 @@ private:
 // The progress window closes on every way out of the run.
 class ProgressScope {
 public:
-    ProgressScope(Tupbf& window, int total) : m_window(window) { m_window.startRun(total); }
+    ProgressScope(BatchProgressWindow& window, int total) : m_window(window) {
+        m_window.startRun(total);
+    }
     ~ProgressScope() { close(); }
     ProgressScope(const ProgressScope&) = delete;
     ProgressScope& operator=(const ProgressScope&) = delete;
@@ -72,23 +74,23 @@ public:
     }
 
 private:
-    Tupbf& m_window;
+    BatchProgressWindow& m_window;
 };
 
 } // namespace
 
-void TForm1::BatchCheckAllFiles1Click() {
+void MainWindow::batchCheckAllFiles() {
     BusyScope busy(*this);
     {
         platform::WaitCursor cursor;
-        batchfolders = QStringList{batch::kWebRootEntry};
+        m_batchFolders = QStringList{batch::kWebRootEntry};
         for (const QString& f : m_explorer->webFolders())
-            batchfolders.append(batch::folderEntry(f));
+            m_batchFolders.append(batch::folderEntry(f));
     }
-    DirFileList();
+    choosePages();
 }
 
-void TForm1::BatchCheckSelectFolder1Click() {
+void MainWindow::batchCheckSelectedFolders() {
     BusyScope busy(*this);
     QStringList folders;
     {
@@ -101,22 +103,23 @@ void TForm1::BatchCheckSelectFolder1Click() {
     const QStringList chosen = chooser.chosenEntries();
     if (chosen.isEmpty())
         return;
-    batchfolders = chosen;
-    DirFileList();
+    m_batchFolders = chosen;
+    choosePages();
 }
 
-void TForm1::DirFileList() {
+void MainWindow::choosePages() {
     BusyScope busy(*this);
     platform::WaitCursor cursor;
-    batchfiles.clear();
+    m_batchPages.clear();
     // Destroyed on every way out, an error of the host's listing included.
-    auto dialog = std::make_unique<TForm3>(batchfiles, *m_services.help, m_helpFile, this);
+    auto dialog =
+        std::make_unique<PageSelectionDialog>(m_batchPages, *m_services.help, m_helpFile, this);
     QList<webhost::UnlistedName> unlisted;
     const QStringList rows = batch::gatherRows(
-        batchfolders,
+        m_batchFolders,
         [this](const QString& folder) { return m_explorer->vtigetpagesinfolder(folder, 1); },
-        batchget, &unlisted);
-    batchfolders.clear();
+        m_folderListing, &unlisted);
+    m_batchFolders.clear();
     dialog->addRows(rows);
     // The hourglass is for the gathering; the user chooses with the normal cursor.
     cursor.restore();
@@ -131,30 +134,30 @@ void TForm1::DirFileList() {
         return;
     }
     dialog->exec();
-    if (!batchfiles.isEmpty())
-        batmeta();
+    if (!m_batchPages.isEmpty())
+        runBatch();
 }
 
-void TForm1::batmeta() {
+void MainWindow::runBatch() {
     BusyScope busy(*this);
     platform::WaitCursor cursor;
     platform::Dialogs& dialogs = *m_services.dialogs;
     // Commands are held off, so the list cannot change under the run.
-    const QStringList pages = batchfiles;
+    const QStringList pages = m_batchPages;
     const int n = int(pages.size());
 
     preparePanes();
     int failedPages = 0;
     m_page.resetPage();
-    htmloutput = engine::reportHead(m_programFolder);
-    ProgressScope progress(*upbf, n);
+    m_reportLines = engine::reportHead(m_programFolder);
+    ProgressScope progress(*m_batchProgress, n);
 
     const QString workingFile = engine::workingFile(m_programFolder);
     const engine::CheckOptions batchRun{true};
     engine::PaneOutput out;
     Breather breathe([&] {
         flushPanes(out);
-        upbf->refresh();
+        m_batchProgress->refresh();
     });
     const std::function<void()> between = [&] { breathe(); };
     breathe.now();
@@ -162,19 +165,19 @@ void TForm1::batmeta() {
     try {
         for (int i = 0; i < n; ++i) {
             const QString& address = pages.at(i);
-            upbf->setText(progressText("Opening File: ", i, n, address));
+            m_batchProgress->setText(progressText("Opening File: ", i, n, address));
             try {
                 QString a = address;
                 m_explorer->vtiGetDocToFile(a, workingFile);
             } catch (const std::exception&) {
                 flushPanes(out);
-                upbf->refresh();
+                m_batchProgress->refresh();
                 progress.close();
                 dialogs.error(kError3001);
                 return;
             }
             const bool failed =
-                engine::checkPage(m_page, grid1, m_rules, address, workingFile, out, batchRun,
+                engine::checkPage(m_page, m_ruleTable, m_rules, address, workingFile, out, batchRun,
                                   between, [&](const QString& message, bool notOpened) {
                                       flushPanes(out);
                                       if (notOpened)
@@ -185,8 +188,8 @@ void TForm1::batmeta() {
             if (failed)
                 ++failedPages;
 
-            upbf->setText(progressText("Completed File: ", i, n, address));
-            upbf->setCompleted(i + 1);
+            m_batchProgress->setText(progressText("Completed File: ", i, n, address));
+            m_batchProgress->setCompleted(i + 1);
             breathe();
         }
     } catch (...) {

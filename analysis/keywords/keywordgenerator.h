@@ -1,6 +1,6 @@
 #pragma once
 
-#include "kwgwords.h"
+#include "keywordgeneration.h"
 #include "platform/errors.h"
 
 #include <QDialog>
@@ -35,7 +35,7 @@ public:
 
 // The keyword generator: lists the most frequent words of the page body, lets the user queue
 // them for the keywords tag or add them to the noise words, and keeps the noise-word list.
-class TKWGenForm : public QDialog {
+class KeywordGenerator : public QDialog {
     Q_OBJECT
 public:
     static const QString kNoiseFileName; // "srexclude.txt"
@@ -43,20 +43,20 @@ public:
     static constexpr int kHelpTopic = 221;
 
     // Loads the settings; a stored count outside -32768..32767 raises ERangeError.
-    TKWGenForm(platform::Dialogs& dialogs, platform::Help& help, const QString& registryPath,
-               const QString& appDir, QWidget* parent = nullptr);
-    ~TKWGenForm() override;
+    KeywordGenerator(platform::Dialogs& dialogs, platform::Help& help, const QString& registryPath,
+                     const QString& appDir, QWidget* parent = nullptr);
+    ~KeywordGenerator() override;
 
     // Builds the word list for the file (the opener once, "Refresh List" again).
     void GenerateList(const QString& fileName);
 
     // Commands.
-    void AddKeywordsClick();
-    void AddNoiseClick();
-    void RefreshClick();
-    void LoadNoiseClick();
-    void SaveNoiseClick();
-    void HelpClick();
+    void addKeywords();
+    void addNoiseWords();
+    void refresh();
+    void loadNoiseWordFile();
+    void saveNoiseWordFile();
+    void showHelp();
 
     QString noiseFile() const;
     // The frame caption for the current count.
@@ -74,17 +74,17 @@ public:
     QStringList AddedKeywords;
 
     // Controls.
-    QTabWidget* PageControl1 = nullptr;
-    QWidget* TabSheet1 = nullptr; // "Keywords"
-    QWidget* TabSheet2 = nullptr; // "Setup"
-    QGroupBox* GroupBox1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QTreeWidget* ListView1 = nullptr;
+    QTabWidget* tabs = nullptr;
+    QWidget* keywordsTab = nullptr; // "Keywords"
+    QWidget* setupTab = nullptr;    // "Setup"
+    QGroupBox* topWordsBox = nullptr;
+    QLabel* instructionLabel = nullptr;
+    QTreeWidget* wordList = nullptr;
     QPushButton* btnAddKeywords = nullptr;
     QPushButton* btnAddNoise = nullptr;
     QPushButton* btnRefresh = nullptr;
-    QSpinBox* SpinEdit1 = nullptr;
-    QPlainTextEdit* Memo1 = nullptr; // the noise-word editor
+    QSpinBox* topCountBox = nullptr;
+    QPlainTextEdit* noiseEditor = nullptr; // the noise-word editor
     QPushButton* btnLoadNoise = nullptr;
     QPushButton* btnSaveNoise = nullptr;
     QPushButton* btnClose = nullptr;
@@ -108,7 +108,7 @@ private:
     void fillList(const QList<keywords::WordCount>& top);
     void clearList();
     // Runs a command; an error it does not catch reaches the standard error box.
-    void guarded(void (TKWGenForm::*command)());
+    void guarded(void (KeywordGenerator::*command)());
     QStringList tickedWords() const;
     void deleteTickedRows();
     void setEditorLines(const QStringList& lines);

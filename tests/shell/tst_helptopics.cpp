@@ -4,7 +4,7 @@
 #include "platform/textfile.h"
 #include "support/modal.h"
 #include "support/quillmarkharness.h"
-#include "updater/mainupdate.h"
+#include "updater/mainwindow.h"
 #include "updater/tidewell.h"
 
 #include <QAbstractButton>
@@ -125,12 +125,12 @@ private slots:
         services.currentDirectory = env.root();
         services.updateHost = QStringLiteral("127.0.0.1");
         services.updatePort = 9; // never reached: no command here talks to the server
-        std::unique_ptr<tidewell::TForm1> form = tidewell::startTidewell(services);
+        std::unique_ptr<tidewell::MainWindow> form = tidewell::startTidewell(services);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
 
         QVERIFY(pressHelpControls(form.get()) > 0);
-        QVERIFY(helpOfModal([&] { form->BtnSettings->click(); }) > 0);
+        QVERIFY(helpOfModal([&] { form->settingsButton->click(); }) > 0);
 
         const QString file = env.programFolder() + QStringLiteral("tidewell.hlp");
         const QList<int> topics = topicsOf(help, file);

@@ -1,6 +1,5 @@
 #include "ftpserver.h"
-#include "support/doubles.h"
-#include "support/testenv.h"
+#include "support/tidewellharness.h"
 #include "updater/ftp/tickftp.h"
 #include "updater/mainwindow.h"
 #include "updater/settingswindow.h"
@@ -42,30 +41,10 @@ struct Product {
     QString name, version1, f, p, fn, version2, productcode;
 };
 
-// The main window on a program folder, registry file and current directory of its own, every
-// seam scripted, pointed at the test's FTP server.
-struct Harness {
-    testsupport::TestEnv env;
-    testsupport::ScriptedDialogs dialogs;
-    testsupport::RecordingHelp help;
-    testsupport::RecordingShell shell;
-    testsupport::ScriptedInstaller installer;
-    Services services;
-    std::unique_ptr<MainWindow> window;
+// The shared harness, with the products and the toolbar state these tests read.
+struct Harness : testsupport::TidewellHarness {
+    using TidewellHarness::TidewellHarness;
 
-    explicit Harness(int port) {
-        services.dialogs = &dialogs;
-        services.help = &help;
-        services.shell = &shell;
-        services.installer = &installer;
-        services.registryPath = env.registryPath();
-        services.programFolder = env.programFolder();
-        services.currentDirectory = env.root();
-        services.updateHost = QStringLiteral("127.0.0.1");
-        services.updatePort = port;
-        installer.systemDir = env.path("system");
-        QDir().mkpath(installer.systemDir);
-    }
     void add(const Product& p) const {
         const QString key = kKey + QLatin1Char('\\') + p.name;
         const QList<std::pair<const char*, QString>> values{{"version1", p.version1},
@@ -78,10 +57,6 @@ struct Harness {
         for (const auto& [name, value] : values)
             if (!value.isEmpty() || QLatin1String(name) == QLatin1String("f"))
                 env.setValue(key, QString::fromLatin1(name), value);
-    }
-    MainWindow* start() {
-        window = startTidewell(services);
-        return window.get();
     }
     int row(const QString& name) const {
         for (int r = 0; r < window->rowCount(); ++r)

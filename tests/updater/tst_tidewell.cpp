@@ -250,6 +250,21 @@ private slots:
         QVERIFY(!h.env.valueExists(kKey + "\\a1 Alpha", "fn"));
     }
 
+    // What the update server receives for the check of one product.
+    void checkExchange() {
+        FtpServer server;
+        QVERIFY(server.start(m_feed.path()));
+        Harness h(server.port());
+        h.add({"Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
+        h.start()->checkForUpdates();
+        QCOMPARE(h.dialogs.texts(), QStringList{"An update is available for Alpha."});
+        // Active mode, the version file as text, and a Logoff.
+        QCOMPARE(
+            testsupport::portsMasked(server.commands()),
+            (QStringList{"USER qmzvb", "PASS qmz7719", "PWD", "CWD /", "CWD tidefeed", "CWD alpha",
+                         "EPRT |1|127.0.0.1|*|", "TYPE A", "RETR alpha.txt", "QUIT"}));
+    }
+
     void checkWithoutServer() {
         Harness h(testsupport::closedPort());
         h.add({"Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
@@ -367,6 +382,41 @@ private slots:
         QVERIFY(!QFileInfo::exists(h.package("missing.pkg.part")));
         QCOMPARE(h.env.readFile(h.package("alpha-2.0.pkg")), m_alpha);
         QCOMPARE(h.env.value(kKey + "\\a Gone", "fn"), QStringLiteral("missing.pkg"));
+    }
+
+    void getUpdateExchange_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<QStringList>("download");
+        const QString port = QStringLiteral("EPRT |1|127.0.0.1|*|");
+        QTest::newRow("fetched") << "Alpha"
+                                 << QStringList{port, "TYPE I", "SIZE alpha-2.0.pkg",
+                                                "RETR alpha-2.0.pkg", "QUIT"};
+        // The size is refused: nothing is retrieved, and nothing follows.
+        QTest::newRow("missing on the server")
+            << "Gone" << QStringList{port, "TYPE I", "SIZE missing.pkg"};
+    }
+    // What the update server receives for the download of one ticked product, after its check.
+    void getUpdateExchange() {
+        QFETCH(QString, product);
+        QFETCH(QStringList, download);
+        FtpServer server;
+        QVERIFY(server.start(m_feed.path()));
+        Harness h(server.port());
+        h.add({"Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
+        h.add({"Gone", "0.1", "gone", "gone.txt", "", "", ""});
+        MainWindow* w = h.start();
+        w->checkForUpdates();
+        h.tick(product);
+        server.clearCommands();
+        w->getUpdates();
+        QCOMPARE(h.dialogs.texts().last(), kSelect);
+        // Logon into the product's folder, the listing as text, then the package in binary.
+        const QString folder = product.toLower();
+        const QStringList expected =
+            QStringList{"USER qmzvb",    "PASS qmz7719",         "PWD",    "CWD /", "CWD tidefeed",
+                        "CWD " + folder, "EPRT |1|127.0.0.1|*|", "TYPE A", "LIST"} +
+            download;
+        QCOMPARE(testsupport::portsMasked(server.commands()), expected);
     }
 
     void getUpdateRefused_data() {

@@ -1,4 +1,4 @@
-#include "mainupdate.h"
+#include "mainwindow.h"
 #include "tidewell.h"
 
 #include "platform/dialogs.h"
@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tidewell"));
 
-    platform::QtDialogs dialogs(tidewell::TForm1::kAppTitle);
+    platform::QtDialogs dialogs(tidewell::MainWindow::kAppTitle);
     platform::QtHelp help(dialogs, QStringLiteral("Tidewell Help"));
     platform::QtShell shell;
     platform::QtInstaller installer;

@@ -1,6 +1,6 @@
 #include "tidewell.h"
 
-#include "mainupdate.h"
+#include "mainwindow.h"
 
 #include <QApplication>
 
@@ -21,16 +21,16 @@ int defaultUpdatePort() {
     return TIDEWELL_UPDATE_PORT;
 }
 
-std::unique_ptr<TForm1> startTidewell(const Services& services) {
-    auto form = std::make_unique<TForm1>(services);
-    form->FormCreate();
-    return form;
+std::unique_ptr<MainWindow> startTidewell(const Services& services) {
+    auto window = std::make_unique<MainWindow>(services);
+    window->loadProducts();
+    return window;
 }
 
 int runTidewell(const Services& services) {
-    QApplication::setApplicationDisplayName(TForm1::kAppTitle);
-    std::unique_ptr<TForm1> form = startTidewell(services);
-    form->show();
+    QApplication::setApplicationDisplayName(MainWindow::kAppTitle);
+    std::unique_ptr<MainWindow> window = startTidewell(services);
+    window->show();
     return QApplication::exec();
 }
 

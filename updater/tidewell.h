@@ -6,10 +6,10 @@
 
 namespace tidewell {
 
-class TForm1;
+class MainWindow;
 
-// The program entry's start-up: the main window and its FormCreate (not shown yet).
-std::unique_ptr<TForm1> startTidewell(const Services& services);
+// The program entry's start-up: the main window with its product list loaded (not shown yet).
+std::unique_ptr<MainWindow> startTidewell(const Services& services);
 // Start-up, then the message loop until the main window closes.
 int runTidewell(const Services& services);
 

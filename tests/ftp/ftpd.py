@@ -1,9 +1,11 @@
 #!/usr/bin/python3
 """A pyftpdlib server for the tests, on 127.0.0.1 and a free port (printed as the first line).
 
-Usage: ftpd.py ROOT [--user U --password P] [--idle SECONDS]
+Usage: ftpd.py ROOT [--user U --password P] [--idle SECONDS] [--log FILE]
 Files whose name starts with "stall" are never sent: RETR answers 150 and then waits.
 With --watch-stdin the server ends when its standard input closes (its parent went away).
+With --log every command line received (the password too) is appended to FILE, one a line, in
+the order of arrival, before it is answered.
 """
 import argparse
 import os
@@ -16,6 +18,14 @@ from pyftpdlib.servers import FTPServer
 
 
 class Handler(FTPHandler):
+    command_log = None
+
+    def pre_process_command(self, line, cmd, arg):
+        if self.command_log is not None:
+            self.command_log.write(line + "\n")
+            self.command_log.flush()
+        return FTPHandler.pre_process_command(self, line, cmd, arg)
+
     def ftp_RETR(self, file):
         if os.path.basename(file).startswith("stall"):
             self.respond("150 File status okay. About to open data connection.")
@@ -39,7 +49,10 @@ def main():
     ap.add_argument("--idle", type=float, default=300)
     ap.add_argument("--port", type=int, default=0)
     ap.add_argument("--watch-stdin", action="store_true")
+    ap.add_argument("--log")
     a = ap.parse_args()
+    if a.log:
+        Handler.command_log = open(a.log, "a", encoding="utf-8", newline="\n")
     if a.watch_stdin:
         watch_parent()
     auth = DummyAuthorizer()

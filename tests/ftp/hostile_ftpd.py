@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """A scripted FTP server that misbehaves on purpose, on 127.0.0.1 and a free port (printed first).
 
-Usage: hostile_ftpd.py MODE
+Usage: hostile_ftpd.py MODE [--log FILE]
   pasv-foreign  EPSV refused; PASV names 10.255.255.1 with a port that listens on 127.0.0.1
   long-reply    the greeting and the answer to RETR are lines of 100000 characters
   drop-midway   RETR sends half of 64 KiB, then drops both connections
@@ -9,6 +9,7 @@ Usage: hostile_ftpd.py MODE
   stall-greeting accepts and never says anything
   trickle       RETR sends its data in pieces of 1000 bytes, a little apart
 Every file holds b"hostile data\\n" * 1000 unless the mode says otherwise.
+With --log every command line received is appended to FILE, one a line, before it is answered.
 """
 import os
 import socket
@@ -17,6 +18,8 @@ import threading
 import time
 
 MODE = sys.argv[1]
+LOG = open(sys.argv[3], "a", encoding="utf-8", newline="\n") if sys.argv[2:3] == ["--log"] else None
+LOG_LOCK = threading.Lock()
 DATA = b"hostile data\n" * 1000
 FOREIGN = "10,255,255,1"
 
@@ -77,6 +80,10 @@ def handle(conn):
         line = f.readline()
         if not line:
             return
+        if LOG is not None:
+            with LOG_LOCK:
+                LOG.write(line.decode("latin-1").rstrip("\r\n") + "\n")
+                LOG.flush()
         cmd, _, arg = line.decode("latin-1").strip().partition(" ")
         cmd = cmd.upper()
         if cmd == "USER":

@@ -134,10 +134,12 @@ private slots:
             codes << c;
         QCOMPARE(codes.size(), 76);
         for (int c = 11990; c <= 12200; ++c)
-            QCOMPARE(!internetErrorText(c).isEmpty(), codes.contains(c));
-        QCOMPARE(internetErrorText(12002), QStringLiteral("Internet Timeout."));
-        QCOMPARE(internetErrorText(12111), QStringLiteral("FTP connection dropped."));
-        QCOMPARE(internetErrorText(12165), QStringLiteral("Internet Proxy Server Unreachable."));
+            QCOMPARE(!internetErrorText(InternetError(c)).isEmpty(), codes.contains(c));
+        QCOMPARE(internetErrorText(InternetError(12002)), QStringLiteral("Internet Timeout."));
+        QCOMPARE(internetErrorText(InternetError(12111)),
+                 QStringLiteral("FTP connection dropped."));
+        QCOMPARE(internetErrorText(InternetError(12165)),
+                 QStringLiteral("Internet Proxy Server Unreachable."));
     }
 };
 

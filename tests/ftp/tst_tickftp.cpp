@@ -150,6 +150,45 @@ private slots:
         QVERIFY(!f.connected());
     }
 
+    void exchange_data() {
+        QTest::addColumn<QString>("hostile"); // the hostile server's mode; empty: pyftpdlib
+        QTest::addColumn<bool>("passive");
+        QTest::addColumn<QStringList>("dataConnection");
+        QTest::newRow("active") << QString() << false << QStringList{"EPRT |1|127.0.0.1|*|"};
+        QTest::newRow("passive") << QString() << true << QStringList{"EPSV"};
+        QTest::newRow("active, EPRT refused")
+            << "trickle" << false << QStringList{"EPRT |1|127.0.0.1|*|", "PORT 127,0,0,1,*"};
+        QTest::newRow("passive, EPSV refused")
+            << "pasv-foreign" << true << QStringList{"EPSV", "PASV"};
+    }
+    // What the server receives for a Logon, a download and a Logoff, line by line.
+    void exchange() {
+        QFETCH(QString, hostile);
+        QFETCH(bool, passive);
+        QFETCH(QStringList, dataConnection);
+        FtpServer server;
+        QVERIFY(hostile.isEmpty() ? server.start(m_root.path()) : server.startHostile(hostile));
+        TickFTP f;
+        setUp(f, passive);
+        f.setPort(server.port());
+        f.setAction(ickftpLogon);
+        f.setRemotePath(QStringLiteral("sub/"));
+        f.setRemoteFile(QStringLiteral("where.txt"));
+        f.setLocalFile(local("exchange.txt"));
+        f.setTransferMode(icktmBinary);
+        f.setAction(ickftpDownload);
+        f.setAction(ickftpLogoff);
+        // The login directory first, then the path from there; the data connection is set up
+        // before the type, and the size asked before the file.
+        const QStringList expected =
+            QStringList{"USER qmzvb", "PASS qmz7719", "PWD", "CWD /", "CWD sub"} + dataConnection +
+            QStringList{"TYPE I", "SIZE where.txt", "RETR where.txt", "QUIT"};
+        QCOMPARE(testsupport::portsMasked(server.commands()), expected);
+        QCOMPARE(readBytes(local("exchange.txt")),
+                 hostile.isEmpty() ? QByteArray("sub")
+                                   : QByteArray("hostile data\n").repeated(1000));
+    }
+
     void downloadToMemoryAndAscii() {
         TickFTP f;
         setUp(f);

@@ -4,8 +4,7 @@
 #include "platform/textfile.h"
 #include "support/modal.h"
 #include "support/quillmarkharness.h"
-#include "updater/mainupdate.h"
-#include "updater/tidewell.h"
+#include "support/tidewellharness.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -110,30 +109,17 @@ private slots:
     }
 
     void tidewell() {
-        testsupport::TestEnv env;
-        testsupport::ScriptedDialogs dialogs;
-        testsupport::RecordingHelp help;
-        testsupport::RecordingShell shell;
-        testsupport::ScriptedInstaller installer;
-        tidewell::Services services;
-        services.dialogs = &dialogs;
-        services.help = &help;
-        services.shell = &shell;
-        services.installer = &installer;
-        services.registryPath = env.registryPath();
-        services.programFolder = env.programFolder();
-        services.currentDirectory = env.root();
-        services.updateHost = QStringLiteral("127.0.0.1");
-        services.updatePort = 9; // never reached: no command here talks to the server
-        std::unique_ptr<tidewell::MainWindow> form = tidewell::startTidewell(services);
+        // Port 9 is never reached: no command here talks to the server.
+        testsupport::TidewellHarness h(9);
+        tidewell::MainWindow* form = h.start();
         form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(form));
 
-        QVERIFY(pressHelpControls(form.get()) > 0);
-        QVERIFY(helpOfModal([&] { form->BtnSettings->click(); }) > 0);
+        QVERIFY(pressHelpControls(form) > 0);
+        QVERIFY(helpOfModal([&] { form->settingsButton->click(); }) > 0);
 
-        const QString file = env.programFolder() + QStringLiteral("tidewell.hlp");
-        const QList<int> topics = topicsOf(help, file);
+        const QString file = h.env.programFolder() + QStringLiteral("tidewell.hlp");
+        const QList<int> topics = topicsOf(h.help, file);
         QCOMPARE(topics, (QList<int>{1, 2}));
         const QSet<int> present = platform::helpTopics(testsupport::builtProgramFolder() +
                                                        QStringLiteral("tidewell.hlp"));

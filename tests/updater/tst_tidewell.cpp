@@ -1,9 +1,8 @@
 #include "ftpserver.h"
-#include "support/doubles.h"
-#include "support/testenv.h"
+#include "support/tidewellharness.h"
 #include "updater/ftp/tickftp.h"
-#include "updater/mainupdate.h"
-#include "updater/proxy.h"
+#include "updater/mainwindow.h"
+#include "updater/settingswindow.h"
 #include "updater/tidewell.h"
 #include "updater/versionfile.h"
 
@@ -42,30 +41,10 @@ struct Product {
     QString name, version1, f, p, fn, version2, productcode;
 };
 
-// The main window on a program folder, registry file and current directory of its own, every
-// seam scripted, pointed at the test's FTP server.
-struct Harness {
-    testsupport::TestEnv env;
-    testsupport::ScriptedDialogs dialogs;
-    testsupport::RecordingHelp help;
-    testsupport::RecordingShell shell;
-    testsupport::ScriptedInstaller installer;
-    Services services;
-    std::unique_ptr<TForm1> form;
+// The shared harness, with the products and the toolbar state these tests read.
+struct Harness : testsupport::TidewellHarness {
+    using TidewellHarness::TidewellHarness;
 
-    explicit Harness(int port) {
-        services.dialogs = &dialogs;
-        services.help = &help;
-        services.shell = &shell;
-        services.installer = &installer;
-        services.registryPath = env.registryPath();
-        services.programFolder = env.programFolder();
-        services.currentDirectory = env.root();
-        services.updateHost = QStringLiteral("127.0.0.1");
-        services.updatePort = port;
-        installer.systemDir = env.path("system");
-        QDir().mkpath(installer.systemDir);
-    }
     void add(const Product& p) const {
         const QString key = kKey + QLatin1Char('\\') + p.name;
         const QList<std::pair<const char*, QString>> values{{"version1", p.version1},
@@ -79,23 +58,20 @@ struct Harness {
             if (!value.isEmpty() || QLatin1String(name) == QLatin1String("f"))
                 env.setValue(key, QString::fromLatin1(name), value);
     }
-    TForm1* start() {
-        form = startTidewell(services);
-        return form.get();
-    }
     int row(const QString& name) const {
-        for (int r = 0; r < form->rowCount(); ++r)
-            if (form->subItem(r, -1) == name)
+        for (int r = 0; r < window->rowCount(); ++r)
+            if (window->cellText(r, MainWindow::Column::Name) == name)
                 return r;
         return -1;
     }
-    void tick(const QString& name) { form->setTicked(row(name), true); }
-    QString package(const QString& name) const { return form->packagePath(name); }
+    void tick(const QString& name) { window->setTicked(row(name), true); }
+    QString package(const QString& name) const { return window->packagePath(name); }
     // Every button's enabled state, Check to Help.
     QString buttons() const {
         QString s;
-        for (QToolButton* b : {form->BtnAccept, form->BtnExecute, form->BtnFinish,
-                               form->BtnSettings, form->BtnNote, form->BtnExit, form->BtnHelp})
+        for (QToolButton* b :
+             {window->checkButton, window->getUpdateButton, window->installButton,
+              window->settingsButton, window->aboutButton, window->exitButton, window->helpButton})
             s += b->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
         return s;
     }
@@ -161,11 +137,11 @@ private slots:
     void noProducts() {
         Harness h(m_server.port());
         h.start();
-        QCOMPARE(h.form->rowCount(), 0);
+        QCOMPARE(h.window->rowCount(), 0);
         QVERIFY(QFileInfo::exists(h.env.path("regversioninfo.txt")));
         QCOMPARE(h.env.readFile("regversioninfo.txt"), QByteArray());
         QCOMPARE(h.buttons(), QStringLiteral("1001111"));
-        h.form->BtnAcceptClick();
+        h.window->checkForUpdates();
         QCOMPARE(h.dialogs.texts(), QStringList{"There are no products to check."});
         QCOMPARE(h.dialogs.shown.first().kind, Dialogs::Kind::Warning);
         QCOMPARE(h.buttons(), QStringLiteral("1111111"));
@@ -176,31 +152,31 @@ private slots:
         h.add({"Beta", "", "beta", "beta.txt", "", "1.5", ""});
         h.add({"alpha", "1.0", "alpha", "alpha.txt", "", "1.9", "{A-1}"});
         h.add({"Gamma", "7", "g", "g.txt", "g.pkg", "", ""});
-        TForm1* w = h.start();
+        MainWindow* w = h.start();
         QCOMPARE(w->windowTitle(), QStringLiteral("Varnholt Tidewell"));
         QCOMPARE(w->rowCount(), 3);
-        // Registry order (sorted without regard to case); caption and seven sub-items.
+        // Registry order (sorted without regard to case); every column.
         const QList<QStringList> rows{
             {"alpha", "1.0", "", "alpha", "alpha.txt", "", "{A-1}", ""},
             {"Beta", "Not Installed", "1.5", "beta", "beta.txt", "", "", ""},
             {"Gamma", "7", "", "g", "g.txt", "g.pkg", "", ""}};
         for (int r = 0; r < 3; ++r)
-            for (int i = -1; i < 7; ++i)
-                QCOMPARE(w->subItem(r, i), rows[r][i + 1]);
+            for (int c = 0; c < int(MainWindow::Column::Count); ++c)
+                QCOMPARE(w->cellText(r, MainWindow::Column(c)), rows[r][c]);
         QCOMPARE(h.env.readFile("regversioninfo.txt"), QByteArray("1.0\r\nNot Installed\r\n7\r\n"));
         // An update fetched in an earlier run enables Install at once.
         QCOMPARE(h.buttons(), QStringLiteral("1011111"));
-        // Three visible columns; the hidden sub-items stay hidden.
-        const QHeaderView* header = w->produpd->header();
-        QCOMPARE(w->produpd->headerItem()->text(0), QStringLiteral("Product"));
-        QCOMPARE(w->produpd->headerItem()->text(1), QStringLiteral("Current Version"));
-        QCOMPARE(w->produpd->headerItem()->text(2), QStringLiteral("Available Version"));
+        // Three visible columns; the others stay hidden.
+        const QHeaderView* header = w->productList->header();
+        QCOMPARE(w->productList->headerItem()->text(0), QStringLiteral("Product"));
+        QCOMPARE(w->productList->headerItem()->text(1), QStringLiteral("Current Version"));
+        QCOMPARE(w->productList->headerItem()->text(2), QStringLiteral("Available Version"));
         QCOMPARE(header->count() - header->hiddenSectionCount(), 3);
-        QCOMPARE(w->BtnExecute->toolTip(),
+        QCOMPARE(w->getUpdateButton->toolTip(),
                  QStringLiteral("Get the available update for the selected product."));
-        QCOMPARE(w->BtnExit->toolTip(), QStringLiteral("Close Tidewell"));
+        QCOMPARE(w->exitButton->toolTip(), QStringLiteral("Close Tidewell"));
         QVERIFY(!w->progressRow->isVisibleTo(w));
-        w->BtnHelpClick();
+        w->showHelp();
         QCOMPARE(h.help.topics.size(), 1);
         QCOMPARE(h.help.topics[0].file, h.env.programFolder() + "tidewell.hlp");
         QCOMPARE(h.help.topics[0].topic, 1);
@@ -217,8 +193,8 @@ private slots:
         QCOMPARE(h.dialogs.shown.size(), 1);
         QCOMPARE(h.dialogs.shown[0].kind, Dialogs::Kind::Error);
         QVERIFY(h.dialogs.shown[0].text.startsWith("Cannot create file"));
-        QCOMPARE(h.form->rowCount(), 0);
-        QVERIFY(!h.form->BtnFinish->isEnabled());
+        QCOMPARE(h.window->rowCount(), 0);
+        QVERIFY(!h.window->installButton->isEnabled());
     }
 
     // One message per product, in list order, ticked or not.
@@ -234,12 +210,12 @@ private slots:
         h.add({"a8 Short", "1.0", "short", "short.txt", "", "", ""});
         h.add({"a9 Evil", "1.0", "evil", "evil.txt", "", "", ""});
         h.add({"b1 NoDir", "1.0", "nodir", "x.txt", "", "", ""});
-        TForm1* w = h.start();
+        MainWindow* w = h.start();
         QStringList states;
         h.dialogs.onShow = [&](const testsupport::ScriptedDialogs::Shown&) {
             states << h.buttons();
         };
-        w->BtnAcceptClick();
+        w->checkForUpdates();
         QCOMPARE(h.dialogs.texts(), (QStringList{
                                         "An update is available for a1 Alpha.",
                                         "An update is available for a2 Beta.",
@@ -257,22 +233,42 @@ private slots:
         QCOMPARE(states[0], QStringLiteral("0000000"));
         QCOMPARE(states[1], QStringLiteral("0100000"));
         QCOMPARE(h.buttons(), QStringLiteral("1111111"));
-        QCOMPARE(w->subItem(h.row("a1 Alpha"), 1), QStringLiteral("2.0"));
-        QCOMPARE(w->subItem(h.row("a1 Alpha"), 4), QStringLiteral("alpha-2.0.pkg"));
-        QCOMPARE(w->subItem(h.row("a2 Beta"), 1), QStringLiteral("1.5"));
-        QCOMPARE(w->subItem(h.row("a2 Beta"), 4), QStringLiteral("beta-1.5.pkg"));
+        QCOMPARE(w->cellText(h.row("a1 Alpha"), MainWindow::Column::OfferedVersion),
+                 QStringLiteral("2.0"));
+        QCOMPARE(w->cellText(h.row("a1 Alpha"), MainWindow::Column::Package),
+                 QStringLiteral("alpha-2.0.pkg"));
+        QCOMPARE(w->cellText(h.row("a2 Beta"), MainWindow::Column::OfferedVersion),
+                 QStringLiteral("1.5"));
+        QCOMPARE(w->cellText(h.row("a2 Beta"), MainWindow::Column::Package),
+                 QStringLiteral("beta-1.5.pkg"));
         // A refused version file leaves the row as it was.
-        QCOMPARE(w->subItem(h.row("a7 Html"), 4), QStringLiteral("old.pkg"));
-        QCOMPARE(w->subItem(h.row("a9 Evil"), 4), QString());
+        QCOMPARE(w->cellText(h.row("a7 Html"), MainWindow::Column::Package),
+                 QStringLiteral("old.pkg"));
+        QCOMPARE(w->cellText(h.row("a9 Evil"), MainWindow::Column::Package), QString());
         QVERIFY(QFileInfo::exists(h.env.programFolder() + "wversion.txt"));
         // Nothing goes to the registry.
         QVERIFY(!h.env.valueExists(kKey + "\\a1 Alpha", "fn"));
     }
 
+    // What the update server receives for the check of one product.
+    void checkExchange() {
+        FtpServer server;
+        QVERIFY(server.start(m_feed.path()));
+        Harness h(server.port());
+        h.add({"Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
+        h.start()->checkForUpdates();
+        QCOMPARE(h.dialogs.texts(), QStringList{"An update is available for Alpha."});
+        // Active mode, the version file as text, and a Logoff.
+        QCOMPARE(
+            testsupport::portsMasked(server.commands()),
+            (QStringList{"USER qmzvb", "PASS qmz7719", "PWD", "CWD /", "CWD tidefeed", "CWD alpha",
+                         "EPRT |1|127.0.0.1|*|", "TYPE A", "RETR alpha.txt", "QUIT"}));
+    }
+
     void checkWithoutServer() {
         Harness h(testsupport::closedPort());
         h.add({"Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
-        h.start()->BtnAcceptClick();
+        h.start()->checkForUpdates();
         QCOMPARE(h.dialogs.texts(), QStringList{"Unable to attach to update server for Alpha"});
         QCOMPARE(h.buttons(), QStringLiteral("1111111"));
     }
@@ -283,8 +279,8 @@ private slots:
         // The program folder holds the executable, as the real one does.
         h.env.writeFile(h.env.programFolder() + "tidewell", "#!/bin/sh\n");
         h.add({"Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
-        TForm1* w = h.start();
-        w->BtnAcceptClick();
+        MainWindow* w = h.start();
+        w->checkForUpdates();
         h.tick("Alpha");
         h.dialogs.shown.clear();
         QString atClosing;
@@ -292,17 +288,17 @@ private slots:
             atClosing = h.buttons();
         };
         QStringList progress;
-        auto transfer = w->getupdateFTP->OnTransfer;
-        w->getupdateFTP->OnTransfer = [&](ftp::TickFTP& s, qint64 n, const QByteArray& t) {
+        auto transfer = w->packageFtp->OnTransfer;
+        w->packageFtp->OnTransfer = [&](ftp::TickFTP& s, qint64 n, const QByteArray& t) {
             transfer(s, n, t);
-            progress = {w->bytesnum->text(),
-                        w->totalnum->text(),
-                        QString::number(w->RzProgressBar1->value()),
-                        QString::number(w->RzProgressBar1->maximum()),
+            progress = {w->downloadedBytes->text(),
+                        w->totalBytes->text(),
+                        QString::number(w->progressBar->value()),
+                        QString::number(w->progressBar->maximum()),
                         w->windowTitle(),
                         w->progressRow->isVisibleTo(w) ? "shown" : "hidden"};
         };
-        w->BtnExecuteClick();
+        w->getUpdates();
         QCOMPARE(h.dialogs.texts(), QStringList{kSelect});
         QCOMPARE(h.dialogs.shown[0].kind, Dialogs::Kind::Confirmation);
         QCOMPARE(h.dialogs.shown[0].buttons, QList<Dialogs::Button>{Dialogs::Button::Ok});
@@ -311,16 +307,16 @@ private slots:
                                         "Getting Update, Please wait", "shown"}));
         QCOMPARE(h.env.readFile(h.package("alpha-2.0.pkg")), m_alpha);
         QVERIFY(!QFileInfo::exists(h.package("alpha-2.0.pkg.part")));
-        QCOMPARE(w->subItem(0, 6), QStringLiteral("50000"));
+        QCOMPARE(w->cellText(0, MainWindow::Column::PackageSize), QStringLiteral("50000"));
         QCOMPARE(h.env.value(kKey + "\\Alpha", "fn"), QStringLiteral("alpha-2.0.pkg"));
         QCOMPARE(h.env.value(kKey + "\\Alpha", "version2"), QStringLiteral("2.0"));
         QCOMPARE(w->windowTitle(), QStringLiteral("Varnholt Tidewell"));
         QVERIFY(!w->progressRow->isVisibleTo(w));
-        QCOMPARE(w->bytesnum->text(), QString());
+        QCOMPARE(w->downloadedBytes->text(), QString());
         QCOMPARE(h.buttons(), QStringLiteral("1111111"));
         // A second fetch replaces the package.
         QFile::resize(h.package("alpha-2.0.pkg"), 10);
-        w->BtnExecuteClick();
+        w->getUpdates();
         QCOMPARE(h.env.readFile(h.package("alpha-2.0.pkg")), m_alpha);
     }
 
@@ -329,15 +325,15 @@ private slots:
         Harness h(m_server.port());
         h.add({"Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
         h.add({"Beta", "", "beta", "beta.txt", "", "", ""});
-        TForm1* w = h.start();
-        w->BtnAcceptClick();
+        MainWindow* w = h.start();
+        w->checkForUpdates();
         h.tick("Beta");
         h.dialogs.shown.clear();
         QString atClosing;
         h.dialogs.onShow = [&](const testsupport::ScriptedDialogs::Shown&) {
             atClosing = h.buttons();
         };
-        w->BtnExecuteClick();
+        w->getUpdates();
         QCOMPARE(h.dialogs.texts(), QStringList{kSelect});
         QCOMPARE(atClosing, QStringLiteral("0000000"));
         QCOMPARE(h.env.readFile(h.package("beta-1.5.pkg")), m_beta);
@@ -350,10 +346,10 @@ private slots:
         Harness h(testsupport::closedPort());
         h.add({"Alpha", "1.0", "alpha", "", "alpha-2.0.pkg", "2.0", ""});
         h.add({"Beta", "", "beta", "", "beta-1.5.pkg", "1.5", ""});
-        TForm1* w = h.start();
+        MainWindow* w = h.start();
         h.tick("Alpha");
         h.tick("Beta");
-        w->BtnExecuteClick();
+        w->getUpdates();
         QCOMPARE(h.dialogs.texts(), QStringList{"Unable to locate update on server"});
         QCOMPARE(h.dialogs.shown[0].kind, Dialogs::Kind::Error);
         QCOMPARE(h.buttons(), QStringLiteral("1111111"));
@@ -373,19 +369,54 @@ private slots:
         Harness h(m_server.port());
         h.add({"a Gone", "0.1", "gone", "gone.txt", "", "", ""});
         h.add({"b Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
-        TForm1* w = h.start();
-        w->BtnAcceptClick();
+        MainWindow* w = h.start();
+        w->checkForUpdates();
         h.tick("a Gone");
         h.tick("b Alpha");
         h.dialogs.shown.clear();
         // A stale package from before must not survive either.
         h.env.writeFile(h.package("missing.pkg"), "old");
-        w->BtnExecuteClick();
+        w->getUpdates();
         QCOMPARE(h.dialogs.texts(), (QStringList{"Unable to get update file for a Gone", kSelect}));
         QVERIFY(!QFileInfo::exists(h.package("missing.pkg")));
         QVERIFY(!QFileInfo::exists(h.package("missing.pkg.part")));
         QCOMPARE(h.env.readFile(h.package("alpha-2.0.pkg")), m_alpha);
         QCOMPARE(h.env.value(kKey + "\\a Gone", "fn"), QStringLiteral("missing.pkg"));
+    }
+
+    void getUpdateExchange_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<QStringList>("download");
+        const QString port = QStringLiteral("EPRT |1|127.0.0.1|*|");
+        QTest::newRow("fetched") << "Alpha"
+                                 << QStringList{port, "TYPE I", "SIZE alpha-2.0.pkg",
+                                                "RETR alpha-2.0.pkg", "QUIT"};
+        // The size is refused: nothing is retrieved, and nothing follows.
+        QTest::newRow("missing on the server")
+            << "Gone" << QStringList{port, "TYPE I", "SIZE missing.pkg"};
+    }
+    // What the update server receives for the download of one ticked product, after its check.
+    void getUpdateExchange() {
+        QFETCH(QString, product);
+        QFETCH(QStringList, download);
+        FtpServer server;
+        QVERIFY(server.start(m_feed.path()));
+        Harness h(server.port());
+        h.add({"Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
+        h.add({"Gone", "0.1", "gone", "gone.txt", "", "", ""});
+        MainWindow* w = h.start();
+        w->checkForUpdates();
+        h.tick(product);
+        server.clearCommands();
+        w->getUpdates();
+        QCOMPARE(h.dialogs.texts().last(), kSelect);
+        // Logon into the product's folder, the listing as text, then the package in binary.
+        const QString folder = product.toLower();
+        const QStringList expected =
+            QStringList{"USER qmzvb",    "PASS qmz7719",         "PWD",    "CWD /", "CWD tidefeed",
+                        "CWD " + folder, "EPRT |1|127.0.0.1|*|", "TYPE A", "LIST"} +
+            download;
+        QCOMPARE(testsupport::portsMasked(server.commands()), expected);
     }
 
     void getUpdateRefused_data() {
@@ -401,7 +432,7 @@ private slots:
         Harness h(m_server.port());
         if (rows)
             h.add({"Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
-        h.start()->BtnExecuteClick();
+        h.start()->getUpdates();
         QTEST(h.dialogs.texts().value(0), "message");
         QCOMPARE(h.dialogs.shown.size(), 1);
         QCOMPARE(h.dialogs.shown[0].kind, Dialogs::Kind::Warning);
@@ -487,25 +518,25 @@ private slots:
         h.env.setValue(platform::kUninstallKey + "\\{KEYED}", "DisplayName", "Keyed");
         h.env.setValue(platform::kUninstallKey + "\\{ENGINE}", "UninstallString",
                        "MsiExec.exe /X{ENGINE}");
-        TForm1* w = h.start();
+        MainWindow* w = h.start();
         for (const char* p : {"plain.pkg", "same.pkg", "tw.pkg", "keyed.pkg", "engine.pkg"})
             h.env.writeFile(h.package(QString::fromLatin1(p)), "package");
         // The "Available Version" of an installed product comes from a check; here by hand.
         for (int r = 0; r < w->rowCount(); ++r)
-            w->setSubItem(r, 1, QStringLiteral("2.0"));
+            w->setCellText(r, MainWindow::Column::OfferedVersion, QStringLiteral("2.0"));
         for (const QString& t : ticked)
             h.tick(t);
         for (int a : answers)
             h.dialogs.answers << Dialogs::Button(a);
-        w->BtnFinishClick();
+        w->installSelected();
         for (QString& m : messages)
             m.replace("%1", h.env.programFolder());
         QCOMPARE(h.dialogs.texts(), messages);
         QCOMPARE(h.installer.started.size(), 0);
         QCOMPARE(h.shell.opened.size(), opened ? 1 : 0);
         if (opened)
-            QCOMPARE(h.shell.opened[0],
-                     platform::fileUrl(h.package(w->subItem(h.row(ticked[0]), 4))));
+            QCOMPARE(h.shell.opened[0], platform::fileUrl(h.package(w->cellText(
+                                            h.row(ticked[0]), MainWindow::Column::Package))));
     }
 
     void silentUninstall_data() {
@@ -543,11 +574,11 @@ private slots:
         QFile::setPermissions(engine, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         h.installer.realProcesses = true;
         h.installer.pauseMs = removesKey ? 100 : 1;
-        TForm1* w = h.start();
+        MainWindow* w = h.start();
         h.env.writeFile(h.package("keyed.pkg"), "package");
         h.tick("Keyed");
         h.dialogs.answers << Dialogs::Button::Yes << Dialogs::Button::Yes;
-        w->BtnFinishClick();
+        w->installSelected();
         QCOMPARE(h.installer.started.size(), 1);
         QCOMPARE(h.installer.started[0].command, engine);
         QCOMPARE(h.installer.started[0].parameters, QStringLiteral(" /x{C0DE-1} /qn"));
@@ -564,7 +595,7 @@ private slots:
             QCOMPARE(h.installer.pauses, 361);
             // A later start of the uninstaller in this run waits for it.
             h.dialogs.answers << Dialogs::Button::Yes << Dialogs::Button::No;
-            w->BtnFinishClick();
+            w->installSelected();
             QCOMPARE(h.installer.started.size(), 2);
             QCOMPARE(h.installer.started[1].wait, true);
         }
@@ -576,10 +607,10 @@ private slots:
         Harness h(m_server.port());
         h.add({"Plain", "1.0", "p", "p.txt", "plain.pkg", "2.0", ""});
         h.installer.failSystemDirectory = true;
-        TForm1* w = h.start();
+        MainWindow* w = h.start();
         h.env.writeFile(h.package("plain.pkg"), "package");
         h.tick("Plain");
-        w->runCommand(&TForm1::BtnFinishClick);
+        w->runCommand(&MainWindow::installSelected);
         QCOMPARE(h.dialogs.texts(), QStringList{"The system directory cannot be found."});
         QCOMPARE(h.shell.opened.size(), 0);
     }
@@ -593,40 +624,40 @@ private slots:
         QFETCH(QStringList, typed);
         Harness h(m_server.port());
         h.env.setValue(kKey, "pxa", "old");
-        TForm1* w = h.start();
-        QCOMPARE(w->pxa, QStringLiteral("old"));
+        MainWindow* w = h.start();
+        QCOMPARE(w->proxyServer, QStringLiteral("old"));
         w->execDialog = [&](QDialog& d) {
-            auto& s = static_cast<TSettings&>(d);
+            auto& s = static_cast<SettingsWindow&>(d);
             [&] {
                 QCOMPARE(s.windowTitle(), QStringLiteral("Tidewell - Settings"));
-                QCOMPARE(s.Edit1->text(), QStringLiteral("old"));
-                QCOMPARE(s.Edit3->echoMode(), QLineEdit::Password);
-                QCOMPARE(s.BtnAccept->toolTip(), QStringLiteral("Accept changes and close"));
+                QCOMPARE(s.serverEdit->text(), QStringLiteral("old"));
+                QCOMPARE(s.passwordEdit->echoMode(), QLineEdit::Password);
+                QCOMPARE(s.okButton->toolTip(), QStringLiteral("Accept changes and close"));
             }();
-            s.Edit1->setText(typed[0]);
-            s.Edit2->setText(typed[1]);
-            s.Edit3->setText(typed[2]);
-            s.BtnAcceptClick();
+            s.serverEdit->setText(typed[0]);
+            s.userEdit->setText(typed[1]);
+            s.passwordEdit->setText(typed[2]);
+            s.saveSettings();
             return s.result();
         };
-        w->BtnSettingsClick();
+        w->editSettings();
         for (int i = 0; i < 3; ++i) {
             const char* name[] = {"pxa", "pxu", "pxp"};
             QVERIFY(h.env.valueExists(kKey, name[i]));
             QCOMPARE(h.env.value(kKey, name[i]), typed[i]);
         }
-        QCOMPARE((QStringList{w->pxa, w->pxu, w->pxp}), typed);
+        QCOMPARE((QStringList{w->proxyServer, w->proxyUser, w->proxyPassword}), typed);
     }
 
     void settingsCancelAndHelp() {
         Harness h(m_server.port());
         h.env.setValue(kKey, "pxu", "kept");
-        TSettings s(h.services);
-        s.FormCreate();
-        QCOMPARE(s.Edit2->text(), QStringLiteral("kept"));
-        s.Edit2->setText("changed");
-        s.BtnHelpClick();
-        s.BtnStopClick();
+        SettingsWindow s(h.services);
+        s.loadSettings();
+        QCOMPARE(s.userEdit->text(), QStringLiteral("kept"));
+        s.userEdit->setText("changed");
+        s.showHelp();
+        s.cancel();
         QCOMPARE(h.env.value(kKey, "pxu"), QStringLiteral("kept"));
         QVERIFY(!h.env.valueExists(kKey, "pxa"));
         QCOMPARE(h.help.topics.size(), 1);
@@ -637,25 +668,25 @@ private slots:
     void proxyAfterFirstCheck() {
         Harness h(m_server.port());
         h.add({"Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
-        TForm1* w = h.start();
-        w->BtnAcceptClick();
+        MainWindow* w = h.start();
+        w->checkForUpdates();
         QCOMPARE(h.dialogs.texts(), QStringList{"An update is available for Alpha."});
         w->execDialog = [&](QDialog& d) {
-            auto& s = static_cast<TSettings&>(d);
-            s.Edit1->setText(QStringLiteral("127.0.0.1:%1").arg(testsupport::closedPort()));
-            s.BtnAcceptClick();
+            auto& s = static_cast<SettingsWindow&>(d);
+            s.serverEdit->setText(QStringLiteral("127.0.0.1:%1").arg(testsupport::closedPort()));
+            s.saveSettings();
             return 1;
         };
-        w->BtnSettingsClick();
-        QVERIFY(!w->pxa.isEmpty());
-        w->BtnAcceptClick();
+        w->editSettings();
+        QVERIFY(!w->proxyServer.isEmpty());
+        w->checkForUpdates();
         QCOMPARE(h.dialogs.texts(), (QStringList{"An update is available for Alpha.",
                                                  "An update is available for Alpha."}));
         // A fresh start of the program connects through it.
         Harness again(m_server.port());
         again.add({"Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
-        again.env.setValue(kKey, "pxa", w->pxa);
-        again.start()->BtnAcceptClick();
+        again.env.setValue(kKey, "pxa", w->proxyServer);
+        again.start()->checkForUpdates();
         QCOMPARE(again.dialogs.texts(), QStringList{"Unable to attach to update server for Alpha"});
     }
 };

@@ -4,159 +4,160 @@
 
 namespace ftp {
 
-QString internetErrorText(int code) {
+// No default: a code added to InternetError without a text here fails the build (-Werror=switch).
+QString internetErrorText(InternetError code) {
     switch (code) {
-    case 12001:
+    case kInetOutOfHandles:
         return QStringLiteral("Internet Out Of Handles.");
-    case 12002:
+    case kInetTimeout:
         return QStringLiteral("Internet Timeout.");
-    case 12003:
+    case kInetExtendedError:
         return QStringLiteral("Internet Extended Error.");
-    case 12004:
+    case kInetInternalError:
         return QStringLiteral("Internet Internal Error.");
-    case 12005:
+    case kInetInvalidUrl:
         return QStringLiteral("Internet Invalid URL.");
-    case 12006:
+    case kInetUnrecognizedScheme:
         return QStringLiteral("Internet Unrecognized Scheme.");
-    case 12007:
+    case kInetNameNotResolved:
         return QStringLiteral("Internet Name Not Resolved.");
-    case 12008:
+    case kInetProtocolNotFound:
         return QStringLiteral("Internet Protocol Not Found.");
-    case 12009:
+    case kInetInvalidOption:
         return QStringLiteral("Internet Invalid Option.");
-    case 12010:
+    case kInetBadOptionLength:
         return QStringLiteral("Internet Bad Option Length.");
-    case 12011:
+    case kInetOptionNotSettable:
         return QStringLiteral("Internet Option Not Settable.");
-    case 12012:
+    case kInetShutdown:
         return QStringLiteral("Internet Shutdown.");
-    case 12013:
+    case kInetIncorrectUserName:
         return QStringLiteral("Internet Incorrect User Name.");
-    case 12014:
+    case kInetIncorrectPassword:
         return QStringLiteral("Internet Incorrect Password.");
-    case 12015:
+    case kInetLoginFailure:
         return QStringLiteral("Internet Login Failure.");
-    case 12016:
+    case kInetInvalidOperation:
         return QStringLiteral("Internet Invalid Operation.");
-    case 12017:
+    case kInetOperationCancelled:
         return QStringLiteral("Internet Operation Cancelled.");
-    case 12018:
+    case kInetIncorrectHandleType:
         return QStringLiteral("Internet Incorrect Handle Type.");
-    case 12019:
+    case kInetIncorrectHandleState:
         return QStringLiteral("Internet Incorrect Handle State.");
-    case 12020:
+    case kInetNotProxyRequest:
         return QStringLiteral("Internet Not Proxy Request.");
-    case 12021:
+    case kInetRegistryValueNotFound:
         return QStringLiteral("Internet Registry Value Not Found.");
-    case 12022:
+    case kInetBadRegistryParameter:
         return QStringLiteral("Internet Bad Registry Parameter.");
-    case 12023:
+    case kInetNoDirectAccess:
         return QStringLiteral("Internet No Direct Access.");
-    case 12024:
+    case kInetNoContext:
         return QStringLiteral("Internet No Context.");
-    case 12025:
+    case kInetNoCallback:
         return QStringLiteral("Internet No Callback.");
-    case 12026:
+    case kInetRequestPending:
         return QStringLiteral("Internet Request Pending.");
-    case 12027:
+    case kInetIncorrectFormat:
         return QStringLiteral("Internet Incorrect Format.");
-    case 12028:
+    case kInetItemNotFound:
         return QStringLiteral("Internet Item Not Found.");
-    case 12029:
+    case kInetCannotConnect:
         return QStringLiteral("Internet Cannot Connect.");
-    case 12030:
+    case kInetConnectionAborted:
         return QStringLiteral("Internet Connection Aborted.");
-    case 12031:
+    case kInetConnectionReset:
         return QStringLiteral("Internet Connection Reset.");
-    case 12032:
+    case kInetForceRetry:
         return QStringLiteral("Internet Force Retry.");
-    case 12033:
+    case kInetInvalidProxyRequest:
         return QStringLiteral("Internet Invalid Proxy Request.");
-    case 12034:
+    case kInetNeedUi:
         return QStringLiteral("Internet Need UI.");
-    case 12036:
+    case kInetHandleExists:
         return QStringLiteral("Internet Handle Exists.");
-    case 12037:
+    case kInetSecurityCertificateDateInvalid:
         return QStringLiteral("Internet Security Certificate Date Invalid.");
-    case 12038:
+    case kInetSecurityCertificateNameInvalid:
         return QStringLiteral("Internet Security Certificate Name Invalid.");
-    case 12039:
+    case kInetRedirectFromPlainToSecure:
         return QStringLiteral("Internet Redirect From Plain To Secure.");
-    case 12040:
+    case kInetRedirectFromSecureToPlain:
         return QStringLiteral("Internet Redirect From Secure To Plain.");
-    case 12041:
+    case kInetMixedSecurity:
         return QStringLiteral("Internet Mixed Security.");
-    case 12042:
+    case kInetChangePostIsNotSecure:
         return QStringLiteral("Internet Change Post Is Not Secure.");
-    case 12043:
+    case kInetPostIsNotSecure:
         return QStringLiteral("Internet Post Is Not Secure.");
-    case 12044:
+    case kInetClientAuthenticationCertificateNeeded:
         return QStringLiteral("Internet Client Authentication Certificate Needed.");
-    case 12045:
+    case kInetInvalidCertificateAuthority:
         return QStringLiteral("Internet Invalid Certificate Authority.");
-    case 12046:
+    case kInetClientAuthenticationNotSetUp:
         return QStringLiteral("Internet Client Authentication Not Set Up.");
-    case 12047:
+    case kInetAsynchronousThreadFailed:
         return QStringLiteral("Internet Asynchronous Thread Failed.");
-    case 12048:
+    case kInetRedirectSchemeChange:
         return QStringLiteral("Internet Redirect Scheme Change.");
-    case 12049:
+    case kInetDialogPending:
         return QStringLiteral("Internet Dialog Pending.");
-    case 12050:
+    case kInetRetryDialog:
         return QStringLiteral("Internet Retry Dialog.");
-    case 12052:
+    case kInetSecureToPlainSubmitRedirect:
         return QStringLiteral("Internet Secure To Plain Submit Redirect.");
-    case 12053:
+    case kInetInsertDisc:
         return QStringLiteral("Internet Insert Disc.");
-    case 12110:
+    case kFtpTransferInProgress:
         return QStringLiteral("FTP transfer in progress.");
-    case 12111:
+    case kFtpDropped:
         return QStringLiteral("FTP connection dropped.");
-    case 12112:
+    case kFtpNoPassiveMode:
         return QStringLiteral("The FTP server does not support the passive mode.");
-    case 12150:
+    case kHttpHeaderNotFound:
         return QStringLiteral("HTTP Header Not Found.");
-    case 12151:
+    case kHttpDownlevelServer:
         return QStringLiteral("HTTP Downlevel Server.");
-    case 12152:
+    case kHttpInvalidServerResponse:
         return QStringLiteral("HTTP Invalid Server Response.");
-    case 12153:
+    case kHttpInvalidHeader:
         return QStringLiteral("HTTP Invalid Header.");
-    case 12154:
+    case kHttpInvalidQueryRequest:
         return QStringLiteral("HTTP Invalid Query Request.");
-    case 12155:
+    case kHttpHeaderAlreadyExists:
         return QStringLiteral("HTTP Header Already Exists.");
-    case 12156:
+    case kHttpRedirectFailed:
         return QStringLiteral("HTTP Redirect Failed.");
-    case 12157:
+    case kInetSecurityChannelError:
         return QStringLiteral("Internet Security Channel Error.");
-    case 12158:
+    case kInetUnableToCacheFile:
         return QStringLiteral("Internet Unable To Cache File.");
-    case 12159:
+    case kInetTcpIpNotInstalled:
         return QStringLiteral("Internet TCP/IP Not Installed.");
-    case 12160:
+    case kHttpNotRedirected:
         return QStringLiteral("HTTP Not Redirected.");
-    case 12161:
+    case kHttpCookieNeedsConfirmation:
         return QStringLiteral("HTTP Cookie Needs Confirmation.");
-    case 12162:
+    case kHttpCookieDeclined:
         return QStringLiteral("HTTP Cookie Declined.");
-    case 12163:
+    case kInetDisconnected:
         return QStringLiteral("Internet Disconnected.");
-    case 12164:
+    case kInetServerUnreachable:
         return QStringLiteral("Internet Server Unreachable.");
-    case 12165:
+    case kInetProxyUnreachable:
         return QStringLiteral("Internet Proxy Server Unreachable.");
-    case 12166:
+    case kInetBadAutomaticProxyScript:
         return QStringLiteral("Internet Bad Automatic Proxy Script.");
-    case 12167:
+    case kInetUnableToDownloadProxyScript:
         return QStringLiteral("Internet Unable To Download Proxy Script.");
-    case 12168:
+    case kHttpRedirectNeedsConfirmation:
         return QStringLiteral("HTTP Redirect Needs Confirmation.");
-    case 12169:
+    case kInetSecurityInvalidCertificate:
         return QStringLiteral("Internet Security Invalid Certificate.");
-    case 12170:
+    case kInetSecurityCertificateRevoked:
         return QStringLiteral("Internet Security Certificate Revoked.");
-    case 12171:
+    case kInetFailedDueToSecurityCheck:
         return QStringLiteral("Internet Failed Due To Security Check.");
     }
     return QString();

@@ -482,7 +482,7 @@ QString TickFTP::Impl::describe(int code) const {
         if (!reply.isEmpty())
             return reply;
     }
-    const QString text = internetErrorText(code);
+    const QString text = internetErrorText(InternetError(code));
     if (text.isEmpty())
         return QStringLiteral("[%1] (no description available)").arg(code);
     return QStringLiteral("[%1] %2").arg(code).arg(text);

@@ -1,6 +1,6 @@
-#include "mainupdate.h"
+#include "mainwindow.h"
 
-#include "proxy.h"
+#include "settingswindow.h"
 #include "updater/ftp/tickftp.h"
 #include "versionfile.h"
 
@@ -33,8 +33,8 @@
 
 namespace tidewell {
 
-const QString TForm1::kAppTitle = QStringLiteral("Varnholt Tidewell");
-const QString TForm1::kUpdaterKey = QStringLiteral("\\SOFTWARE\\VRNH\\Updater");
+const QString MainWindow::kAppTitle = QStringLiteral("Varnholt Tidewell");
+const QString MainWindow::kUpdaterKey = QStringLiteral("\\SOFTWARE\\VRNH\\Updater");
 
 namespace {
 
@@ -110,9 +110,6 @@ const QString kAbout = QStringLiteral(
     "Varnholt Tidewell\n\nKeeps the Varnholt products on this computer up to date from the "
     "Varnholt update server.");
 
-// Columns of the product list: the caption, then the seven sub-items.
-constexpr int kSubItems = 7;
-
 // Sets the remote path ahead of the Logon. An instance still connected after a failed download
 // would change directory there, relative to the old product's folder; that change is of no use
 // (the Logon replaces the connection and sets the path again), and its failure must not end the
@@ -126,29 +123,29 @@ void storeRemotePath(ftp::TickFTP& f, const QString& path) {
 
 } // namespace
 
-TForm1::TForm1(const Services& services, QWidget* parent)
+MainWindow::MainWindow(const Services& services, QWidget* parent)
     : QMainWindow(parent), m_services(services) {
-    setObjectName(QStringLiteral("Form1"));
+    setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(kAppTitle);
     m_programFolder = services.programFolder;
     execDialog = [](QDialog& d) { return d.exec(); };
     buildWindow();
 
-    getverFTP = std::make_unique<ftp::TickFTP>(services.updatePort);
-    getverFTP->setUseCache(false);
-    getupdateFTP = std::make_unique<ftp::TickFTP>(services.updatePort);
-    getupdateFTP->setUseCache(false);
-    getupdateFTP->setTransferMode(ftp::icktmBinary);
+    versionFtp = std::make_unique<ftp::TickFTP>(services.updatePort);
+    versionFtp->setUseCache(false);
+    packageFtp = std::make_unique<ftp::TickFTP>(services.updatePort);
+    packageFtp->setUseCache(false);
+    packageFtp->setTransferMode(ftp::icktmBinary);
     wireFtpEvents();
 }
 
-TForm1::~TForm1() {
+MainWindow::~MainWindow() {
     setHourglass(false);
 }
 
-QToolButton* TForm1::addButton(const char* name, const QString& caption, const QString& tip,
-                               const QString& icon) {
-    auto* b = new QToolButton(RzToolbar1);
+QToolButton* MainWindow::addButton(const char* name, const QString& caption, const QString& tip,
+                                   const QString& icon) {
+    auto* b = new QToolButton(toolbar);
     b->setObjectName(QString::fromLatin1(name));
     b->setToolTip(tip);
     if (caption.isEmpty()) {
@@ -161,107 +158,111 @@ QToolButton* TForm1::addButton(const char* name, const QString& caption, const Q
         b->setText(caption);
         b->setToolButtonStyle(Qt::ToolButtonTextOnly);
     }
-    RzToolbar1->addWidget(b);
+    toolbar->addWidget(b);
     return b;
 }
 
-void TForm1::buildWindow() {
+void MainWindow::buildWindow() {
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     auto* central = new QWidget(this);
     auto* outer = new QVBoxLayout(central);
     outer->setContentsMargins(6, 6, 6, 2);
-    GroupBox1 = new QGroupBox(kGroupCaption, central);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    auto* box = new QVBoxLayout(GroupBox1);
+    infoBox = new QGroupBox(kGroupCaption, central);
+    infoBox->setObjectName(QStringLiteral("infoBox"));
+    auto* box = new QVBoxLayout(infoBox);
     box->setContentsMargins(6, 4, 6, 4);
     box->setSpacing(4);
-    Label1 = new QLabel(kExplanation, GroupBox1);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setWordWrap(true);
-    box->addWidget(Label1);
+    explanation = new QLabel(kExplanation, infoBox);
+    explanation->setObjectName(QStringLiteral("explanation"));
+    explanation->setWordWrap(true);
+    box->addWidget(explanation);
 
-    produpd = new QTreeWidget(GroupBox1);
-    produpd->setObjectName(QStringLiteral("produpd"));
-    produpd->setRootIsDecorated(false);
-    produpd->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    produpd->setSortingEnabled(false);
-    produpd->setColumnCount(1 + kSubItems);
-    produpd->setHeaderLabels({QStringLiteral("Product"), QStringLiteral("Current Version"),
-                              QStringLiteral("Available Version")});
-    for (int c = 3; c < 1 + kSubItems; ++c)
-        produpd->setColumnHidden(c, true);
-    produpd->header()->setStretchLastSection(false);
-    produpd->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    produpd->setColumnWidth(1, 90);
-    produpd->setColumnWidth(2, 109);
-    connect(produpd, &QTreeWidget::itemSelectionChanged, this, [this] { produpdSelectItem(); });
-    box->addWidget(produpd, 1);
+    productList = new QTreeWidget(infoBox);
+    productList->setObjectName(QStringLiteral("productList"));
+    productList->setRootIsDecorated(false);
+    productList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    productList->setSortingEnabled(false);
+    productList->setColumnCount(int(Column::Count));
+    productList->setHeaderLabels({QStringLiteral("Product"), QStringLiteral("Current Version"),
+                                  QStringLiteral("Available Version")});
+    for (int c = int(Column::Folder); c < int(Column::Count); ++c)
+        productList->setColumnHidden(c, true);
+    productList->header()->setStretchLastSection(false);
+    productList->header()->setSectionResizeMode(int(Column::Name), QHeaderView::Stretch);
+    productList->setColumnWidth(int(Column::InstalledVersion), 90);
+    productList->setColumnWidth(int(Column::OfferedVersion), 109);
+    connect(productList, &QTreeWidget::itemSelectionChanged, this,
+            [this] { productSelectionChanged(); });
+    box->addWidget(productList, 1);
 
-    progressRow = new QWidget(GroupBox1);
+    progressRow = new QWidget(infoBox);
     progressRow->setObjectName(QStringLiteral("progressRow"));
     auto* row = new QHBoxLayout(progressRow);
     row->setContentsMargins(0, 0, 0, 0);
-    bytesdown = new QLabel(QStringLiteral("Downloaded"), progressRow);
-    bytesdown->setObjectName(QStringLiteral("bytesdown"));
-    bytesnum = new QLabel(progressRow);
-    bytesnum->setObjectName(QStringLiteral("bytesnum"));
-    RzProgressBar1 = new QProgressBar(progressRow);
-    RzProgressBar1->setObjectName(QStringLiteral("RzProgressBar1"));
-    RzProgressBar1->setFixedWidth(145);
-    RzProgressBar1->setRange(0, 0);
-    RzProgressBar1->setValue(0);
-    bytestotal = new QLabel(QStringLiteral("Total Bytes"), progressRow);
-    bytestotal->setObjectName(QStringLiteral("bytestotal"));
-    totalnum = new QLabel(progressRow);
-    totalnum->setObjectName(QStringLiteral("totalnum"));
-    row->addWidget(bytesdown);
-    row->addWidget(bytesnum, 1);
-    row->addWidget(RzProgressBar1);
-    row->addWidget(bytestotal);
-    row->addWidget(totalnum, 1);
+    downloadedCaption = new QLabel(QStringLiteral("Downloaded"), progressRow);
+    downloadedCaption->setObjectName(QStringLiteral("downloadedCaption"));
+    downloadedBytes = new QLabel(progressRow);
+    downloadedBytes->setObjectName(QStringLiteral("downloadedBytes"));
+    progressBar = new QProgressBar(progressRow);
+    progressBar->setObjectName(QStringLiteral("progressBar"));
+    progressBar->setFixedWidth(145);
+    progressBar->setRange(0, 0);
+    progressBar->setValue(0);
+    totalCaption = new QLabel(QStringLiteral("Total Bytes"), progressRow);
+    totalCaption->setObjectName(QStringLiteral("totalCaption"));
+    totalBytes = new QLabel(progressRow);
+    totalBytes->setObjectName(QStringLiteral("totalBytes"));
+    row->addWidget(downloadedCaption);
+    row->addWidget(downloadedBytes, 1);
+    row->addWidget(progressBar);
+    row->addWidget(totalCaption);
+    row->addWidget(totalBytes, 1);
     progressRow->setVisible(false);
     box->addWidget(progressRow);
-    outer->addWidget(GroupBox1);
+    outer->addWidget(infoBox);
     setCentralWidget(central);
 
-    RzToolbar1 = new QToolBar(this);
-    RzToolbar1->setObjectName(QStringLiteral("RzToolbar1"));
-    RzToolbar1->setMovable(false);
-    RzToolbar1->setFloatable(false);
-    addToolBar(Qt::BottomToolBarArea, RzToolbar1);
-    BtnAccept = addButton("BtnAccept", QStringLiteral("&Check"),
-                          QStringLiteral("Check for Updates"), QString());
-    RzToolbar1->addSeparator();
-    BtnExecute =
-        addButton("BtnExecute", QStringLiteral("&Get Update"),
+    toolbar = new QToolBar(this);
+    toolbar->setObjectName(QStringLiteral("toolbar"));
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    addToolBar(Qt::BottomToolBarArea, toolbar);
+    checkButton = addButton("checkButton", QStringLiteral("&Check"),
+                            QStringLiteral("Check for Updates"), QString());
+    toolbar->addSeparator();
+    getUpdateButton =
+        addButton("getUpdateButton", QStringLiteral("&Get Update"),
                   QStringLiteral("Get the available update for the selected product."), QString());
-    BtnFinish = addButton("BtnFinish", QStringLiteral("&Install"),
-                          QStringLiteral("Install an update"), QString());
-    RzToolbar1->addSeparator();
-    BtnSettings = addButton("BtnSettings", QStringLiteral("&Settings"),
-                            QStringLiteral("Select this to set proxy server settings."), QString());
-    BtnNote = addButton("BtnNote", QStringLiteral("&About"), QStringLiteral("About this software"),
-                        QString());
-    BtnExit = addButton("BtnExit", QString(), QStringLiteral("Close Tidewell"),
-                        QStringLiteral("application-exit"));
-    BtnHelp = addButton("BtnHelp", QString(), QStringLiteral("Help with Tidewell"),
-                        QStringLiteral("help-contents"));
-    BtnExecute->setEnabled(false);
-    BtnFinish->setEnabled(false);
+    installButton = addButton("installButton", QStringLiteral("&Install"),
+                              QStringLiteral("Install an update"), QString());
+    toolbar->addSeparator();
+    settingsButton =
+        addButton("settingsButton", QStringLiteral("&Settings"),
+                  QStringLiteral("Select this to set proxy server settings."), QString());
+    aboutButton = addButton("aboutButton", QStringLiteral("&About"),
+                            QStringLiteral("About this software"), QString());
+    exitButton = addButton("exitButton", QString(), QStringLiteral("Close Tidewell"),
+                           QStringLiteral("application-exit"));
+    helpButton = addButton("helpButton", QString(), QStringLiteral("Help with Tidewell"),
+                           QStringLiteral("help-contents"));
+    getUpdateButton->setEnabled(false);
+    installButton->setEnabled(false);
 
-    connect(BtnAccept, &QToolButton::clicked, this,
-            [this] { runCommand(&TForm1::BtnAcceptClick); });
-    connect(BtnExecute, &QToolButton::clicked, this,
-            [this] { runCommand(&TForm1::BtnExecuteClick); });
-    connect(BtnFinish, &QToolButton::clicked, this,
-            [this] { runCommand(&TForm1::BtnFinishClick); });
-    connect(BtnSettings, &QToolButton::clicked, this,
-            [this] { runCommand(&TForm1::BtnSettingsClick); });
-    connect(BtnNote, &QToolButton::clicked, this, [this] { runCommand(&TForm1::BtnNoteClick); });
-    connect(BtnExit, &QToolButton::clicked, this, [this] { runCommand(&TForm1::BtnExitClick); });
-    connect(BtnHelp, &QToolButton::clicked, this, [this] { runCommand(&TForm1::BtnHelpClick); });
+    connect(checkButton, &QToolButton::clicked, this,
+            [this] { runCommand(&MainWindow::checkForUpdates); });
+    connect(getUpdateButton, &QToolButton::clicked, this,
+            [this] { runCommand(&MainWindow::getUpdates); });
+    connect(installButton, &QToolButton::clicked, this,
+            [this] { runCommand(&MainWindow::installSelected); });
+    connect(settingsButton, &QToolButton::clicked, this,
+            [this] { runCommand(&MainWindow::editSettings); });
+    connect(aboutButton, &QToolButton::clicked, this,
+            [this] { runCommand(&MainWindow::showAbout); });
+    connect(exitButton, &QToolButton::clicked, this,
+            [this] { runCommand(&MainWindow::closeWindow); });
+    connect(helpButton, &QToolButton::clicked, this, [this] { runCommand(&MainWindow::showHelp); });
 
     // Client area 421 by 212, not resizable, centred on the screen.
     setFixedSize(421, 212);
@@ -269,11 +270,11 @@ void TForm1::buildWindow() {
         move(screen->availableGeometry().center() - rect().center());
 }
 
-void TForm1::runCommand(void (TForm1::*handler)()) {
+void MainWindow::runCommand(void (MainWindow::*handler)()) {
     platform::runGuarded(*m_services.dialogs, [&] { (this->*handler)(); });
 }
 
-void TForm1::setHourglass(bool on) {
+void MainWindow::setHourglass(bool on) {
     if (on == m_hourglass)
         return;
     m_hourglass = on;
@@ -285,53 +286,53 @@ void TForm1::setHourglass(bool on) {
 
 // ---- product list
 
-int TForm1::rowCount() const {
-    return produpd->topLevelItemCount();
+int MainWindow::rowCount() const {
+    return productList->topLevelItemCount();
 }
 
-QString TForm1::subItem(int row, int index) const {
-    const QTreeWidgetItem* item = produpd->topLevelItem(row);
-    return item ? item->text(index < 0 ? 0 : index + 1) : QString();
+QString MainWindow::cellText(int row, Column column) const {
+    const QTreeWidgetItem* item = productList->topLevelItem(row);
+    return item ? item->text(int(column)) : QString();
 }
 
-void TForm1::setSubItem(int row, int index, const QString& text) {
-    if (QTreeWidgetItem* item = produpd->topLevelItem(row))
-        item->setText(index + 1, text);
+void MainWindow::setCellText(int row, Column column, const QString& text) {
+    if (QTreeWidgetItem* item = productList->topLevelItem(row))
+        item->setText(int(column), text);
 }
 
-bool TForm1::isTicked(int row) const {
-    const QTreeWidgetItem* item = produpd->topLevelItem(row);
-    return item && item->checkState(0) == Qt::Checked;
+bool MainWindow::isTicked(int row) const {
+    const QTreeWidgetItem* item = productList->topLevelItem(row);
+    return item && item->checkState(int(Column::Name)) == Qt::Checked;
 }
 
-void TForm1::setTicked(int row, bool ticked) {
-    if (QTreeWidgetItem* item = produpd->topLevelItem(row))
-        item->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
+void MainWindow::setTicked(int row, bool ticked) {
+    if (QTreeWidgetItem* item = productList->topLevelItem(row))
+        item->setCheckState(int(Column::Name), ticked ? Qt::Checked : Qt::Unchecked);
 }
 
-QString TForm1::downloadFolder() const {
+QString MainWindow::downloadFolder() const {
     return m_programFolder + kDownloadFolderName;
 }
 
-QString TForm1::packagePath(const QString& package) const {
+QString MainWindow::packagePath(const QString& package) const {
     return downloadFolder() + QLatin1Char('/') + package;
 }
 
 // ---- start-up
 
-void TForm1::loadProxySettings() {
+void MainWindow::loadProxySettings() {
     platform::RegistryStore reg(m_services.registryPath);
     if (reg.openKey(kUpdaterKey, true)) {
-        pxa = reg.readString(QStringLiteral("pxa"));
-        pxu = reg.readString(QStringLiteral("pxu"));
-        pxp = reg.readString(QStringLiteral("pxp"));
+        proxyServer = reg.readString(QStringLiteral("pxa"));
+        proxyUser = reg.readString(QStringLiteral("pxu"));
+        proxyPassword = reg.readString(QStringLiteral("pxp"));
     }
     reg.closeKey();
 }
 
-void TForm1::FormCreate() {
+void MainWindow::loadProducts() {
     m_helpFile = m_programFolder + kHelpFileName;
-    BtnFinish->setEnabled(false);
+    installButton->setEnabled(false);
     loadProxySettings();
 
     QStringList names;
@@ -341,103 +342,105 @@ void TForm1::FormCreate() {
             names = reg.subKeyNames();
         reg.closeKey();
     }
-    QStringList version1, f, p, fn, version2, productcode;
+    // One list per registry value, in the order of the names.
+    QStringList installed, folders, versionFiles, packages, offered, productCodes;
     for (const QString& name : names) {
         platform::RegistryStore reg(m_services.registryPath);
         const bool open = reg.openKeyReadOnly(kUpdaterKey + QLatin1Char('\\') + name);
         auto value = [&](const char* v) {
             return open ? reg.readString(QString::fromLatin1(v)) : QString();
         };
-        const QString installed = value("version1");
-        version1 << (installed.isEmpty() ? kNotInstalled : installed);
-        f << value("f");
-        p << value("p");
-        fn << value("fn");
-        version2 << value("version2");
-        productcode << value("productcode");
+        const QString version = value("version1");
+        installed << (version.isEmpty() ? kNotInstalled : version);
+        folders << value("f");
+        versionFiles << value("p");
+        packages << value("fn");
+        offered << value("version2");
+        productCodes << value("productcode");
         reg.closeKey();
     }
 
     const QString dir =
         m_services.currentDirectory.isEmpty() ? QDir::currentPath() : m_services.currentDirectory;
     try {
-        platform::writeAnsiLines(QDir(dir).filePath(kVersionsFile), version1);
+        platform::writeAnsiLines(QDir(dir).filePath(kVersionsFile), installed);
     } catch (const std::exception& e) {
         m_services.dialogs->standardError(e);
         return;
     }
 
-    produpd->clear();
+    productList->clear();
     bool fetched = false;
     for (qsizetype i = 0; i < names.size(); ++i) {
-        auto* item = new QTreeWidgetItem(produpd);
+        auto* item = new QTreeWidgetItem(productList);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(0, Qt::Unchecked);
-        item->setText(0, names[i]);
-        item->setText(1, version1[i]);
-        item->setText(2, version1[i] == kNotInstalled ? version2[i] : QString());
-        item->setText(3, f[i]);
-        item->setText(4, p[i]);
-        item->setText(5, fn[i]);
-        item->setText(6, productcode[i]);
-        item->setText(7, QString());
-        fetched = fetched || !fn[i].isEmpty();
+        item->setCheckState(int(Column::Name), Qt::Unchecked);
+        const auto set = [item](Column c, const QString& text) { item->setText(int(c), text); };
+        set(Column::Name, names[i]);
+        set(Column::InstalledVersion, installed[i]);
+        set(Column::OfferedVersion, installed[i] == kNotInstalled ? offered[i] : QString());
+        set(Column::Folder, folders[i]);
+        set(Column::VersionFile, versionFiles[i]);
+        set(Column::Package, packages[i]);
+        set(Column::ProductCode, productCodes[i]);
+        set(Column::PackageSize, QString());
+        fetched = fetched || !packages[i].isEmpty();
     }
     if (fetched)
-        BtnFinish->setEnabled(true);
+        installButton->setEnabled(true);
 }
 
 // ---- toolbar state and progress
 
-void TForm1::DisableAllButtons() {
-    for (QToolButton* b :
-         {BtnExecute, BtnSettings, BtnNote, BtnExit, BtnHelp, BtnAccept, BtnFinish})
+void MainWindow::disableAllButtons() {
+    for (QToolButton* b : {getUpdateButton, settingsButton, aboutButton, exitButton, helpButton,
+                           checkButton, installButton})
         b->setEnabled(false);
 }
 
-void TForm1::EnableAllButtons() {
-    for (QToolButton* b :
-         {BtnExecute, BtnSettings, BtnNote, BtnExit, BtnHelp, BtnAccept, BtnFinish})
+void MainWindow::enableAllButtons() {
+    for (QToolButton* b : {getUpdateButton, settingsButton, aboutButton, exitButton, helpButton,
+                           checkButton, installButton})
         b->setEnabled(true);
 }
 
-void TForm1::ShowProgBar() {
+void MainWindow::showProgress() {
     progressRow->setVisible(true);
 }
 
-void TForm1::HideProgBar() {
+void MainWindow::hideProgress() {
     progressRow->setVisible(false);
-    RzProgressBar1->setRange(0, 0);
-    RzProgressBar1->setValue(0);
-    bytesnum->clear();
-    totalnum->clear();
-    m_totalBytes = 0;
+    progressBar->setRange(0, 0);
+    progressBar->setValue(0);
+    downloadedBytes->clear();
+    totalBytes->clear();
+    m_packageSize = 0;
 }
 
 // ---- simple commands
 
-void TForm1::BtnHelpClick() {
+void MainWindow::showHelp() {
     m_services.help->showTopic(m_helpFile, 1);
 }
 
-void TForm1::BtnNoteClick() {
+void MainWindow::showAbout() {
     m_services.dialogs->information(kAbout);
 }
 
-void TForm1::BtnExitClick() {
+void MainWindow::closeWindow() {
     close();
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     // A command that runs when the window closes stops at its next product.
     m_closed = true;
     QMainWindow::closeEvent(event);
 }
 
-void TForm1::BtnSettingsClick() {
+void MainWindow::editSettings() {
     {
-        TSettings dialog(m_services, this);
-        dialog.FormCreate();
+        SettingsWindow dialog(m_services, this);
+        dialog.loadSettings();
         execDialog(dialog);
     }
     loadProxySettings();
@@ -445,84 +448,84 @@ void TForm1::BtnSettingsClick() {
 
 // ---- FTP events
 
-void TForm1::wireFtpEvents() {
-    getverFTP->OnStartTransfer = [this](ftp::TickFTP&) { setHourglass(true); };
-    getverFTP->OnTransfer = [this](ftp::TickFTP&, qint64, const QByteArray&) {
+void MainWindow::wireFtpEvents() {
+    versionFtp->OnStartTransfer = [this](ftp::TickFTP&) { setHourglass(true); };
+    versionFtp->OnTransfer = [this](ftp::TickFTP&, qint64, const QByteArray&) {
         setHourglass(true);
     };
-    getverFTP->OnEndTransfer = [this](ftp::TickFTP&) { setHourglass(false); };
+    versionFtp->OnEndTransfer = [this](ftp::TickFTP&) { setHourglass(false); };
 
-    // getupdateStartTransfer
-    getupdateFTP->OnStartTransfer = [this](ftp::TickFTP&) {
+    // Get Update: the title says a download runs.
+    packageFtp->OnStartTransfer = [this](ftp::TickFTP&) {
         setHourglass(true);
         setWindowTitle(kGettingUpdate);
     };
-    // getupdateFTPDirList: the last matching entry gives the package's size.
-    getupdateFTP->OnDirList = [this](ftp::TickFTP&, const QString&, bool, qint64 FileSize,
-                                     const QString&, const QString&) {
-        setSubItem(m_currentRow, 6, QString::number(FileSize));
-        m_totalBytes = FileSize;
+    // The listing's last matching entry gives the package's size.
+    packageFtp->OnDirList = [this](ftp::TickFTP&, const QString&, bool, qint64 fileSize,
+                                   const QString&, const QString&) {
+        setCellText(m_currentRow, Column::PackageSize, QString::number(fileSize));
+        m_packageSize = fileSize;
     };
-    // getupdateTransfer
-    getupdateFTP->OnTransfer = [this](ftp::TickFTP&, qint64 BytesTransferred, const QByteArray&) {
+    // Progress of the download.
+    packageFtp->OnTransfer = [this](ftp::TickFTP&, qint64 bytesTransferred, const QByteArray&) {
         setHourglass(true);
-        RzProgressBar1->setVisible(true);
+        progressBar->setVisible(true);
         // The bar counts in ints: scale sizes beyond their range.
-        const qint64 total = m_totalBytes;
+        const qint64 total = m_packageSize;
         const int shift = total > INT_MAX ? 10 : 0;
-        RzProgressBar1->setRange(0, int(total >> shift));
-        RzProgressBar1->setValue(int(qMin(BytesTransferred, total) >> shift));
-        totalnum->setText(QString::number(total));
-        bytesnum->setText(QString::number(BytesTransferred));
+        progressBar->setRange(0, int(total >> shift));
+        progressBar->setValue(int(qMin(bytesTransferred, total) >> shift));
+        totalBytes->setText(QString::number(total));
+        downloadedBytes->setText(QString::number(bytesTransferred));
     };
-    // getupdateEndTransfer
-    getupdateFTP->OnEndTransfer = [this](ftp::TickFTP&) {
+    // The listing or the download has ended.
+    packageFtp->OnEndTransfer = [this](ftp::TickFTP&) {
         if (m_phase == Phase::Download)
             checkAllFetched();
         setWindowTitle(kAppTitle);
         setHourglass(false);
-        RzProgressBar1->setRange(0, 0);
-        RzProgressBar1->setValue(0);
-        totalnum->clear();
-        bytesnum->clear();
+        progressBar->setRange(0, 0);
+        progressBar->setValue(0);
+        totalBytes->clear();
+        downloadedBytes->clear();
     };
 }
 
 // Install becomes usable at once when every product is ticked and its package is here.
-void TForm1::checkAllFetched() {
+void MainWindow::checkAllFetched() {
     int fetched = 0;
     for (int r = 0; r < rowCount(); ++r)
-        if (isTicked(r) && QFileInfo(packagePath(subItem(r, 4))).isFile())
+        if (isTicked(r) && QFileInfo(packagePath(cellText(r, Column::Package))).isFile())
             ++fetched;
     if (fetched == rowCount())
-        BtnFinish->setEnabled(true);
+        installButton->setEnabled(true);
 }
 
 // ---- Check
 
-void TForm1::BtnAcceptClick() {
-    DisableAllButtons();
+void MainWindow::checkForUpdates() {
+    disableAllButtons();
     if (rowCount() == 0) {
         m_services.dialogs->warning(kNoProductsToCheck);
-        EnableAllButtons();
+        enableAllButtons();
         return;
     }
     const QString versionFile = m_programFolder + kVersionFile;
     try {
         for (int r = 0; r < rowCount() && !m_closed; ++r) {
-            const QString name = subItem(r, -1);
-            ftp::TickFTP& f = *getverFTP;
-            f.setProxyUser(pxu);
-            f.setProxyServer(pxa);
-            f.setProxyPassword(pxp);
+            const QString name = cellText(r, Column::Name);
+            ftp::TickFTP& f = *versionFtp;
+            f.setProxyUser(proxyUser);
+            f.setProxyServer(proxyServer);
+            f.setProxyPassword(proxyPassword);
             f.setUser(kServerUser);
             f.setPassword(kServerPassword);
             f.setRemoteHost(m_services.updateHost);
             f.setLocalFile(versionFile);
-            const QString path = kFeedFolder + subItem(r, 2) + QLatin1Char('/');
+            const QString path = kFeedFolder + cellText(r, Column::Folder) + QLatin1Char('/');
             storeRemotePath(f, path);
-            f.setRemoteFile(subItem(r, 3));
-            if (subItem(r, 3).isEmpty())
+            f.setRemoteFile(cellText(r, Column::VersionFile));
+            if (cellText(r, Column::VersionFile).isEmpty())
                 continue;
             setHourglass(false);
             try {
@@ -556,32 +559,32 @@ void TForm1::BtnAcceptClick() {
                 m_services.dialogs->error(kBadVersionFile);
                 continue;
             }
-            setSubItem(r, 1, info.version);
-            setSubItem(r, 4, info.package);
-            if (subItem(r, 1) != subItem(r, 0)) {
+            setCellText(r, Column::OfferedVersion, info.version);
+            setCellText(r, Column::Package, info.package);
+            if (cellText(r, Column::OfferedVersion) != cellText(r, Column::InstalledVersion)) {
                 m_services.dialogs->information(kUpdateAvailable.arg(name));
-                BtnExecute->setEnabled(true);
+                getUpdateButton->setEnabled(true);
             } else {
                 m_services.dialogs->information(kNoUpdate.arg(name));
             }
         }
     } catch (...) {
-        EnableAllButtons();
+        enableAllButtons();
         setHourglass(false);
         throw;
     }
-    EnableAllButtons();
+    enableAllButtons();
     setHourglass(false);
 }
 
 // ---- Get Update
 
-void TForm1::BtnExecuteClick() {
-    DisableAllButtons();
+void MainWindow::getUpdates() {
+    disableAllButtons();
     loadProxySettings();
     if (rowCount() == 0) {
         m_services.dialogs->warning(kNoProductsInstalled);
-        EnableAllButtons();
+        enableAllButtons();
         return;
     }
     bool anyTicked = false;
@@ -589,12 +592,12 @@ void TForm1::BtnExecuteClick() {
         anyTicked = anyTicked || isTicked(r);
     if (!anyTicked) {
         m_services.dialogs->warning(kTickFirst);
-        EnableAllButtons();
+        enableAllButtons();
         return;
     }
     auto finish = [this] {
-        EnableAllButtons();
-        HideProgBar();
+        enableAllButtons();
+        hideProgress();
         setHourglass(false);
         setWindowTitle(kAppTitle);
     };
@@ -602,14 +605,14 @@ void TForm1::BtnExecuteClick() {
         for (int r = 0; r < rowCount() && !m_closed; ++r) {
             if (!isTicked(r))
                 continue;
-            const QString name = subItem(r, -1);
-            const QString folder = subItem(r, 2);
-            const QString package = subItem(r, 4);
-            const QString offered = subItem(r, 1);
-            ftp::TickFTP& f = *getupdateFTP;
-            f.setProxyUser(pxu);
-            f.setProxyServer(pxa);
-            f.setProxyPassword(pxp);
+            const QString name = cellText(r, Column::Name);
+            const QString folder = cellText(r, Column::Folder);
+            const QString package = cellText(r, Column::Package);
+            const QString offered = cellText(r, Column::OfferedVersion);
+            ftp::TickFTP& f = *packageFtp;
+            f.setProxyUser(proxyUser);
+            f.setProxyServer(proxyServer);
+            f.setProxyPassword(proxyPassword);
             {
                 platform::RegistryStore reg(m_services.registryPath);
                 if (reg.openKey(kUpdaterKey + QLatin1Char('\\') + name, true)) {
@@ -622,7 +625,7 @@ void TForm1::BtnExecuteClick() {
             }
             if (!QFileInfo(downloadFolder()).isDir() && !QDir().mkpath(downloadFolder())) {
                 m_services.dialogs->error(kCannotCreateDir + downloadFolder());
-                EnableAllButtons();
+                enableAllButtons();
                 return;
             }
             // A name the server gave that is no plain file name never reaches the file system.
@@ -644,7 +647,7 @@ void TForm1::BtnExecuteClick() {
             m_currentRow = r;
             try {
                 m_phase = Phase::Listing;
-                ShowProgBar();
+                showProgress();
                 if (!plain)
                     throw platform::Error(kBadVersionFile);
                 f.setAction(ftp::ickftpLogon);
@@ -660,11 +663,11 @@ void TForm1::BtnExecuteClick() {
                     if (!QFile::rename(partial, target))
                         throw platform::Error(kUnableToGetFile + name);
                     checkAllFetched();
-                    HideProgBar();
+                    hideProgress();
                 } catch (const std::exception&) {
                     QFile::remove(partial);
                     m_services.dialogs->error(kUnableToGetFile + name);
-                    HideProgBar();
+                    hideProgress();
                     continue;
                 }
                 try {
@@ -675,8 +678,8 @@ void TForm1::BtnExecuteClick() {
             } catch (const std::exception&) {
                 setWindowTitle(kAppTitle);
                 m_services.dialogs->error(kUnableToLocate);
-                EnableAllButtons();
-                HideProgBar();
+                enableAllButtons();
+                hideProgress();
                 setHourglass(false);
                 return;
             }
@@ -693,17 +696,17 @@ void TForm1::BtnExecuteClick() {
 
 // ---- Install
 
-void TForm1::uninstallExecute() {
-    m_services.installer->start(uninstall.Command, uninstall.Parameters, uninstall.DefaultDir,
-                                uninstall.Wait);
+void MainWindow::runUninstaller() {
+    m_services.installer->start(m_uninstaller.command, m_uninstaller.parameters,
+                                m_uninstaller.defaultDir, m_uninstaller.wait);
 }
 
-void TForm1::testExecute() {
+void MainWindow::openPackage() {
     // The package runs on its own; the updater neither waits for it nor closes.
-    m_services.shell->open(platform::fileUrl(test.Command));
+    m_services.shell->open(platform::fileUrl(m_packageStarter.command));
 }
 
-void TForm1::BtnFinishClick() {
+void MainWindow::installSelected() {
     int row = -1, ticked = 0;
     for (int r = 0; r < rowCount(); ++r)
         if (isTicked(r)) {
@@ -718,10 +721,11 @@ void TForm1::BtnFinishClick() {
         m_services.dialogs->warning(kOnlyOne);
         return;
     }
-    const QString name = subItem(row, -1);
-    if (subItem(row, 0) == subItem(row, 1) && m_services.dialogs->confirm(kAlreadyLatest))
+    const QString name = cellText(row, Column::Name);
+    if (cellText(row, Column::InstalledVersion) == cellText(row, Column::OfferedVersion) &&
+        m_services.dialogs->confirm(kAlreadyLatest))
         return;
-    const QString package = subItem(row, 4);
+    const QString package = cellText(row, Column::Package);
     const QString file = packagePath(package);
     if (!isPlainFileName(package) || !QFileInfo(file).isFile()) {
         m_services.dialogs->error(kNoInstallFile);
@@ -732,7 +736,7 @@ void TForm1::BtnFinishClick() {
         return;
     }
     const QString systemDir = m_services.installer->systemDirectory();
-    const QString code = subItem(row, 5);
+    const QString code = cellText(row, Column::ProductCode);
     platform::RegistryStore reg(m_services.registryPath);
     // A product without a product code has no key of its own under the uninstall key.
     if (!code.isEmpty() &&
@@ -748,13 +752,13 @@ void TForm1::BtnFinishClick() {
                 return;
             }
             reg.closeKey();
-            uninstall.Parameters = QStringLiteral(" /x") + code + QStringLiteral(" /qn");
-            uninstall.Command = engine;
-            DisableAllButtons();
+            m_uninstaller.parameters = QStringLiteral(" /x") + code + QStringLiteral(" /qn");
+            m_uninstaller.command = engine;
+            disableAllButtons();
             setHourglass(true);
-            uninstallExecute();
-            uninstall.Wait = true;
-            EnableAllButtons();
+            runUninstaller();
+            m_uninstaller.wait = true;
+            enableAllButtons();
             platform::RegistryStore poll(m_services.registryPath);
             poll.openKeyReadOnly(platform::kUninstallKey);
             int counter = 0;
@@ -771,12 +775,12 @@ void TForm1::BtnFinishClick() {
         }
     }
     reg.closeKey();
-    test.Command = file;
+    m_packageStarter.command = file;
     const QString question = QStringLiteral("%1 %2").arg(kInstallNowHead, kInstallNow.arg(name));
     if (m_services.dialogs->show(platform::Dialogs::Kind::Confirmation, question,
                                  {platform::Dialogs::Button::Yes, platform::Dialogs::Button::No}) !=
         platform::Dialogs::Button::No)
-        testExecute();
+        openPackage();
 }
 
 } // namespace tidewell

@@ -1,0 +1,111 @@
+#include "settingswindow.h"
+
+#include "mainwindow.h"
+
+#include "platform/dialogs.h"
+#include "platform/help.h"
+#include "platform/registrystore.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tidewell {
+
+const QString SettingsWindow::kCaption = QStringLiteral("Tidewell - Settings");
+
+SettingsWindow::SettingsWindow(const Services& services, QWidget* parent)
+    : QDialog(parent), m_services(services) {
+    setObjectName(QStringLiteral("SettingsWindow"));
+    setWindowTitle(kCaption);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    auto* outer = new QVBoxLayout(this);
+    auto* grid = new QGridLayout;
+    auto* server = new QLabel(QStringLiteral("Proxy &Server\nAddress"), this);
+    auto* user = new QLabel(QStringLiteral("&User Name"), this);
+    auto* password = new QLabel(QStringLiteral("&Password"), this);
+    serverEdit = new QLineEdit(this);
+    serverEdit->setObjectName(QStringLiteral("serverEdit"));
+    userEdit = new QLineEdit(this);
+    userEdit->setObjectName(QStringLiteral("userEdit"));
+    passwordEdit = new QLineEdit(this);
+    passwordEdit->setObjectName(QStringLiteral("passwordEdit"));
+    passwordEdit->setEchoMode(QLineEdit::Password);
+    server->setBuddy(serverEdit);
+    user->setBuddy(userEdit);
+    password->setBuddy(passwordEdit);
+    grid->addWidget(server, 0, 0);
+    grid->addWidget(serverEdit, 0, 1);
+    grid->addWidget(user, 1, 0);
+    grid->addWidget(userEdit, 1, 1);
+    grid->addWidget(password, 2, 0);
+    grid->addWidget(passwordEdit, 2, 1);
+    outer->addLayout(grid);
+    outer->addStretch();
+
+    auto* panel = new QFrame(this);
+    panel->setFrameShape(QFrame::StyledPanel);
+    auto* buttons = new QHBoxLayout(panel);
+    buttons->setContentsMargins(4, 4, 4, 4);
+    helpButton = new QPushButton(QStringLiteral("&Help"), panel);
+    helpButton->setObjectName(QStringLiteral("helpButton"));
+    helpButton->setToolTip(QStringLiteral("Help with settings"));
+    helpButton->setAutoDefault(false);
+    okButton = new QPushButton(QStringLiteral("&Ok"), panel);
+    okButton->setObjectName(QStringLiteral("okButton"));
+    okButton->setToolTip(QStringLiteral("Accept changes and close"));
+    okButton->setDefault(true);
+    cancelButton = new QPushButton(QStringLiteral("&Cancel"), panel);
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    cancelButton->setToolTip(QStringLiteral("Cancel without saving changes"));
+    cancelButton->setAutoDefault(false);
+    buttons->addWidget(helpButton);
+    buttons->addStretch();
+    buttons->addWidget(okButton);
+    buttons->addWidget(cancelButton);
+    outer->addWidget(panel);
+
+    auto guarded = [this](void (SettingsWindow::*h)()) {
+        return [this, h] { platform::runGuarded(*m_services.dialogs, [&] { (this->*h)(); }); };
+    };
+    connect(helpButton, &QPushButton::clicked, this, guarded(&SettingsWindow::showHelp));
+    connect(okButton, &QPushButton::clicked, this, guarded(&SettingsWindow::saveSettings));
+    connect(cancelButton, &QPushButton::clicked, this, guarded(&SettingsWindow::cancel));
+    setFixedSize(300, 164);
+}
+
+void SettingsWindow::loadSettings() {
+    platform::RegistryStore reg(m_services.registryPath);
+    if (reg.openKey(MainWindow::kUpdaterKey, true)) {
+        serverEdit->setText(reg.readString(QStringLiteral("pxa")));
+        userEdit->setText(reg.readString(QStringLiteral("pxu")));
+        passwordEdit->setText(reg.readString(QStringLiteral("pxp")));
+    }
+    reg.closeKey();
+}
+
+void SettingsWindow::saveSettings() {
+    platform::RegistryStore reg(m_services.registryPath);
+    if (reg.openKey(MainWindow::kUpdaterKey, true)) {
+        reg.writeString(QStringLiteral("pxa"), serverEdit->text());
+        reg.writeString(QStringLiteral("pxu"), userEdit->text());
+        reg.writeString(QStringLiteral("pxp"), passwordEdit->text());
+    }
+    reg.closeKey();
+    accept();
+}
+
+void SettingsWindow::cancel() {
+    reject();
+}
+
+void SettingsWindow::showHelp() {
+    m_services.help->showTopic(m_services.programFolder + QStringLiteral("tidewell.hlp"), 2);
+}
+
+} // namespace tidewell

@@ -287,6 +287,43 @@ private slots:
             QCOMPARE(f.value(name), value);
     }
 
+    // The bytes Save leaves in the settings file: a value already stored keeps the spelling of its
+    // name, a value added is spelled as the editor has always spelled it.
+    void settingsFileBytes_data() {
+        QTest::addColumn<QByteArray>("before"); // empty: no settings file
+        QTest::addColumn<QByteArray>("after");
+        const QByteArray head =
+            "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\VRNH\\Quillmark]\r\n";
+        QTest::newRow("every value added")
+            << QByteArray()
+            << head + "\"rsafe\"=\"0\"\r\n\"rrsac\"=\"1\"\r\n\"rweb\"=\"0\"\r\n\"KeyReq\"=\"1\"\r\n"
+                      "\"keywords\"=\"1000\"\r\n\"KeyWordsm\"=\"130\"\r\n\"DescReq\"=\"1\"\r\n"
+                      "\"Description\"=\"200\"\r\n\"Descriptionm\"=\"75\"\r\n\"Rating\"=\"0\"\r\n"
+                      "\"Privacy\"=\"0\"\r\n\"bodychk\"=\"5000\"\r\n";
+        QTest::newRow("stored names keep their spelling")
+            << head + "\"KeyReq\"=\"1\"\r\n\"KEYWORDSM\"=\"120\"\r\n\"DescReq\"=\"1\"\r\n"
+                      "\"description\"=\"200\"\r\n\"BodyChk\"=\"5000\"\r\n\"RRSAC\"=\"0\"\r\n"
+            << head + "\"KeyReq\"=\"1\"\r\n\"KEYWORDSM\"=\"130\"\r\n\"DescReq\"=\"1\"\r\n"
+                      "\"description\"=\"200\"\r\n\"BodyChk\"=\"5000\"\r\n\"RRSAC\"=\"1\"\r\n"
+                      "\"rsafe\"=\"0\"\r\n\"rweb\"=\"0\"\r\n\"keywords\"=\"1000\"\r\n"
+                      "\"Descriptionm\"=\"75\"\r\n\"Rating\"=\"0\"\r\n\"Privacy\"=\"0\"\r\n";
+    }
+    void settingsFileBytes() {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        Fixture f;
+        if (!before.isEmpty())
+            f.env.writeFile(f.env.registryPath(), before);
+        auto d = f.open();
+        d->keywordsBox->setChecked(true);
+        d->descriptionBox->setChecked(true);
+        d->rsacBox->setChecked(true);
+        d->keywordsMinimum->setText(QStringLiteral("130"));
+        d->saveButton->click();
+        QCOMPARE(f.dialogs.texts(), QStringList{kUpdated});
+        QCOMPARE(f.registryBytes(), after);
+    }
+
     void requiredTagsSaved() {
         Fixture f;
         f.setMetareq("author\r\n\r\n \t\r\ncopyright\r\n\r\n");

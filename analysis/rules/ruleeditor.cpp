@@ -1,6 +1,7 @@
 #include "ruleeditor.h"
 
 #include "rulestore.h"
+#include "ruletable.h"
 
 #include "platform/ascii.h"
 #include "platform/dialogs.h"
@@ -47,6 +48,55 @@ const int kHelpTopic = 3;
 
 QString lengthError(const QString& head, const SpinField* min, const SpinField* max) {
     return head + min->text() + QStringLiteral("\n\r") + kCurrentMax + max->text();
+}
+
+// The editor's control of a rule: a check box for a switch, a field for a number.
+struct Control {
+    QCheckBox* box = nullptr;
+    SpinField* field = nullptr;
+};
+
+Control control(const RuleEditor& d, rules::RuleControl c) {
+    using C = rules::RuleControl;
+    switch (c) {
+    case C::SafeSurfBox:
+        return {d.safeSurfBox};
+    case C::RsacBox:
+        return {d.rsacBox};
+    case C::WeburbiaBox:
+        return {d.weburbiaBox};
+    case C::KeywordsBox:
+        return {d.keywordsBox};
+    case C::KeywordsMaximum:
+        return {nullptr, d.keywordsMaximum};
+    case C::KeywordsMinimum:
+        return {nullptr, d.keywordsMinimum};
+    case C::DescriptionBox:
+        return {d.descriptionBox};
+    case C::DescriptionMaximum:
+        return {nullptr, d.descriptionMaximum};
+    case C::DescriptionMinimum:
+        return {nullptr, d.descriptionMinimum};
+    case C::RatingBox:
+        return {d.ratingBox};
+    case C::PrivacyBox:
+        return {d.privacyBox};
+    case C::BodyCheckCount:
+        return {nullptr, d.bodyCheckCount};
+    }
+    Q_UNREACHABLE();
+    return {};
+}
+
+// What the settings store keeps of a control: "1" or "0" for a box, the text of a field.
+QString storedText(const Control& c) {
+    if (c.box)
+        return c.box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+    return c.field->text();
+}
+
+int startingNumber(rules::RuleControl c) {
+    return QString::fromLatin1(rules::ruleShownBy(c).startingValue).toInt();
 }
 
 bool allDigits(const QString& s) {
@@ -293,22 +343,22 @@ void RuleEditor::buildWindow() {
     keywordsBox = check("CheckBox4", QStringLiteral("&Keywords"));
     descriptionBox = check("CheckBox5", QStringLiteral("&Description"));
 
-    auto spin = [this](const char* name, int min, int max, int step, int value,
-                       const QString& hint) {
-        auto* field = new SpinField(min, max, step, value, defaultTagsBox);
+    using C = rules::RuleControl;
+    auto spin = [this](const char* name, C shows, int min, int max, int step, const QString& hint) {
+        auto* field = new SpinField(min, max, step, startingNumber(shows), defaultTagsBox);
         field->setObjectName(QString::fromLatin1(name));
         field->setToolTip(hint);
         return field;
     };
-    keywordsMinimum =
-        spin("keymin", 0, 99999, 10, 500, QStringLiteral("Minimum Length of the Key Words Tag"));
-    keywordsMaximum =
-        spin("keymax", 0, 1500, 10, 1000, QStringLiteral("Maximum Length of the Key Words Tag"));
-    descriptionMinimum =
-        spin("descmin", 0, 99999, 20, 75, QStringLiteral("Minimum Length of the Description  Tag"));
-    descriptionMaximum =
-        spin("descmax", 0, 99999, 20, 200, QStringLiteral("Maximum Length of the Description Tag"));
-    bodyCheckCount = spin("bcheck", 0, 999999, 1000, 5000, QString());
+    keywordsMinimum = spin("keymin", C::KeywordsMinimum, 0, 99999, 10,
+                           QStringLiteral("Minimum Length of the Key Words Tag"));
+    keywordsMaximum = spin("keymax", C::KeywordsMaximum, 0, 1500, 10,
+                           QStringLiteral("Maximum Length of the Key Words Tag"));
+    descriptionMinimum = spin("descmin", C::DescriptionMinimum, 0, 99999, 20,
+                              QStringLiteral("Minimum Length of the Description  Tag"));
+    descriptionMaximum = spin("descmax", C::DescriptionMaximum, 0, 99999, 20,
+                              QStringLiteral("Maximum Length of the Description Tag"));
+    bodyCheckCount = spin("bcheck", C::BodyCheckCount, 0, 999999, 1000, QString());
     for (SpinField* f : {keywordsMinimum, keywordsMaximum, descriptionMinimum, descriptionMaximum})
         f->setEnabled(false);
 
@@ -402,59 +452,37 @@ void RuleEditor::loadSettings() {
     platform::RegistryStore reg(m_registryPath);
     if (!reg.openKeyReadOnly(rules::kSettingsKey))
         return;
-    auto on = [&](const char* name) {
-        return reg.readString(QString::fromLatin1(name)) == QLatin1String("1");
+    auto on = [&](rules::RuleMember sw) {
+        return engine::RuleValues::on(reg.readString(rules::valueName(rules::ruleOf(sw))));
     };
-    auto put = [&](const char* name, SpinField* field) {
-        const QString n = QString::fromLatin1(name);
-        if (reg.valueExists(n))
-            field->setText(reg.readString(n));
-    };
-    if (on("KeyReq")) {
-        keywordsBox->setChecked(true);
-        put("Keywords", keywordsMaximum);
-        put("Keywordsm", keywordsMinimum);
+    for (const rules::Rule& rule : rules::kRules) {
+        const Control c = control(*this, rule.control);
+        if (c.box) {
+            // A length switch that is off leaves its box and fields as they are, as it leaves
+            // its lengths unread.
+            if (on(rule.member) || !rules::hasLengths(rule))
+                c.box->setChecked(on(rule.member));
+        } else if (!rule.lengthOf || on(rule.lengthOf)) {
+            const QString name = rules::valueName(rule);
+            if (reg.valueExists(name))
+                c.field->setText(reg.readString(name));
+        }
     }
-    if (on("DescReq")) {
-        descriptionBox->setChecked(true);
-        put("description", descriptionMaximum);
-        put("descriptionm", descriptionMinimum);
-    }
-    put("BodyChk", bodyCheckCount);
-    ratingBox->setChecked(on("Rating"));
-    privacyBox->setChecked(on("Privacy"));
-    weburbiaBox->setChecked(on("rweb"));
-    safeSurfBox->setChecked(on("rsafe"));
-    rsacBox->setChecked(on("rrsac"));
 }
 
 void RuleEditor::saveSettings() {
     platform::RegistryStore reg(m_registryPath);
     if (!reg.openKey(rules::kSettingsKey, true))
         throw platform::Error(kCannotSaveSettings.arg(reg.lastError()));
-    auto put = [&](const char* name, const QString& value) {
-        if (!reg.writeString(QString::fromLatin1(name), value))
+    auto ticked = [this](rules::RuleMember sw) {
+        return control(*this, rules::ruleOf(sw).control).box->isChecked();
+    };
+    for (const rules::Rule& rule : rules::kRules) {
+        if (rule.lengthOf && !ticked(rule.lengthOf))
+            continue;
+        if (!reg.writeString(rules::addedName(rule), storedText(control(*this, rule.control))))
             throw platform::Error(kCannotSaveSettings.arg(reg.lastError()));
-    };
-    auto flag = [](const QCheckBox* box) {
-        return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
-    };
-    put("rsafe", flag(safeSurfBox));
-    put("rrsac", flag(rsacBox));
-    put("rweb", flag(weburbiaBox));
-    put("KeyReq", flag(keywordsBox));
-    if (keywordsBox->isChecked()) {
-        put("keywords", keywordsMaximum->text());
-        put("KeyWordsm", keywordsMinimum->text());
     }
-    put("DescReq", flag(descriptionBox));
-    if (descriptionBox->isChecked()) {
-        put("Description", descriptionMaximum->text());
-        put("Descriptionm", descriptionMinimum->text());
-    }
-    put("Rating", flag(ratingBox));
-    put("Privacy", flag(privacyBox));
-    put("bodychk", bodyCheckCount->text());
 }
 
 void RuleEditor::keywordsRequiredClicked() {

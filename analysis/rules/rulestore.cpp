@@ -19,24 +19,10 @@ QString derivedTagFile(const QString& programFolder) {
 }
 
 void readRuleValues(const platform::RegistryStore& key, engine::RuleValues& v) {
-    const std::pair<const char*, QString*> values[] = {
-        {"KeyReq", &v.KeyReq},
-        {"keywords", &v.keywords},
-        {"keywordsm", &v.keywordsm},
-        {"DescReq", &v.DescReq},
-        {"description", &v.description},
-        {"descriptionm", &v.descriptionm},
-        {"Rating", &v.Rating},
-        {"Privacy", &v.Privacy},
-        {"rsafe", &v.rsafe},
-        {"rrsac", &v.rrsac},
-        {"rweb", &v.rweb},
-        {"bodychk", &v.bodychk},
-    };
-    for (const auto& [name, target] : values) {
-        const QString n = QString::fromLatin1(name);
-        if (key.valueExists(n))
-            *target = key.readString(n);
+    for (const Rule& rule : kRules) {
+        const QString name = valueName(rule);
+        if (key.valueExists(name))
+            v.*rule.member = key.readString(name);
     }
     if (v.bodychk == QLatin1String("0"))
         v.bodychk = QStringLiteral("1000");
@@ -134,22 +120,16 @@ void writeRequiredTags(const QString& path, const QStringList& names) {
 
 engine::RuleValues startingRuleValues() {
     engine::RuleValues v;
-    v.keywordsm = QStringLiteral("500");
-    v.keywords = QStringLiteral("1000");
-    v.descriptionm = QStringLiteral("75");
-    v.description = QStringLiteral("200");
-    v.bodychk = QStringLiteral("5000");
+    for (const Rule& rule : kRules)
+        if (rule.startingValue)
+            v.*rule.member = QString::fromLatin1(rule.startingValue);
     return v;
 }
 
 QStringList requiredWithDefaults(QStringList list, const engine::RuleValues& v) {
-    const std::pair<const char*, const QString*> defaults[] = {{"keywords", &v.KeyReq},
-                                                               {"description", &v.DescReq},
-                                                               {"rating", &v.Rating},
-                                                               {"privacy", &v.Privacy}};
-    for (const auto& [name, sw] : defaults) {
+    for (const auto& [name, sw] : kDefaultTags) {
         const QString tag = QString::fromLatin1(name);
-        if (engine::RuleValues::on(*sw) && !list.contains(tag, Qt::CaseInsensitive))
+        if (engine::RuleValues::on(v.*sw) && !list.contains(tag, Qt::CaseInsensitive))
             list.append(tag);
     }
     return list;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/engine/rulebase.h"
+#include "analysis/rules/ruletable.h"
 
 #include <QChar>
 
@@ -16,12 +17,13 @@ extern const QString kSettingsKey;
 QString requiredTagFile(const QString& programFolder);
 QString derivedTagFile(const QString& programFolder);
 
-// The rule values before anything is read: the rule base editor's starting numbers, so that a
-// check never stops on a number that was never stored; every switch off.
+// The rule values before anything is read: the starting values of the rule table, which the rule
+// base editor starts with too, so that a check never stops on a number that was never stored;
+// every switch off.
 engine::RuleValues startingRuleValues();
 
-// GetDefaults, rule part: each value only if it exists; "bodychk" "0" is stored as "1000".
-// The key must be open.
+// GetDefaults, rule part: each value of the rule table only if it exists; a body check count of
+// "0" is stored as "1000". The key must be open.
 void readRuleValues(const platform::RegistryStore& key, engine::RuleValues& values);
 
 // The cell delimiter of a grid file: among comma, semicolon, '#', tab and '|', the one that

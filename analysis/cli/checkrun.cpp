@@ -235,9 +235,10 @@ QString own(const QString& s) {
 }
 
 engine::RuleValues ownValues(const engine::RuleValues& v) {
-    return {own(v.KeyReq),      own(v.keywords),     own(v.keywordsm), own(v.DescReq),
-            own(v.description), own(v.descriptionm), own(v.Rating),    own(v.Privacy),
-            own(v.rsafe),       own(v.rrsac),        own(v.rweb),      own(v.bodychk)};
+    engine::RuleValues copy;
+    for (const rulevalues::Rule& rule : rulevalues::kRules)
+        copy.*rule.member = own(v.*rule.member);
+    return copy;
 }
 
 engine::RuleTable ownTable(const engine::RuleTable& grid) {

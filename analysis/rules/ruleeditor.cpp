@@ -1,7 +1,7 @@
 #include "ruleeditor.h"
 
 #include "rulestore.h"
-#include "ruletable.h"
+#include "rulevalues.h"
 
 #include "platform/ascii.h"
 #include "platform/dialogs.h"
@@ -56,8 +56,8 @@ struct Control {
     SpinField* field = nullptr;
 };
 
-Control control(const RuleEditor& d, rules::RuleControl c) {
-    using C = rules::RuleControl;
+Control control(const RuleEditor& d, rulevalues::RuleControl c) {
+    using C = rulevalues::RuleControl;
     switch (c) {
     case C::SafeSurfBox:
         return {d.safeSurfBox};
@@ -95,8 +95,8 @@ QString storedText(const Control& c) {
     return c.field->text();
 }
 
-int startingNumber(rules::RuleControl c) {
-    return QString::fromLatin1(rules::ruleShownBy(c).startingValue).toInt();
+int startingNumber(rulevalues::RuleControl c) {
+    return QString::fromLatin1(rulevalues::ruleShownBy(c).startingValue).toInt();
 }
 
 bool allDigits(const QString& s) {
@@ -343,7 +343,7 @@ void RuleEditor::buildWindow() {
     keywordsBox = check("CheckBox4", QStringLiteral("&Keywords"));
     descriptionBox = check("CheckBox5", QStringLiteral("&Description"));
 
-    using C = rules::RuleControl;
+    using C = rulevalues::RuleControl;
     auto spin = [this](const char* name, C shows, int min, int max, int step, const QString& hint) {
         auto* field = new SpinField(min, max, step, startingNumber(shows), defaultTagsBox);
         field->setObjectName(QString::fromLatin1(name));
@@ -452,18 +452,19 @@ void RuleEditor::loadSettings() {
     platform::RegistryStore reg(m_registryPath);
     if (!reg.openKeyReadOnly(rules::kSettingsKey))
         return;
-    auto on = [&](rules::RuleMember sw) {
-        return engine::RuleValues::on(reg.readString(rules::valueName(rules::ruleOf(sw))));
+    auto on = [&](rulevalues::RuleMember sw) {
+        return engine::RuleValues::on(
+            reg.readString(rulevalues::valueName(rulevalues::ruleOf(sw))));
     };
-    for (const rules::Rule& rule : rules::kRules) {
+    for (const rulevalues::Rule& rule : rulevalues::kRules) {
         const Control c = control(*this, rule.control);
         if (c.box) {
             // A length switch that is off leaves its box and fields as they are, as it leaves
             // its lengths unread.
-            if (on(rule.member) || !rules::hasLengths(rule))
+            if (on(rule.member) || !rulevalues::hasLengths(rule))
                 c.box->setChecked(on(rule.member));
         } else if (!rule.lengthOf || on(rule.lengthOf)) {
-            const QString name = rules::valueName(rule);
+            const QString name = rulevalues::valueName(rule);
             if (reg.valueExists(name))
                 c.field->setText(reg.readString(name));
         }
@@ -474,13 +475,13 @@ void RuleEditor::saveSettings() {
     platform::RegistryStore reg(m_registryPath);
     if (!reg.openKey(rules::kSettingsKey, true))
         throw platform::Error(kCannotSaveSettings.arg(reg.lastError()));
-    auto ticked = [this](rules::RuleMember sw) {
-        return control(*this, rules::ruleOf(sw).control).box->isChecked();
+    auto ticked = [this](rulevalues::RuleMember sw) {
+        return control(*this, rulevalues::ruleOf(sw).control).box->isChecked();
     };
-    for (const rules::Rule& rule : rules::kRules) {
+    for (const rulevalues::Rule& rule : rulevalues::kRules) {
         if (rule.lengthOf && !ticked(rule.lengthOf))
             continue;
-        if (!reg.writeString(rules::addedName(rule), storedText(control(*this, rule.control))))
+        if (!reg.writeString(rulevalues::addedName(rule), storedText(control(*this, rule.control))))
             throw platform::Error(kCannotSaveSettings.arg(reg.lastError()));
     }
 }

@@ -19,8 +19,8 @@ QString derivedTagFile(const QString& programFolder) {
 }
 
 void readRuleValues(const platform::RegistryStore& key, engine::RuleValues& v) {
-    for (const Rule& rule : kRules) {
-        const QString name = valueName(rule);
+    for (const rulevalues::Rule& rule : rulevalues::kRules) {
+        const QString name = rulevalues::valueName(rule);
         if (key.valueExists(name))
             v.*rule.member = key.readString(name);
     }
@@ -120,14 +120,14 @@ void writeRequiredTags(const QString& path, const QStringList& names) {
 
 engine::RuleValues startingRuleValues() {
     engine::RuleValues v;
-    for (const Rule& rule : kRules)
+    for (const rulevalues::Rule& rule : rulevalues::kRules)
         if (rule.startingValue)
             v.*rule.member = QString::fromLatin1(rule.startingValue);
     return v;
 }
 
 QStringList requiredWithDefaults(QStringList list, const engine::RuleValues& v) {
-    for (const auto& [name, sw] : kDefaultTags) {
+    for (const auto& [name, sw] : rulevalues::kDefaultTags) {
         const QString tag = QString::fromLatin1(name);
         if (engine::RuleValues::on(v.*sw) && !list.contains(tag, Qt::CaseInsensitive))
             list.append(tag);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "analysis/engine/rulebase.h"
-#include "analysis/rules/ruletable.h"
+#include "analysis/rules/rulevalues.h"
 
 #include <QChar>
 
@@ -17,12 +17,12 @@ extern const QString kSettingsKey;
 QString requiredTagFile(const QString& programFolder);
 QString derivedTagFile(const QString& programFolder);
 
-// The rule values before anything is read: the starting values of the rule table, which the rule
-// base editor starts with too, so that a check never stops on a number that was never stored;
+// The rule values before anything is read: the starting values of the rule values table, which the
+// rule base editor starts with too, so that a check never stops on a number that was never stored;
 // every switch off.
 engine::RuleValues startingRuleValues();
 
-// GetDefaults, rule part: each value of the rule table only if it exists; a body check count of
+// GetDefaults, rule part: each rule value only if it exists; a body check count of
 // "0" is stored as "1000". The key must be open.
 void readRuleValues(const platform::RegistryStore& key, engine::RuleValues& values);
 

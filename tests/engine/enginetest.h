@@ -4,6 +4,7 @@
 
 #include "analysis/engine/checks.h"
 #include "analysis/engine/headpipeline.h"
+#include "analysis/rules/rulevalues.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -18,17 +19,12 @@ inline engine::RuleValues rules(const QString& settings) {
     v.descriptionm = QStringLiteral("0");
     v.description = QStringLiteral("1000");
     v.bodychk = QStringLiteral("5000");
-    const std::pair<const char*, QString*> names[] = {
-        {"KeyReq", &v.KeyReq},   {"keywords", &v.keywords},       {"keywordsm", &v.keywordsm},
-        {"DescReq", &v.DescReq}, {"description", &v.description}, {"descriptionm", &v.descriptionm},
-        {"Rating", &v.Rating},   {"Privacy", &v.Privacy},         {"rsafe", &v.rsafe},
-        {"rrsac", &v.rrsac},     {"rweb", &v.rweb},               {"bodychk", &v.bodychk}};
     for (const QString& item : settings.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const QString name = item.section(QLatin1Char('='), 0, 0);
         bool known = false;
-        for (const auto& [n, target] : names)
-            if (name == QLatin1String(n)) {
-                *target = item.section(QLatin1Char('='), 1);
+        for (const rulevalues::Rule& rule : rulevalues::kRules)
+            if (name == QLatin1String(rule.name)) {
+                v.*rule.member = item.section(QLatin1Char('='), 1);
                 known = true;
             }
         if (!known)

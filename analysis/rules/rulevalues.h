@@ -10,7 +10,7 @@
 #include <array>
 #include <cstddef>
 
-namespace rules {
+namespace rulevalues {
 
 // The rule base editor's control that shows a rule.
 enum class RuleControl {
@@ -140,4 +140,4 @@ static_assert(sizeof(engine::RuleValues) == kRules.size() * sizeof(QString));
 static_assert(detail::eachMemberAndControlOnce());
 static_assert(detail::lengthsBelongToSwitches());
 
-} // namespace rules
+} // namespace rulevalues

@@ -180,40 +180,40 @@ void TickXMLp::Input(QStringView text) {
         // same as feeding them one by one.
         const char16_t* q = p;
         switch (m_state) {
-        case 0:
+        case ParseState::InText:
             q = scanTo(p, end, u'<', u'&', u'\n');
             if (q > p)
                 takeRun(m_text, p, q);
             break;
-        case 1:
-        case 13:
+        case ParseState::InTagName:
+        case ParseState::InEndTagName:
             while (q < end && *q && isName(*q))
                 ++q;
             if (q > p)
                 takeRun(m_work, p, q);
             break;
-        case 11:
+        case ParseState::InAttributeValueSingleQuoted:
             q = scanTo(p, end, u'\'', u'&', u'&');
             if (q > p)
                 takeRun(m_work, p, q);
             break;
-        case 12:
+        case ParseState::InAttributeValueDoubleQuoted:
             q = scanTo(p, end, u'"', u'&', u'&');
             if (q > p)
                 takeRun(m_work, p, q);
             break;
-        case 20:
-        case 21:
+        case ParseState::InComment:
+        case ParseState::InProcessingInstruction:
             q = scanTo(p, end, u'>', u'>', u'>');
             if (q > p)
                 takeRun(m_work, p, q);
             break;
-        case 24:
+        case ParseState::InSection:
             q = scanTo(p, end, u'>', u'>', u'>');
             if (q > p)
                 takeRun(m_text, p, q);
             break;
-        default:
+        default: // taken one by one
             break;
         }
         p = q;
@@ -234,7 +234,7 @@ void TickXMLp::Reset(bool Flush) {
         return;
     BusyGuard guard(m_busy);
     deliverText();
-    m_state = 0;
+    m_state = ParseState::InText;
     m_text.clear();
     m_work.clear();
     m_entityName.clear();
@@ -312,32 +312,32 @@ void TickXMLp::resolveEntity(char16_t c, Buffer& target) {
 void TickXMLp::handle(char16_t c) {
     for (;;) {
         switch (m_state) {
-        case 0: // character data
+        case ParseState::InText: // character data
             if (c == u'\n') {
-                m_state = 9;
+                m_state = ParseState::AfterLineFeed;
             } else if (c == u'&') {
                 m_entityName.clear();
-                m_state = 14;
+                m_state = ParseState::InTextEntity;
             } else if (c == u'<') {
                 m_work.clear();
-                m_state = 2;
+                m_state = ParseState::AfterLessThan;
             } else {
                 m_text.append(c);
             }
             return;
-        case 1: // tag name
+        case ParseState::InTagName: // tag name
             if (isName(c)) {
                 m_work.append(c);
             } else if (c == u'!') {
                 m_work.clear();
                 deliverText();
-                m_state = 22;
+                m_state = ParseState::AfterLessThanBang;
             } else if (c == u'?') {
                 m_work.clear();
                 deliverText();
-                m_state = 21;
+                m_state = ParseState::InProcessingInstruction;
             } else if (c == u'/' && m_prev == u'<') {
-                m_state = 13;
+                m_state = ParseState::InEndTagName;
             } else {
                 deliverText();
                 m_element.clear();
@@ -346,32 +346,32 @@ void TickXMLp::handle(char16_t c) {
                 m_attrName.clear();
                 if (c == u'>') {
                     finishTag();
-                    m_state = 8;
+                    m_state = ParseState::AfterTag;
                 } else {
-                    m_state = 3;
+                    m_state = ParseState::InTag;
                 }
             }
             return;
-        case 2: // after "<"
+        case ParseState::AfterLessThan: // after "<"
             if (isName(c) || c == u'!' || c == u'/' || c == u'?') {
-                m_state = 1;
+                m_state = ParseState::InTagName;
                 continue;
             }
             m_text.append(u'<');
-            m_state = 0;
+            m_state = ParseState::InText;
             continue;
-        case 3: // inside a tag
+        case ParseState::InTag: // inside a tag
             if (isSpace(c) || c == u'/')
                 return;
             if (c == u'>') {
                 finishTag();
-                m_state = 8;
+                m_state = ParseState::AfterTag;
                 return;
             }
             m_work.append(c);
-            m_state = 4;
+            m_state = ParseState::InAttributeName;
             return;
-        case 4: // attribute name
+        case ParseState::InAttributeName: // attribute name
             if (!isSpace(c) && c != u'/' && c != u'=' && c != u'>') {
                 m_work.append(c);
                 return;
@@ -380,58 +380,59 @@ void TickXMLp::handle(char16_t c) {
             m_attrName.append(m_work.view());
             m_work.clear();
             if (c == u'=') {
-                m_state = 6;
+                m_state = ParseState::BeforeAttributeValue;
             } else if (c == u'/') {
                 addAttribute();
-                m_state = 5;
+                m_state = ParseState::AfterAttributeName;
             } else if (c == u'>') {
                 addAttribute();
                 finishTag();
-                m_state = 8;
+                m_state = ParseState::AfterTag;
             } else {
-                m_state = 5;
+                m_state = ParseState::AfterAttributeName;
             }
             return;
-        case 5: // after an attribute name; a "/" has already added its attribute
+        case ParseState::AfterAttributeName: // after an attribute name; a "/" has already added its
+                                             // attribute
             if (isSpace(c))
                 return;
             if (c == u'=') {
-                m_state = 6;
+                m_state = ParseState::BeforeAttributeValue;
                 return;
             }
             if (!m_attrName.isEmpty())
                 addAttribute();
             if (c == u'>') {
                 finishTag();
-                m_state = 8;
+                m_state = ParseState::AfterTag;
             } else {
                 m_work.append(c);
-                m_state = 4;
+                m_state = ParseState::InAttributeName;
             }
             return;
-        case 6: // after "="
+        case ParseState::BeforeAttributeValue: // after "="
             if (isSpace(c))
                 return;
             if (c == u'"') {
-                m_state = 12;
+                m_state = ParseState::InAttributeValueDoubleQuoted;
             } else if (c == u'\'') {
-                m_state = 11;
+                m_state = ParseState::InAttributeValueSingleQuoted;
             } else if (c == u'&') {
                 m_entityName.clear();
-                m_state = 15;
+                m_state = ParseState::InUnquotedValueEntity;
             } else if (c == u'>') {
                 addAttribute();
                 finishTag();
-                m_state = 8;
+                m_state = ParseState::AfterTag;
             } else {
                 m_work.append(c);
-                m_state = 7;
+                m_state = ParseState::InAttributeValueUnquoted;
             }
             return;
-        case 7: // unquoted value
+        case ParseState::InAttributeValueUnquoted: // unquoted value
             if (c == u'&') {
                 m_entityName.clear();
-                m_state = 15;
+                m_state = ParseState::InUnquotedValueEntity;
                 return;
             }
             if (!isSpace(c) && c != u'>') {
@@ -443,58 +444,58 @@ void TickXMLp::handle(char16_t c) {
             addAttribute();
             if (c == u'>') {
                 finishTag();
-                m_state = 8;
+                m_state = ParseState::AfterTag;
             } else {
-                m_state = 3;
+                m_state = ParseState::InTag;
             }
             return;
-        case 8: // just after a tag's ">"
+        case ParseState::AfterTag: // just after a tag's ">"
             if (c == u'\n' && !m_preserveWhiteSpace)
                 return;
-            m_state = 0;
+            m_state = ParseState::InText;
             continue;
-        case 9: // line feed seen in character data
+        case ParseState::AfterLineFeed: // line feed seen in character data
             if (c == u'<') {
                 m_work.clear();
-                m_state = 10;
+                m_state = ParseState::AfterLineFeedLessThan;
                 return;
             }
             m_text.append(u'\n');
             if (m_flushOnEOL)
                 deliverText();
-            m_state = 0;
+            m_state = ParseState::InText;
             continue;
-        case 10: // line feed followed by "<"
+        case ParseState::AfterLineFeedLessThan: // line feed followed by "<"
             if (!(c == u'/' && !m_preserveWhiteSpace)) {
                 m_text.append(u'\n');
                 if (m_flushOnEOL)
                     deliverText();
             }
-            m_state = 2;
+            m_state = ParseState::AfterLessThan;
             continue;
-        case 11: // single-quoted value
+        case ParseState::InAttributeValueSingleQuoted: // single-quoted value
             if (c == u'&') {
                 m_entityName.clear();
-                m_state = 16;
+                m_state = ParseState::InSingleQuotedValueEntity;
             } else if (c == u'\'') {
                 addAttribute();
-                m_state = 3;
+                m_state = ParseState::InTag;
             } else {
                 m_work.append(c);
             }
             return;
-        case 12: // double-quoted value
+        case ParseState::InAttributeValueDoubleQuoted: // double-quoted value
             if (c == u'"') {
                 addAttribute();
-                m_state = 3;
+                m_state = ParseState::InTag;
             } else if (c == u'&') {
                 m_entityName.clear();
-                m_state = 17;
+                m_state = ParseState::InDoubleQuotedValueEntity;
             } else {
                 m_work.append(c);
             }
             return;
-        case 13: // end-tag name
+        case ParseState::InEndTagName: // end-tag name
             if (isName(c)) {
                 m_work.append(c);
                 return;
@@ -503,82 +504,87 @@ void TickXMLp::handle(char16_t c) {
             if (OnEndElement)
                 OnEndElement(*this, m_work.view());
             m_work.clear();
-            m_state = c == u'>' ? 0 : 18;
+            m_state = c == u'>' ? ParseState::InText : ParseState::InEndTag;
             return;
-        case 14: // entity reference in character data
+        case ParseState::InTextEntity: // entity reference in character data
             if (isName(c) || c == u'#') {
                 m_entityName.append(c);
                 return;
             }
             resolveEntity(c, m_text);
-            m_state = 0;
+            m_state = ParseState::InText;
             if (c == u';')
                 return;
             continue;
-        case 15:
-        case 16:
-        case 17: { // entity reference in an unquoted, single-quoted, double-quoted value
+        case ParseState::InUnquotedValueEntity:
+        case ParseState::InSingleQuotedValueEntity:
+        case ParseState::InDoubleQuotedValueEntity: { // entity reference in an unquoted,
+                                                      // single-quoted, double-quoted value
             if (isName(c) || c == u'#') {
                 m_entityName.append(c);
                 return;
             }
             resolveEntity(c, m_work);
-            m_state = m_state == 15 ? 7 : m_state == 16 ? 11 : 12;
+            m_state = m_state == ParseState::InUnquotedValueEntity
+                          ? ParseState::InAttributeValueUnquoted
+                      : m_state == ParseState::InSingleQuotedValueEntity
+                          ? ParseState::InAttributeValueSingleQuoted
+                          : ParseState::InAttributeValueDoubleQuoted;
             if (c == u';')
                 return;
             continue;
         }
-        case 18: // rest of an end tag
+        case ParseState::InEndTag: // rest of an end tag
             if (c == u'>')
-                m_state = 0;
+                m_state = ParseState::InText;
             return;
-        case 19: // after "<!-"
+        case ParseState::AfterLessThanBangDash: // after "<!-"
             if (c == u'-') {
                 m_work.clear();
-                m_state = 20;
+                m_state = ParseState::InComment;
             } else {
                 m_work.append(c);
-                m_state = 23;
+                m_state = ParseState::InDeclaration;
             }
             return;
-        case 20: // comment
+        case ParseState::InComment: // comment
             if (c == u'>' && m_prev == u'-' && m_prev2 == u'-') {
                 m_work.chop(2);
                 deliverText();
                 if (OnComment)
                     OnComment(*this, m_work.view());
                 m_work.clear();
-                m_state = 8;
+                m_state = ParseState::AfterTag;
             } else {
                 m_work.append(c);
             }
             return;
-        case 21: // processing instruction
+        case ParseState::InProcessingInstruction: // processing instruction
             if (c == u'>' && m_prev == u'?') {
                 m_work.chop(1);
                 deliverText();
                 if (OnPI)
                     OnPI(*this, m_work.view());
                 m_work.clear();
-                m_state = 8;
+                m_state = ParseState::AfterTag;
             } else {
                 m_work.append(c);
             }
             return;
-        case 22: // after "<!"
+        case ParseState::AfterLessThanBang: // after "<!"
             if (c == u'[') {
-                m_state = 25;
+                m_state = ParseState::InSectionName;
             } else if (c == u'-') {
                 m_work.append(c);
-                m_state = 19;
+                m_state = ParseState::AfterLessThanBangDash;
             } else {
                 m_work.append(c);
-                m_state = 23;
+                m_state = ParseState::InDeclaration;
             }
             return;
-        case 23: // declaration
+        case ParseState::InDeclaration: // declaration
             if (c == u'>') {
-                m_state = 8;
+                m_state = ParseState::AfterTag;
                 deliverText();
                 if (OnMeta)
                     OnMeta(*this, m_work.view());
@@ -587,48 +593,45 @@ void TickXMLp::handle(char16_t c) {
             }
             m_work.append(c);
             if (c == u'[')
-                m_state = 28;
+                m_state = ParseState::InDeclarationBracketed;
             else if (c == u'"')
-                m_state = 27;
+                m_state = ParseState::InDeclarationDoubleQuoted;
             else if (c == u'\'')
-                m_state = 26;
+                m_state = ParseState::InDeclarationSingleQuoted;
             return;
-        case 24: // special-section body
+        case ParseState::InSection: // special-section body
             if (c == u'>' && m_prev == u']' && m_prev2 == u']') {
                 m_text.chop(2);
                 if (OnSpecialSection)
                     OnSpecialSection(*this, m_work.view(), m_text.view());
                 m_work.clear();
                 m_text.clear();
-                m_state = 0;
+                m_state = ParseState::InText;
             } else {
                 m_text.append(c);
             }
             return;
-        case 25: // section identifier after "<!["
+        case ParseState::InSectionName: // section identifier after "<!["
             if (c == u'[')
-                m_state = 24;
+                m_state = ParseState::InSection;
             else if (!isSpace(c))
                 m_work.append(c);
             return;
-        case 26: // single-quoted part of a declaration
+        case ParseState::InDeclarationSingleQuoted: // single-quoted part of a declaration
             m_work.append(c);
             if (c == u'\'')
-                m_state = 23;
+                m_state = ParseState::InDeclaration;
             return;
-        case 27: // double-quoted part
+        case ParseState::InDeclarationDoubleQuoted: // double-quoted part
             m_work.append(c);
             if (c == u'"')
-                m_state = 23;
+                m_state = ParseState::InDeclaration;
             return;
-        case 28: // bracketed part
+        case ParseState::InDeclarationBracketed: // bracketed part
             m_work.append(c);
             if (c == u']')
-                m_state = 23;
+                m_state = ParseState::InDeclaration;
             return;
-        default:
-            m_state = 0;
-            continue;
         }
     }
 }

@@ -71,7 +71,7 @@ public:
     // (OutOfMemory) when a buffer cannot grow; the characters after the failing one are not
     // processed. Handlers must not call Input or Reset of the same parser (EickXMLp Reentered).
     void Input(QStringView text);
-    // With Flush: delivers the pending text run, then returns to state 0 with empty buffers
+    // With Flush: delivers the pending text run, then returns to InText with empty buffers
     // (the two remembered characters stay). Without Flush it does nothing.
     void Reset(bool Flush);
 
@@ -92,8 +92,42 @@ public:
     // The value of the first attribute of that name (case aside); a null view when there is none.
     QStringView AttributeValue(QStringView name) const;
 
-    // The state number (0 to 28), for tests and diagnostics.
-    int State() const { return m_state; }
+    // Where the parser stands between two characters; it lasts from one Input to the next.
+    enum class ParseState : unsigned char {
+        InText,
+        AfterLessThan, // a tag if a name, "!", "/" or "?" follows, else text
+        InTagName,     // also turns "<!", "<?" and "</" into their constructs
+        InTag,         // between a start tag's attributes
+        InAttributeName,
+        AfterAttributeName,
+        BeforeAttributeValue, // after "="
+        InAttributeValueUnquoted,
+        InAttributeValueSingleQuoted,
+        InAttributeValueDoubleQuoted,
+        AfterTag,              // line feeds right after a tag's ">" are dropped
+        AfterLineFeed,         // in character data
+        AfterLineFeedLessThan, // the line feed is dropped before "</"
+        InEndTagName,
+        InEndTag, // after the end tag's name, up to ">"
+        InTextEntity,
+        InUnquotedValueEntity,
+        InSingleQuotedValueEntity,
+        InDoubleQuotedValueEntity,
+        AfterLessThanBang,     // a comment, a section or a declaration follows
+        AfterLessThanBangDash, // "<!-": a second "-" opens a comment
+        InComment,
+        InProcessingInstruction,
+        InDeclaration, // "<!DOCTYPE ...>" and the like, for OnMeta
+        InDeclarationSingleQuoted,
+        InDeclarationDoubleQuoted,
+        InDeclarationBracketed,
+        InSectionName, // between "<![" and the next "["
+        InSection,     // up to "]]>"
+    };
+    Q_ENUM(ParseState)
+
+    // For tests and diagnostics.
+    ParseState State() const { return m_state; }
     // Lowers (or raises) the most characters one buffer may hold.
     void SetBufferLimit(qsizetype chars) { m_limit = chars; }
     qsizetype BufferLimit() const { return m_limit; }
@@ -186,7 +220,7 @@ private:
         qsizetype nameAt, nameLen, valueAt, valueLen;
     };
 
-    int m_state = 0;
+    ParseState m_state = ParseState::InText;
     char16_t m_prev = 0;
     char16_t m_prev2 = 0;
     bool m_busy = false;

@@ -4,7 +4,7 @@
 // where each starts); libxml2 ends a document at its end, so both parsers take the pages one by
 // one, each pushed in 64 KB chunks, TickXMLp reset between them as its callers do.
 //
-//   bench_ickxmlp [stream.html] [rounds]
+//   bench_ickxmlp [stream.html | corpus folder] [rounds]
 
 #include "analysis/keywords/ickxmlp.h"
 #include "platform/textcodec.h"
@@ -13,12 +13,14 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <libxml/HTMLparser.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -147,12 +149,15 @@ template <typename F> double bestSeconds(int rounds, F f, Counts& counts) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const QString path =
+    QString path =
         argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/work/corpus/stream.html");
+    if (QFileInfo(path).isDir())
+        path += QStringLiteral("/stream.html");
     const int rounds = argc > 2 ? std::max(1, atoi(argv[2])) : 5;
     QByteArray bytes;
     try {
-        bytes = platform::readFileBytes(path);
+        // The stream is larger than the program's cap for one page.
+        bytes = platform::readFileBytes(path, std::numeric_limits<qint64>::max());
     } catch (const platform::Error& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;

@@ -51,6 +51,11 @@ inline const char16_t* scanTo(const char16_t* p, const char16_t* end, char16_t a
     return p;
 }
 
+// Input ends at the end of the text or at its first NUL.
+inline bool stopped(const char16_t* p, const char16_t* end) {
+    return p == end || *p == 0;
+}
+
 } // namespace
 
 bool TickXMLp::Buffer::appendFitting(const char16_t* s, qsizetype n) {
@@ -128,6 +133,29 @@ void TickXMLp::rebuildClasses() {
         else
             m_wideSpace += c;
     }
+    for (int c = 0; c < 256; ++c) {
+        if (m_class[c] & NameChar)
+            m_class[c] |= EntityNameChar;
+        if (!(m_class[c] & SpaceChar))
+            m_class[c] |= AttributeNameChar | UnquotedValueChar;
+    }
+    m_class[u'#'] |= EntityNameChar;
+    for (char16_t c : {u'/', u'=', u'>'})
+        m_class[c] &= ~AttributeNameChar;
+    for (char16_t c : {u'&', u'>'})
+        m_class[c] &= ~UnquotedValueChar;
+    m_class[0] = 0;
+}
+
+unsigned char TickXMLp::wideClass(char16_t c) const {
+    unsigned char k = 0;
+    if (m_wideName.contains(QChar(c)))
+        k |= NameChar | EntityNameChar;
+    if (m_wideSpace.contains(QChar(c)))
+        k |= SpaceChar;
+    else
+        k |= AttributeNameChar | UnquotedValueChar;
+    return k;
 }
 
 QStringView TickXMLp::AttributeName(int i) const {
@@ -153,80 +181,42 @@ QStringView TickXMLp::AttributeValue(QStringView name) const {
     return {};
 }
 
-void TickXMLp::shiftRun(const char16_t* from, const char16_t* to) {
-    if (to - from >= 2) {
-        m_prev2 = to[-2];
-        m_prev = to[-1];
-    } else if (to > from) {
+void TickXMLp::remember(const char16_t* p) {
+    if (p - m_chunk >= 2) {
+        m_prev2 = p[-2];
+        m_prev = p[-1];
+    } else if (p > m_chunk) {
         m_prev2 = m_prev;
-        m_prev = to[-1];
+        m_prev = p[-1];
     }
 }
 
-void TickXMLp::takeRun(Buffer& buffer, const char16_t* from, const char16_t* to) {
+void TickXMLp::takeRun(Buffer& buffer, const char16_t*& p, const char16_t* to) {
+    if (to == p)
+        return;
     const qsizetype before = buffer.size();
-    const bool complete = buffer.appendFitting(from, to - from);
-    shiftRun(from, from + (buffer.size() - before));
-    if (!complete)
+    if (!buffer.appendFitting(p, to - p)) {
+        p += buffer.size() - before;
         throw EickXMLp::outOfMemory();
+    }
+    p = to;
 }
 
 void TickXMLp::Input(QStringView text) {
     BusyGuard guard(m_busy);
     const char16_t* p = text.utf16();
     const char16_t* const end = p + text.size();
-    while (p < end) {
-        // Long stretches that a state only collects are taken in one step; the result is the
-        // same as feeding them one by one.
-        const char16_t* q = p;
-        switch (m_state) {
-        case 0:
-            q = scanTo(p, end, u'<', u'&', u'\n');
-            if (q > p)
-                takeRun(m_text, p, q);
-            break;
-        case 1:
-        case 13:
-            while (q < end && *q && isName(*q))
-                ++q;
-            if (q > p)
-                takeRun(m_work, p, q);
-            break;
-        case 11:
-            q = scanTo(p, end, u'\'', u'&', u'&');
-            if (q > p)
-                takeRun(m_work, p, q);
-            break;
-        case 12:
-            q = scanTo(p, end, u'"', u'&', u'&');
-            if (q > p)
-                takeRun(m_work, p, q);
-            break;
-        case 20:
-        case 21:
-            q = scanTo(p, end, u'>', u'>', u'>');
-            if (q > p)
-                takeRun(m_work, p, q);
-            break;
-        case 24:
-            q = scanTo(p, end, u'>', u'>', u'>');
-            if (q > p)
-                takeRun(m_text, p, q);
-            break;
-        default:
-            break;
-        }
-        p = q;
-        if (p == end)
-            break;
-        const char16_t c = *p;
-        if (c == 0)
-            break;
-        handle(c);
-        m_prev2 = m_prev;
-        m_prev = c;
-        ++p;
+    m_chunk = p;
+    // The scanners take a stretch that a state only collects in one step, with the same result as
+    // one by one. A character that raised stays at p and so counts as not taken.
+    try {
+        while (!stopped(p, end))
+            scan(p, end);
+    } catch (...) {
+        remember(p);
+        throw;
     }
+    remember(p);
 }
 
 void TickXMLp::Reset(bool Flush) {
@@ -234,7 +224,7 @@ void TickXMLp::Reset(bool Flush) {
         return;
     BusyGuard guard(m_busy);
     deliverText();
-    m_state = 0;
+    m_state = ParseState::InText;
     m_text.clear();
     m_work.clear();
     m_entityName.clear();
@@ -252,8 +242,16 @@ void TickXMLp::deliverText() {
     m_text.clear();
 }
 
-void TickXMLp::finishTag() {
-    if (m_prev == u'/') {
+// A line feed that belongs to the text; it ends the run where FlushOnEOL asks for it.
+void TickXMLp::endLine() {
+    m_text.append(u'\n');
+    if (m_flushOnEOL)
+        deliverText();
+}
+
+// The ">" at p closes a start tag; "/>" makes it an empty element.
+void TickXMLp::closeStartTag(const char16_t* p) {
+    if (before(p) == u'/') {
         if (OnEmptyElement)
             OnEmptyElement(*this, m_element.view());
     } else if (OnBeginElement) {
@@ -261,6 +259,7 @@ void TickXMLp::finishTag() {
     }
     m_element.clear();
     clearAttributes();
+    m_state = ParseState::AfterTag;
 }
 
 void TickXMLp::addAttribute() {
@@ -309,327 +308,488 @@ void TickXMLp::resolveEntity(char16_t c, Buffer& target) {
     m_entityValue.clear();
 }
 
-void TickXMLp::handle(char16_t c) {
-    for (;;) {
+void TickXMLp::scan(const char16_t*& p, const char16_t* end) {
+    switch (m_state) {
+    case ParseState::InText:
+    case ParseState::AfterLessThan:
+    case ParseState::AfterTag:
+    case ParseState::AfterLineFeed:
+    case ParseState::AfterLineFeedLessThan:
+        return scanText(p, end);
+    case ParseState::InTagName:
+        return scanTagName(p, end);
+    case ParseState::InTag:
+    case ParseState::InAttributeName:
+    case ParseState::AfterAttributeName:
+        return scanAttributeName(p, end);
+    case ParseState::BeforeAttributeValue:
+    case ParseState::InAttributeValueUnquoted:
+    case ParseState::InAttributeValueSingleQuoted:
+    case ParseState::InAttributeValueDoubleQuoted:
+        return scanAttributeValue(p, end);
+    case ParseState::InTextEntity:
+    case ParseState::InUnquotedValueEntity:
+    case ParseState::InSingleQuotedValueEntity:
+    case ParseState::InDoubleQuotedValueEntity:
+        return scanEntity(p, end);
+    case ParseState::InEndTagName:
+    case ParseState::InEndTag:
+        return scanEndTag(p, end);
+    case ParseState::AfterLessThanBangDash:
+    case ParseState::InComment:
+        return scanComment(p, end);
+    case ParseState::InProcessingInstruction:
+        return scanProcessingInstruction(p, end);
+    case ParseState::AfterLessThanBang:
+    case ParseState::InDeclaration:
+    case ParseState::InDeclarationSingleQuoted:
+    case ParseState::InDeclarationDoubleQuoted:
+    case ParseState::InDeclarationBracketed:
+        return scanDeclaration(p, end);
+    case ParseState::InSectionName:
+    case ParseState::InSection:
+        return scanSection(p, end);
+    }
+}
+
+// Character data up to "<", "&" or a line feed, and what decides whether those belong to it.
+void TickXMLp::scanText(const char16_t*& p, const char16_t* end) {
+    while (!stopped(p, end)) {
+        const char16_t c = *p;
         switch (m_state) {
-        case 0: // character data
-            if (c == u'\n') {
-                m_state = 9;
-            } else if (c == u'&') {
-                m_entityName.clear();
-                m_state = 14;
-            } else if (c == u'<') {
-                m_work.clear();
-                m_state = 2;
-            } else {
-                m_text.append(c);
-            }
-            return;
-        case 1: // tag name
-            if (isName(c)) {
-                m_work.append(c);
-            } else if (c == u'!') {
-                m_work.clear();
-                deliverText();
-                m_state = 22;
-            } else if (c == u'?') {
-                m_work.clear();
-                deliverText();
-                m_state = 21;
-            } else if (c == u'/' && m_prev == u'<') {
-                m_state = 13;
-            } else {
-                deliverText();
-                m_element.clear();
-                m_element.append(m_work.view());
-                m_work.clear();
-                m_attrName.clear();
-                if (c == u'>') {
-                    finishTag();
-                    m_state = 8;
-                } else {
-                    m_state = 3;
-                }
-            }
-            return;
-        case 2: // after "<"
+        case ParseState::InText:
+            takeRun(m_text, p, scanTo(p, end, u'<', u'&', u'\n'));
+            if (stopped(p, end))
+                return;
+            takeTextCharacter(p);
+            continue;
+        case ParseState::AfterLessThan:
             if (isName(c) || c == u'!' || c == u'/' || c == u'?') {
-                m_state = 1;
-                continue;
+                m_state = ParseState::InTagName;
+                return;
             }
             m_text.append(u'<');
-            m_state = 0;
+            m_state = ParseState::InText;
+            takeTextCharacter(p);
             continue;
-        case 3: // inside a tag
-            if (isSpace(c) || c == u'/')
-                return;
+        case ParseState::AfterTag:
+            if (c == u'\n' && !m_preserveWhiteSpace) {
+                ++p;
+                continue;
+            }
+            m_state = ParseState::InText;
+            takeTextCharacter(p);
+            continue;
+        case ParseState::AfterLineFeed:
+            if (c == u'<') {
+                m_work.clear();
+                m_state = ParseState::AfterLineFeedLessThan;
+                ++p;
+                continue;
+            }
+            endLine();
+            m_state = ParseState::InText;
+            takeTextCharacter(p);
+            continue;
+        case ParseState::AfterLineFeedLessThan:
+            if (!(c == u'/' && !m_preserveWhiteSpace))
+                endLine();
+            m_state = ParseState::AfterLessThan;
+            continue;
+        default:
+            return;
+        }
+    }
+}
+
+// The character at p in InText. One that another state hands on is taken alone, not as the start
+// of a run, so that the text buffer keeps growing in the same steps.
+void TickXMLp::takeTextCharacter(const char16_t*& p) {
+    switch (*p) {
+    case u'\n':
+        m_state = ParseState::AfterLineFeed;
+        break;
+    case u'&':
+        m_entityName.clear();
+        m_state = ParseState::InTextEntity;
+        break;
+    case u'<':
+        m_work.clear();
+        m_state = ParseState::AfterLessThan;
+        break;
+    default:
+        m_text.append(*p);
+        break;
+    }
+    ++p;
+}
+
+// The name after "<"; "!", "?" and a "/" right after the "<" turn it into another construct.
+void TickXMLp::scanTagName(const char16_t*& p, const char16_t* end) {
+    takeRun(m_work, p, runOf(NameChar, p, end));
+    if (stopped(p, end))
+        return;
+    const char16_t c = *p;
+    if (c == u'!') {
+        m_work.clear();
+        deliverText();
+        m_state = ParseState::AfterLessThanBang;
+    } else if (c == u'?') {
+        m_work.clear();
+        deliverText();
+        m_state = ParseState::InProcessingInstruction;
+    } else if (c == u'/' && before(p) == u'<') {
+        m_state = ParseState::InEndTagName;
+    } else {
+        deliverText();
+        m_element.clear();
+        m_element.append(m_work.view());
+        m_work.clear();
+        m_attrName.clear();
+        if (c == u'>')
+            closeStartTag(p);
+        else
+            m_state = ParseState::InTag;
+    }
+    ++p;
+}
+
+// Attribute names up to "=", or to the next name or the tag's end for a valueless one.
+void TickXMLp::scanAttributeName(const char16_t*& p, const char16_t* end) {
+    while (!stopped(p, end)) {
+        switch (m_state) {
+        case ParseState::InTag: {
+            const char16_t c = *p;
+            if (isSpace(c) || c == u'/') {
+                ++p;
+                continue;
+            }
             if (c == u'>') {
-                finishTag();
-                m_state = 8;
+                closeStartTag(p);
+                ++p;
                 return;
             }
             m_work.append(c);
-            m_state = 4;
-            return;
-        case 4: // attribute name
-            if (!isSpace(c) && c != u'/' && c != u'=' && c != u'>') {
-                m_work.append(c);
+            m_state = ParseState::InAttributeName;
+            ++p;
+            continue;
+        }
+        case ParseState::InAttributeName: {
+            takeRun(m_work, p, runOf(AttributeNameChar, p, end));
+            if (stopped(p, end))
                 return;
-            }
+            const char16_t c = *p;
             m_attrName.clear();
             m_attrName.append(m_work.view());
             m_work.clear();
             if (c == u'=') {
-                m_state = 6;
+                m_state = ParseState::BeforeAttributeValue;
             } else if (c == u'/') {
                 addAttribute();
-                m_state = 5;
+                m_state = ParseState::AfterAttributeName;
             } else if (c == u'>') {
                 addAttribute();
-                finishTag();
-                m_state = 8;
+                closeStartTag(p);
             } else {
-                m_state = 5;
+                m_state = ParseState::AfterAttributeName;
             }
-            return;
-        case 5: // after an attribute name; a "/" has already added its attribute
-            if (isSpace(c))
-                return;
+            ++p;
+            continue;
+        }
+        case ParseState::AfterAttributeName: {
+            // A "/" has already added its attribute.
+            const char16_t c = *p;
+            if (isSpace(c)) {
+                ++p;
+                continue;
+            }
             if (c == u'=') {
-                m_state = 6;
+                m_state = ParseState::BeforeAttributeValue;
+                ++p;
                 return;
             }
             if (!m_attrName.isEmpty())
                 addAttribute();
             if (c == u'>') {
-                finishTag();
-                m_state = 8;
+                closeStartTag(p);
             } else {
                 m_work.append(c);
-                m_state = 4;
+                m_state = ParseState::InAttributeName;
             }
-            return;
-        case 6: // after "="
-            if (isSpace(c))
-                return;
-            if (c == u'"') {
-                m_state = 12;
-            } else if (c == u'\'') {
-                m_state = 11;
-            } else if (c == u'&') {
-                m_entityName.clear();
-                m_state = 15;
-            } else if (c == u'>') {
-                addAttribute();
-                finishTag();
-                m_state = 8;
-            } else {
-                m_work.append(c);
-                m_state = 7;
-            }
-            return;
-        case 7: // unquoted value
-            if (c == u'&') {
-                m_entityName.clear();
-                m_state = 15;
-                return;
-            }
-            if (!isSpace(c) && c != u'>') {
-                m_work.append(c);
-                return;
-            }
-            if (c == u'>' && m_prev == u'/')
-                m_work.chop(1);
-            addAttribute();
-            if (c == u'>') {
-                finishTag();
-                m_state = 8;
-            } else {
-                m_state = 3;
-            }
-            return;
-        case 8: // just after a tag's ">"
-            if (c == u'\n' && !m_preserveWhiteSpace)
-                return;
-            m_state = 0;
-            continue;
-        case 9: // line feed seen in character data
-            if (c == u'<') {
-                m_work.clear();
-                m_state = 10;
-                return;
-            }
-            m_text.append(u'\n');
-            if (m_flushOnEOL)
-                deliverText();
-            m_state = 0;
-            continue;
-        case 10: // line feed followed by "<"
-            if (!(c == u'/' && !m_preserveWhiteSpace)) {
-                m_text.append(u'\n');
-                if (m_flushOnEOL)
-                    deliverText();
-            }
-            m_state = 2;
-            continue;
-        case 11: // single-quoted value
-            if (c == u'&') {
-                m_entityName.clear();
-                m_state = 16;
-            } else if (c == u'\'') {
-                addAttribute();
-                m_state = 3;
-            } else {
-                m_work.append(c);
-            }
-            return;
-        case 12: // double-quoted value
-            if (c == u'"') {
-                addAttribute();
-                m_state = 3;
-            } else if (c == u'&') {
-                m_entityName.clear();
-                m_state = 17;
-            } else {
-                m_work.append(c);
-            }
-            return;
-        case 13: // end-tag name
-            if (isName(c)) {
-                m_work.append(c);
-                return;
-            }
-            deliverText();
-            if (OnEndElement)
-                OnEndElement(*this, m_work.view());
-            m_work.clear();
-            m_state = c == u'>' ? 0 : 18;
-            return;
-        case 14: // entity reference in character data
-            if (isName(c) || c == u'#') {
-                m_entityName.append(c);
-                return;
-            }
-            resolveEntity(c, m_text);
-            m_state = 0;
-            if (c == u';')
-                return;
-            continue;
-        case 15:
-        case 16:
-        case 17: { // entity reference in an unquoted, single-quoted, double-quoted value
-            if (isName(c) || c == u'#') {
-                m_entityName.append(c);
-                return;
-            }
-            resolveEntity(c, m_work);
-            m_state = m_state == 15 ? 7 : m_state == 16 ? 11 : 12;
-            if (c == u';')
-                return;
+            ++p;
             continue;
         }
-        case 18: // rest of an end tag
-            if (c == u'>')
-                m_state = 0;
+        default:
             return;
-        case 19: // after "<!-"
-            if (c == u'-') {
-                m_work.clear();
-                m_state = 20;
+        }
+    }
+}
+
+// The value after "=": quoted, unquoted or none; "&" starts a reference inside it.
+void TickXMLp::scanAttributeValue(const char16_t*& p, const char16_t* end) {
+    while (!stopped(p, end)) {
+        switch (m_state) {
+        case ParseState::BeforeAttributeValue: {
+            const char16_t c = *p;
+            if (isSpace(c)) {
+                ++p;
+                continue;
+            }
+            if (c == u'"') {
+                m_state = ParseState::InAttributeValueDoubleQuoted;
+            } else if (c == u'\'') {
+                m_state = ParseState::InAttributeValueSingleQuoted;
+            } else if (c == u'&') {
+                m_entityName.clear();
+                m_state = ParseState::InUnquotedValueEntity;
+            } else if (c == u'>') {
+                addAttribute();
+                closeStartTag(p);
             } else {
                 m_work.append(c);
-                m_state = 23;
+                m_state = ParseState::InAttributeValueUnquoted;
             }
-            return;
-        case 20: // comment
-            if (c == u'>' && m_prev == u'-' && m_prev2 == u'-') {
-                m_work.chop(2);
-                deliverText();
-                if (OnComment)
-                    OnComment(*this, m_work.view());
-                m_work.clear();
-                m_state = 8;
-            } else {
-                m_work.append(c);
+            ++p;
+            continue;
+        }
+        case ParseState::InAttributeValueUnquoted: {
+            takeRun(m_work, p, runOf(UnquotedValueChar, p, end));
+            if (stopped(p, end))
+                return;
+            const char16_t c = *p;
+            if (c == u'&') {
+                m_entityName.clear();
+                m_state = ParseState::InUnquotedValueEntity;
+                ++p;
+                return;
             }
-            return;
-        case 21: // processing instruction
-            if (c == u'>' && m_prev == u'?') {
+            // A space or ">"; the "/" of "/>" is no part of the value.
+            if (c == u'>' && before(p) == u'/')
                 m_work.chop(1);
-                deliverText();
-                if (OnPI)
-                    OnPI(*this, m_work.view());
-                m_work.clear();
-                m_state = 8;
-            } else {
-                m_work.append(c);
-            }
+            addAttribute();
+            if (c == u'>')
+                closeStartTag(p);
+            else
+                m_state = ParseState::InTag;
+            ++p;
             return;
-        case 22: // after "<!"
+        }
+        case ParseState::InAttributeValueSingleQuoted:
+        case ParseState::InAttributeValueDoubleQuoted: {
+            const bool single = m_state == ParseState::InAttributeValueSingleQuoted;
+            const char16_t quote = single ? u'\'' : u'"';
+            takeRun(m_work, p, scanTo(p, end, quote, u'&', u'&'));
+            if (stopped(p, end))
+                return;
+            if (*p == u'&') {
+                m_entityName.clear();
+                m_state = single ? ParseState::InSingleQuotedValueEntity
+                                 : ParseState::InDoubleQuotedValueEntity;
+            } else {
+                addAttribute();
+                m_state = ParseState::InTag;
+            }
+            ++p;
+            return;
+        }
+        default:
+            return;
+        }
+    }
+}
+
+// A reference after "&": name characters and "#". Whatever ends it resolves it through
+// OnEvalEntity into the text or value it stood in; a ";" belongs to the reference, any other
+// character goes back to that text or value.
+void TickXMLp::scanEntity(const char16_t*& p, const char16_t* end) {
+    takeRun(m_entityName, p, runOf(EntityNameChar, p, end));
+    if (stopped(p, end))
+        return;
+    const char16_t c = *p;
+    if (m_state == ParseState::InTextEntity) {
+        resolveEntity(c, m_text);
+        m_state = ParseState::InText;
+        if (c == u';')
+            ++p;
+        else
+            takeTextCharacter(p);
+        return;
+    }
+    resolveEntity(c, m_work);
+    if (m_state == ParseState::InUnquotedValueEntity)
+        m_state = ParseState::InAttributeValueUnquoted;
+    else if (m_state == ParseState::InSingleQuotedValueEntity)
+        m_state = ParseState::InAttributeValueSingleQuoted;
+    else
+        m_state = ParseState::InAttributeValueDoubleQuoted;
+    if (c == u';')
+        ++p;
+}
+
+// "</name", reported at the first character after the name; the rest up to ">" is ignored.
+void TickXMLp::scanEndTag(const char16_t*& p, const char16_t* end) {
+    if (m_state == ParseState::InEndTagName) {
+        takeRun(m_work, p, runOf(NameChar, p, end));
+        if (stopped(p, end))
+            return;
+        deliverText();
+        if (OnEndElement)
+            OnEndElement(*this, m_work.view());
+        m_work.clear();
+        m_state = *p == u'>' ? ParseState::InText : ParseState::InEndTag;
+        ++p;
+        return;
+    }
+    p = scanTo(p, end, u'>', u'>', u'>');
+    if (stopped(p, end))
+        return;
+    m_state = ParseState::InText;
+    ++p;
+}
+
+// "<!--" up to "-->"; "<!-" and anything but a second "-" is a declaration.
+void TickXMLp::scanComment(const char16_t*& p, const char16_t* end) {
+    if (m_state == ParseState::AfterLessThanBangDash) {
+        const char16_t c = *p;
+        if (c == u'-') {
+            m_work.clear();
+            m_state = ParseState::InComment;
+        } else {
+            m_work.append(c);
+            m_state = ParseState::InDeclaration;
+            ++p;
+            return;
+        }
+        ++p;
+    }
+    while (!stopped(p, end)) {
+        takeRun(m_work, p, scanTo(p, end, u'>', u'>', u'>'));
+        if (stopped(p, end))
+            return;
+        if (before(p) == u'-' && twoBefore(p) == u'-') {
+            m_work.chop(2);
+            deliverText();
+            if (OnComment)
+                OnComment(*this, m_work.view());
+            m_work.clear();
+            m_state = ParseState::AfterTag;
+            ++p;
+            return;
+        }
+        m_work.append(u'>');
+        ++p;
+    }
+}
+
+// "<?" up to "?>".
+void TickXMLp::scanProcessingInstruction(const char16_t*& p, const char16_t* end) {
+    while (!stopped(p, end)) {
+        takeRun(m_work, p, scanTo(p, end, u'>', u'>', u'>'));
+        if (stopped(p, end))
+            return;
+        if (before(p) == u'?') {
+            m_work.chop(1);
+            deliverText();
+            if (OnPI)
+                OnPI(*this, m_work.view());
+            m_work.clear();
+            m_state = ParseState::AfterTag;
+            ++p;
+            return;
+        }
+        m_work.append(u'>');
+        ++p;
+    }
+}
+
+// "<!" and what follows: "[" opens a section, "-" perhaps a comment, anything else a declaration
+// up to the first ">" outside quotes and brackets.
+void TickXMLp::scanDeclaration(const char16_t*& p, const char16_t* end) {
+    while (!stopped(p, end)) {
+        const char16_t c = *p;
+        switch (m_state) {
+        case ParseState::AfterLessThanBang:
             if (c == u'[') {
-                m_state = 25;
-            } else if (c == u'-') {
-                m_work.append(c);
-                m_state = 19;
-            } else {
-                m_work.append(c);
-                m_state = 23;
+                m_state = ParseState::InSectionName;
+                ++p;
+                return;
             }
-            return;
-        case 23: // declaration
+            m_work.append(c);
+            if (c == u'-') {
+                m_state = ParseState::AfterLessThanBangDash;
+                ++p;
+                return;
+            }
+            m_state = ParseState::InDeclaration;
+            ++p;
+            continue;
+        case ParseState::InDeclaration:
             if (c == u'>') {
-                m_state = 8;
+                m_state = ParseState::AfterTag;
                 deliverText();
                 if (OnMeta)
                     OnMeta(*this, m_work.view());
                 m_work.clear();
+                ++p;
                 return;
             }
             m_work.append(c);
             if (c == u'[')
-                m_state = 28;
+                m_state = ParseState::InDeclarationBracketed;
             else if (c == u'"')
-                m_state = 27;
+                m_state = ParseState::InDeclarationDoubleQuoted;
             else if (c == u'\'')
-                m_state = 26;
-            return;
-        case 24: // special-section body
-            if (c == u'>' && m_prev == u']' && m_prev2 == u']') {
-                m_text.chop(2);
-                if (OnSpecialSection)
-                    OnSpecialSection(*this, m_work.view(), m_text.view());
-                m_work.clear();
-                m_text.clear();
-                m_state = 0;
-            } else {
-                m_text.append(c);
-            }
-            return;
-        case 25: // section identifier after "<!["
-            if (c == u'[')
-                m_state = 24;
-            else if (!isSpace(c))
-                m_work.append(c);
-            return;
-        case 26: // single-quoted part of a declaration
-            m_work.append(c);
-            if (c == u'\'')
-                m_state = 23;
-            return;
-        case 27: // double-quoted part
-            m_work.append(c);
-            if (c == u'"')
-                m_state = 23;
-            return;
-        case 28: // bracketed part
-            m_work.append(c);
-            if (c == u']')
-                m_state = 23;
-            return;
-        default:
-            m_state = 0;
+                m_state = ParseState::InDeclarationSingleQuoted;
+            ++p;
+            continue;
+        case ParseState::InDeclarationSingleQuoted:
+        case ParseState::InDeclarationDoubleQuoted:
+        case ParseState::InDeclarationBracketed: {
+            const char16_t close = m_state == ParseState::InDeclarationSingleQuoted   ? u'\''
+                                   : m_state == ParseState::InDeclarationDoubleQuoted ? u'"'
+                                                                                      : u']';
+            takeRun(m_work, p, scanTo(p, end, close, close, close));
+            if (stopped(p, end))
+                return;
+            m_work.append(close);
+            m_state = ParseState::InDeclaration;
+            ++p;
             continue;
         }
+        default:
+            return;
+        }
+    }
+}
+
+// "<![name[" up to "]]>": the name without its blanks; the body collects in the text buffer, which
+// the "<!" has emptied.
+void TickXMLp::scanSection(const char16_t*& p, const char16_t* end) {
+    while (!stopped(p, end)) {
+        if (m_state == ParseState::InSectionName) {
+            const char16_t c = *p;
+            if (c == u'[')
+                m_state = ParseState::InSection;
+            else if (!isSpace(c))
+                m_work.append(c);
+            ++p;
+            continue;
+        }
+        takeRun(m_text, p, scanTo(p, end, u'>', u'>', u'>'));
+        if (stopped(p, end))
+            return;
+        if (before(p) == u']' && twoBefore(p) == u']') {
+            m_text.chop(2);
+            if (OnSpecialSection)
+                OnSpecialSection(*this, m_work.view(), m_text.view());
+            m_work.clear();
+            m_text.clear();
+            m_state = ParseState::InText;
+            ++p;
+            return;
+        }
+        m_text.append(u'>');
+        ++p;
     }
 }
 

@@ -71,7 +71,7 @@ public:
     // (OutOfMemory) when a buffer cannot grow; the characters after the failing one are not
     // processed. Handlers must not call Input or Reset of the same parser (EickXMLp Reentered).
     void Input(QStringView text);
-    // With Flush: delivers the pending text run, then returns to state 0 with empty buffers
+    // With Flush: delivers the pending text run, then returns to InText with empty buffers
     // (the two remembered characters stay). Without Flush it does nothing.
     void Reset(bool Flush);
 
@@ -92,8 +92,42 @@ public:
     // The value of the first attribute of that name (case aside); a null view when there is none.
     QStringView AttributeValue(QStringView name) const;
 
-    // The state number (0 to 28), for tests and diagnostics.
-    int State() const { return m_state; }
+    // Where the parser stands between two characters; it lasts from one Input to the next.
+    enum class ParseState : unsigned char {
+        InText,
+        AfterLessThan, // a tag if a name, "!", "/" or "?" follows, else text
+        InTagName,     // also turns "<!", "<?" and "</" into their constructs
+        InTag,         // between a start tag's attributes
+        InAttributeName,
+        AfterAttributeName,
+        BeforeAttributeValue, // after "="
+        InAttributeValueUnquoted,
+        InAttributeValueSingleQuoted,
+        InAttributeValueDoubleQuoted,
+        AfterTag,              // line feeds right after a tag's ">" are dropped
+        AfterLineFeed,         // in character data
+        AfterLineFeedLessThan, // the line feed is dropped before "</"
+        InEndTagName,
+        InEndTag, // after the end tag's name, up to ">"
+        InTextEntity,
+        InUnquotedValueEntity,
+        InSingleQuotedValueEntity,
+        InDoubleQuotedValueEntity,
+        AfterLessThanBang,     // a comment, a section or a declaration follows
+        AfterLessThanBangDash, // "<!-": a second "-" opens a comment
+        InComment,
+        InProcessingInstruction,
+        InDeclaration, // "<!DOCTYPE ...>" and the like, for OnMeta
+        InDeclarationSingleQuoted,
+        InDeclarationDoubleQuoted,
+        InDeclarationBracketed,
+        InSectionName, // between "<![" and the next "["
+        InSection,     // up to "]]>"
+    };
+    Q_ENUM(ParseState)
+
+    // For tests and diagnostics.
+    ParseState State() const { return m_state; }
     // Lowers (or raises) the most characters one buffer may hold.
     void SetBufferLimit(qsizetype chars) { m_limit = chars; }
     qsizetype BufferLimit() const { return m_limit; }
@@ -162,31 +196,67 @@ public:
     const Buffer& TextBuffer() const { return m_text; }
 
 private:
-    enum : unsigned char { NameChar = 1, SpaceChar = 2 };
-    bool isName(char16_t c) const {
-        return c < 256 ? (m_class[c] & NameChar) != 0 : m_wideName.contains(QChar(c));
-    }
-    bool isSpace(char16_t c) const {
-        return c < 256 ? (m_class[c] & SpaceChar) != 0 : m_wideSpace.contains(QChar(c));
+    // What each character is to the scanners; ExtraNameChars and ExtraSpaceChars change it. A run
+    // of a construct is the characters that have its flag, and NUL (the end of the input) has none.
+    enum : unsigned char {
+        NameChar = 1,           // letters, digits and the extra name characters
+        SpaceChar = 2,          // C0 blanks, space and the extra space characters
+        EntityNameChar = 4,     // a name character or "#"
+        AttributeNameChar = 8,  // anything but a space, "/", "=" or ">"
+        UnquotedValueChar = 16, // anything but a space, "&" or ">"
+    };
+    unsigned char classOf(char16_t c) const { return c < 256 ? m_class[c] : wideClass(c); }
+    unsigned char wideClass(char16_t c) const;
+    bool isName(char16_t c) const { return (classOf(c) & NameChar) != 0; }
+    bool isSpace(char16_t c) const { return (classOf(c) & SpaceChar) != 0; }
+    // The end of the run that starts at p: the first character without the flag.
+    const char16_t* runOf(unsigned char flag, const char16_t* p, const char16_t* end) const {
+        while (p < end && (classOf(*p) & flag) != 0)
+            ++p;
+        return p;
     }
     void rebuildClasses();
 
-    void handle(char16_t c);
+    // One scanner per construct. Each takes the characters from p on for as long as the parser
+    // stays in the construct's states and leaves p after the last one it took; a character it
+    // hands on to another construct stays at p.
+    void scan(const char16_t*& p, const char16_t* end);
+    void scanText(const char16_t*& p, const char16_t* end);
+    void takeTextCharacter(const char16_t*& p);
+    void scanTagName(const char16_t*& p, const char16_t* end);
+    void scanAttributeName(const char16_t*& p, const char16_t* end);
+    void scanAttributeValue(const char16_t*& p, const char16_t* end);
+    void scanEntity(const char16_t*& p, const char16_t* end);
+    void scanEndTag(const char16_t*& p, const char16_t* end);
+    void scanComment(const char16_t*& p, const char16_t* end);
+    void scanProcessingInstruction(const char16_t*& p, const char16_t* end);
+    void scanDeclaration(const char16_t*& p, const char16_t* end);
+    void scanSection(const char16_t*& p, const char16_t* end);
+
+    // The one and two characters before p, from earlier calls where p is near the start.
+    char16_t before(const char16_t* p) const { return p > m_chunk ? p[-1] : m_prev; }
+    char16_t twoBefore(const char16_t* p) const {
+        return p - m_chunk >= 2 ? p[-2] : p > m_chunk ? m_prev : m_prev2;
+    }
+    // Keeps the last two characters before p for the next call.
+    void remember(const char16_t* p);
+
     void deliverText();
-    void finishTag();
+    void endLine();
+    void closeStartTag(const char16_t* p);
     void addAttribute();
     void clearAttributes();
     void resolveEntity(char16_t c, Buffer& target);
-    void shiftRun(const char16_t* from, const char16_t* to);
-    // Appends [from, to) to the buffer and shifts the remembered characters; on the limit the
-    // characters that fit are taken and EickXMLp raised.
-    void takeRun(Buffer& buffer, const char16_t* from, const char16_t* to);
+    // Appends [p, to) to the buffer and moves p to the end; on the limit the characters that fit
+    // are taken, p is left at the first one that did not and EickXMLp raised.
+    void takeRun(Buffer& buffer, const char16_t*& p, const char16_t* to);
 
     struct Attribute {
         qsizetype nameAt, nameLen, valueAt, valueLen;
     };
 
-    int m_state = 0;
+    ParseState m_state = ParseState::InText;
+    const char16_t* m_chunk = nullptr; // the text Input walks
     char16_t m_prev = 0;
     char16_t m_prev2 = 0;
     bool m_busy = false;

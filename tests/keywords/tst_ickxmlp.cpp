@@ -4,6 +4,7 @@
 
 using keywords::EickXMLp;
 using keywords::TickXMLp;
+using ParseState = keywords::TickXMLp::ParseState;
 
 namespace {
 
@@ -237,12 +238,12 @@ private slots:
         r.attach(p);
         p.Input(u"x<b c='");
         p.Reset(false);
-        QCOMPARE(p.State(), 11);
+        QCOMPARE(p.State(), ParseState::InAttributeValueSingleQuoted);
         p.Input(u"d'>");
         QCOMPARE(r.events, QStringList({"text:x", "begin:b{c=d}"}));
         p.Input(u"<a b='");
         p.Reset(true);
-        QCOMPARE(p.State(), 0);
+        QCOMPARE(p.State(), ParseState::InText);
         p.Input(u"y");
         p.Reset(true);
         QCOMPARE(r.events.last(), QStringLiteral("text:y"));
@@ -298,18 +299,21 @@ private slots:
 
     void outOfMemory_data() {
         QTest::addColumn<QString>("input");
-        QTest::addColumn<int>("state");
-        QTest::newRow("text run") << QString(1500, QLatin1Char('a')) << 0;
-        QTest::newRow("tag name") << QStringLiteral("<") + QString(1500, QLatin1Char('n')) << 1;
-        QTest::newRow("unquoted value")
-            << QStringLiteral("<a b=") + QString(1500, QLatin1Char('v')) << 7;
-        QTest::newRow("comment") << QStringLiteral("<!--") + QString(1500, QLatin1Char('c')) << 20;
-        QTest::newRow("entity name") << QStringLiteral("&") + QString(1500, QLatin1Char('e')) << 14;
+        QTest::addColumn<ParseState>("state");
+        QTest::newRow("text run") << QString(1500, QLatin1Char('a')) << ParseState::InText;
+        QTest::newRow("tag name") << QStringLiteral("<") + QString(1500, QLatin1Char('n'))
+                                  << ParseState::InTagName;
+        QTest::newRow("unquoted value") << QStringLiteral("<a b=") + QString(1500, QLatin1Char('v'))
+                                        << ParseState::InAttributeValueUnquoted;
+        QTest::newRow("comment") << QStringLiteral("<!--") + QString(1500, QLatin1Char('c'))
+                                 << ParseState::InComment;
+        QTest::newRow("entity name")
+            << QStringLiteral("&") + QString(1500, QLatin1Char('e')) << ParseState::InTextEntity;
     }
 
     void outOfMemory() {
         QFETCH(QString, input);
-        QFETCH(int, state);
+        QFETCH(ParseState, state);
         TickXMLp p;
         p.SetBufferLimit(1000);
         QString delivered;
@@ -323,7 +327,7 @@ private slots:
         }
         QCOMPARE(p.State(), state);
         p.Reset(true);
-        if (state == 0)
+        if (state == ParseState::InText)
             QCOMPARE(delivered,
                      QString(1000, QLatin1Char('a'))); // the characters up to the failing one
         // The parser works on after a reset.

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing need; only the missing ones.
+# Installs the Debian packages that building, running, testing and the format check need; only the
+# missing ones.
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,7 @@ packages=(
     libcurl4-openssl-dev libxml2-dev
     python3 python3-pyftpdlib curl
     xvfb xauth xdotool imagemagick poppler-utils fonts-dejavu-core
+    clang-format
 )
 packages+=("$@")
 

@@ -51,12 +51,8 @@ public:
     // The application was asked to end during start-up (second copy, no link to the web host).
     bool terminated() const { return m_terminated; }
 
-    void loadSettings();
-    void saveSettings();
-    void finishClosing();
-
+    // The share of the height the passed pane takes, in percent.
     int panePercent() const { return m_percent; }
-    void setPanePercent(int percent);
 
     // Commands.
     void editRuleBase(); // "Rule Base ...": the editor, then the reload
@@ -110,10 +106,6 @@ public:
     void viewResultsInBrowser();
     // The pane that holds the keyboard focus, or none.
     QPlainTextEdit* focusedPane() const;
-    // Ctrl+X, Ctrl+C and Ctrl+V in a pane run the menu's commands rather than the pane's own.
-    void routePaneShortcuts();
-    QStringList m_resultsBuffer; // the buffer a results file is written and read through
-    QStringList m_allResults;    // all results put together for the clipboard and mail
 
     // Proxy settings (mainwindow_proxy.cpp).
     void editProxySettings();
@@ -122,7 +114,6 @@ public:
     void openKeywordBuilder();
     void buildKeyWdsVal();
     void showBodyCheckTester();
-    QStringList m_noiseWords; // the noise words between their file and the generator window
 
     // Runs a command unless a check or run holds commands off; errors it does not catch reach
     // the standard error box.
@@ -146,16 +137,24 @@ public:
     void setStatusText(const QString& text);
     QString statusText() const;
 
+    // The result panes. Tests find them by their object names; the command-line checker's test
+    // and the batch benchmark still read them here.
+    QPlainTextEdit* m_passedPane = nullptr;
+    QPlainTextEdit* m_failedPane = nullptr;
+    QPlainTextEdit* m_keywordPane = nullptr;
+
+    // What tests read of the state, and set where a command's starting point is tested
+    // (tests/support/quillmarkharness.h).
+    struct TestAccess;
+
+private:
     // Controls.
     QToolBar* m_toolBar = nullptr;
     QSplitter* m_splitter = nullptr;
     QGroupBox* m_passedBox = nullptr;  // passed
     QGroupBox* m_failedBox = nullptr;  // failed
     QGroupBox* m_keywordBox = nullptr; // keyword
-    QPlainTextEdit* m_passedPane = nullptr;
-    QPlainTextEdit* m_failedPane = nullptr;
-    QPlainTextEdit* m_keywordPane = nullptr;
-    QLabel* m_statusPanel = nullptr; // the status bar's one panel
+    QLabel* m_statusPanel = nullptr;   // the status bar's one panel
 
     // Hidden members and program-wide state.
     std::unique_ptr<webhost::Explorer> m_explorer;
@@ -182,6 +181,10 @@ public:
     BodyCheckTester* m_bodyCheckTester = nullptr;
     PasswordWindow* m_passwordWindow = nullptr;
 
+    QStringList m_resultsBuffer; // the buffer a results file is written and read through
+    QStringList m_allResults;    // all results put together for the clipboard and mail
+    QStringList m_noiseWords;    // the noise words between their file and the generator window
+
     const Services& services() const { return m_services; }
 
 protected:
@@ -193,7 +196,13 @@ private:
     void buildWindow();
     void buildCommands();
     void buildRuleTable();
+    void loadSettings();
+    void saveSettings();
+    void finishClosing();
+    void setPanePercent(int percent);
     void applyPercent();
+    // Ctrl+X, Ctrl+C and Ctrl+V in a pane run the menu's commands rather than the pane's own.
+    void routePaneShortcuts();
 
     Services m_services;
     std::unique_ptr<platform::SingleInstance> m_instance;

@@ -2,9 +2,60 @@
 
 #include "mainwindow.h"
 
+#include "platform/dialogs.h"
+#include "platform/filedialogs.h"
+#include "platform/help.h"
+#include "platform/mail.h"
+#include "platform/printer.h"
+#include "platform/registrystore.h"
+#include "platform/shell.h"
+#include "webhost/localweb.h"
+
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 
 namespace quillmark {
+
+namespace {
+
+// Makes the real seam when none is given, and points the services at whichever it is.
+template <typename Real, typename Seam, typename... Args>
+void wire(Seam*& seam, std::unique_ptr<Seam>& owned, Args&&... args) {
+    if (seam)
+        return;
+    owned = std::make_unique<Real>(std::forward<Args>(args)...);
+    seam = owned.get();
+}
+
+} // namespace
+
+WiredServices::WiredServices(Services given) : m_services(std::move(given)) {
+    Services& s = m_services;
+    if (s.programFolder.isEmpty())
+        s.programFolder =
+            QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
+    if (s.registryPath.isEmpty())
+        s.registryPath = platform::RegistryStore::defaultPath();
+    if (s.instanceName.isEmpty())
+        s.instanceName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+
+    wire<platform::QtDialogs>(s.dialogs, m_dialogs, MainWindow::kAppTitle);
+    wire<platform::QtFileDialogs>(s.fileDialogs, m_fileDialogs);
+    wire<platform::QtShell>(s.shell, m_shell);
+    wire<platform::QtPrinter>(s.printer, m_printer);
+    wire<platform::QtMail>(s.mail, m_mail);
+    wire<platform::QtHelp>(s.help, m_help, *s.dialogs, QStringLiteral("Quillmark Help"));
+    if (!s.host) {
+        if (!s.localWeb) {
+            m_localWeb = std::make_unique<webhost::LocalWeb>(s.registryPath, s.programFolder);
+            s.localWeb = m_localWeb.get();
+        }
+        s.host = s.localWeb;
+    }
+}
+
+WiredServices::~WiredServices() = default;
 
 std::unique_ptr<MainWindow> startQuillmark(const Services& services) {
     auto form = std::make_unique<MainWindow>(services);

@@ -8,6 +8,33 @@ namespace quillmark {
 
 class MainWindow;
 
+// The services of one run: the seams `given` sets and, for each one it leaves unset, the
+// platform's real one, made and owned here. Without a host the host is the LocalWeb of the
+// registry file and program folder. An empty program folder, registry file or instance name is
+// the installed program's: the executable's folder, the user's registry file, the executable's
+// name. main.cpp gives nothing; tests and benchmarks give the seams they script.
+class WiredServices {
+public:
+    explicit WiredServices(Services given = {});
+    ~WiredServices();
+    WiredServices(const WiredServices&) = delete;
+    WiredServices& operator=(const WiredServices&) = delete;
+
+    const Services& services() const { return m_services; }
+
+private:
+    Services m_services;
+    // The real seams made here. The help speaks through the dialogs: they are made before it and
+    // outlive it.
+    std::unique_ptr<platform::Dialogs> m_dialogs;
+    std::unique_ptr<platform::FileDialogs> m_fileDialogs;
+    std::unique_ptr<platform::Shell> m_shell;
+    std::unique_ptr<platform::Help> m_help;
+    std::unique_ptr<platform::Printer> m_printer;
+    std::unique_ptr<platform::Mail> m_mail;
+    std::unique_ptr<webhost::LocalWeb> m_localWeb;
+};
+
 // The program entry's start-up: the main window with the instance test and initialize, then the
 // long-lived windows. The window is not shown; terminated() tells whether the program must end.
 std::unique_ptr<MainWindow> startQuillmark(const Services& services);

@@ -2,6 +2,7 @@
 #include "analysis/batch/folderchooser.h"
 #include "analysis/batch/pageselection.h"
 #include "support/doubles.h"
+#include "support/modal.h"
 
 #include <QAction>
 #include <QDialogButtonBox>
@@ -150,12 +151,13 @@ private slots:
             PageSelectionDialog d(m_batchPages, help, QString());
             d.addRows({"a.htm", "b.htm"});
             d.setTicked(0, true);
-            QTimer::singleShot(0, &d, [&] {
-                if (QLatin1String(how) == QLatin1String("frame"))
-                    d.close();
-                else
-                    action(&d, how)->trigger();
-            });
+            const testsupport::ModalScript close(
+                testsupport::expect<PageSelectionDialog>([how](PageSelectionDialog* shown) {
+                    if (QLatin1String(how) == QLatin1String("frame"))
+                        shown->close();
+                    else
+                        action(shown, how)->trigger();
+                }));
             QCOMPARE(d.exec(), int(QDialog::Rejected));
             QVERIFY2(m_batchPages.isEmpty(), how);
         }

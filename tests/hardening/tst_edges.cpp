@@ -8,7 +8,10 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+using testsupport::failedPane;
+using testsupport::passedPane;
 using testsupport::QuillmarkHarness;
+using testsupport::state;
 
 namespace {
 
@@ -35,7 +38,7 @@ private slots:
                         "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\VRNH\\Quillmark]\r\n"
                         "\"bodychk\"=\"2500\"\r\n\"puser\"=\"J\xF6rg\"\r\n\"win-p\"=\"30\"\r\n");
         auto* form = h.startShown();
-        QCOMPARE(form->m_rules.bodychk, QStringLiteral("2500"));
+        QCOMPARE(state(form).rules.bodychk, QStringLiteral("2500"));
         QCOMPARE(form->panePercent(), 30);
         h.close();
         // The value the program wrote back, and the one it did not touch, are both intact.
@@ -69,7 +72,7 @@ private slots:
                         "content=\"A\"></head><body>x</body></html>");
         h.web->openPage(QStringLiteral("small.htm"));
         form->runCommand(&quillmark::MainWindow::checkCurrentFile);
-        QCOMPARE(results::paneLines(form->m_passedPane).last(), QStringLiteral("File = small.htm"));
+        QCOMPARE(results::paneLines(passedPane(form)).last(), QStringLiteral("File = small.htm"));
     }
 
     void requiredTagFileOf100000Lines() {
@@ -84,11 +87,11 @@ private slots:
                         "</head><body>x</body></html>");
         h.openWeb(h.env.path(QStringLiteral("web")), QStringLiteral("p.htm"));
         auto* form = h.start();
-        QCOMPARE(form->m_ruleTable.rowCount(), 100001);
+        QCOMPARE(state(form).ruleTable.rowCount(), 100001);
         form->runCommand(&quillmark::MainWindow::checkCurrentFile);
-        QCOMPARE(form->m_ruleTable.cell(1, 6), QStringLiteral("five"));
-        QCOMPARE(form->m_ruleTable.cell(1, 100000), QStringLiteral("last"));
-        const QStringList failed = results::paneLines(form->m_failedPane);
+        QCOMPARE(state(form).ruleTable.cell(1, 6), QStringLiteral("five"));
+        QCOMPARE(state(form).ruleTable.cell(1, 100000), QStringLiteral("last"));
+        const QStringList failed = results::paneLines(failedPane(form));
         QCOMPARE(failed.count(QStringLiteral("    Error: tag0 Does not have a value")), 1);
         QCOMPARE(failed.size(),
                  2 + 1 + 1 + 99998 + 1); // headings, entry, PICS line, errors, empty line

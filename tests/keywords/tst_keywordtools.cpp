@@ -2,6 +2,7 @@
 #include "analysis/keywords/bodychecktester.h"
 #include "analysis/keywords/keywordgenerator.h"
 #include "analysis/rules/rulestore.h"
+#include "support/modal.h"
 #include "support/quillmarkharness.h"
 
 #include <QApplication>
@@ -10,48 +11,23 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
-
-#include <functional>
 
 #include <sys/stat.h>
 
 using quillmark::BodyCheckTester;
 using quillmark::KeywordGenerator;
 using quillmark::MainWindow;
+using testsupport::expect;
 using testsupport::FaultyHost;
+using testsupport::ModalScript;
 using testsupport::QuillmarkHarness;
+using testsupport::state;
 using Kind = platform::Dialogs::Kind;
 
 namespace {
-
-// Acts on the first modal window of type T that opens while it lives, as the user would, and
-// closes it afterwards if the script did not.
-template <typename T> class ModalScript {
-public:
-    explicit ModalScript(std::function<void(T*)> script) : m_script(std::move(script)) {
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            auto* w = qobject_cast<T*>(QApplication::activeModalWidget());
-            if (!w)
-                return;
-            m_timer.stop();
-            ++shown;
-            m_script(w);
-            if (w->isVisible())
-                w->close();
-        });
-        m_timer.start();
-    }
-    int shown = 0;
-
-private:
-    std::function<void(T*)> m_script;
-    QTimer m_timer;
-};
 
 void tick(KeywordGenerator* f, const QStringList& words) {
     for (int i = 0; i < f->wordList->topLevelItemCount(); ++i) {
@@ -117,19 +93,19 @@ class TestKeywordTools : public QObject {
     }
     // The builder through the toolbar button, queuing the words given.
     static void build(QuillmarkHarness& h, const QStringList& queue, QStringList* rows = nullptr) {
-        ModalScript<KeywordGenerator> user([&](KeywordGenerator* f) {
+        const ModalScript user(expect<KeywordGenerator>([&](KeywordGenerator* f) {
             if (rows)
                 *rows = rowWords(f);
             tick(f, queue);
             if (!queue.isEmpty())
                 QTest::mouseClick(f->btnAddKeywords, Qt::LeftButton);
             QTest::mouseClick(f->btnClose, Qt::LeftButton);
-        });
+        }));
         auto* button = h.form->findChild<QToolButton*>(QStringLiteral("RzToolbarButton4"));
         QVERIFY(button);
         QCOMPARE(button->toolTip(), QStringLiteral("Build keywords"));
         QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(user.shown, 1);
+        QCOMPARE(user.seen().size(), 1);
     }
 
 private slots:
@@ -138,7 +114,8 @@ private slots:
         QStringList rows;
         build(*h, {"gamma", "beta", "delta"}, &rows);
         QCOMPARE(rows, QStringList({"gamma", "beta", "delta", "caf\u00E9"}));
-        QCOMPARE(h->form->m_page.keywordsContent, QStringLiteral("gamma,delta,alpha, beta"));
+        QCOMPARE(state(h->form.get()).page.keywordsContent,
+                 QStringLiteral("gamma,delta,alpha, beta"));
         QCOMPARE(metaCalls(*h->host),
                  QStringLiteral("get keywords.htm keywords [] 0 0\n"
                                 "get keywords.htm keywords [] 0 0\n"
@@ -155,7 +132,7 @@ private slots:
     void pageWithoutKeywordsTag() {
         auto h = start(QStringLiteral("nokeywords.htm"));
         build(*h, {"gamma", "delta"});
-        QCOMPARE(h->form->m_page.keywordsContent, QStringLiteral("gamma,delta,"));
+        QCOMPARE(state(h->form.get()).page.keywordsContent, QStringLiteral("gamma,delta,"));
         QCOMPARE(h->host->metaCalls.last().op, QStringLiteral("set"));
         QCOMPARE(h->host->metaCalls.last().flag1, -1);
         QCOMPARE(h->host->metaCalls.size(), 3); // read, ask, write
@@ -173,7 +150,8 @@ private slots:
     void wordsOfThePhrasesAreNotAddedAgain() {
         auto h = start(QStringLiteral("phrase.htm"));
         build(*h, {"design", "Widgets", "news"});
-        QCOMPARE(h->form->m_page.keywordsContent, QStringLiteral("news,web design, widgets"));
+        QCOMPARE(state(h->form.get()).page.keywordsContent,
+                 QStringLiteral("news,web design, widgets"));
         QByteArray expected = fixture(QStringLiteral("phrase.htm"));
         expected.replace("content=\"web design, widgets\"", "content=\"news,web design, widgets\"");
         QCOMPARE(pageBytes(*h, QStringLiteral("phrase.htm")), expected);
@@ -241,10 +219,10 @@ private slots:
 
     void nothingQueuedLeavesThePage() {
         auto h = start(QStringLiteral("keywords.htm"));
-        h->form->m_page.keywordsContent = QStringLiteral("as before");
+        state(h->form.get()).page.keywordsContent = QStringLiteral("as before");
         build(*h, {});
         QVERIFY(h->host->metaCalls.isEmpty());
-        QCOMPARE(h->form->m_page.keywordsContent, QStringLiteral("as before"));
+        QCOMPARE(state(h->form.get()).page.keywordsContent, QStringLiteral("as before"));
         QCOMPARE(pageBytes(*h, QStringLiteral("keywords.htm")),
                  fixture(QStringLiteral("keywords.htm")));
         // The generator saw the working file and the rule base's count.
@@ -254,15 +232,15 @@ private slots:
 
     void noiseWordsComeBackFromTheWindow() {
         auto h = start(QStringLiteral("keywords.htm"));
-        ModalScript<KeywordGenerator> user([&](KeywordGenerator* f) {
-            QCOMPARE(f->NoiseWords, h->form->m_noiseWords);
+        const ModalScript user(expect<KeywordGenerator>([&](KeywordGenerator* f) {
+            QCOMPARE(f->NoiseWords, state(h->form.get()).noiseWords);
             tick(f, {"beta"});
             QTest::mouseClick(f->btnAddNoise, Qt::LeftButton);
             QTest::mouseClick(f->btnClose, Qt::LeftButton);
-        });
+        }));
         h->form->runCommand(&MainWindow::openKeywordBuilder);
-        QCOMPARE(user.shown, 1);
-        QCOMPARE(h->form->m_noiseWords.last(), QStringLiteral("beta"));
+        QCOMPARE(user.seen().size(), 1);
+        QCOMPARE(state(h->form.get()).noiseWords.last(), QStringLiteral("beta"));
         QVERIFY(h->env.readFile(h->env.programFolder() + QStringLiteral("srexclude.txt"))
                     .endsWith("\r\nbeta\r\n"));
         QVERIFY(h->host->metaCalls.isEmpty());
@@ -295,9 +273,9 @@ private slots:
             blockWorkingFile(*h);
         else if (fault == QLatin1String("noise"))
             QFile::remove(h->env.programFolder() + QStringLiteral("srexclude.txt"));
-        ModalScript<KeywordGenerator> user([](KeywordGenerator*) {});
+        const auto user = ModalScript::closeEach();
         h->form->runCommand(&MainWindow::openKeywordBuilder);
-        QCOMPARE(user.shown, 0);
+        QCOMPARE(user.seen().size(), 0);
         QCOMPARE(h->dialogs.shown.size(), 1);
         QCOMPARE(h->dialogs.shown[0].kind, Kind::Error);
         QVERIFY2(h->dialogs.shown[0].text.contains(message), qPrintable(h->dialogs.shown[0].text));
@@ -349,7 +327,7 @@ private slots:
         QFETCH(QStringList, messages);
         auto h = start(page);
         QString boxText;
-        ModalScript<BodyCheckTester> user([&](BodyCheckTester* t) {
+        const ModalScript user(expect<BodyCheckTester>([&](BodyCheckTester* t) {
             boxText = t->countBox->currentText();
             t->textPane->setPlainText(QStringLiteral("kept"));
             t->countBox->setEditText(count);
@@ -357,11 +335,11 @@ private slots:
             QCOMPARE(t->textPane->toPlainText(), shown);
             QTest::mouseClick(t->CloseButton, Qt::LeftButton);
             QVERIFY(!t->isVisible());
-        });
+        }));
         QAction* item = findAction(h->form->menuBar(), QStringLiteral("&Body Check Tester ..."));
         QVERIFY(item);
         item->trigger();
-        QCOMPARE(user.shown, 1);
+        QCOMPARE(user.seen().size(), 1);
         QCOMPARE(boxText, QStringLiteral("5000")); // the body check count, not one of the presets
         QCOMPARE(h->dialogs.shown.size(), messages.size());
         for (qsizetype i = 0; i < messages.size(); ++i) {
@@ -373,7 +351,7 @@ private slots:
 
     void testerWindowAndReopening() {
         auto h = start(QStringLiteral("keywords.htm"), QStringLiteral("7"));
-        BodyCheckTester* t = h->form->m_bodyCheckTester;
+        BodyCheckTester* t = h->form->findChild<BodyCheckTester*>();
         QVERIFY(t && !t->isVisible());
         QCOMPARE(t->windowTitle(), QStringLiteral("Body Check Tester"));
         QStringList presets;
@@ -398,22 +376,22 @@ private slots:
                                      "&Help:&Using Body Check Tester"}));
 
         // First opening: run it. The next opening, on another page, still shows that result.
-        ModalScript<BodyCheckTester> first([](BodyCheckTester* w) {
+        const ModalScript first(expect<BodyCheckTester>([](BodyCheckTester* w) {
             QTest::mouseClick(w->testButton, Qt::LeftButton);
             QTest::mouseClick(w->HelpButton, Qt::LeftButton);
-        });
+        }));
         h->form->runCommand(&MainWindow::showBodyCheckTester);
-        QCOMPARE(first.shown, 1);
+        QCOMPARE(first.seen().size(), 1);
         QCOMPARE(t->textPane->toPlainText(), QStringLiteral("bgcolor"));
         QCOMPARE(h->help.topics.size(), 1);
         QCOMPARE(h->help.topics[0].topic, 1200);
-        QCOMPARE(h->help.topics[0].file, h->form->m_helpFile);
+        QCOMPARE(h->help.topics[0].file, state(h->form.get()).helpFile);
         h->web->openPage(QStringLiteral("phrase.htm"));
         QString again;
-        ModalScript<BodyCheckTester> second(
-            [&](BodyCheckTester* w) { again = w->textPane->toPlainText(); });
+        const ModalScript second(expect<BodyCheckTester>(
+            [&](BodyCheckTester* w) { again = w->textPane->toPlainText(); }));
         h->form->runCommand(&MainWindow::showBodyCheckTester);
-        QCOMPARE(second.shown, 1);
+        QCOMPARE(second.seen().size(), 1);
         QCOMPARE(again, QStringLiteral("bgcolor"));
         // The working file is gone before "Run Tester": the message, then the text as it stands.
         QFile::remove(engine::workingFile(h->env.programFolder()));
@@ -440,9 +418,9 @@ private slots:
             h->web->openWeb(h->env.path(QStringLiteral("web"))); // no index.htm: no page open
         else
             blockWorkingFile(*h);
-        ModalScript<BodyCheckTester> user([](BodyCheckTester*) {});
+        const auto user = ModalScript::closeEach();
         h->form->runCommand(&MainWindow::showBodyCheckTester);
-        QCOMPARE(user.shown, 0);
+        QCOMPARE(user.seen().size(), 0);
         QCOMPARE(h->dialogs.texts(), QStringList({message}));
         QCOMPARE(h->dialogs.shown[0].kind, Kind::Error);
         QVERIFY(QApplication::overrideCursor() == nullptr);
@@ -457,17 +435,17 @@ private slots:
             items << (a->isSeparator() ? QStringLiteral("-") : a->text());
         QVERIFY(items.startsWith(QStringLiteral("&Generate Keywords ...")));
         QCOMPARE(items.value(1), QStringLiteral("&Body Check Tester ..."));
-        ModalScript<KeywordGenerator> user([](KeywordGenerator*) {});
+        const ModalScript user(expect<KeywordGenerator>([](KeywordGenerator*) {}));
         findAction(special, QStringLiteral("&Generate Keywords ..."))->trigger();
-        QCOMPARE(user.shown, 1);
+        QCOMPARE(user.seen().size(), 1);
 
         auto* run = h->form->findChild<QToolButton*>(QStringLiteral("SpeedButton5"));
         QVERIFY(run && run->menu());
         QAction* tester = findAction(run->menu(), QStringLiteral("Body Check Tester ..."));
         QVERIFY(tester);
-        ModalScript<BodyCheckTester> opened([](BodyCheckTester*) {});
+        const ModalScript opened(expect<BodyCheckTester>([](BodyCheckTester*) {}));
         tester->trigger();
-        QCOMPARE(opened.shown, 1);
+        QCOMPARE(opened.seen().size(), 1);
     }
 };
 

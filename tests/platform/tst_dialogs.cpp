@@ -1,10 +1,10 @@
 #include "platform/dialogs.h"
 #include "platform/errors.h"
+#include "support/modal.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 
 using platform::Dialogs;
@@ -19,16 +19,9 @@ class TestDialogs : public QObject {
         QStringList buttons;
     };
 
-    // Answers the next real box with the button whose text is `press`, and notes what it showed.
-    static void answer(Seen& seen, const QString& press) {
-        auto* timer = new QTimer;
-        timer->setInterval(10);
-        QObject::connect(timer, &QTimer::timeout, [timer, &seen, press] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            timer->stop();
-            timer->deleteLater();
+    // Answers a real box with the button whose text is `press`, and notes what it showed.
+    static testsupport::ModalStep answer(Seen& seen, const QString& press) {
+        return testsupport::expect<QMessageBox>([&seen, press](QMessageBox* box) {
             seen.title = box->windowTitle();
             seen.text = box->text();
             seen.icon = box->icon();
@@ -38,14 +31,14 @@ class TestDialogs : public QObject {
                     b->click();
             }
         });
-        timer->start();
     }
 
 private slots:
     void realBoxes_data() {
         QTest::addColumn<int>("kind");
         QTest::addColumn<int>("icon");
-        QTest::newRow("information") << int(Dialogs::Kind::Information) << int(QMessageBox::Information);
+        QTest::newRow("information")
+            << int(Dialogs::Kind::Information) << int(QMessageBox::Information);
         QTest::newRow("error") << int(Dialogs::Kind::Error) << int(QMessageBox::Critical);
         QTest::newRow("warning") << int(Dialogs::Kind::Warning) << int(QMessageBox::Warning);
         QTest::newRow("plain") << int(Dialogs::Kind::Plain) << int(QMessageBox::NoIcon);
@@ -55,8 +48,9 @@ private slots:
         QFETCH(int, icon);
         platform::QtDialogs dialogs(QStringLiteral("Quillmark for FrontPage"));
         Seen seen;
-        answer(seen, QStringLiteral("OK"));
-        const auto pressed = dialogs.show(Dialogs::Kind(kind), QStringLiteral("File : a.htm\r\n\r\nline"), {Dialogs::Button::Ok});
+        const testsupport::ModalScript box(answer(seen, QStringLiteral("OK")));
+        const auto pressed = dialogs.show(
+            Dialogs::Kind(kind), QStringLiteral("File : a.htm\r\n\r\nline"), {Dialogs::Button::Ok});
         QCOMPARE(pressed, Dialogs::Button::Ok);
         QCOMPARE(seen.title, QStringLiteral("Quillmark for FrontPage"));
         QCOMPARE(seen.text, QStringLiteral("File : a.htm\r\n\r\nline"));
@@ -66,25 +60,28 @@ private slots:
 
     void confirmation() {
         platform::QtDialogs dialogs(QStringLiteral("T"));
-        Seen seen;
-        answer(seen, QStringLiteral("No"));
+        Seen seen, again;
+        const testsupport::ModalScript boxes{answer(seen, QStringLiteral("No")),
+                                             answer(again, QStringLiteral("Yes"))};
         QVERIFY(!dialogs.confirm(QStringLiteral("View the report in your browser?   Continue?")));
         QCOMPARE(int(seen.icon), int(QMessageBox::Question));
         QCOMPARE(seen.buttons, (QStringList{"Yes", "No"}));
-        Seen again;
-        answer(again, QStringLiteral("Yes"));
         QVERIFY(dialogs.confirm(QStringLiteral("?")));
     }
 
     void standardErrorBox() {
         platform::QtDialogs dialogs(QStringLiteral("T"));
         Seen seen;
-        answer(seen, QStringLiteral("OK"));
+        const testsupport::ModalScript box(answer(seen, QStringLiteral("OK")));
         bool after = false;
-        platform::runGuarded(dialogs, [] { throw platform::EFOpenError(QStringLiteral("/x/y.txt"), QStringLiteral("No such file or directory")); });
+        platform::runGuarded(dialogs, [] {
+            throw platform::EFOpenError(QStringLiteral("/x/y.txt"),
+                                        QStringLiteral("No such file or directory"));
+        });
         after = true;
         QVERIFY(after);
-        QCOMPARE(seen.text, QStringLiteral("Cannot open file \"/x/y.txt\". No such file or directory"));
+        QCOMPARE(seen.text,
+                 QStringLiteral("Cannot open file \"/x/y.txt\". No such file or directory"));
         QCOMPARE(int(seen.icon), int(QMessageBox::Critical));
     }
 };

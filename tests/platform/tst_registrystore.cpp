@@ -1,5 +1,6 @@
 #include "platform/registrystore.h"
 #include "platform/textfile.h"
+#include "support/testenv.h"
 
 #include <QProcess>
 #include <QtTest>
@@ -48,7 +49,9 @@ private slots:
                                                "[HKEY_LOCAL_MACHINE\\Software\\VRNH\\Quillmark]\r\n"
                                                "\"bodychk\"=\"5000\"\r\n"
                                                "\"odd\"=\"a\\\\b \\\"q\\\"\\r\\n\\tend\"\r\n"));
-        QCOMPARE(QFileInfo(path()).permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup), QFile::Permissions());
+        QCOMPARE(QFileInfo(path()).permissions() &
+                     (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup),
+                 QFile::Permissions());
 
         RegistryStore again(path());
         QVERIFY(again.openKeyReadOnly(kKey));
@@ -79,11 +82,13 @@ private slots:
 
     void subkeysAndDeletion() {
         RegistryStore reg(path());
-        for (const char* p : {"Updater\\zeta", "Updater\\Alpha", "Updater\\beta\\deep", "Updater\\ALPHA"}) {
+        for (const char* p :
+             {"Updater\\zeta", "Updater\\Alpha", "Updater\\beta\\deep", "Updater\\ALPHA"}) {
             QVERIFY(reg.openKey(QStringLiteral("\\SOFTWARE\\VRNH\\") + QLatin1String(p), true));
             reg.closeKey();
         }
-        QVERIFY(reg.openKey(QStringLiteral("\\Software\\VRNH\\Updater"), false)); // implied by its subkeys
+        QVERIFY(reg.openKey(QStringLiteral("\\Software\\VRNH\\Updater"),
+                            false)); // implied by its subkeys
         QCOMPARE(reg.subKeyNames(), (QStringList{"Alpha", "beta", "zeta"}));
         QVERIFY(reg.openKey(QStringLiteral("beta"), false)); // relative to the open key
         QCOMPARE(reg.currentPath().toLower(), QStringLiteral("software\\vrnh\\updater\\beta"));
@@ -93,14 +98,13 @@ private slots:
     }
 
     void malformedLinesAreKept() {
-        const QByteArray original =
-            "REGEDIT4\r\n; a comment\r\n\r\n"
-            "[HKEY_LOCAL_MACHINE\\Software\\VRNH\\Quillmark]\r\n"
-            "\"kwgcount\"=dword:00000019\r\n"
-            "this line is not ours\r\n"
-            "\"bad\"=\"unknown \\q escape\"\r\n"
-            "\"win-p\"=\"30\"\r\n\r\n"
-            "[HKEY_CURRENT_USER\\Other]\r\n\"x\"=\"1\"\r\n";
+        const QByteArray original = "REGEDIT4\r\n; a comment\r\n\r\n"
+                                    "[HKEY_LOCAL_MACHINE\\Software\\VRNH\\Quillmark]\r\n"
+                                    "\"kwgcount\"=dword:00000019\r\n"
+                                    "this line is not ours\r\n"
+                                    "\"bad\"=\"unknown \\q escape\"\r\n"
+                                    "\"win-p\"=\"30\"\r\n\r\n"
+                                    "[HKEY_CURRENT_USER\\Other]\r\n\"x\"=\"1\"\r\n";
         writeBytes(path(), original);
         RegistryStore reg(path());
         QVERIFY(reg.openKey(kKey, false));
@@ -218,8 +222,8 @@ private slots:
         QVERIFY(seed.openKey(kKey, true));
         QVERIFY(seed.writeString(QStringLiteral("a"), QStringLiteral("1")));
         const QByteArray before = fileBytes(path());
-        // A folder where the lock file must go: the file cannot be written, even by root.
-        QVERIFY(QDir().mkpath(path() + QStringLiteral(".lock")));
+        testsupport::WriteBlock locked(path());
+        QVERIFY(locked.isSet());
         RegistryStore reg(path());
         QVERIFY(!reg.openKey(kKey, true));
         QVERIFY(!reg.lastError().isEmpty());
@@ -227,7 +231,7 @@ private slots:
         QCOMPARE(reg.readString(QStringLiteral("a")), QStringLiteral("1"));
         QVERIFY(!seed.writeString(QStringLiteral("a"), QStringLiteral("2")));
         QCOMPARE(fileBytes(path()), before);
-        QDir(path() + QStringLiteral(".lock")).removeRecursively();
+        locked.lift();
 
         // A registry folder that cannot be made at all.
         writeBytes(m_dir.filePath(QStringLiteral("plainfile")), "x");
@@ -261,7 +265,8 @@ private slots:
         const qint64 deadPid = p.processId();
         QVERIFY(p.waitForFinished());
         writeBytes(path() + QStringLiteral(".lock"),
-                   QByteArray::number(deadPid) + "\nregistry_writer\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+                   QByteArray::number(deadPid) + "\nregistry_writer\n" +
+                       QSysInfo::machineHostName().toUtf8() + "\n");
         RegistryStore reg(path());
         QVERIFY(reg.openKey(kKey, true));
         QVERIFY(reg.writeString(QStringLiteral("a"), QStringLiteral("1")));
@@ -270,7 +275,8 @@ private slots:
         writeBytes(path() + QStringLiteral(".lock"), QByteArray());
         QFile lock(path() + QStringLiteral(".lock"));
         QVERIFY(lock.open(QIODevice::ReadWrite));
-        QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+        QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-60),
+                                 QFileDevice::FileModificationTime));
         lock.close();
         QVERIFY(reg.writeString(QStringLiteral("a"), QStringLiteral("2")));
     }

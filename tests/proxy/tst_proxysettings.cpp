@@ -7,19 +7,20 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QStyle>
-#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
 using quillmark::ProxySettingsDialog;
+using testsupport::expect;
+using testsupport::ModalScript;
 using testsupport::QuillmarkHarness;
+using testsupport::state;
 using testsupport::TestEnv;
 using Kind = platform::Dialogs::Kind;
 
@@ -171,19 +172,20 @@ private slots:
         f.env.setValue(kKey, QStringLiteral("proxy"), QStringLiteral("old.example.com"));
         f.env.setValue(kKey, QStringLiteral("puserp"), proxy::EncodePWD(QStringLiteral("old")));
         const QByteArray before = f.registryBytes();
-        // A folder where the registry's lock file must go: no write can succeed, even as root.
-        QVERIFY(QDir().mkpath(f.env.registryPath() + QStringLiteral(".lock")));
+        const testsupport::WriteBlock locked(f.env.registryPath());
+        QVERIFY(locked.isSet());
         auto d = f.open();
         QCOMPARE(d->serverEdit->text(), QString());
         QCOMPARE(d->passwordEdit->text(), QString());
         QVERIFY(f.dialogs.shown.isEmpty());
         fill(*d, QStringLiteral("new.example.com"), QString(), QStringLiteral("new"));
         bool openAfterSave = false;
-        QTimer::singleShot(0, d.get(), [&] {
-            d->saveButton->click();
-            openAfterSave = d->isVisible();
-            d->closeButton->click();
-        });
+        const ModalScript saveAndClose(
+            expect<ProxySettingsDialog>([&](ProxySettingsDialog* dialog) {
+                dialog->saveButton->click();
+                openAfterSave = dialog->isVisible();
+                dialog->closeButton->click();
+            }));
         d->exec();
         QVERIFY(openAfterSave);
         QCOMPARE(f.dialogs.texts(), QStringList{"Unable to Update Proxy Settings."});
@@ -214,7 +216,8 @@ private slots:
         const QByteArray before = f.registryBytes();
         auto d = f.open();
         fill(*d, QStringLiteral("changed"), QString(), QStringLiteral("pw"));
-        QTimer::singleShot(0, d.get(), [&] { d->closeButton->click(); });
+        const ModalScript close(expect<ProxySettingsDialog>(
+            [](ProxySettingsDialog* dialog) { dialog->closeButton->click(); }));
         QCOMPARE(d->exec(), int(QDialog::Rejected));
         QCOMPARE(f.registryBytes(), before);
         QVERIFY(f.dialogs.shown.isEmpty());
@@ -236,24 +239,20 @@ private slots:
             QPointer<ProxySettingsDialog> seen;
             bool modal = false;
             QString server;
-            testsupport::onNextModal([&](QWidget* w) {
-                seen = qobject_cast<ProxySettingsDialog*>(w);
-                if (!seen) {
-                    w->close();
-                    return;
-                }
+            const ModalScript dialog(expect<ProxySettingsDialog>([&](ProxySettingsDialog* d) {
+                seen = d;
                 modal = seen->isModal();
                 server = seen->serverEdit->text();
                 seen->helpButton->click();
                 seen->closeButton->click();
-            });
+            }));
             trigger();
             QVERIFY(modal);
             QCOMPARE(server, QStringLiteral("proxy.example.com"));
             QVERIFY(seen.isNull()); // destroyed when the command ended
         }
         QCOMPARE(h.help.topics.size(), 2);
-        QCOMPARE(h.help.topics.at(1).file, form->m_helpFile);
+        QCOMPARE(h.help.topics.at(1).file, state(form).helpFile);
         QCOMPARE(h.help.topics.at(1).topic, 6);
     }
 };

@@ -14,7 +14,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using testsupport::failedPane;
+using testsupport::keywordPane;
+using testsupport::passedPane;
 using testsupport::QuillmarkHarness;
+using testsupport::state;
 using Kind = platform::Dialogs::Kind;
 
 namespace {
@@ -38,11 +42,11 @@ QStringList lines(const QPlainTextEdit* pane) {
 // The panes as a check leaves them.
 void fill(quillmark::MainWindow* form, const QStringList& passed = kPassed,
           const QStringList& failed = kFailed, const QStringList& keyword = kKeyword) {
-    for (QPlainTextEdit* pane : {form->m_passedPane, form->m_failedPane, form->m_keywordPane})
+    for (QPlainTextEdit* pane : {passedPane(form), failedPane(form), keywordPane(form)})
         results::clearPane(pane);
-    results::addPaneLines(form->m_passedPane, passed);
-    results::addPaneLines(form->m_failedPane, failed);
-    results::addPaneLines(form->m_keywordPane, keyword);
+    results::addPaneLines(passedPane(form), passed);
+    results::addPaneLines(failedPane(form), failed);
+    results::addPaneLines(keywordPane(form), keyword);
 }
 
 void trigger(quillmark::MainWindow* form, const char* name) {
@@ -98,7 +102,7 @@ private slots:
                  (kPassed + kFailed + kKeyword).join(QLatin1String("\r\n")).toLatin1() + "\r\n");
 
         QGuiApplication::clipboard()->setText(QStringLiteral("the user's own"));
-        results::setPaneText(form->m_passedPane, QStringLiteral("typed over"));
+        results::setPaneText(passedPane(form), QStringLiteral("typed over"));
         open(h, path);
         const auto& o = h.fileDialogs.asked.last();
         QCOMPARE(o.kind, QStringLiteral("open"));
@@ -106,18 +110,18 @@ private slots:
         QCOMPARE(o.options.filter, QStringLiteral("Relults List|*.rls|All Files|*.*"));
         QCOMPARE(o.options.defaultSuffix, QStringLiteral("rls"));
         QCOMPARE(o.options.folder, h.env.programFolder() + QStringLiteral("my results"));
-        QCOMPARE(lines(form->m_passedPane), kPassed);
-        QCOMPARE(lines(form->m_failedPane), kFailed);
-        QCOMPARE(lines(form->m_keywordPane), kKeyword);
+        QCOMPARE(lines(passedPane(form)), kPassed);
+        QCOMPARE(lines(failedPane(form)), kFailed);
+        QCOMPARE(lines(keywordPane(form)), kKeyword);
         QCOMPARE(clipboard(), QStringLiteral("the user's own"));
-        QVERIFY(form->m_resultsBuffer.isEmpty());
+        QVERIFY(state(form).resultsBuffer.isEmpty());
         QCOMPARE(h.dialogs.shown.size(), 1);
 
         // The toolbar's Open and Save do the same.
-        results::clearPane(form->m_keywordPane);
+        results::clearPane(keywordPane(form));
         h.fileDialogs.answers = {path};
         click(form, "RzToolbarButton1");
-        QCOMPARE(lines(form->m_keywordPane), kKeyword);
+        QCOMPARE(lines(keywordPane(form)), kKeyword);
         h.fileDialogs.answers = {h.env.path(QStringLiteral("second.rls"))};
         click(form, "RzToolbarButton2");
         QCOMPARE(h.env.readFile(QStringLiteral("second.rls")),
@@ -133,23 +137,23 @@ private slots:
                                                          "1 of 2 failed verification."};
         fill(form, passed, failed);
         open(h, save(h));
-        QCOMPARE(lines(form->m_passedPane), passed);
-        QCOMPARE(lines(form->m_failedPane), failed);
-        QCOMPARE(lines(form->m_keywordPane), kKeyword);
+        QCOMPARE(lines(passedPane(form)), passed);
+        QCOMPARE(lines(failedPane(form)), failed);
+        QCOMPARE(lines(keywordPane(form)), kKeyword);
     }
 
     void keywordCheckTypedIntoTheFailedPane() {
         QuillmarkHarness h;
         auto* form = h.startShown();
         fill(form);
-        form->m_failedPane->setFocus();
-        form->m_failedPane->moveCursor(QTextCursor::End);
-        QTest::keyClicks(form->m_failedPane, QStringLiteral("see Keyword Check"));
-        QTest::keyClick(form->m_failedPane, Qt::Key_Return);
+        failedPane(form)->setFocus();
+        failedPane(form)->moveCursor(QTextCursor::End);
+        QTest::keyClicks(failedPane(form), QStringLiteral("see Keyword Check"));
+        QTest::keyClick(failedPane(form), Qt::Key_Return);
         open(h, save(h));
-        QCOMPARE(lines(form->m_passedPane), kPassed);
-        QCOMPARE(lines(form->m_failedPane), kFailed + QStringList{"see "});
-        QCOMPARE(lines(form->m_keywordPane), QStringList{"Keyword Check"} + kKeyword);
+        QCOMPARE(lines(passedPane(form)), kPassed);
+        QCOMPARE(lines(failedPane(form)), kFailed + QStringList{"see "});
+        QCOMPARE(lines(keywordPane(form)), QStringList{"Keyword Check"} + kKeyword);
     }
 
     void failedPaneClearedOpensIntoThePassedPane() {
@@ -158,9 +162,9 @@ private slots:
         fill(form);
         trigger(form, "ClearFailed1");
         open(h, save(h));
-        QCOMPARE(lines(form->m_passedPane), kPassed + kKeyword);
-        QVERIFY(results::paneIsEmpty(form->m_failedPane));
-        QVERIFY(results::paneIsEmpty(form->m_keywordPane));
+        QCOMPARE(lines(passedPane(form)), kPassed + kKeyword);
+        QVERIFY(results::paneIsEmpty(failedPane(form)));
+        QVERIFY(results::paneIsEmpty(keywordPane(form)));
     }
 
     void allClearedSavesAnEmptyFile() {
@@ -172,7 +176,7 @@ private slots:
         QCOMPARE(h.env.readFile(QStringLiteral("Results.rls")), QByteArray());
         fill(form);
         open(h, path);
-        for (QPlainTextEdit* pane : {form->m_passedPane, form->m_failedPane, form->m_keywordPane})
+        for (QPlainTextEdit* pane : {passedPane(form), failedPane(form), keywordPane(form)})
             QVERIFY(results::paneIsEmpty(pane));
     }
 
@@ -184,18 +188,17 @@ private slots:
                         "Listing of files that failed the checks.\r\n\r\n"
                         "Keyword Check\r\n\x93shoes\x94 - 2 \r\n");
         open(h, h.env.path(QStringLiteral("old.rls")));
-        QCOMPARE(lines(form->m_passedPane), (QStringList{"Listing of files that passed the checks.",
-                                                         QStringLiteral("File = caf\u00E9.htm")}));
-        QCOMPARE(lines(form->m_failedPane),
+        QCOMPARE(lines(passedPane(form)), (QStringList{"Listing of files that passed the checks.",
+                                                       QStringLiteral("File = caf\u00E9.htm")}));
+        QCOMPARE(lines(failedPane(form)),
                  (QStringList{"Listing of files that failed the checks.", ""}));
-        QCOMPARE(lines(form->m_keywordPane),
+        QCOMPARE(lines(keywordPane(form)),
                  (QStringList{"Keyword Check", QStringLiteral("\u201Cshoes\u201D - 2 ")}));
         // Any file opens; one without the headings goes wholly into the passed pane.
         h.env.writeFile(QStringLiteral("notes.txt"), "one\ntwo");
         open(h, h.env.path(QStringLiteral("notes.txt")));
-        QCOMPARE(lines(form->m_passedPane), (QStringList{"one", "two"}));
-        QVERIFY(results::paneIsEmpty(form->m_failedPane) &&
-                results::paneIsEmpty(form->m_keywordPane));
+        QCOMPARE(lines(passedPane(form)), (QStringList{"one", "two"}));
+        QVERIFY(results::paneIsEmpty(failedPane(form)) && results::paneIsEmpty(keywordPane(form)));
     }
 
     void unreadableFileLeavesThePanesEmpty_data() {
@@ -221,7 +224,7 @@ private slots:
         QVERIFY2(h.dialogs.shown.first().text.startsWith(QStringLiteral("Cannot open file \"") +
                                                          path + QLatin1Char('"')),
                  qPrintable(h.dialogs.shown.first().text));
-        for (QPlainTextEdit* pane : {form->m_passedPane, form->m_failedPane, form->m_keywordPane})
+        for (QPlainTextEdit* pane : {passedPane(form), failedPane(form), keywordPane(form)})
             QVERIFY(results::paneIsEmpty(pane));
     }
 
@@ -234,9 +237,9 @@ private slots:
         QCOMPARE(h.fileDialogs.asked.size(), 2);
         QVERIFY(h.dialogs.shown.isEmpty());
         QVERIFY(QDir(h.env.root()).entryList({QStringLiteral("*.rls")}).isEmpty());
-        QCOMPARE(lines(form->m_passedPane), kPassed);
-        QCOMPARE(lines(form->m_failedPane), kFailed);
-        QCOMPARE(lines(form->m_keywordPane), kKeyword);
+        QCOMPARE(lines(passedPane(form)), kPassed);
+        QCOMPARE(lines(failedPane(form)), kFailed);
+        QCOMPARE(lines(keywordPane(form)), kKeyword);
     }
 
     void saveThatCannotWrite() {
@@ -295,7 +298,7 @@ private slots:
         auto* form = h.start();
         trigger(form, qPrintable(command));
         QCOMPARE(clipboard(), QStringLiteral("\n\n")); // two empty lines
-        QCOMPARE(form->m_allResults, (QStringList{"", ""}));
+        QCOMPARE(state(form).allResults, (QStringList{"", ""}));
         fill(form);
         trigger(form, qPrintable(command));
         QCOMPARE(clipboard(), (kPassed + QStringList{""} + kFailed + QStringList{""} + kKeyword)
@@ -321,8 +324,7 @@ private slots:
         auto* form = h.start();
         fill(form);
         QPlainTextEdit* target =
-            QList<QPlainTextEdit*>{form->m_passedPane, form->m_failedPane, form->m_keywordPane}.at(
-                pane);
+            QList<QPlainTextEdit*>{passedPane(form), failedPane(form), keywordPane(form)}.at(pane);
         trigger(form, qPrintable(command));
         QCOMPARE(clipboard(), target->toPlainText());
         QCOMPARE(target->textCursor().selectionStart(), 0);
@@ -345,8 +347,8 @@ private slots:
             pane->setTextCursor(c);
         };
 
-        form->m_keywordPane->setFocus();
-        selectFirstLine(form->m_keywordPane);
+        keywordPane(form)->setFocus();
+        selectFirstLine(keywordPane(form));
         QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
         click(form, "RzToolbarButton8"); // Copy
         QCOMPARE(clipboard(), QStringLiteral("Keyword Check"));
@@ -354,36 +356,36 @@ private slots:
         QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
         trigger(form, "Paste1");
         click(form, "RzToolbarButton9");
-        QTest::keyClick(form->m_keywordPane, Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(lines(form->m_keywordPane), kKeyword);
+        QTest::keyClick(keywordPane(form), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(lines(keywordPane(form)), kKeyword);
         QVERIFY(h.dialogs.shown.isEmpty());
 
-        form->m_failedPane->setFocus();
-        selectFirstLine(form->m_failedPane);
+        failedPane(form)->setFocus();
+        selectFirstLine(failedPane(form));
         trigger(form, "Paste1");
-        QCOMPARE(lines(form->m_failedPane), QStringList{"pasted"} + kFailed.mid(1));
-        selectFirstLine(form->m_failedPane);
-        QTest::keyClick(form->m_failedPane, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(lines(failedPane(form)), QStringList{"pasted"} + kFailed.mid(1));
+        selectFirstLine(failedPane(form));
+        QTest::keyClick(failedPane(form), Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(clipboard(), QStringLiteral("pasted"));
-        QCOMPARE(lines(form->m_failedPane), QStringList{""} + kFailed.mid(1));
+        QCOMPARE(lines(failedPane(form)), QStringList{""} + kFailed.mid(1));
 
-        form->m_passedPane->setFocus();
-        selectFirstLine(form->m_passedPane);
+        passedPane(form)->setFocus();
+        selectFirstLine(passedPane(form));
         click(form, "RzToolbarButton7"); // Cut
         QCOMPARE(clipboard(), kPassed.first());
-        QCOMPARE(lines(form->m_passedPane), QStringList{""} + kPassed.mid(1));
-        QTest::keyClick(form->m_passedPane, Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(lines(form->m_passedPane), kPassed);
+        QCOMPARE(lines(passedPane(form)), QStringList{""} + kPassed.mid(1));
+        QTest::keyClick(passedPane(form), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(lines(passedPane(form)), kPassed);
 
         // No pane has the focus: nothing happens.
-        form->m_passedPane->clearFocus();
+        passedPane(form)->clearFocus();
         QCOMPARE(form->focusedPane(), nullptr);
-        form->m_passedPane->selectAll();
+        passedPane(form)->selectAll();
         QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
         trigger(form, "Cut1");
         trigger(form, "Copy1");
         trigger(form, "Paste1");
-        QCOMPARE(lines(form->m_passedPane), kPassed);
+        QCOMPARE(lines(passedPane(form)), kPassed);
         QCOMPARE(clipboard(), QStringLiteral("kept"));
     }
 
@@ -422,10 +424,10 @@ private slots:
         else
             trigger(form, qPrintable(command));
         // The heading lines go too.
-        QCOMPARE(results::paneIsEmpty(form->m_passedPane), passed);
-        QCOMPARE(results::paneIsEmpty(form->m_failedPane), failed);
-        QCOMPARE(results::paneIsEmpty(form->m_keywordPane), keyword);
-        QCOMPARE(lines(form->m_passedPane), passed ? QStringList() : kPassed);
+        QCOMPARE(results::paneIsEmpty(passedPane(form)), passed);
+        QCOMPARE(results::paneIsEmpty(failedPane(form)), failed);
+        QCOMPARE(results::paneIsEmpty(keywordPane(form)), keyword);
+        QCOMPARE(lines(passedPane(form)), passed ? QStringList() : kPassed);
     }
 };
 

@@ -14,9 +14,13 @@
 #include <QToolButton>
 #include <QtTest>
 
+using testsupport::failedPane;
+using testsupport::keywordPane;
+using testsupport::passedPane;
 using testsupport::pdfInfo;
 using testsupport::pdfText;
 using testsupport::QuillmarkHarness;
+using testsupport::state;
 using Kind = platform::Dialogs::Kind;
 
 namespace {
@@ -29,11 +33,11 @@ const QStringList kKeyword{"Keyword Check", "", "File = index.htm", "shoes - 2 "
 void fill(quillmark::MainWindow* form, bool passed = true, bool failed = true,
           bool keyword = true) {
     if (passed)
-        results::addPaneLines(form->m_passedPane, kPassed);
+        results::addPaneLines(passedPane(form), kPassed);
     if (failed)
-        results::addPaneLines(form->m_failedPane, kFailed);
+        results::addPaneLines(failedPane(form), kFailed);
     if (keyword)
-        results::addPaneLines(form->m_keywordPane, kKeyword);
+        results::addPaneLines(keywordPane(form), kKeyword);
 }
 
 // A menu item or drop-down item by name, else a toolbar button.
@@ -45,11 +49,6 @@ void run(quillmark::MainWindow* form, const QString& name) {
     auto* button = form->findChild<QToolButton*>(name);
     QVERIFY2(button, qPrintable(name));
     button->click();
-}
-
-QPlainTextEdit* pane(quillmark::MainWindow* form, int i) {
-    return QList<QPlainTextEdit*>{form->m_passedPane, form->m_failedPane, form->m_keywordPane}.at(
-        i);
 }
 
 const QStringList& paneFill(int i) {
@@ -223,7 +222,7 @@ private slots:
         run(form, QStringLiteral("SendKeyword1"));
         QCOMPARE(h.mail.sent.size(), 2);
         QCOMPARE(h.mail.sent.at(0).body, QStringLiteral("\r\n\r\n")); // two empty lines
-        QCOMPARE(form->m_allResults, (QStringList{"", ""}));
+        QCOMPARE(state(form).allResults, (QStringList{"", ""}));
         QCOMPARE(h.mail.sent.at(1).body, QString());
         QCOMPARE(h.mail.sent.at(1).subject,
                  QStringLiteral("Quillmark for FrontPage! Key Word Density Report"));
@@ -278,7 +277,7 @@ private slots:
                                     "<b>Section Three - Keyword Density and Spam</b>"})
             QCOMPARE(report.filter(QLatin1String(heading)).size(), 1);
         QCOMPARE(report.last(), QStringLiteral("</font></p>"));
-        QCOMPARE(report, form->m_reportLines);
+        QCOMPARE(report, state(form).reportLines);
         QVERIFY(h.dialogs.shown.isEmpty());
     }
 
@@ -287,8 +286,7 @@ private slots:
         h.env.setValue(rules::kSettingsKey, QStringLiteral("bodychk"), QStringLiteral("2000"));
         auto* form = h.start();
         fill(form);
-        results::addPaneLine(form->m_keywordPane,
-                             QStringLiteral("Missing '</HEAD>' Tag & \"more\""));
+        results::addPaneLine(keywordPane(form), QStringLiteral("Missing '</HEAD>' Tag & \"more\""));
         run(form, QStringLiteral("OpenCurrentResultsinBrowser1"));
         const QStringList report = platform::readLines(engine::reportFile(h.env.programFolder()));
         const qsizetype three =

@@ -5,17 +5,17 @@
 #include "platform/mail.h"
 #include "platform/printer.h"
 #include "support/doubles.h"
+#include "support/modal.h"
 
-#include <QFile>
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
-#include <QPushButton>
-#include <QTimer>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QUrlQuery>
 #include <QtTest>
@@ -172,22 +172,15 @@ private slots:
         QString title;
         QString accept;
         bool printDialog = false;
-        QTimer timer;
-        timer.setInterval(10);
-        connect(&timer, &QTimer::timeout, [&] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            title = dialog->windowTitle();
-            printDialog = qobject_cast<QPrintDialog*>(dialog) != nullptr;
-            if (auto* box = dialog->findChild<QDialogButtonBox*>())
+        const testsupport::ModalScript dialog(testsupport::expect<QDialog>([&](QDialog* d) {
+            title = d->windowTitle();
+            printDialog = qobject_cast<QPrintDialog*>(d) != nullptr;
+            if (auto* box = d->findChild<QDialogButtonBox*>())
                 if (QPushButton* ok = box->button(QDialogButtonBox::Ok))
                     accept = ok->text();
-            dialog->reject();
-        });
-        timer.start();
+            d->reject();
+        }));
         printer.setup(&parent);
-        timer.stop();
         QVERIFY(printDialog);
         QCOMPARE(title, QStringLiteral("Printer Setup"));
         QCOMPARE(accept, QStringLiteral("OK"));

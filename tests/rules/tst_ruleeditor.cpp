@@ -14,14 +14,16 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
 using quillmark::RuleEditor;
 using quillmark::SpinField;
 using quillmark::TagGrid;
+using testsupport::expect;
+using testsupport::ModalScript;
 using testsupport::QuillmarkHarness;
+using testsupport::state;
 using testsupport::TestEnv;
 using Kind = platform::Dialogs::Kind;
 
@@ -537,7 +539,8 @@ private slots:
         f.set("Rating", "0");
         const QByteArray registry = f.registryBytes();
         const QByteArray metareq = f.metareqBytes();
-        QVERIFY(QDir().mkpath(f.env.registryPath() + QStringLiteral(".lock")));
+        const testsupport::WriteBlock locked(f.env.registryPath());
+        QVERIFY(locked.isSet());
         auto d = f.open();
         d->ratingBox->click();
         d->tagGrid->setName(0, QStringLiteral("changed"));
@@ -556,7 +559,8 @@ private slots:
         auto d = f.open();
         d->safeSurfBox->click();
         d->tagGrid->setName(0, QStringLiteral("changed"));
-        QTimer::singleShot(0, d.get(), [&] { d->closeButton->click(); });
+        const ModalScript close(
+            expect<RuleEditor>([](RuleEditor* editor) { editor->closeButton->click(); }));
         QCOMPARE(d->exec(), int(QDialog::Rejected));
         QVERIFY(!f.env.keyExists(kKey));
         QCOMPARE(f.metareqBytes(), metareq);
@@ -569,8 +573,8 @@ private slots:
         QuillmarkHarness h;
         h.env.writeFile(rules::requiredTagFile(h.env.programFolder()), "author\r\n");
         auto* form = h.startShown();
-        QCOMPARE(form->m_ruleTable.names(), QStringList{"author"});
-        QCOMPARE(form->m_rules.bodychk,
+        QCOMPARE(state(form).ruleTable.names(), QStringList{"author"});
+        QCOMPARE(state(form).rules.bodychk,
                  QStringLiteral("5000")); // the editor's starting value until one is stored
         auto* action = form->findChild<QAction*>(QStringLiteral("RuleBase1"));
         auto* button = form->findChild<QToolButton*>(QStringLiteral("SpeedButton2"));
@@ -578,12 +582,8 @@ private slots:
 
         QPointer<RuleEditor> seen;
         bool modal = false;
-        testsupport::onNextModal([&](QWidget* w) {
-            seen = qobject_cast<RuleEditor*>(w);
-            if (!seen) {
-                w->close();
-                return;
-            }
+        const ModalScript edit(expect<RuleEditor>([&](RuleEditor* editor) {
+            seen = editor;
             modal = seen->isModal();
             seen->ratingBox->click();
             seen->keywordsBox->click();
@@ -594,33 +594,30 @@ private slots:
             seen->saveButton->click();
             seen->helpButton->click();
             seen->closeButton->click();
-        });
+        }));
         action->trigger();
         QVERIFY(modal);
         QVERIFY(seen.isNull());
         QCOMPARE(h.dialogs.texts(), QStringList{kUpdated});
         QCOMPARE(h.help.topics.size(), 1);
-        QCOMPARE(h.help.topics.at(0).file, form->m_helpFile);
-        QCOMPARE(form->m_rules.Rating, QStringLiteral("1"));
-        QCOMPARE(form->m_rules.KeyReq, QStringLiteral("1"));
-        QCOMPARE(form->m_rules.keywords, QStringLiteral("700"));
-        QCOMPARE(form->m_rules.bodychk, QStringLiteral("2500"));
-        QCOMPARE(form->m_ruleTable.names(),
+        QCOMPARE(h.help.topics.at(0).file, state(form).helpFile);
+        QCOMPARE(state(form).rules.Rating, QStringLiteral("1"));
+        QCOMPARE(state(form).rules.KeyReq, QStringLiteral("1"));
+        QCOMPARE(state(form).rules.keywords, QStringLiteral("700"));
+        QCOMPARE(state(form).rules.bodychk, QStringLiteral("2500"));
+        QCOMPARE(state(form).ruleTable.names(),
                  (QStringList{"author", "copyright", "keywords", "rating"}));
         QCOMPARE(platform::readLines(rules::derivedTagFile(h.env.programFolder())),
-                 form->m_ruleTable.names());
+                 state(form).ruleTable.names());
 
         // Closed without saving, the rule base is still reloaded (here: changed meanwhile).
-        testsupport::onNextModal([&](QWidget* w) {
+        const ModalScript closeUnsaved(expect<RuleEditor>([&](RuleEditor* editor) {
             h.env.writeFile(rules::requiredTagFile(h.env.programFolder()), "generator\r\n");
             h.env.setValue(kKey, QStringLiteral("Rating"), QStringLiteral("0"));
-            if (auto* d = qobject_cast<RuleEditor*>(w))
-                d->closeButton->click();
-            else
-                w->close();
-        });
+            editor->closeButton->click();
+        }));
         button->click();
-        QCOMPARE(form->m_ruleTable.names(), (QStringList{"generator", "keywords"}));
+        QCOMPARE(state(form).ruleTable.names(), (QStringList{"generator", "keywords"}));
         QCOMPARE(h.dialogs.shown.size(), 1);
     }
 };

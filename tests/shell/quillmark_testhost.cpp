@@ -3,18 +3,9 @@
 #include "analysis/shell/mainwindow.h"
 #include "analysis/shell/quillmark.h"
 #include "platform/dialogs.h"
-#include "platform/filedialogs.h"
-#include "platform/help.h"
-#include "platform/mail.h"
-#include "platform/printer.h"
-#include "platform/registrystore.h"
-#include "platform/shell.h"
-#include "webhost/localweb.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
 
@@ -39,27 +30,11 @@ public:
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     LoggingDialogs dialogs;
-    platform::QtFileDialogs fileDialogs;
-    platform::QtShell shell;
-    platform::QtPrinter printer;
-    platform::QtMail mail;
-    platform::QtHelp help(dialogs, QStringLiteral("Help"));
-    const QString programFolder = qEnvironmentVariable("QM_PROGRAM_FOLDER");
-    const QString registry = platform::RegistryStore::defaultPath();
-    webhost::LocalWeb web(registry, programFolder);
-    quillmark::Services services;
-    services.dialogs = &dialogs;
-    services.fileDialogs = &fileDialogs;
-    services.shell = &shell;
-    services.help = &help;
-    services.printer = &printer;
-    services.mail = &mail;
-    services.host = &web;
-    services.localWeb = &web;
-    services.programFolder = programFolder;
-    services.registryPath = registry;
-    services.instanceName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-    std::unique_ptr<quillmark::MainWindow> form = quillmark::startQuillmark(services);
+    quillmark::Services given;
+    given.dialogs = &dialogs;
+    given.programFolder = qEnvironmentVariable("QM_PROGRAM_FOLDER");
+    const quillmark::WiredServices wired(given);
+    std::unique_ptr<quillmark::MainWindow> form = quillmark::startQuillmark(wired.services());
     if (form->terminated())
         return 0;
     form->show();

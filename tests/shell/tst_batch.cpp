@@ -6,6 +6,7 @@
 #include "analysis/results/resultpane.h"
 #include "analysis/rules/rulestore.h"
 #include "platform/textfile.h"
+#include "support/modal.h"
 #include "support/quillmarkharness.h"
 #include "support/unprivileged.h"
 
@@ -16,9 +17,17 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+using quillmark::FolderChooser;
 using quillmark::MainWindow;
 using quillmark::PageSelectionDialog;
+using testsupport::expect;
+using testsupport::failedPane;
+using testsupport::keywordPane;
+using testsupport::ModalScript;
+using testsupport::ModalStep;
+using testsupport::passedPane;
 using testsupport::QuillmarkHarness;
+using testsupport::state;
 using Button = platform::Dialogs::Button;
 using Kind = platform::Dialogs::Kind;
 
@@ -33,32 +42,30 @@ QStringList lines(QPlainTextEdit* pane) {
     return results::paneLines(pane);
 }
 
-// Runs `act` on the modal dialog of type T as soon as it is open; any other window that is
-// modal then is closed so that the test cannot hang.
-template <typename T> void whenOpen(std::function<void(T&)> act) {
-    QTimer::singleShot(0, [act] {
-        QWidget* w = QApplication::activeModalWidget();
-        if (auto* d = qobject_cast<T*>(w)) {
-            act(*d);
-            return;
+// Answers the selection dialog: records its rows, ticks those given and checks them.
+ModalStep tickAndCheck(const QStringList& tick, QStringList* rows = nullptr) {
+    return expect<PageSelectionDialog>([tick, rows](PageSelectionDialog* d) {
+        for (int r = 0; r < d->rowCount(); ++r) {
+            if (rows)
+                rows->append(d->caption(r));
+            if (tick.contains(d->caption(r)))
+                d->setTicked(r, true);
         }
-        if (w)
-            w->close();
-        QTest::qFail("the expected dialog did not open", __FILE__, __LINE__);
+        d->findChild<QAction*>(QStringLiteral("RzToolButton3"))->trigger();
     });
 }
 
-// Answers the selection dialog: records its rows, ticks those given and checks them.
-void tickAndCheck(const QStringList& tick, QStringList* rows = nullptr) {
-    whenOpen<PageSelectionDialog>([tick, rows](PageSelectionDialog& d) {
-        for (int r = 0; r < d.rowCount(); ++r) {
-            if (rows)
-                rows->append(d.caption(r));
-            if (tick.contains(d.caption(r)))
-                d.setTicked(r, true);
-        }
-        d.findChild<QAction*>(QStringLiteral("RzToolButton3"))->trigger();
+// Picks the folders in the folder chooser.
+ModalStep chooseFolders(const QStringList& folders) {
+    return expect<FolderChooser>([folders](FolderChooser* c) {
+        for (const QString& folder : folders)
+            c->item(folder)->setCheckState(0, Qt::Checked);
+        c->accept();
     });
+}
+
+quillmark::BatchProgressWindow* progressWindow(MainWindow* form) {
+    return form->findChild<quillmark::BatchProgressWindow*>();
 }
 
 } // namespace
@@ -77,7 +84,7 @@ class TestBatch : public QObject {
 
     // "Batch Check (All Files)" with these pages ticked.
     static void runAll(MainWindow* form, const QStringList& pages) {
-        tickAndCheck(pages);
+        const ModalScript selection(tickAndCheck(pages));
         form->findChild<QAction*>(QStringLiteral("BatchCheckAllFiles1"))->trigger();
     }
 
@@ -87,19 +94,19 @@ private slots:
         auto* form = h->startShown();
         h->env.writeFile(engine::reportFile(h->env.programFolder()), "old report");
         QStringList rows;
-        tickAndCheck({"good.htm"}, &rows);
+        const ModalScript selection(tickAndCheck({"good.htm"}, &rows));
         form->findChild<QAction*>(QStringLiteral("BatchCheckAllFiles1"))->trigger();
 
         // The whole web, root and folders, filtered and sorted.
         QCOMPARE(rows, (QStringList{"colours.htm", "emptytitle.htm", "good.htm", "nometa1.htm",
                                     "nometa2.htm", "nometa3.htm", "shoes6.htm", "shoes7.htm",
                                     "sub/deep.htm"}));
-        QCOMPARE(lines(form->m_passedPane), (QStringList{kPassedHeading, "File = good.htm", "",
-                                                         kSummary, "1 of 1 passed verification."}));
-        QCOMPARE(lines(form->m_failedPane),
+        QCOMPARE(lines(passedPane(form)), (QStringList{kPassedHeading, "File = good.htm", "",
+                                                       kSummary, "1 of 1 passed verification."}));
+        QCOMPARE(lines(failedPane(form)),
                  (QStringList{kFailedHeading, "", "", kSummary, "0 of 1 failed verification."}));
         // No empty line after the verdict, no count heading, counts in the tag's order.
-        QCOMPARE(lines(form->m_keywordPane),
+        QCOMPARE(lines(keywordPane(form)),
                  (QStringList{"Keyword Check", "", "File = good.htm",
                               " Description Tag Passes: Keywords found in page description.",
                               "pottery - 2 ", "glass - 1 "}));
@@ -110,14 +117,14 @@ private slots:
         QCOMPARE(h->env.readFile(engine::reportFile(h->env.programFolder())),
                  QByteArray("old report"));
         QVERIFY(h->shell.opened.isEmpty());
-        QCOMPARE(form->m_reportLines.size(), 18);
-        QVERIFY(!form->m_batchProgress->isVisible());
-        QCOMPARE(form->m_batchProgress->windowTitle(),
+        QCOMPARE(state(form).reportLines.size(), 18);
+        QVERIFY(!progressWindow(form)->isVisible());
+        QCOMPARE(progressWindow(form)->windowTitle(),
                  QStringLiteral("Performing Batch Verify, Please Wait ..."));
-        QCOMPARE(form->m_batchProgress->StaticText1->text(),
+        QCOMPARE(progressWindow(form)->StaticText1->text(),
                  QStringLiteral("Completed File: 1 of 1 good.htm"));
         QVERIFY(form->findChildren<PageSelectionDialog*>().isEmpty());
-        QVERIFY(form->m_batchFolders.isEmpty());
+        QVERIFY(state(form).batchFolders.isEmpty());
         QCOMPARE(h->host->listedFolders, (QStringList{"", "sub"}));
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY(!form->busy());
@@ -139,16 +146,16 @@ private slots:
             keyword << "" << entry;
         }
         failed << "" << kSummary << "3 of 3 failed verification.";
-        QCOMPARE(lines(form->m_failedPane), failed);
-        QCOMPARE(lines(form->m_passedPane),
+        QCOMPARE(lines(failedPane(form)), failed);
+        QCOMPARE(lines(passedPane(form)),
                  (QStringList{kPassedHeading, "", kSummary, "0 of 3 passed verification."}));
-        QCOMPARE(lines(form->m_keywordPane), keyword);
+        QCOMPARE(lines(keywordPane(form)), keyword);
 
         // Yes: one report of the whole run, summaries included.
         const QString report = engine::reportFile(h->env.programFolder());
         QCOMPARE(h->shell.opened, QList<QUrl>{QUrl::fromLocalFile(report)});
         const QStringList written = platform::readLines(report);
-        QCOMPARE(written.mid(0, 18), form->m_reportLines.mid(0, 18));
+        QCOMPARE(written.mid(0, 18), state(form).reportLines.mid(0, 18));
         QCOMPARE(written.count(QStringLiteral("    File has no meta tags<br>")), 3);
         QVERIFY(written.contains(QStringLiteral("3 of 3 failed verification.<br>")));
         QVERIFY(written.contains(QStringLiteral("0 of 3 passed verification.<br>")));
@@ -159,20 +166,20 @@ private slots:
         auto h = harness();
         h->env.writeFile(h->env.programFolder() + QStringLiteral("Required/metareq.txt"), "");
         auto* form = h->start();
-        QVERIFY(form->m_ruleTable.names().isEmpty());
+        QVERIFY(state(form).ruleTable.names().isEmpty());
         runAll(form, {"nometa1.htm"});
-        QCOMPARE(lines(form->m_failedPane),
+        QCOMPARE(lines(failedPane(form)),
                  (QStringList{kFailedHeading, "", "File = nometa1.htm", "    File has no meta tags",
                               "", "", kSummary, "1 of 1 failed verification."}));
-        QCOMPARE(lines(form->m_passedPane), (QStringList{kPassedHeading, "File = nometa1.htm", "",
-                                                         kSummary, "0 of 1 passed verification."}));
+        QCOMPARE(lines(passedPane(form)), (QStringList{kPassedHeading, "File = nometa1.htm", "",
+                                                       kSummary, "0 of 1 passed verification."}));
     }
 
     void eachPageCountsOnlyItsOwnKeywords() {
         auto h = harness();
         auto* form = h->start();
         runAll(form, {"colours.htm", "shoes6.htm", "shoes7.htm", "good.htm"});
-        QCOMPARE(lines(form->m_keywordPane),
+        QCOMPARE(lines(keywordPane(form)),
                  (QStringList{"Keyword Check",
                               "",
                               "File = colours.htm",
@@ -195,20 +202,20 @@ private slots:
                               "Keywords Tag will be disqualified!",
                               "",
                               "shoes - 1 "}));
-        QCOMPARE(lines(form->m_passedPane).mid(0, 5),
+        QCOMPARE(lines(passedPane(form)).mid(0, 5),
                  (QStringList{kPassedHeading, "File = colours.htm", "File = good.htm",
                               "File = shoes6.htm", "File = shoes7.htm"}));
-        QCOMPARE(lines(form->m_passedPane).last(), QStringLiteral("4 of 4 passed verification."));
+        QCOMPARE(lines(passedPane(form)).last(), QStringLiteral("4 of 4 passed verification."));
     }
 
     void headProblemsStayWithTheirPage() {
         auto h = harness();
         auto* form = h->start();
         runAll(form, {"emptytitle.htm", "nometa1.htm"});
-        const QStringList passed = lines(form->m_passedPane);
+        const QStringList passed = lines(passedPane(form));
         QCOMPARE(passed.mid(0, 3),
                  (QStringList{kPassedHeading, "File = emptytitle.htm", engine::kEmptyTitle}));
-        QCOMPARE(lines(form->m_failedPane).mid(0, 5),
+        QCOMPARE(lines(failedPane(form)).mid(0, 5),
                  (QStringList{kFailedHeading, "", "File = nometa1.htm", "    File has no meta tags",
                               ""}));
     }
@@ -221,15 +228,14 @@ private slots:
         QCOMPARE(h->dialogs.texts(), QStringList{"Unable to access FrontPage\r\n\r\nError 3001"});
         QCOMPARE(h->dialogs.shown.first().kind, Kind::Error);
         QCOMPARE(h->host->getDocCalls, 3);
-        QCOMPARE(lines(form->m_passedPane),
+        QCOMPARE(lines(passedPane(form)),
                  (QStringList{kPassedHeading, "File = colours.htm", "File = good.htm"}));
-        QCOMPARE(lines(form->m_failedPane), (QStringList{kFailedHeading, ""}));
-        QCOMPARE(lines(form->m_keywordPane).mid(0, 3),
+        QCOMPARE(lines(failedPane(form)), (QStringList{kFailedHeading, ""}));
+        QCOMPARE(lines(keywordPane(form)).mid(0, 3),
                  (QStringList{"Keyword Check", "", "File = colours.htm"}));
-        QVERIFY(!lines(form->m_keywordPane)
-                     .join(QLatin1Char('\n'))
-                     .contains(QStringLiteral("nometa1")));
-        QVERIFY(!form->m_batchProgress->isVisible());
+        QVERIFY(
+            !lines(keywordPane(form)).join(QLatin1Char('\n')).contains(QStringLiteral("nometa1")));
+        QVERIFY(!progressWindow(form)->isVisible());
         QVERIFY(form->statusText().isEmpty());
         QVERIFY(form->findChildren<PageSelectionDialog*>().isEmpty());
         QVERIFY(!QApplication::overrideCursor());
@@ -249,7 +255,7 @@ private slots:
         QCOMPARE(texts.at(1), kQuestion);
         // The run went on: both "Cannot Load Active File" lines for the first page, the second page
         // checked.
-        const QStringList passed = lines(form->m_passedPane);
+        const QStringList passed = lines(passedPane(form));
         QCOMPARE(passed.at(1), QStringLiteral("  ERROR: Cannot Load Active File: "));
         QVERIFY(passed.at(2).contains(QStringLiteral("temp.tgf")));
         QCOMPARE(passed.at(3), QString());
@@ -269,9 +275,9 @@ private slots:
         QCOMPARE(h->dialogs.shown.first().kind, Kind::Error);
         QVERIFY(h->dialogs.shown.first().text.contains(QStringLiteral("\"lots\" of \"bodychk\"")));
         QCOMPARE(h->host->getDocCalls, 1);
-        QCOMPARE(lines(form->m_passedPane), (QStringList{kPassedHeading, "File = colours.htm"}));
-        QVERIFY(!lines(form->m_failedPane).contains(kSummary));
-        QVERIFY(!form->m_batchProgress->isVisible());
+        QCOMPARE(lines(passedPane(form)), (QStringList{kPassedHeading, "File = colours.htm"}));
+        QVERIFY(!lines(failedPane(form)).contains(kSummary));
+        QVERIFY(!progressWindow(form)->isVisible());
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY(!form->busy());
     }
@@ -279,23 +285,23 @@ private slots:
     void nothingChosenStartsNothing() {
         auto h = harness();
         auto* form = h->start();
-        results::setPaneText(form->m_passedPane, QStringLiteral("earlier results"));
-        // Check Files with nothing ticked.
-        runAll(form, {});
-        // Close, and the window's frame.
-        whenOpen<PageSelectionDialog>([](PageSelectionDialog& d) {
-            d.findChild<QAction*>(QStringLiteral("Close1"))->trigger();
-        });
+        results::setPaneText(passedPane(form), QStringLiteral("earlier results"));
+        // Check Files with nothing ticked; Close, and the window's frame; the folder chooser
+        // cancelled.
+        const ModalScript dialogs{
+            tickAndCheck({}), expect<PageSelectionDialog>([](PageSelectionDialog* d) {
+                d->findChild<QAction*>(QStringLiteral("Close1"))->trigger();
+            }),
+            expect<PageSelectionDialog>([](PageSelectionDialog* d) { d->close(); }),
+            expect<FolderChooser>([](FolderChooser* c) { c->reject(); })};
+        form->findChild<QAction*>(QStringLiteral("BatchCheckAllFiles1"))->trigger();
         form->runCommand(&MainWindow::batchCheckAllFiles);
-        whenOpen<PageSelectionDialog>([](PageSelectionDialog& d) { d.close(); });
         form->runCommand(&MainWindow::batchCheckAllFiles);
-        // The folder chooser cancelled.
-        whenOpen<quillmark::FolderChooser>([](quillmark::FolderChooser& c) { c.reject(); });
         form->findChild<QAction*>(QStringLiteral("BatchCheckSelectFolder1"))->trigger();
         QVERIFY(h->dialogs.shown.isEmpty());
         QCOMPARE(h->host->getDocCalls, 0);
-        QCOMPARE(lines(form->m_passedPane), QStringList{"earlier results"});
-        QVERIFY(form->m_batchPages.isEmpty());
+        QCOMPARE(lines(passedPane(form)), QStringList{"earlier results"});
+        QVERIFY(state(form).batchPages.isEmpty());
         QVERIFY(form->findChildren<PageSelectionDialog*>().isEmpty());
         QVERIFY(!QApplication::overrideCursor());
     }
@@ -304,16 +310,12 @@ private slots:
         auto h = harness();
         auto* form = h->start();
         QStringList rows;
-        whenOpen<quillmark::FolderChooser>([&rows](quillmark::FolderChooser& c) {
-            c.item(QStringLiteral("sub"))->setCheckState(0, Qt::Checked);
-            tickAndCheck({"sub/deep.htm"}, &rows);
-            c.accept();
-        });
+        const ModalScript dialogs{chooseFolders({"sub"}), tickAndCheck({"sub/deep.htm"}, &rows)};
         form->findChild<QAction*>(QStringLiteral("RunBatchCheckSelectFolder1"))->trigger();
         QCOMPARE(h->host->listedFolders, QStringList{"sub"});
         QCOMPARE(rows, QStringList{"sub/deep.htm"});
-        QCOMPARE(lines(form->m_passedPane).at(1), QStringLiteral("File = sub/deep.htm"));
-        QVERIFY(form->m_batchFolders.isEmpty());
+        QCOMPARE(lines(passedPane(form)).at(1), QStringLiteral("File = sub/deep.htm"));
+        QVERIFY(state(form).batchFolders.isEmpty());
     }
 
     void noWebFiles() {
@@ -326,7 +328,7 @@ private slots:
         form->runCommand(&MainWindow::batchCheckAllFiles);
         QCOMPARE(h->dialogs.texts(), QStringList{"The are no Web Files in the selected directory"});
         QCOMPARE(h->dialogs.shown.first().kind, Kind::Information);
-        QVERIFY(form->m_batchFolders.isEmpty());
+        QVERIFY(state(form).batchFolders.isEmpty());
         QVERIFY(form->findChildren<PageSelectionDialog*>().isEmpty());
         QVERIFY(!QApplication::overrideCursor());
     }
@@ -338,7 +340,7 @@ private slots:
         form->runCommand(&MainWindow::batchCheckAllFiles);
         QCOMPARE(h->dialogs.texts(), QStringList{"The folder cannot be listed."});
         QCOMPARE(h->dialogs.shown.first().kind, Kind::Error);
-        QCOMPARE(form->m_batchFolders, (QStringList{"Web Root Directory", "sub"}));
+        QCOMPARE(state(form).batchFolders, (QStringList{"Web Root Directory", "sub"}));
         QVERIFY(form->findChildren<PageSelectionDialog*>().isEmpty());
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY(!form->busy());
@@ -369,14 +371,11 @@ private slots:
         h->dialogs.shown.clear(); // no page is open in this web
         QStringList rows;
         if (command == QLatin1String("BatchCheckAllFiles1")) {
-            tickAndCheck({"shop/caf\u00E9.htm"}, &rows);
+            const ModalScript selection(tickAndCheck({"shop/caf\u00E9.htm"}, &rows));
             form->findChild<QAction*>(command)->trigger();
         } else {
-            whenOpen<quillmark::FolderChooser>([&rows](quillmark::FolderChooser& c) {
-                c.item(QStringLiteral("shop"))->setCheckState(0, Qt::Checked);
-                tickAndCheck({"shop/caf\u00E9.htm"}, &rows);
-                c.accept();
-            });
+            const ModalScript dialogs{chooseFolders({"shop"}),
+                                      tickAndCheck({"shop/caf\u00E9.htm"}, &rows)};
             form->findChild<QAction*>(command)->trigger();
         }
         QCOMPARE(rows, (QStringList{"shop/caf\u00E9.htm", "shop/good.htm"}));
@@ -386,7 +385,7 @@ private slots:
                          "holds a line break or another control character.",
                          kQuestion}));
         QCOMPARE(h->dialogs.shown.first().kind, Kind::Warning);
-        QCOMPARE(lines(form->m_passedPane),
+        QCOMPARE(lines(passedPane(form)),
                  (QStringList{kPassedHeading, "File = shop/caf\u00E9.htm", "", kSummary,
                               "1 of 1 passed verification."}));
         QProcess::execute(QStringLiteral("rm"),
@@ -420,12 +419,12 @@ private slots:
         QTimer probe;
         probe.setInterval(0);
         QObject::connect(&probe, &QTimer::timeout, [&] {
-            if (!form->m_batchProgress->isVisible())
+            if (!progressWindow(form)->isVisible())
                 return;
             if (++fired > 1)
                 return;
             progressShown = true;
-            panesLocked = form->m_failedPane->isReadOnly();
+            panesLocked = failedPane(form)->isReadOnly();
             // None of these may touch the panes, m_batchPages or the working file now.
             form->runCommand(&MainWindow::clearAll);
             form->runCommand(&MainWindow::checkCurrentFile);
@@ -433,7 +432,7 @@ private slots:
             form->findChild<QAction*>(QStringLiteral("Paste1"))->trigger();
             form->close();
         });
-        tickAndCheck({"colours.htm", "good.htm", "nometa1.htm"});
+        const ModalScript selection(tickAndCheck({"colours.htm", "good.htm", "nometa1.htm"}));
         probe.start();
         form->findChild<QAction*>(QStringLiteral("BatchCheckAllFiles1"))->trigger();
         probe.stop();
@@ -441,9 +440,9 @@ private slots:
         QVERIFY(progressShown);
         QVERIFY(panesLocked);
         QCOMPARE(h->host->getDocCalls, 3);
-        QCOMPARE(form->m_batchPages, (QStringList{"colours.htm", "good.htm", "nometa1.htm"}));
-        QCOMPARE(lines(form->m_passedPane).last(), QStringLiteral("2 of 3 passed verification."));
-        QVERIFY(!form->m_failedPane->isReadOnly());
+        QCOMPARE(state(form).batchPages, (QStringList{"colours.htm", "good.htm", "nometa1.htm"}));
+        QCOMPARE(lines(passedPane(form)).last(), QStringLiteral("2 of 3 passed verification."));
+        QVERIFY(!failedPane(form)->isReadOnly());
         // The close waited for the run and happens now.
         QTRY_VERIFY(!form->isVisible());
     }

@@ -8,7 +8,11 @@
 #include <QPlainTextEdit>
 #include <QtTest>
 
+using testsupport::failedPane;
+using testsupport::keywordPane;
+using testsupport::passedPane;
 using testsupport::QuillmarkHarness;
+using testsupport::state;
 using Button = platform::Dialogs::Button;
 
 namespace {
@@ -39,11 +43,11 @@ private slots:
         auto* form = h->startShown();
         h->env.writeFile(engine::reportFile(h->env.programFolder()), "old report");
         form->runCommand(&quillmark::MainWindow::checkCurrentFile);
-        QCOMPARE(lines(form->m_passedPane),
+        QCOMPARE(lines(passedPane(form)),
                  (QStringList{"Listing of files that passed the checks.", "File = good.htm"}));
-        QCOMPARE(lines(form->m_failedPane),
+        QCOMPARE(lines(failedPane(form)),
                  (QStringList{"Listing of files that failed the checks.", ""}));
-        QCOMPARE(lines(form->m_keywordPane),
+        QCOMPARE(lines(keywordPane(form)),
                  (QStringList{"Keyword Check", "", "File = good.htm",
                               " Description Tag Passes: Keywords found in page description.", "",
                               "Checking Keyword occurrences in first 5000 characters", "",
@@ -56,7 +60,7 @@ private slots:
         QCOMPARE(h->env.readFile(engine::reportFile(h->env.programFolder())),
                  QByteArray("old report"));
         QVERIFY(h->shell.opened.isEmpty());
-        QCOMPARE(form->m_reportLines.size(), 18);
+        QCOMPARE(state(form).reportLines.size(), 18);
         // The working file holds the page's bytes.
         QCOMPARE(h->env.readFile(engine::workingFile(h->env.programFolder())),
                  h->env.readFile(QStringLiteral("web/good.htm")));
@@ -77,10 +81,9 @@ private slots:
                                  "    SafeSurf not present",
                                  "    Error: author Does not have a value",
                                  ""};
-        QCOMPARE(lines(form->m_failedPane), failed);
-        QCOMPARE(lines(form->m_passedPane),
-                 QStringList{"Listing of files that passed the checks."});
-        QCOMPARE(lines(form->m_keywordPane),
+        QCOMPARE(lines(failedPane(form)), failed);
+        QCOMPARE(lines(passedPane(form)), QStringList{"Listing of files that passed the checks."});
+        QCOMPARE(lines(keywordPane(form)),
                  (QStringList{"Keyword Check", "", "File = bad.htm",
                               "Checking Keyword occurrences in first 5000 characters", "",
                               "<script>alert(1) - 0 ", "shoes - 1 "}));
@@ -89,7 +92,7 @@ private slots:
         const QString report = engine::reportFile(h->env.programFolder());
         QCOMPARE(h->shell.opened, QList<QUrl>{QUrl::fromLocalFile(report)});
         const QStringList written = platform::readLines(report);
-        QCOMPARE(written.mid(0, 18), form->m_reportLines.mid(0, 18));
+        QCOMPARE(written.mid(0, 18), state(form).reportLines.mid(0, 18));
         QVERIFY(written.at(10).contains(
             QUrl::fromLocalFile(h->env.programFolder() + QStringLiteral("dorazo/logo22-gif.gif"))
                 .toString()));
@@ -107,14 +110,14 @@ private slots:
     void hostCannotNameThePage() {
         auto h = open(QStringLiteral("good.htm"));
         auto* form = h->start();
-        results::setPaneText(form->m_passedPane, QStringLiteral("earlier results"));
+        results::setPaneText(passedPane(form), QStringLiteral("earlier results"));
         h->host->failTopPage = true;
         form->findChild<QAction*>(QStringLiteral("CheckCurrentFile1"))->trigger();
         QCOMPARE(h->dialogs.texts(),
                  QStringList{"Unable to access FrontPage\r\n\r\nvtiTop Error 3002"});
         QCOMPARE(h->dialogs.shown.first().kind, platform::Dialogs::Kind::Error);
-        QCOMPARE(lines(form->m_passedPane), QStringList{"earlier results"});
-        QVERIFY(lines(form->m_failedPane).isEmpty());
+        QCOMPARE(lines(passedPane(form)), QStringList{"earlier results"});
+        QVERIFY(lines(failedPane(form)).isEmpty());
         QVERIFY(!QApplication::overrideCursor());
 
         h->host->failTopPage = false;
@@ -122,7 +125,7 @@ private slots:
         form->runCommand(&quillmark::MainWindow::checkCurrentFile);
         QCOMPARE(h->dialogs.texts().last(),
                  QStringLiteral("Unable to access FrontPage\r\n\r\nError 3001"));
-        QCOMPARE(lines(form->m_passedPane), QStringList{"earlier results"});
+        QCOMPARE(lines(passedPane(form)), QStringList{"earlier results"});
     }
 
     void numberThatIsNotEndsTheCheck() {
@@ -134,7 +137,7 @@ private slots:
         QCOMPARE(h->dialogs.shown.first().kind, platform::Dialogs::Kind::Error);
         QVERIFY(h->dialogs.shown.first().text.contains(QStringLiteral("\"lots\" of \"bodychk\"")));
         // The policy check's lines are there; no offer, no "Ready".
-        QCOMPARE(lines(form->m_passedPane),
+        QCOMPARE(lines(passedPane(form)),
                  (QStringList{"Listing of files that passed the checks.", "File = good.htm"}));
         QVERIFY(form->statusText().isEmpty());
         QVERIFY(!form->busy());
@@ -148,7 +151,7 @@ private slots:
         bool panesLocked = false;
         h->dialogs.onShow = [&](const testsupport::ScriptedDialogs::Shown&) {
             ++nested;
-            panesLocked = form->m_passedPane->isReadOnly();
+            panesLocked = passedPane(form)->isReadOnly();
             // Another check and a clear of the rule table would change what the check works on.
             form->runCommand(&quillmark::MainWindow::checkCurrentFile);
             form->runCommand(&quillmark::MainWindow::editRuleBase);
@@ -157,8 +160,8 @@ private slots:
         form->runCommand(&quillmark::MainWindow::checkCurrentFile);
         QCOMPARE(nested, 1);
         QVERIFY(panesLocked);
-        QCOMPARE(form->m_ruleTable.names(), QStringList{"author"});
-        QVERIFY(!form->m_passedPane->isReadOnly());
+        QCOMPARE(state(form).ruleTable.names(), QStringList{"author"});
+        QVERIFY(!passedPane(form)->isReadOnly());
         // The close waited for the check and happens now.
         QTRY_VERIFY(!form->isVisible());
     }

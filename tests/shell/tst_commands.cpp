@@ -6,6 +6,7 @@
 #include "analysis/results/resultstexts.h"
 #include "analysis/shell/about.h"
 #include "platform/textfile.h"
+#include "support/modal.h"
 #include "support/quillmarkharness.h"
 
 #include <QAction>
@@ -22,6 +23,9 @@
 #include <QToolButton>
 #include <QtTest>
 
+using testsupport::failedPane;
+using testsupport::keywordPane;
+using testsupport::passedPane;
 using testsupport::QuillmarkHarness;
 using Kind = platform::Dialogs::Kind;
 
@@ -81,31 +85,6 @@ QString contentName(const QString& text, bool mail) {
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
-// Closes every modal window a command opens, as Cancel would, and notes which one it was.
-class ModalCloser : public QObject {
-public:
-    QStringList seen;
-    ModalCloser() {
-        m_timer.setInterval(10);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (!modal || modal == m_last)
-                return;
-            m_last = modal;
-            seen.append(QString::fromLatin1(modal->metaObject()->className()));
-            if (auto* dialog = qobject_cast<QDialog*>(modal))
-                dialog->reject();
-            else
-                modal->close();
-        });
-        m_timer.start();
-    }
-
-private:
-    QTimer m_timer;
-    QPointer<QWidget> m_last;
-};
-
 // The main window shown and active, the panes filled, the first line of the failed pane
 // selected and focused.
 struct Window {
@@ -117,22 +96,21 @@ struct Window {
         form->activateWindow();
         if (!QTest::qWaitForWindowActive(form))
             qWarning("main window not active");
-        for (QPlainTextEdit* pane : {form->m_passedPane, form->m_failedPane, form->m_keywordPane})
+        for (QPlainTextEdit* pane : {passedPane(form), failedPane(form), keywordPane(form)})
             results::clearPane(pane);
-        results::addPaneLines(form->m_passedPane, kPassed);
-        results::addPaneLines(form->m_failedPane, kFailed);
-        results::addPaneLines(form->m_keywordPane, kKeyword);
-        form->m_failedPane->setFocus();
-        QTextCursor c(form->m_failedPane->document());
+        results::addPaneLines(passedPane(form), kPassed);
+        results::addPaneLines(failedPane(form), kFailed);
+        results::addPaneLines(keywordPane(form), kKeyword);
+        failedPane(form)->setFocus();
+        QTextCursor c(failedPane(form)->document());
         c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-        form->m_failedPane->setTextCursor(c);
+        failedPane(form)->setTextCursor(c);
         QGuiApplication::clipboard()->setText(kClipboard);
     }
 
     // What the action did, one line per observable effect.
     QStringList run(const std::function<void()>& action) {
-        const QList<QPlainTextEdit*> panes{form->m_passedPane, form->m_failedPane,
-                                           form->m_keywordPane};
+        const QList<QPlainTextEdit*> panes{passedPane(form), failedPane(form), keywordPane(form)};
         const QStringList paneNames{"passed", "failed", "keyword"};
         QList<QStringList> before;
         for (QPlainTextEdit* p : panes)
@@ -144,10 +122,11 @@ struct Window {
 
         QStringList seen;
         {
-            ModalCloser closer;
+            // Every modal window the command opens is closed, as Cancel would close it.
+            const auto closer = testsupport::ModalScript::closeEach();
             action();
             QCoreApplication::processEvents();
-            for (const QString& window : closer.seen)
+            for (const QString& window : closer.seen())
                 seen.append(QStringLiteral("window ") + window);
         }
         for (const auto& b : h.dialogs.shown.mid(boxes))
@@ -176,7 +155,8 @@ struct Window {
             else if (results::paneLines(panes[i]) != before[i])
                 seen.append(QStringLiteral("changed ") + paneNames[i]);
         }
-        if (form->m_aboutBox && form->m_aboutBox->isVisible())
+        if (const auto* about = form->findChild<quillmark::AboutBox*>();
+            about && about->isVisible())
             seen.append(QStringLiteral("about box"));
         if (!form->isVisible())
             seen.append(QStringLiteral("closed"));
@@ -216,10 +196,14 @@ QAction* findAction(QMenu* menu, const QString& caption) {
     return nullptr;
 }
 
+QToolBar* toolBar(quillmark::MainWindow* form) {
+    return form->findChild<QToolBar*>(QStringLiteral("ToolBar1"), Qt::FindDirectChildrenOnly);
+}
+
 QList<QToolButton*> toolButtons(quillmark::MainWindow* form) {
     QList<QToolButton*> out;
-    for (QAction* a : form->m_toolBar->actions())
-        if (auto* b = qobject_cast<QToolButton*>(form->m_toolBar->widgetForAction(a)))
+    for (QAction* a : toolBar(form)->actions())
+        if (auto* b = qobject_cast<QToolButton*>(toolBar(form)->widgetForAction(a)))
             out.append(b);
     return out;
 }
@@ -385,7 +369,7 @@ private slots:
         QCOMPARE(form->size(), QSize(636, 463));
         for (QToolButton* b : toolButtons(form)) {
             QVERIFY2(b->isVisible(), qPrintable(b->text()));
-            QVERIFY2(form->m_toolBar->rect().contains(b->geometry()), qPrintable(b->text()));
+            QVERIFY2(toolBar(form)->rect().contains(b->geometry()), qPrintable(b->text()));
             QVERIFY2(b->width() >= b->fontMetrics().horizontalAdvance(b->text()),
                      qPrintable(b->text()));
             QCOMPARE(b->iconSize(), QSize(24, 24));

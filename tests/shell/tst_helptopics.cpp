@@ -9,7 +9,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
-#include <QDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolButton>
@@ -43,13 +42,8 @@ int pressHelpControls(QWidget* window) {
 // Runs a command that opens a modal window; presses its help controls, then closes it.
 int helpOfModal(const std::function<void()>& command) {
     int pressed = -1;
-    testsupport::onNextModal([&](QWidget* modal) {
-        pressed = pressHelpControls(modal);
-        if (auto* d = qobject_cast<QDialog*>(modal))
-            d->reject();
-        else
-            modal->close();
-    });
+    const testsupport::ModalScript script(
+        [&](QWidget* modal) { pressed = pressHelpControls(modal); });
     command();
     return pressed;
 }

@@ -1,4 +1,6 @@
 #include "analysis/batch/batchprogress.h"
+#include "analysis/keywords/bodychecktester.h"
+#include "analysis/proxy/passwordwindow.h"
 #include "analysis/rules/rulestore.h"
 #include "analysis/shell/about.h"
 #include "analysis/shell/pagechooser.h"
@@ -14,17 +16,23 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
-#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+using testsupport::expect;
+using testsupport::ModalScript;
 using testsupport::QuillmarkHarness;
+using testsupport::state;
 using Kind = platform::Dialogs::Kind;
 
 namespace {
+
+QSplitter* splitter(const quillmark::MainWindow* form) {
+    return form->findChild<QSplitter*>(QStringLiteral("sp1"));
+}
 
 int upperPercent(QSplitter* sp) {
     const QList<int> s = sp->sizes();
@@ -50,24 +58,25 @@ private slots:
         QVERIFY(!form->terminated());
         QCOMPARE(form->windowTitle(), QStringLiteral("Quillmark for FrontPage\u00AE"));
         QCOMPARE(form->size(), QSize(636, 463));
-        QCOMPARE(form->m_passedBox->title(),
-                 QStringLiteral(" Files that passed the Policy Check "));
-        QCOMPARE(form->m_failedBox->title(),
-                 QStringLiteral(" Files that failed the Policy Check "));
-        QCOMPARE(form->m_keywordBox->title(),
-                 QStringLiteral(" Keyword Density, Linkage && Spam Check "));
-        QCOMPARE(form->m_keywordBox->width(), 311);
-        QCOMPARE(form->m_statusPanel->width(), 300);
+        auto* passedBox = form->findChild<QGroupBox*>(QStringLiteral("GroupBox1"));
+        auto* failedBox = form->findChild<QGroupBox*>(QStringLiteral("GroupBox2"));
+        auto* keywordBox = form->findChild<QGroupBox*>(QStringLiteral("GroupBox3"));
+        QVERIFY(passedBox && failedBox && keywordBox);
+        QCOMPARE(passedBox->title(), QStringLiteral(" Files that passed the Policy Check "));
+        QCOMPARE(failedBox->title(), QStringLiteral(" Files that failed the Policy Check "));
+        QCOMPARE(keywordBox->title(), QStringLiteral(" Keyword Density, Linkage && Spam Check "));
+        QCOMPARE(keywordBox->width(), 311);
+        QCOMPARE(form->findChild<QLabel*>(QStringLiteral("StatusBar1"))->width(), 300);
         // Upper part: passed; lower part: failed to the left of keyword.
-        QVERIFY(form->m_passedBox->mapTo(form, QPoint()).y() <
-                form->m_failedBox->mapTo(form, QPoint()).y());
-        QVERIFY(form->m_failedBox->mapTo(form, QPoint()).x() <
-                form->m_keywordBox->mapTo(form, QPoint()).x());
-        QCOMPARE(form->m_page.headTag, QStringLiteral("<head>"));
-        QVERIFY(form->m_aboutBox && form->m_batchProgress && form->m_bodyCheckTester &&
-                form->m_passwordWindow);
-        QVERIFY(!form->m_aboutBox->isVisible() && !form->m_batchProgress->isVisible());
-        QCOMPARE(form->m_helpFile, h.env.programFolder() + QStringLiteral("quillmark.hlp"));
+        QVERIFY(passedBox->mapTo(form, QPoint()).y() < failedBox->mapTo(form, QPoint()).y());
+        QVERIFY(failedBox->mapTo(form, QPoint()).x() < keywordBox->mapTo(form, QPoint()).x());
+        QCOMPARE(state(form).page.headTag, QStringLiteral("<head>"));
+        auto* about = form->findChild<quillmark::AboutBox*>();
+        auto* progress = form->findChild<quillmark::BatchProgressWindow*>();
+        QVERIFY(about && progress && form->findChild<quillmark::BodyCheckTester*>() &&
+                form->findChild<quillmark::PasswordWindow*>());
+        QVERIFY(!about->isVisible() && !progress->isVisible());
+        QCOMPARE(state(form).helpFile, h.env.programFolder() + QStringLiteral("quillmark.hlp"));
         QVERIFY(h.dialogs.shown.isEmpty());
     }
 
@@ -77,7 +86,7 @@ private slots:
         auto* form = h.startShown();
         QVERIFY(h.env.keyExists(rules::kSettingsKey));
         QCOMPARE(form->panePercent(), 50);
-        QCOMPARE(upperPercent(form->m_splitter), 50);
+        QCOMPARE(upperPercent(splitter(form)), 50);
         h.close();
         QVERIFY(!h.env.valueExists(rules::kSettingsKey, QStringLiteral("win-p")));
     }
@@ -87,12 +96,13 @@ private slots:
         h.env.setValue(rules::kSettingsKey, QStringLiteral("WIN-P"), QStringLiteral("30"));
         auto* form = h.startShown();
         QCOMPARE(form->panePercent(), 30);
-        QCOMPARE(upperPercent(form->m_splitter), 30);
-        const int total = form->m_splitter->sizes().at(0) + form->m_splitter->sizes().at(1);
+        QSplitter* sp = splitter(form);
+        QCOMPARE(upperPercent(sp), 30);
+        const int total = sp->sizes().at(0) + sp->sizes().at(1);
         // The user drags the handle to 60 percent.
-        QSplitterHandle* handle = form->m_splitter->handle(1);
+        QSplitterHandle* handle = sp->handle(1);
         const QPoint from = handle->rect().center();
-        const int delta = int(total * 0.6) - form->m_splitter->sizes().at(0);
+        const int delta = int(total * 0.6) - sp->sizes().at(0);
         QTest::mousePress(handle, Qt::LeftButton, {}, from);
         QMouseEvent move(QEvent::MouseMove, QPointF(from + QPoint(0, delta)),
                          handle->mapToGlobal(QPointF(from + QPoint(0, delta))), Qt::NoButton,
@@ -130,7 +140,7 @@ private slots:
                  QStringList{"Could not determine the current page!\r\n\r\nError 2003"});
         QCOMPARE(h.dialogs.shown.first().kind, Kind::Error);
         QCOMPARE(h.host->topPageCalls, 1);
-        QCOMPARE(form->m_ruleTable.names(), QStringList{"author"});
+        QCOMPARE(state(form).ruleTable.names(), QStringList{"author"});
     }
 
     void noLinkToTheHost_data() {
@@ -167,9 +177,10 @@ private slots:
         QVERIFY(h.dialogs.shown.first().text.startsWith(
             QStringLiteral("Cannot open file \"") + rules::requiredTagFile(h.env.programFolder())));
         QVERIFY(!QFile::exists(rules::derivedTagFile(h.env.programFolder())));
-        QCOMPARE(form->m_ruleTable.rowCount(), 1);
-        QVERIFY(form->m_helpFile.isEmpty());
-        QVERIFY(form->m_aboutBox); // start-up still creates the long-lived windows
+        QCOMPARE(state(form).ruleTable.rowCount(), 1);
+        QVERIFY(state(form).helpFile.isEmpty());
+        // Start-up still creates the long-lived windows.
+        QVERIFY(form->findChild<quillmark::AboutBox*>());
     }
 
     // Only what the program changed may differ: a line it did not change keeps its bytes,
@@ -210,7 +221,7 @@ private slots:
         QVERIFY(h.dialogs.shown.first().text.startsWith(kUnreadableStart));
         QVERIFY(h.dialogs.shown.first().text.contains(registry));
         QCOMPARE(form->panePercent(), 50);
-        QCOMPARE(form->m_ruleTable.names(), QStringList{"author"}); // start-up went on
+        QCOMPARE(state(form).ruleTable.names(), QStringList{"author"}); // start-up went on
 
         QVERIFY(QDir().rmdir(registry));
         const QByteArray later = "REGEDIT4\r\n\r\n" + kKeyLine + "\"win-p\"=\"0\"\r\n";
@@ -290,25 +301,25 @@ private slots:
     void ruleBaseReload() {
         QuillmarkHarness h;
         auto* form = h.start();
-        QCOMPARE(form->m_ruleTable.names(), QStringList{"author"});
+        QCOMPARE(state(form).ruleTable.names(), QStringList{"author"});
         h.env.setValue(rules::kSettingsKey, QStringLiteral("KeyReq"), QStringLiteral("1"));
         h.env.setValue(rules::kSettingsKey, QStringLiteral("bodychk"), QStringLiteral("0"));
-        form->m_ruleTable.setCell(1, 1, QStringLiteral("value of the last page"));
-        testsupport::onNextModal([](QWidget* editor) { editor->close(); });
+        state(form).ruleTable.setCell(1, 1, QStringLiteral("value of the last page"));
+        const ModalScript editor([](QWidget* w) { w->close(); });
         form->runCommand(&quillmark::MainWindow::editRuleBase);
-        QCOMPARE(form->m_ruleTable.names(), (QStringList{"author", "keywords"}));
-        QCOMPARE(form->m_ruleTable.cell(1, 1), QString());
-        QCOMPARE(form->m_rules.bodychk, QStringLiteral("1000"));
+        QCOMPARE(state(form).ruleTable.names(), (QStringList{"author", "keywords"}));
+        QCOMPARE(state(form).ruleTable.cell(1, 1), QString());
+        QCOMPARE(state(form).rules.bodychk, QStringLiteral("1000"));
         QCOMPARE(h.env.readFile(rules::derivedTagFile(h.env.programFolder())),
                  QByteArray("author\r\nkeywords\r\n"));
 
         // An unreadable file after the editor: the standard error box, and an empty table.
         QFile::remove(rules::requiredTagFile(h.env.programFolder()));
-        testsupport::onNextModal([](QWidget* editor) { editor->close(); });
+        const ModalScript editorAgain([](QWidget* w) { w->close(); });
         form->runCommand(&quillmark::MainWindow::editRuleBase);
         QCOMPARE(h.dialogs.shown.size(), 2); // the editor's message, then the rebuild's
         QVERIFY(h.dialogs.shown.last().text.startsWith(QStringLiteral("Cannot open file")));
-        QCOMPARE(form->m_ruleTable.rowCount(), 1);
+        QCOMPARE(state(form).ruleTable.rowCount(), 1);
     }
 
     void aboutBox() {
@@ -318,7 +329,7 @@ private slots:
         QVERIFY(about);
         QCOMPARE(about->shortcut(), QKeySequence(Qt::Key_F1));
         about->trigger();
-        auto* box = form->m_aboutBox;
+        auto* box = form->findChild<quillmark::AboutBox*>();
         QVERIFY(box->isVisible());
         QVERIFY(!box->isModal());
         QCOMPARE(box->windowTitle(), QStringLiteral("About Quillmark"));
@@ -363,19 +374,16 @@ private slots:
         h.env.writeFile(QStringLiteral("otherweb/sub/b.html"), "<html></html>");
         h.env.writeFile(QStringLiteral("otherweb/notes.txt"), "n");
         QStringList listed;
-        QTimer::singleShot(0, [&] {
-            auto* chooser =
-                qobject_cast<quillmark::PageChooser*>(QApplication::activeModalWidget());
-            QVERIFY(chooser);
-            for (int i = 0; i < chooser->list()->count(); ++i)
-                listed.append(chooser->list()->item(i)->text());
-            chooser->list()->setCurrentRow(1);
-            chooser->accept();
-        });
+        const ModalScript chooser(expect<quillmark::PageChooser>([&](quillmark::PageChooser* c) {
+            for (int i = 0; i < c->list()->count(); ++i)
+                listed.append(c->list()->item(i)->text());
+            c->list()->setCurrentRow(1);
+            c->accept();
+        }));
         form->findChild<QAction*>(QStringLiteral("OpenPage1"))->trigger();
         QCOMPARE(listed, (QStringList{"index.htm", "sub/b.html"}));
         QCOMPARE(h.web->openPageAddress(), QStringLiteral("sub/b.html"));
-        QCOMPARE(form->m_editor->vtiGetTopPageURL(), QStringLiteral("sub/b.html"));
+        QCOMPARE(state(form).editor->vtiGetTopPageURL(), QStringLiteral("sub/b.html"));
     }
 };
 

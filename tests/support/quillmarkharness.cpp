@@ -1,9 +1,33 @@
 #include "quillmarkharness.h"
 
 #include <QCoreApplication>
+#include <QPlainTextEdit>
 #include <QtTest>
 
 namespace testsupport {
+
+namespace {
+
+QPlainTextEdit* pane(const quillmark::MainWindow* form, const char* name) {
+    auto* found = form->findChild<QPlainTextEdit*>(QLatin1String(name));
+    if (!found)
+        qFatal("the main window has no pane %s", name);
+    return found;
+}
+
+} // namespace
+
+QPlainTextEdit* passedPane(const quillmark::MainWindow* form) {
+    return pane(form, "SubmitReady");
+}
+
+QPlainTextEdit* failedPane(const quillmark::MainWindow* form) {
+    return pane(form, "failedurls");
+}
+
+QPlainTextEdit* keywordPane(const quillmark::MainWindow* form) {
+    return pane(form, "memo3");
+}
 
 QuillmarkHarness::QuillmarkHarness() : printer(env.path(QStringLiteral("printed"))) {
     web = std::make_unique<webhost::LocalWeb>(env.registryPath(), env.programFolder());
@@ -30,7 +54,8 @@ QuillmarkHarness::~QuillmarkHarness() {
 }
 
 quillmark::MainWindow* QuillmarkHarness::start() {
-    form = quillmark::startQuillmark(services);
+    wired = std::make_unique<quillmark::WiredServices>(services);
+    form = quillmark::startQuillmark(wired->services());
     return form.get();
 }
 

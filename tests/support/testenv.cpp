@@ -20,7 +20,8 @@ QString fixturePath(const QString& relative) {
 
 void copyTree(const QString& from, const QString& to) {
     QDir().mkpath(to);
-    QDirIterator it(from, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(from, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         it.next();
         const QString rel = QDir(from).relativeFilePath(it.filePath());
@@ -35,6 +36,22 @@ void copyTree(const QString& from, const QString& to) {
     }
 }
 
+WriteBlock::WriteBlock(const QString& path) : m_folder(path + QStringLiteral(".lock")) {
+    QDir().mkpath(m_folder);
+}
+
+WriteBlock::~WriteBlock() {
+    lift();
+}
+
+bool WriteBlock::isSet() const {
+    return QFileInfo(m_folder).isDir();
+}
+
+void WriteBlock::lift() {
+    QDir(m_folder).removeRecursively();
+}
+
 TestEnv::TestEnv() {
     m_programFolder = m_dir.path() + QStringLiteral("/program/");
     m_registry = m_dir.path() + QStringLiteral("/config/VRNH/registry.reg");
@@ -44,7 +61,8 @@ TestEnv::TestEnv() {
     QDir().mkpath(m_programFolder);
     for (const char* sub : {"Required", "dorazo", "sampleweb"})
         copyTree(built + QLatin1String(sub), m_programFolder + QLatin1String(sub));
-    for (const QFileInfo& f : QDir(built).entryInfoList({QStringLiteral("*.hlp"), QStringLiteral("*.txt")}, QDir::Files))
+    for (const QFileInfo& f :
+         QDir(built).entryInfoList({QStringLiteral("*.hlp"), QStringLiteral("*.txt")}, QDir::Files))
         QFile::copy(f.filePath(), m_programFolder + f.fileName());
 }
 

@@ -37,4 +37,20 @@ private:
 // Copies a folder tree.
 void copyTree(const QString& from, const QString& to);
 
+// A folder where the lock file of the file at `path` goes: no write of that file can take its
+// lock, so every write fails, even as root. The folder goes when the block is lifted or ends.
+class WriteBlock {
+public:
+    explicit WriteBlock(const QString& path);
+    ~WriteBlock();
+    WriteBlock(const WriteBlock&) = delete;
+    WriteBlock& operator=(const WriteBlock&) = delete;
+
+    bool isSet() const; // the folder is there
+    void lift();
+
+private:
+    QString m_folder;
+};
+
 } // namespace testsupport

@@ -1,10 +1,9 @@
-// The engine's path of one page on the benchmark corpus: load the working copy from the file, the
-// head pipeline, the policy check and the keyword checks; no window. Single thread. Also one page
+// The engine's path of one page on the benchmark corpus: the page check (the page file read, the
+// head pipeline, the policy check and the keyword checks); no window. Single thread. Also one page
 // with a head of 300,000 lines.
 //
 //   engine_bench CORPUS_DIR [REPEATS [--no-linearity]]
-#include "analysis/engine/checks.h"
-#include "analysis/engine/headpipeline.h"
+#include "analysis/engine/pagecheck.h"
 
 #include <QCoreApplication>
 #include <QDirIterator>
@@ -31,11 +30,7 @@ engine::RuleValues benchRules() {
 // One page through the engine; answers the pane lines written, so nothing is optimised away.
 qsizetype checkPage(const QString& file, const engine::RuleValues& rules, engine::RuleTable& grid, engine::PageState& st) {
     engine::PaneOutput out;
-    st.resetPage();
-    engine::loadWorkingCopy(st, file);
-    engine::runHeadPipeline(st, grid, rules, out);
-    engine::policyCheck(st, file, file, rules, grid, out);
-    engine::keywordChecks(st, file, file, rules, out);
+    engine::checkPage(st, grid, rules, file, file, out, {}, {});
     return out.passed.size() + out.failed.size() + out.keyword.size();
 }
 

@@ -1,13 +1,10 @@
 #include "checks.h"
 
 #include "commatext.h"
-#include "headpipeline.h"
 #include "numbers.h"
 #include "workingcopy.h"
 
 #include "platform/ascii.h"
-#include "platform/errors.h"
-#include "platform/textfile.h"
 
 #include <QHash>
 #include <QSet>
@@ -92,12 +89,17 @@ const PicsLabel& weburbiaLabel() {
     return l;
 }
 
-bool policyCheck(PageState& st, const QString& address, const QString& workingFile, const RuleValues& rules,
-                 const RuleTable& grid1, PaneOutput& out, const CheckOptions& options) {
+bool policyCheck(PageState& st, const PageText& pageText, const QString& address,
+                 const RuleValues& rules, const RuleTable& grid1, PaneOutput& out,
+                 const CheckOptions& options) {
     bool wroteEntry = false;
-    try {
-        st.htmlrichedit.setText(readWorkingFile(st, workingFile));
-        const QString& page = st.htmlrichedit.text();
+    QString failureReason;
+    if (!pageText.read) {
+        addLines(out.passed,
+                 QStringLiteral("  ERROR: Cannot Load Active File: \r\n") + pageText.readError);
+        out.passed.append(QString());
+    } else {
+        const QString& page = pageText.text;
 
         if (!containsNoCase(page, QStringLiteral("<META"))) {
             out.failed.append((options.batch ? QStringLiteral("File = ") : QStringLiteral("File ")) + address);
@@ -110,9 +112,9 @@ bool policyCheck(PageState& st, const QString& address, const QString& workingFi
             {&rules.rsafe, &safeSurfLabel()}, {&rules.rrsac, &rsacLabel()}, {&rules.rweb, &weburbiaLabel()}};
         for (const auto& [sw, label] : pics) {
             if (RuleValues::on(*sw) && !containsNoCase(page, label->pattern)) {
-                if (!st.failureReason.isEmpty())
-                    st.failureReason += QStringLiteral(", ");
-                st.failureReason += label->missingText;
+                if (!failureReason.isEmpty())
+                    failureReason += QStringLiteral(", ");
+                failureReason += label->missingText;
             }
         }
 
@@ -121,29 +123,27 @@ bool policyCheck(PageState& st, const QString& address, const QString& workingFi
             const QString name = trimControl(platform::asciiLower(row));
             const QString value = trimControl(grid1.cell(1, r));
             if (!name.isEmpty() && value.isEmpty())
-                st.failureReason += QStringLiteral("\r\n    Error: ") + row + QStringLiteral(" Does not have a value");
+                failureReason += QStringLiteral("\r\n    Error: ") + row +
+                                 QStringLiteral(" Does not have a value");
             if (name == QLatin1String("keywords")) {
                 st.keywordsContent = value;
-                lengthRule(st.failureReason, value, row, QStringLiteral("keywordsm"), rules.keywordsm,
+                lengthRule(failureReason, value, row, QStringLiteral("keywordsm"), rules.keywordsm,
                            QStringLiteral("keywords"), rules.keywords);
             } else if (name == QLatin1String("description")) {
-                lengthRule(st.failureReason, value, row, QStringLiteral("descriptionm"), rules.descriptionm,
-                           QStringLiteral("description"), rules.description);
+                lengthRule(failureReason, value, row, QStringLiteral("descriptionm"),
+                           rules.descriptionm, QStringLiteral("description"), rules.description);
             }
         }
-    } catch (const platform::EFOpenError& e) {
-        addLines(out.passed, QStringLiteral("  ERROR: Cannot Load Active File: \r\n") + e.message());
-        out.passed.append(QString());
     }
 
-    if (st.failureReason.isEmpty()) {
+    if (failureReason.isEmpty()) {
         out.passed.append(QStringLiteral("File = ") + address);
         // Problem lines of a page that passes are shown with that page, never with another.
         movePending(st, out.passed);
     } else {
         out.failed.append(QStringLiteral("File = ") + address);
         movePending(st, out.failed);
-        addLines(out.failed, QStringLiteral("    ") + st.failureReason);
+        addLines(out.failed, QStringLiteral("    ") + failureReason);
         out.failed.append(QString());
         wroteEntry = true;
     }
@@ -259,8 +259,8 @@ private:
 
 } // namespace
 
-void keywordChecks(PageState& st, const QString& address, const QString& workingFile, const RuleValues& rules,
-                   PaneOutput& out, const CheckOptions& options) {
+void keywordChecks(const PageState& st, const PageText& page, const QString& address,
+                   const RuleValues& rules, PaneOutput& out, const CheckOptions& options) {
     out.keyword << QString() << QStringLiteral("File = ") + address;
 
     // Each keyword once, in order of first occurrence, with its number of occurrences.
@@ -303,18 +303,13 @@ void keywordChecks(PageState& st, const QString& address, const QString& working
     }
 
     const int n = wholeNumber(QStringLiteral("bodychk"), rules.bodychk);
-    QString t;
-    try {
-        t = readWorkingFile(st, workingFile);
-    } catch (const platform::EFOpenError& e) {
-        addLines(out.passed, QStringLiteral("ERROR: Cannot Load Active File: red\r\n") + e.message());
+    if (!page.read) {
+        addLines(out.passed,
+                 QStringLiteral("ERROR: Cannot Load Active File: red\r\n") + page.readError);
         out.passed.append(QString());
         return;
     }
-    // Nothing reads the working copy after the count, so the page is left as it was loaded and
-    // only the region is prepared.
-    const BodyRegion region = prepareBodyRegion(t, n);
-    st.htmlrichedit.setText(t);
+    const BodyRegion region = prepareBodyRegion(page.text, n);
 
     if (!options.batch)
         out.keyword << QStringLiteral("Checking Keyword occurrences in first ") + rules.bodychk + QStringLiteral(" characters")

@@ -1,25 +1,11 @@
 #include "headpipeline.h"
 
+#include "tagreading.h"
+
 #include "platform/ascii.h"
-#include "platform/filenames.h"
-#include "platform/textfile.h"
-
-#include <QFile>
-#include <QFileInfo>
-
-#include <QHash>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
 
 namespace engine {
 
-using platform::asciiLower;
-using platform::asciiUpper;
 using platform::trimControl;
 
 const QString kMissingBody = QStringLiteral("Missing '<BODY> or <FRAMESET>' Tag");
@@ -158,15 +144,6 @@ QString joinEndHead(const QString& text) {
     return out;
 }
 
-QString entryName(const QString& entry) {
-    const qsizetype eq = entry.indexOf(QLatin1Char('='));
-    return eq < 0 ? entry : entry.left(eq);
-}
-
-QString dropFirstAndLast(const QString& s) {
-    return s.size() < 2 ? QString() : s.mid(1, s.size() - 2);
-}
-
 } // namespace
 
 void addLines(QStringList& pane, const QString& text) {
@@ -255,9 +232,9 @@ QString FormatHeadTag(PageState& st) {
     return h;
 }
 
-void extractHeadSection(PageState& st) {
+void extractHeadSection(PageState& st, const QString& t) {
     st.headTag = QStringLiteral("<head>");
-    const QString t = st.htmlrichedit.text();
+    st.htmlrichedit.setText(t);
     qsizetype body = findNoCase(t, QStringLiteral("<BODY"));
     if (body < 0)
         body = findNoCase(t, QStringLiteral("<FRAMESET"));
@@ -489,246 +466,25 @@ void SetUpMetaLines(PageState& st, PaneOutput& out) {
     PositionLines(st);
 }
 
-MetaTag ParseMetaTag(const QString& line, bool unquote) {
-    QString s = trimControl(line);
-    const qsizetype meta = asciiUpper(s).indexOf(QLatin1String("<META"));
-    if (meta < 0)
-        throw EInvalidMetaTag();
-    s.remove(0, meta + 6);
-    s = trimControl(s);
-    qsizetype eq = s.indexOf(QLatin1Char('='));
-    if (eq == 0)
-        throw EInvalidMetaTag();
-    if (eq > 0)
-        s.remove(0, eq); // the attribute name before it is not used
-    s = trimControl(s);
-    s.remove(0, 1);
-    s = trimControl(s);
-    const qsizetype content = asciiUpper(s).indexOf(QLatin1String("CONTENT"));
-    if (content == 0)
-        throw EInvalidMetaTag();
-    MetaTag tag;
-    tag.name = content < 0 ? QString() : trimControl(s.left(content));
-    // An XHTML tag closed by "/>" reads like one closed by ">".
-    if (s.endsWith(QLatin1String("/>")))
-        s = trimControl(s.left(s.size() - 2)) + QLatin1Char('>');
-    eq = s.indexOf(QLatin1Char('='));
-    const qsizetype from = eq + 1;
-    tag.content = trimControl(s.mid(from, qMax<qsizetype>(0, s.size() - from - 1)));
-    if (unquote) {
-        tag.name = trimControl(dropFirstAndLast(tag.name));
-        tag.content = trimControl(dropFirstAndLast(tag.content));
-    }
-    return tag;
-}
-
-void BuildTagList(QStringList& list, int mode, const RuleTable& grid1, const RuleValues& rules) {
-    list.clear();
-    if (mode == 1) {
-        list << QStringLiteral("Description=") << QStringLiteral("keywords=");
-        return;
-    }
-    for (int r = 1; r < grid1.rowCount(); ++r) {
-        const QString name = trimControl(asciiLower(grid1.cell(0, r)));
-        if (!name.isEmpty())
-            list.append(name + QLatin1Char('='));
-    }
-    const std::pair<const QString*, const char*> defaults[] = {{&rules.Rating, "rating="},
-                                                               {&rules.Privacy, "privacy="},
-                                                               {&rules.DescReq, "description="},
-                                                               {&rules.KeyReq, "keywords="}};
-    for (const auto& [sw, entry] : defaults)
-        if (RuleValues::on(*sw) && !list.contains(QLatin1String(entry), Qt::CaseInsensitive))
-            list.append(QLatin1String(entry));
-}
-
-void ReadTags(PageState& st, int mode, QStringList& list, RuleTable& grid1) {
-    const WorkingCopy& wc = st.htmlrichedit;
-    const int s = wc.indexOfLine(st.headTag) + 2;
-    const int endHead = wc.indexOfLine(kEndHead);
-
-    // Names look up through a hash, so that a long list of required tags stays linear.
-    QHash<QString, int> byName;
-    for (qsizetype i = list.size() - 1; i >= 0; --i)
-        byName[entryName(list.at(i)).toCaseFolded()] = int(i); // the first entry of a name wins
-
-    if (endHead > s) {
-        const QStringList& lines = wc.lines();
-        // For a long list: the first line where each quoted text stands (between two
-        // consecutive double quotes), so that each name's walk starts at its first line.
-        const bool indexed = list.size() > 16;
-        QHash<QString, int> firstLine;
-        if (indexed) {
-            for (int i = s; i < endHead; ++i) {
-                const QString& l = lines.at(i);
-                for (qsizetype q = l.indexOf(QLatin1Char('"')); q >= 0;) {
-                    const qsizetype next = l.indexOf(QLatin1Char('"'), q + 1);
-                    if (next < 0)
-                        break;
-                    const QString key = asciiLower(l.mid(q + 1, next - q - 1));
-                    if (!firstLine.contains(key))
-                        firstLine.insert(key, i);
-                    q = next;
-                }
-            }
-        }
-        for (qsizetype j = 0; j < list.size(); ++j) {
-            const QString name = entryName(list.at(j));
-            int from = s;
-            if (indexed && !name.contains(QLatin1Char('"')) &&
-                std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; })) {
-                from = firstLine.value(asciiLower(name), -1);
-                if (from < 0)
-                    continue; // no line holds the quoted name
-            }
-            const QString quoted = QLatin1Char('"') + name + QLatin1Char('"');
-            for (int i = from; i < endHead; ++i) {
-                const QString& l = lines.at(i);
-                if (!containsNoCase(l, quoted))
-                    continue;
-                if (!containsNoCase(l, QStringLiteral("<META")))
-                    break;
-                MetaTag tag;
-                try {
-                    tag = ParseMetaTag(l, true);
-                } catch (const EInvalidMetaTag&) {
-                    continue;
-                }
-                const int named = byName.value(tag.name.toCaseFolded(), -1);
-                if (mode == 1) {
-                    if (named >= 0)
-                        (j == 0 ? st.descriptionContent : st.keywordsContent) = tag.content;
-                } else if (named >= 0 && !tag.content.isEmpty()) {
-                    list[named] = entryName(list.at(named)) + QLatin1Char('=') + tag.content;
-                }
-                break;
-            }
-        }
-    }
-    if (mode != 7)
-        return;
-    for (int r = 1; r < grid1.rowCount(); ++r) {
-        const QString name = trimControl(asciiLower(grid1.cell(0, r)));
-        if (name.isEmpty())
-            continue;
-        const int i = byName.value(name.toCaseFolded(), -1);
-        grid1.setCell(1, r,
-                      i < 0 ? QString() : list.at(i).mid(list.at(i).indexOf(QLatin1Char('=')) + 1));
-    }
-}
-
-void runHeadPipeline(PageState& st, RuleTable& grid1, const RuleValues& rules, PaneOutput& out,
-                     const std::function<void()>& between) {
-    auto pause = [&] {
-        if (between)
-            between();
+void runHeadPipeline(PageState& st, const QString& pageText, RuleTable& grid1,
+                     const RuleValues& rules, PaneOutput& out,
+                     const std::function<void(PageStep)>& after) {
+    auto done = [&](PageStep step) {
+        if (after)
+            after(step);
     };
-    extractHeadSection(st);
-    pause();
+    extractHeadSection(st, pageText);
+    done(PageStep::HeadExtracted);
     SetCRLFLineBreaks(st);
-    pause();
+    done(PageStep::LineBreaksSet);
     SetUpMetaLines(st, out);
-    pause();
-    BuildTagList(st.tagList, 1, grid1, rules);
-    ReadTags(st, 1, st.tagList, grid1);
-    pause();
-    BuildTagList(st.tagList, 7, grid1, rules);
-    ReadTags(st, 7, st.tagList, grid1);
-}
-
-namespace {
-
-// What tells a file's contents apart without reading them: device, inode, size and the
-// modification and change times to the nanosecond. Empty when the file cannot be examined or is
-// no plain file.
-struct FileStamp {
-    QByteArray key;
-    qint64 size = 0;
-};
-
-FileStamp fileStamp(int fd, const QByteArray& path) {
-    struct stat sb;
-    const int rc = fd >= 0 ? ::fstat(fd, &sb) : ::stat(path.constData(), &sb);
-    if (rc != 0 || !S_ISREG(sb.st_mode))
-        return {};
-    const qint64 parts[] = {qint64(sb.st_dev),          qint64(sb.st_ino),
-                            qint64(sb.st_size),         qint64(sb.st_mtim.tv_sec),
-                            qint64(sb.st_mtim.tv_nsec), qint64(sb.st_ctim.tv_sec),
-                            qint64(sb.st_ctim.tv_nsec)};
-    return {QByteArray(reinterpret_cast<const char*>(parts), sizeof parts), qint64(sb.st_size)};
-}
-
-void refuseLargePage(const QString& path, qint64 size) {
-    // A page that large is no web page; refuse it before it costs memory.
-    if (size > kMaxPageBytes)
-        throw platform::EFOpenError(
-            path, QStringLiteral("The page is %1 MB; pages of more than %2 MB are not checked.")
-                      .arg(double(size) / (1 << 20), 0, 'f', 1)
-                      .arg(kMaxPageBytes >> 20));
-}
-
-// The bytes of a plain file opened as fd, with its stamp; false when it cannot be read this way.
-bool readOpenFile(int fd, const QString& path, FileStamp& stamp, QByteArray& bytes) {
-    stamp = fileStamp(fd, QByteArray());
-    if (stamp.key.isEmpty())
-        return false;
-    refuseLargePage(path, stamp.size);
-    bytes.resize(stamp.size + 1); // one byte more tells a file that grew
-    qint64 got = 0;
-    for (;;) {
-        if (got == bytes.size())
-            bytes.resize(qMin<qint64>(bytes.size() * 2, kMaxPageBytes + 1));
-        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        got += n;
-        refuseLargePage(path, got);
-    }
-    bytes.truncate(got);
-    return true;
-}
-
-} // namespace
-
-QString readWorkingFile(PageState& st, const QString& workingFile) {
-    const QByteArray name = platform::nativePath(workingFile);
-    if (!st.fileStamp.isEmpty() && fileStamp(-1, name).key == st.fileStamp)
-        return st.fileText; // the very file read before
-    st.fileStamp.clear();
-    FileStamp stamp;
-    QByteArray bytes;
-    // Opened without waiting, so that a FIFO among the pages cannot hold the check.
-    const int fd = platform::openNative(name, O_RDONLY | O_NONBLOCK);
-    bool read = false;
-    if (fd >= 0) {
-        try {
-            read = readOpenFile(fd, workingFile, stamp, bytes);
-        } catch (...) {
-            ::close(fd);
-            throw;
-        }
-        ::close(fd);
-    }
-    if (!read) {
-        // Not a plain file that could be read: the file layer says why.
-        stamp = {};
-        bytes = platform::readFileBytes(workingFile);
-        refuseLargePage(workingFile, bytes.size());
-    }
-    st.fileText = platform::decodeText(bytes).text;
-    st.fileStamp = stamp.key;
-    return st.fileText;
-}
-
-void loadWorkingCopy(PageState& st, const QString& workingFile) {
-    // A new page: the web host may have rewritten the file in place within the resolution of
-    // its times, so it is always read here; the checks' reloads of the same page use the stamp.
-    st.fileStamp.clear();
-    st.htmlrichedit.setText(readWorkingFile(st, workingFile));
+    done(PageStep::MetaLinesSet);
+    BuildTagList(st.tagList, TagReading::DescriptionAndKeywords, grid1, rules);
+    ReadTags(st, TagReading::DescriptionAndKeywords, st.tagList, grid1);
+    done(PageStep::DescriptionAndKeywordsRead);
+    BuildTagList(st.tagList, TagReading::RuleTable, grid1, rules);
+    ReadTags(st, TagReading::RuleTable, st.tagList, grid1);
+    done(PageStep::RuleTableRead);
 }
 
 } // namespace engine

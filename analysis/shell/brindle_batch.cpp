@@ -156,7 +156,11 @@ void TForm1::batmeta() {
         flushPanes(out);
         upbf->refresh();
     });
-    const std::function<void()> between = [&] { breathe(); };
+    engine::PageHooks hooks;
+    hooks.after = [&](engine::PageStep step) {
+        if (engine::isBetweenHeadSteps(step))
+            breathe();
+    };
     breathe.now();
 
     try {
@@ -173,15 +177,15 @@ void TForm1::batmeta() {
                 dialogs.error(kError3001);
                 return;
             }
-            const bool failed =
-                engine::checkPage(m_page, grid1, m_rules, address, workingFile, out, batchRun,
-                                  between, [&](const QString& message, bool notOpened) {
-                                      flushPanes(out);
-                                      if (notOpened)
-                                          dialogs.error(cannotOpen(address));
-                                      else
-                                          dialogs.plain(message);
-                                  });
+            hooks.onError = [&](const QString& message, bool notOpened) {
+                flushPanes(out);
+                if (notOpened)
+                    dialogs.error(cannotOpen(address));
+                else
+                    dialogs.plain(message);
+            };
+            const bool failed = engine::checkPage(m_page, grid1, m_rules, address, workingFile, out,
+                                                  batchRun, hooks);
             if (failed)
                 ++failedPages;
 

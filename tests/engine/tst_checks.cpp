@@ -244,21 +244,66 @@ private slots:
         QCOMPARE(other.out.passed, QStringList{"File = p.htm"});
     }
 
-    void workingFileGoneDuringTheChecks() {
+    void unreadablePageFile() {
+        // Reported once by the load; each check writes its own error line with the same message.
         engine::PageState st;
         engine::RuleTable grid;
         engine::PaneOutput out;
         const QString missing = QStringLiteral("/nonexistent/temp.tgf");
-        QVERIFY(!engine::policyCheck(st, QStringLiteral("p.htm"), missing, rules(QString()), grid, out));
-        QCOMPARE(out.passed.size(), 4);
-        QCOMPARE(out.passed.at(0), QStringLiteral("  ERROR: Cannot Load Active File: "));
-        QVERIFY(out.passed.at(1).contains(missing));
-        QCOMPARE(out.passed.mid(2), (QStringList{"", "File = p.htm"}));
-        out.clear();
-        engine::keywordChecks(st, QStringLiteral("p.htm"), missing, rules(QString()), out);
-        QCOMPARE(out.passed.at(0), QStringLiteral("ERROR: Cannot Load Active File: red"));
-        QCOMPARE(out.passed.last(), QString());
+        QStringList errors, policyLines;
+        QList<engine::PageStep> steps;
+        engine::PageHooks hooks;
+        hooks.onError = [&](const QString& message, bool cannotOpen) {
+            QVERIFY(cannotOpen);
+            errors.append(message);
+        };
+        hooks.after = [&](engine::PageStep step) {
+            steps.append(step);
+            if (step == engine::PageStep::PolicyChecked) {
+                policyLines = out.passed;
+                out.clear();
+            }
+        };
+        QVERIFY(!engine::checkPage(st, grid, rules(QString()), QStringLiteral("p.htm"), missing,
+                                   out, {}, hooks));
+        QCOMPARE(errors.size(), 1);
+        QVERIFY(errors.at(0).contains(missing));
+        QCOMPARE(policyLines.size(), 4);
+        QCOMPARE(policyLines.at(0), QStringLiteral("  ERROR: Cannot Load Active File: "));
+        QCOMPARE(policyLines.at(1), errors.at(0));
+        QCOMPARE(policyLines.mid(2), (QStringList{"", "File = p.htm"}));
+        QCOMPARE(out.passed,
+                 (QStringList{"ERROR: Cannot Load Active File: red", errors.at(0), ""}));
         QCOMPARE(out.keyword, (QStringList{"", "File = p.htm"}));
+        // No head pipeline for a page that was not read.
+        using S = engine::PageStep;
+        QCOMPARE(steps, (QList<S>{S::Loaded, S::PolicyChecked, S::KeywordsChecked}));
+
+        // The window's single check ends there instead.
+        hooks.loadErrorEnds = true;
+        out.clear();
+        QVERIFY_THROWS_EXCEPTION(platform::EFOpenError,
+                                 engine::checkPage(st, grid, rules(QString()),
+                                                   QStringLiteral("p.htm"), missing, out, {},
+                                                   hooks));
+        QVERIFY(out.isEmpty());
+        QCOMPARE(errors.size(), 1);
+    }
+
+    void stepsInOrder() {
+        // Every step is told once, in order, so that a window can paint and flush at each.
+        Checker c;
+        Run run;
+        c.write("<html><head><title>T</title></head><body>x</body></html>");
+        QList<engine::PageStep> steps;
+        engine::PageHooks hooks;
+        hooks.after = [&](engine::PageStep step) { steps.append(step); };
+        engine::checkPage(run.st, run.grid, rules(QString()), QStringLiteral("p.htm"), c.file(),
+                          run.out, {}, hooks);
+        using S = engine::PageStep;
+        QCOMPARE(steps, (QList<S>{S::Loaded, S::HeadExtracted, S::LineBreaksSet, S::MetaLinesSet,
+                                  S::DescriptionAndKeywordsRead, S::RuleTableRead, S::PolicyChecked,
+                                  S::KeywordsChecked}));
     }
 
     void badInput_data() {

@@ -1,0 +1,159 @@
+#include "tagreading.h"
+
+#include "platform/ascii.h"
+
+#include <QHash>
+
+#include <algorithm>
+
+namespace engine {
+
+using platform::asciiLower;
+using platform::asciiUpper;
+using platform::trimControl;
+
+namespace {
+
+const QString kEndHead = QStringLiteral("</HEAD>");
+
+QString entryName(const QString& entry) {
+    const qsizetype eq = entry.indexOf(QLatin1Char('='));
+    return eq < 0 ? entry : entry.left(eq);
+}
+
+QString dropFirstAndLast(const QString& s) {
+    return s.size() < 2 ? QString() : s.mid(1, s.size() - 2);
+}
+
+} // namespace
+
+MetaTag ParseMetaTag(const QString& line, bool unquote) {
+    QString s = trimControl(line);
+    const qsizetype meta = asciiUpper(s).indexOf(QLatin1String("<META"));
+    if (meta < 0)
+        throw EInvalidMetaTag();
+    s.remove(0, meta + 6);
+    s = trimControl(s);
+    qsizetype eq = s.indexOf(QLatin1Char('='));
+    if (eq == 0)
+        throw EInvalidMetaTag();
+    if (eq > 0)
+        s.remove(0, eq); // the attribute name before it is not used
+    s = trimControl(s);
+    s.remove(0, 1);
+    s = trimControl(s);
+    const qsizetype content = asciiUpper(s).indexOf(QLatin1String("CONTENT"));
+    if (content == 0)
+        throw EInvalidMetaTag();
+    MetaTag tag;
+    tag.name = content < 0 ? QString() : trimControl(s.left(content));
+    // An XHTML tag closed by "/>" reads like one closed by ">".
+    if (s.endsWith(QLatin1String("/>")))
+        s = trimControl(s.left(s.size() - 2)) + QLatin1Char('>');
+    eq = s.indexOf(QLatin1Char('='));
+    const qsizetype from = eq + 1;
+    tag.content = trimControl(s.mid(from, qMax<qsizetype>(0, s.size() - from - 1)));
+    if (unquote) {
+        tag.name = trimControl(dropFirstAndLast(tag.name));
+        tag.content = trimControl(dropFirstAndLast(tag.content));
+    }
+    return tag;
+}
+
+void BuildTagList(QStringList& list, TagReading reading, const RuleTable& grid1,
+                  const RuleValues& rules) {
+    list.clear();
+    if (reading == TagReading::DescriptionAndKeywords) {
+        list << QStringLiteral("Description=") << QStringLiteral("keywords=");
+        return;
+    }
+    for (int r = 1; r < grid1.rowCount(); ++r) {
+        const QString name = trimControl(asciiLower(grid1.cell(0, r)));
+        if (!name.isEmpty())
+            list.append(name + QLatin1Char('='));
+    }
+    const std::pair<const QString*, const char*> defaults[] = {{&rules.Rating, "rating="},
+                                                               {&rules.Privacy, "privacy="},
+                                                               {&rules.DescReq, "description="},
+                                                               {&rules.KeyReq, "keywords="}};
+    for (const auto& [sw, entry] : defaults)
+        if (RuleValues::on(*sw) && !list.contains(QLatin1String(entry), Qt::CaseInsensitive))
+            list.append(QLatin1String(entry));
+}
+
+void ReadTags(PageState& st, TagReading reading, QStringList& list, RuleTable& grid1) {
+    const WorkingCopy& wc = st.htmlrichedit;
+    const int s = wc.indexOfLine(st.headTag) + 2;
+    const int endHead = wc.indexOfLine(kEndHead);
+
+    // Names look up through a hash, so that a long list of required tags stays linear.
+    QHash<QString, int> byName;
+    for (qsizetype i = list.size() - 1; i >= 0; --i)
+        byName[entryName(list.at(i)).toCaseFolded()] = int(i); // the first entry of a name wins
+
+    if (endHead > s) {
+        const QStringList& lines = wc.lines();
+        // For a long list: the first line where each quoted text stands (between two
+        // consecutive double quotes), so that each name's walk starts at its first line.
+        const bool indexed = list.size() > 16;
+        QHash<QString, int> firstLine;
+        if (indexed) {
+            for (int i = s; i < endHead; ++i) {
+                const QString& l = lines.at(i);
+                for (qsizetype q = l.indexOf(QLatin1Char('"')); q >= 0;) {
+                    const qsizetype next = l.indexOf(QLatin1Char('"'), q + 1);
+                    if (next < 0)
+                        break;
+                    const QString key = asciiLower(l.mid(q + 1, next - q - 1));
+                    if (!firstLine.contains(key))
+                        firstLine.insert(key, i);
+                    q = next;
+                }
+            }
+        }
+        for (qsizetype j = 0; j < list.size(); ++j) {
+            const QString name = entryName(list.at(j));
+            int from = s;
+            if (indexed && !name.contains(QLatin1Char('"')) &&
+                std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+                from = firstLine.value(asciiLower(name), -1);
+                if (from < 0)
+                    continue; // no line holds the quoted name
+            }
+            const QString quoted = QLatin1Char('"') + name + QLatin1Char('"');
+            for (int i = from; i < endHead; ++i) {
+                const QString& l = lines.at(i);
+                if (!containsNoCase(l, quoted))
+                    continue;
+                if (!containsNoCase(l, QStringLiteral("<META")))
+                    break;
+                MetaTag tag;
+                try {
+                    tag = ParseMetaTag(l, true);
+                } catch (const EInvalidMetaTag&) {
+                    continue;
+                }
+                const int named = byName.value(tag.name.toCaseFolded(), -1);
+                if (reading == TagReading::DescriptionAndKeywords) {
+                    if (named >= 0)
+                        (j == 0 ? st.descriptionContent : st.keywordsContent) = tag.content;
+                } else if (named >= 0 && !tag.content.isEmpty()) {
+                    list[named] = entryName(list.at(named)) + QLatin1Char('=') + tag.content;
+                }
+                break;
+            }
+        }
+    }
+    if (reading != TagReading::RuleTable)
+        return;
+    for (int r = 1; r < grid1.rowCount(); ++r) {
+        const QString name = trimControl(asciiLower(grid1.cell(0, r)));
+        if (name.isEmpty())
+            continue;
+        const int i = byName.value(name.toCaseFolded(), -1);
+        grid1.setCell(1, r,
+                      i < 0 ? QString() : list.at(i).mid(list.at(i).indexOf(QLatin1Char('=')) + 1));
+    }
+}
+
+} // namespace engine

@@ -4,6 +4,8 @@
 
 #include "platform/ascii.h"
 
+#include <QVarLengthArray>
+
 namespace engine {
 
 using platform::trimControl;
@@ -29,6 +31,16 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kEndHead = QStringLiteral("</HEAD>");
+
+// The text without the control characters and blanks at its ends (see trimControl).
+QStringView trimmedControl(QStringView s) {
+    qsizetype b = 0, e = s.size();
+    while (b < e && s.at(b).unicode() <= 32)
+        ++b;
+    while (e > b && s.at(e - 1).unicode() <= 32)
+        --e;
+    return s.mid(b, e - b);
+}
 
 // Removes every run of blanks directly before `mark`: the fixed point of deleting one such blank
 // at a time.
@@ -187,10 +199,9 @@ QString RemoveBetween(const QString& s, const QString& a, const QString& b) {
 }
 
 int HeadLineIndex(const WorkingCopy& wc) {
-    const QStringList& lines = wc.lines();
-    for (qsizetype i = 0; i < lines.size(); ++i)
-        if (findNoCase(lines.at(i), QStringLiteral("<HEAD")) >= 0)
-            return int(i);
+    for (int i = 0; i < wc.lineCount(); ++i)
+        if (containsNoCase(wc.line(i), u"<HEAD"))
+            return i;
     return -1;
 }
 
@@ -199,10 +210,10 @@ bool IsXHTMLDocument(const QString& text) {
         ExtractBetween(text, QStringLiteral("<!DOCTYPE"), QStringLiteral(">"), false, false);
     if (!doctype || !containsNoCase(doctype->text, QStringLiteral("HTML")))
         return false;
-    for (const char* fpi :
-         {"\"-//W3C//DTD XHTML 1.0 STRICT//EN\"", "\"-//W3C//DTD XHTML 1.0 TRANSITIONAL//EN\"",
-          "\"-//W3C//DTD XHTML 1.0 FRAMESET//EN\""})
-        if (containsNoCase(doctype->text, QLatin1String(fpi)))
+    for (const char16_t* fpi :
+         {u"\"-//W3C//DTD XHTML 1.0 STRICT//EN\"", u"\"-//W3C//DTD XHTML 1.0 TRANSITIONAL//EN\"",
+          u"\"-//W3C//DTD XHTML 1.0 FRAMESET//EN\""})
+        if (containsNoCase(doctype->text, fpi))
             return true;
     return false;
 }
@@ -321,24 +332,23 @@ HeadBlock SetUpHeadBlock(PageState& st) {
 
     // Only the first script and the first style element of the head are split off.
     const struct {
-        const char* open;
-        const char* close;
+        QStringView open;
+        QStringView close;
         const QString& missing;
-    } elements[] = {{"<script", "</script>", kMissingEndScript},
-                    {"<style", "</style>", kMissingEndStyle}};
+    } elements[] = {{u"<script", u"</script>", kMissingEndScript},
+                    {u"<style", u"</style>", kMissingEndStyle}};
     for (const auto& el : elements) {
         b.he = wc.find(kEndHead, b.hs);
-        const QString open = QLatin1String(el.open);
-        const qsizetype p = wc.find(open, b.hs, b.he);
+        const qsizetype p = wc.find(el.open, b.hs, b.he);
         if (p < 0)
             continue;
         wc.insertText(p, kCrLf);
         b.he = wc.find(kEndHead, b.hs);
-        const qsizetype q = wc.find(QLatin1String(el.close), p + 2 + open.size(), b.he);
+        const qsizetype q = wc.find(el.close, p + 2 + el.open.size(), b.he);
         if (q < 0) {
             st.failed.append(el.missing);
         } else {
-            wc.insertText(q + qsizetype(qstrlen(el.close)), kCrLf);
+            wc.insertText(q + el.close.size(), kCrLf);
             wc.insertText(q, kCrLf);
         }
     }
@@ -382,12 +392,9 @@ void PositionTitleLine(PageState& st) {
     if (end < 0)
         end = wc.lineCount();
     for (int i = start; i < end; ++i) {
-        if (containsNoCase(wc.line(i), QStringLiteral("<Title>"))) {
-            if (i != start) {
-                QStringList lines = wc.lines();
-                lines.move(i, start);
-                wc.setLines(lines);
-            }
+        if (containsNoCase(wc.line(i), u"<Title>")) {
+            if (i != start)
+                wc.moveLine(i, start);
             return;
         }
     }
@@ -398,26 +405,29 @@ void PositionLines(PageState& st) {
     // so replacing the text by itself would change nothing.
     WorkingCopy& wc = st.htmlrichedit;
     const int s = wc.indexOfLine(st.headTag) + 2;
-    const int e = wc.indexOfLine(QStringLiteral("</head>"));
+    const int e = wc.indexOfLine(u"</head>");
     if (e < 0 || s >= e || s < 0)
         return;
-    QStringList pics, metas, others;
-    const QStringList& lines = wc.lines();
+    // The PICS labels last one first, then the other meta tags, then the rest but empty lines.
+    enum Kind : char { Pics, Meta, Other, Empty };
+    QVarLengthArray<Kind, 256> kinds(e - s);
     for (int i = s; i < e; ++i) {
-        const QString& l = lines.at(i);
-        if (containsNoCase(l, QStringLiteral("<meta http-equiv=\"PICS-Label\"")))
-            pics.prepend(l);
-        else if (containsNoCase(l, QStringLiteral("<META")))
-            metas.append(l);
-        else if (!l.isEmpty())
-            others.append(l);
+        const QStringView l = wc.line(i);
+        kinds[i - s] = containsNoCase(l, u"<meta http-equiv=\"PICS-Label\"") ? Pics
+                       : containsNoCase(l, u"<META")                         ? Meta
+                       : l.isEmpty()                                         ? Empty
+                                                                             : Other;
     }
-    QStringList result = lines.mid(0, s);
-    result += pics;
-    result += metas;
-    result += others;
-    result += lines.mid(e);
-    wc.setLines(result);
+    QList<int> order;
+    order.reserve(e - s);
+    for (int i = e - 1; i >= s; --i)
+        if (kinds[i - s] == Pics)
+            order.append(i);
+    for (const Kind k : {Meta, Other})
+        for (int i = s; i < e; ++i)
+            if (kinds[i - s] == k)
+                order.append(i);
+    wc.arrangeLines(s, e, order);
 }
 
 void SetUpMetaLines(PageState& st, PaneOutput& out) {
@@ -427,31 +437,23 @@ void SetUpMetaLines(PageState& st, PaneOutput& out) {
 
     WorkingCopy& wc = st.htmlrichedit;
     const int s = wc.indexOfLine(st.headTag) + 1;
-    const int e = wc.indexOfLine(QStringLiteral("</head>"));
+    const int e = wc.indexOfLine(u"</head>");
     QString j;
     if (e >= 0) {
-        QStringList lines = wc.lines();
         bool inside = false;
-        const QString endScript = QStringLiteral("</SCRIPT>"),
-                      endStyle = QStringLiteral("</STYLE>");
-        auto isLine = [](const QString& line, const QString& text) {
-            return line.size() == text.size() && findNoCase(line, text) == 0;
-        };
         for (int i = s; i < e; ++i) {
-            const QString& l = lines.at(i);
-            if (containsNoCase(l, QStringLiteral("<SCRIPT")) ||
-                containsNoCase(l, QStringLiteral("<STYLE"))) {
+            const QStringView l = wc.line(i);
+            if (containsNoCase(l, u"<SCRIPT") || containsNoCase(l, u"<STYLE")) {
                 inside = true;
-            } else if (isLine(l, endScript) || isLine(l, endStyle)) {
+            } else if (equalsNoCase(l, u"</SCRIPT>") || equalsNoCase(l, u"</STYLE>")) {
                 inside = false;
             } else if (!inside) {
-                j += trimControl(lines.at(i));
+                j += trimmedControl(l);
                 if (j.endsWith(QLatin1Char('"')))
                     j += QLatin1Char(' ');
-                lines[i].clear();
+                wc.clearLine(i);
             }
         }
-        wc.setLines(lines);
     }
     // Each rule is applied until it no longer matches.
     j = dropBlanksBefore(j, QLatin1Char('<'));

@@ -92,19 +92,18 @@ void ReadTags(PageState& st, TagReading reading, QStringList& list, RuleTable& g
         byName[entryName(list.at(i)).toCaseFolded()] = int(i); // the first entry of a name wins
 
     if (endHead > s) {
-        const QStringList& lines = wc.lines();
         // For a long list: the first line where each quoted text stands (between two
         // consecutive double quotes), so that each name's walk starts at its first line.
         const bool indexed = list.size() > 16;
         QHash<QString, int> firstLine;
         if (indexed) {
             for (int i = s; i < endHead; ++i) {
-                const QString& l = lines.at(i);
+                const QStringView l = wc.line(i);
                 for (qsizetype q = l.indexOf(QLatin1Char('"')); q >= 0;) {
                     const qsizetype next = l.indexOf(QLatin1Char('"'), q + 1);
                     if (next < 0)
                         break;
-                    const QString key = asciiLower(l.mid(q + 1, next - q - 1));
+                    const QString key = asciiLower(l.mid(q + 1, next - q - 1).toString());
                     if (!firstLine.contains(key))
                         firstLine.insert(key, i);
                     q = next;
@@ -122,14 +121,14 @@ void ReadTags(PageState& st, TagReading reading, QStringList& list, RuleTable& g
             }
             const QString quoted = QLatin1Char('"') + name + QLatin1Char('"');
             for (int i = from; i < endHead; ++i) {
-                const QString& l = lines.at(i);
+                const QStringView l = wc.line(i);
                 if (!containsNoCase(l, quoted))
                     continue;
-                if (!containsNoCase(l, QStringLiteral("<META")))
+                if (!containsNoCase(l, u"<META"))
                     break;
                 MetaTag tag;
                 try {
-                    tag = ParseMetaTag(l, true);
+                    tag = ParseMetaTag(l.toString(), true);
                 } catch (const EInvalidMetaTag&) {
                     continue;
                 }

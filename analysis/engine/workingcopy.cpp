@@ -15,36 +15,56 @@ inline char16_t asciiFold(char16_t c) {
     return (c >= 'a' && c <= 'z') ? char16_t(c - 32) : c;
 }
 
-bool isAscii(const QString& s) {
+bool isAscii(QStringView s) {
     for (QChar c : s)
         if (c.unicode() >= 0x80)
             return false;
     return true;
 }
 
+// The next CR or LF at or after i, or n.
+inline qsizetype nextBreak(const char16_t* d, qsizetype i, qsizetype n) {
+#if defined(__x86_64__)
+    const __m128i cr = _mm_set1_epi16('\r'), lf = _mm_set1_epi16('\n');
+    for (; i + 8 <= n; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const unsigned mask = unsigned(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf))));
+        if (mask)
+            return i + (qCountTrailingZeroBits(mask) >> 1);
+    }
+#endif
+    for (; i < n; ++i)
+        if (d[i] == '\r' || d[i] == '\n')
+            return i;
+    return n;
+}
+
 } // namespace
 
-QStringList splitWorkingLines(const QString& text) {
-    QStringList lines;
-    if (text.isEmpty())
-        return lines;
-    const QChar* d = text.constData();
+void splitWorkingLines(QStringView text, QList<QStringView>& lines) {
     const qsizetype n = text.size();
-    qsizetype breaks = 0;
-    for (qsizetype i = 0; i < n; ++i)
-        breaks += d[i].unicode() == '\n' || d[i].unicode() == '\r';
-    lines.reserve(breaks + 1); // at most one line more than breaks: no regrowing on long texts
+    if (n == 0)
+        return;
+    const char16_t* d = text.utf16();
     qsizetype start = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = d[i].unicode();
-        if (c == '\r' || c == '\n') {
-            lines.append(QString(d + start, i - start));
-            if (c == '\r' && i + 1 < n && d[i + 1].unicode() == '\n')
-                ++i;
-            start = i + 1;
-        }
+    for (;;) {
+        const qsizetype i = nextBreak(d, start, n);
+        if (i == n)
+            break;
+        lines.append(text.mid(start, i - start));
+        start = i + 1 + (d[i] == '\r' && i + 1 < n && d[i + 1] == '\n');
     }
-    lines.append(QString(d + start, n - start));
+    lines.append(text.mid(start));
+}
+
+QStringList splitWorkingLines(const QString& text) {
+    QList<QStringView> views;
+    splitWorkingLines(QStringView(text), views);
+    QStringList lines;
+    lines.reserve(views.size());
+    for (QStringView v : views)
+        lines.append(v.toString());
     return lines;
 }
 
@@ -81,7 +101,7 @@ static __attribute__((target("avx2"))) qsizetype scanAvx2(const char16_t* t, con
 const bool kHasAvx2 = __builtin_cpu_supports("avx2");
 #endif
 
-qsizetype findNoCase(const QString& text, const QString& what, qsizetype from, qsizetype to) {
+qsizetype findNoCase(QStringView text, QStringView what, qsizetype from, qsizetype to) {
     const qsizetype n = text.size();
     if (to < 0 || to > n)
         to = n;
@@ -92,10 +112,10 @@ qsizetype findNoCase(const QString& text, const QString& what, qsizetype from, q
         return -1;
     if (!isAscii(what)) {
         // Unicode case folding for the rare non-ASCII needle.
-        return QStringView(text).left(to).indexOf(what, from, Qt::CaseInsensitive);
+        return text.left(to).indexOf(what, from, Qt::CaseInsensitive);
     }
-    const char16_t* t = reinterpret_cast<const char16_t*>(text.constData());
-    const char16_t* w = reinterpret_cast<const char16_t*>(what.constData());
+    const char16_t* t = text.utf16();
+    const char16_t* w = what.utf16();
     const qsizetype last = to - m; // the last position where a match can start
     auto matchesAt = [&](qsizetype i) {
         for (qsizetype k = 0; k < m; ++k)
@@ -142,13 +162,44 @@ qsizetype findNoCase(const QString& text, const QString& what, qsizetype from, q
     return -1;
 }
 
-bool containsNoCase(const QString& text, const QString& what) {
+bool containsNoCase(QStringView text, QStringView what) {
     return findNoCase(text, what) >= 0;
+}
+
+bool equalsNoCase(QStringView text, QStringView what) {
+    const qsizetype m = what.size();
+    if (m == 0 || text.size() != m)
+        return false; // as findNoCase finds no empty text
+    if (!isAscii(what))
+        return findNoCase(text, what) == 0;
+    const char16_t* t = text.utf16();
+    const char16_t* w = what.utf16();
+    for (qsizetype k = 0; k < m; ++k)
+        if (asciiFold(t[k]) != asciiFold(w[k]))
+            return false;
+    return true;
+}
+
+void WorkingCopy::splitText() const {
+    m_store = {m_text}; // shared: a later change of the text leaves these lines as they are
+    m_lines.clear();
+    splitWorkingLines(QStringView(m_store.first()), m_lines);
+    m_linesValid = true;
 }
 
 const QString& WorkingCopy::text() const {
     if (!m_textValid) {
-        m_text = m_lines.join(QLatin1String("\r\n"));
+        qsizetype size = 0;
+        for (QStringView l : m_lines)
+            size += l.size() + 2;
+        QString t;
+        t.reserve(qMax<qsizetype>(0, size - 2));
+        for (qsizetype i = 0; i < m_lines.size(); ++i) {
+            if (i > 0)
+                t.append(QLatin1String("\r\n"));
+            t.append(m_lines.at(i));
+        }
+        m_text = std::move(t);
         m_textValid = true;
     }
     return m_text;
@@ -158,100 +209,111 @@ void WorkingCopy::setText(const QString& text) {
     m_text = text;
     m_textValid = true;
     m_linesValid = false;
+    m_store.clear();
+    m_lines.clear();
 }
 
-const QStringList& WorkingCopy::lines() const {
-    if (!m_linesValid) {
-        m_lines = splitWorkingLines(m_text);
-        m_linesValid = true;
-    }
-    return m_lines;
+int WorkingCopy::lineCount() const {
+    if (!m_linesValid)
+        splitText();
+    return int(m_lines.size());
 }
 
-void WorkingCopy::setLines(const QStringList& lines) {
-    auto hasBreak = [](const QString& l) {
-        return l.contains(QLatin1Char('\r')) || l.contains(QLatin1Char('\n'));
-    };
-    const auto firstBreak = std::find_if(lines.cbegin(), lines.cend(), hasBreak);
-    if (firstBreak == lines.cend()) {
-        m_lines = lines; // shared, not copied line by line
-    } else {
-        QStringList split;
-        split.reserve(lines.size());
-        for (auto it = lines.cbegin(); it != lines.cend(); ++it) {
-            if (it >= firstBreak && hasBreak(*it))
-                split += splitWorkingLines(*it);
-            else
-                split.append(*it);
-        }
-        m_lines = std::move(split);
-    }
-    m_linesValid = true;
-    m_textValid = false;
+QStringView WorkingCopy::line(int index) const {
+    if (!m_linesValid)
+        splitText();
+    return m_lines.at(index);
+}
+
+QStringList WorkingCopy::lines() const {
+    if (!m_linesValid)
+        splitText();
+    QStringList out;
+    out.reserve(m_lines.size());
+    for (QStringView l : m_lines)
+        out.append(l.toString());
+    return out;
 }
 
 void WorkingCopy::insertLine(int index, const QString& text) {
-    lines();
+    if (!m_linesValid)
+        splitText();
+    m_store.append(text);
+    const QStringView kept(m_store.last());
     if (!text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n'))) {
-        m_lines.insert(index, text);
+        m_lines.insert(index, kept);
     } else {
-        // All the parts in one move of the lines after them: a head of many tags arrives here as
-        // one text of many lines.
-        const QStringList parts = splitWorkingLines(text);
-        QStringList joined;
-        joined.reserve(m_lines.size() + parts.size());
-        for (qsizetype i = 0; i < index; ++i)
-            joined.append(std::move(m_lines[i]));
-        joined.append(parts);
-        for (qsizetype i = index; i < m_lines.size(); ++i)
-            joined.append(std::move(m_lines[i]));
-        m_lines = std::move(joined);
+        QList<QStringView> parts;
+        splitWorkingLines(kept, parts);
+        m_lines.insert(index, parts.size(), QStringView());
+        std::copy(parts.cbegin(), parts.cend(), m_lines.begin() + index);
     }
     m_textValid = false;
 }
 
-void WorkingCopy::deleteLine(int index) {
-    lines();
-    m_lines.removeAt(index);
+void WorkingCopy::clearLine(int index) {
+    if (!m_linesValid)
+        splitText();
+    m_lines[index] = QStringView();
     m_textValid = false;
 }
 
-int WorkingCopy::indexOfLine(const QString& text) const {
+void WorkingCopy::moveLine(int from, int to) {
+    if (!m_linesValid)
+        splitText();
+    m_lines.move(from, to);
+    m_textValid = false;
+}
+
+void WorkingCopy::arrangeLines(int from, int to, const QList<int>& order) {
+    if (!m_linesValid)
+        splitText();
+    QList<QStringView> arranged;
+    arranged.reserve(m_lines.size() - (to - from) + order.size());
+    arranged.append(m_lines.mid(0, from));
+    for (int i : order)
+        arranged.append(m_lines.at(i));
+    arranged.append(m_lines.mid(to));
+    m_lines = std::move(arranged);
+    m_textValid = false;
+}
+
+int WorkingCopy::indexOfLine(QStringView text) const {
     if (m_linesValid) {
         for (qsizetype i = 0; i < m_lines.size(); ++i)
-            if (m_lines.at(i).size() == text.size() && findNoCase(m_lines.at(i), text) == 0)
+            if (equalsNoCase(m_lines.at(i), text))
                 return int(i);
         return -1;
     }
     // Walk the text's lines in place rather than splitting it.
-    const QChar* d = m_text.constData();
+    const char16_t* d = reinterpret_cast<const char16_t*>(m_text.utf16());
     const qsizetype n = m_text.size();
     if (n == 0)
         return -1;
     int index = 0;
     qsizetype start = 0;
-    for (qsizetype i = 0; i <= n; ++i) {
-        const char16_t c = i < n ? d[i].unicode() : u'\n';
-        if (c != '\r' && c != '\n')
-            continue;
-        if (i - start == text.size() && findNoCase(m_text, text, start, i) == start)
+    for (;;) {
+        const qsizetype i = nextBreak(d, start, n);
+        if (equalsNoCase(QStringView(d + start, i - start), text))
             return index;
-        if (c == '\r' && i + 1 < n && d[i + 1].unicode() == '\n')
-            ++i;
-        start = i + 1;
+        if (i == n)
+            return -1;
+        start = i + 1 + (d[i] == '\r' && i + 1 < n && d[i + 1] == '\n');
         ++index;
     }
-    return -1;
 }
 
-qsizetype WorkingCopy::find(const QString& what, qsizetype from, qsizetype to) const {
+qsizetype WorkingCopy::find(QStringView what, qsizetype from, qsizetype to) const {
     return findNoCase(text(), what, from, to);
 }
 
-void WorkingCopy::insertText(qsizetype position, const QString& text) {
-    QString t = this->text();
-    t.insert(position, text);
-    setText(t);
+void WorkingCopy::insertText(qsizetype position, QStringView text) {
+    this->text();
+    // In place where the text is not shared with the lines.
+    m_linesValid = false;
+    m_store.clear();
+    m_lines.clear();
+    m_text.insert(position, text);
 }
 
 } // namespace engine

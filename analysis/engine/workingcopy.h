@@ -1,46 +1,64 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 namespace engine {
 
 // The working copy htmlrichedit: a text held as lines. Its text is the lines joined with CR LF;
 // a line break of any kind (CR LF, LF, CR) separates two lines, and a break at the very end
 // leaves an empty last line. Positions are 0-based offsets into the text.
+//
+// The lines are views into texts the copy keeps and never changes, so that splitting, moving
+// and emptying lines costs no copy of their characters; the text is joined again only when it is
+// asked for after the lines changed.
 class WorkingCopy {
 public:
     const QString& text() const;
     void setText(const QString& text);
     void clear() { setText(QString()); }
 
-    const QStringList& lines() const;
-    int lineCount() const { return int(lines().size()); }
-    QString line(int index) const { return lines().at(index); }
+    int lineCount() const;
+    // Valid until the copy next changes.
+    QStringView line(int index) const;
+    QStringList lines() const;
     // A line given with embedded line breaks becomes several lines.
     void insertLine(int index, const QString& text);
-    void deleteLine(int index);
-    void setLines(const QStringList& lines);
+    void clearLine(int index);
+    void moveLine(int from, int to);
+    // The lines from `from` up to `to` (exclusive) become the lines at `order`, in that order.
+    void arrangeLines(int from, int to, const QList<int>& order);
 
     // The first line equal to the text without regard to case, or -1.
-    int indexOfLine(const QString& text) const;
+    int indexOfLine(QStringView text) const;
     // The first position at or after from where the text occurs without regard to case and ends
     // at or before to (-1 for the end of the text); -1 when there is none.
-    qsizetype find(const QString& what, qsizetype from = 0, qsizetype to = -1) const;
-    void insertText(qsizetype position, const QString& text);
+    qsizetype find(QStringView what, qsizetype from = 0, qsizetype to = -1) const;
+    void insertText(qsizetype position, QStringView text);
 
 private:
+    void splitText() const;
+
     mutable QString m_text;
-    mutable QStringList m_lines;
     mutable bool m_textValid = true;
+    // What the line views point into; shared, never written.
+    mutable QList<QString> m_store;
+    mutable QList<QStringView> m_lines;
     mutable bool m_linesValid = true;
 };
 
 // Lines of a text the way the working copy splits it.
 QStringList splitWorkingLines(const QString& text);
+// The same lines as views into the text, appended to `lines`.
+void splitWorkingLines(QStringView text, QList<QStringView>& lines);
 
-// Case-insensitive search in a range (see WorkingCopy::find); ASCII needles take a fast path.
-qsizetype findNoCase(const QString& text, const QString& what, qsizetype from = 0, qsizetype to = -1);
-bool containsNoCase(const QString& text, const QString& what);
+// Case-insensitive search in a range (see WorkingCopy::find); ASCII needles take a fast path
+// that folds the ASCII letters only.
+qsizetype findNoCase(QStringView text, QStringView what, qsizetype from = 0, qsizetype to = -1);
+bool containsNoCase(QStringView text, QStringView what);
+// A text equal to another without regard to case, as findNoCase compares.
+bool equalsNoCase(QStringView text, QStringView what);
 
 } // namespace engine

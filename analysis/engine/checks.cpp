@@ -8,8 +8,13 @@
 
 #include <QHash>
 #include <QSet>
+#include <QtAlgorithms>
 
 #include <algorithm>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace engine {
 
@@ -161,18 +166,44 @@ BodyRegion prepareBodyRegion(const QString& t, int n) {
     // An end-body tag beyond the count limit does not matter: look only as far as it.
     const qsizetype close = findNoCase(t, QStringLiteral("</body>"), start, qMin<qsizetype>(limit + 7, t.size()));
     const qsizetype end = close >= 0 ? qMin(close, limit) : limit;
-    QString prepared(2 * (end - start), Qt::Uninitialized);
-    QChar* d = prepared.data();
+    // Runs of plain characters are copied as they stand; only '=', '<' and '>' are looked at.
+    const char16_t* src = QStringView(t).utf16() + start;
+    const qsizetype len = end - start;
+    QString prepared(2 * len, Qt::Uninitialized);
+    char16_t* d = reinterpret_cast<char16_t*>(prepared.data());
     qsizetype w = 0;
-    for (qsizetype i = start; i < end; ++i) {
-        const QChar c = t.at(i);
-        if (c == QLatin1Char('=')) {
-            d[w++] = QLatin1Char(' ');
-        } else if (c == QLatin1Char('>')) {
+    qsizetype i = 0;
+    while (i < len) {
+#if defined(__x86_64__)
+        const __m128i eq = _mm_set1_epi16('='), lt = _mm_set1_epi16('<'), gt = _mm_set1_epi16('>');
+        while (i + 8 <= len) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+            const unsigned mask = unsigned(_mm_movemask_epi8(
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, eq), _mm_cmpeq_epi16(v, lt)),
+                             _mm_cmpeq_epi16(v, gt))));
+            // Room for all 8: at most 2 characters are written for each one read.
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + w), v);
+            if (!mask) {
+                i += 8;
+                w += 8;
+                continue;
+            }
+            const qsizetype k = qCountTrailingZeroBits(mask) >> 1;
+            i += k;
+            w += k;
+            break;
+        }
+        if (i >= len)
+            break;
+#endif
+        const char16_t c = src[i++];
+        if (c == '=') {
+            d[w++] = ' ';
+        } else if (c == '>') {
             d[w++] = c;
-            d[w++] = QLatin1Char(' ');
-        } else if (c == QLatin1Char('<')) {
-            d[w++] = QLatin1Char(' ');
+            d[w++] = ' ';
+        } else if (c == '<') {
+            d[w++] = ' ';
             d[w++] = c;
         } else {
             d[w++] = c;

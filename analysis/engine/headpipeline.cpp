@@ -5,6 +5,11 @@
 #include "platform/ascii.h"
 
 #include <QVarLengthArray>
+#include <QtAlgorithms>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace engine {
 
@@ -42,93 +47,73 @@ QStringView trimmedControl(QStringView s) {
     return s.mid(b, e - b);
 }
 
-// Removes every run of blanks directly before `mark`: the fixed point of deleting one such blank
-// at a time.
-QString dropBlanksBefore(const QString& s, QChar mark) {
-    if (!s.contains(QLatin1Char(' ')))
-        return s;
-    QString out(s.size(), Qt::Uninitialized);
-    QChar* d = out.data();
-    qsizetype w = 0;
-    qsizetype pendingBlanks = 0;
-    for (QChar c : s) {
-        if (c == QLatin1Char(' ')) {
-            ++pendingBlanks;
-            continue;
-        }
-        if (c != mark)
-            for (; pendingBlanks > 0; --pendingBlanks)
-                d[w++] = QLatin1Char(' ');
-        pendingBlanks = 0;
-        d[w++] = c;
-    }
-    for (; pendingBlanks > 0; --pendingBlanks)
-        d[w++] = QLatin1Char(' ');
-    out.truncate(w);
-    return out;
+// "<META" or "<LINK" (any case) stands right before position `at`.
+inline bool isTagNameBefore(const char16_t* d, qsizetype at) {
+    static const NoCaseNeedle meta(u"<META"), link(u"<LINK");
+    if (at < 5)
+        return false;
+    const QStringView before(d + at - 5, 5);
+    return equalsNoCase(before, meta) || equalsNoCase(before, link);
 }
 
-QString dropBlanksAfter(const QString& s, QChar mark) {
-    if (!s.contains(QLatin1Char(' ')))
-        return s;
-    QString out(s.size(), Qt::Uninitialized);
-    QChar* d = out.data();
-    qsizetype w = 0;
-    bool afterMark = false;
-    for (QChar c : s) {
-        if (afterMark && c == QLatin1Char(' '))
-            continue;
-        afterMark = c == mark;
-        d[w++] = c;
-    }
-    out.truncate(w);
-    return out;
-}
-
-// "<META" (any case) followed by two or more blanks keeps one blank.
-QString collapseAfterTagName(const QString& s, const QString& tagName) {
-    QString out;
-    out.reserve(s.size());
+// The layout rules for the joined head in one pass, each as if applied until it no longer
+// matches, in this order: no blanks before '<' and '=' nor after '=', one blank where "<META" or
+// "<LINK" (any case) is followed by more, and a line break between "><".
+QString normalizeJoinedHead(const QString& s) {
     const qsizetype n = s.size();
+    const char16_t* d = QStringView(s).utf16();
+    QString out(2 * n, Qt::Uninitialized);
+    char16_t* o = reinterpret_cast<char16_t*>(out.data());
+    qsizetype w = 0;
     qsizetype i = 0;
     while (i < n) {
-        const qsizetype p = findNoCase(s, tagName, i);
-        if (p < 0) {
-            out.append(QStringView(s).mid(i));
+#if defined(__x86_64__)
+        // Characters other than blanks and '<' are copied as they stand, 8 at a time.
+        const __m128i blank = _mm_set1_epi16(' '), lt = _mm_set1_epi16('<');
+        while (i + 8 <= n) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+            const unsigned mask = unsigned(
+                _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(v, blank), _mm_cmpeq_epi16(v, lt))));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + w), v); // room: w + 8 <= 2 * n
+            if (!mask) {
+                i += 8;
+                w += 8;
+                continue;
+            }
+            const qsizetype k = qCountTrailingZeroBits(mask) >> 1;
+            i += k;
+            w += k;
             break;
         }
-        const qsizetype after = p + tagName.size();
-        out.append(QStringView(s).mid(i, after - i));
-        qsizetype j = after;
-        while (j < n && s.at(j) == QLatin1Char(' '))
-            ++j;
-        if (j - after >= 2) {
-            out.append(QLatin1Char(' '));
-            i = j;
-        } else {
-            i = after;
+        if (i >= n)
+            break;
+#endif
+        const char16_t c = d[i];
+        if (c == ' ') {
+            // A run of blanks, decided as a whole: the rules only ever drop or shorten it.
+            qsizetype k = i + 1;
+            while (k < n && d[k] == ' ')
+                ++k;
+            const char16_t next = k < n ? d[k] : 0;
+            if ((i > 0 && d[i - 1] == '=') || next == '<' || next == '=') {
+                // dropped
+            } else if (k - i >= 2 && isTagNameBefore(d, i)) {
+                o[w++] = ' ';
+            } else {
+                for (qsizetype b = i; b < k; ++b)
+                    o[w++] = ' ';
+            }
+            i = k;
+            continue;
         }
-    }
-    return out;
-}
-
-QString breakBetweenTags(const QString& s) {
-    const qsizetype n = s.size();
-    qsizetype breaks = 0;
-    for (qsizetype i = 0; i + 1 < n; ++i)
-        breaks += s.at(i) == QLatin1Char('>') && s.at(i + 1) == QLatin1Char('<');
-    if (breaks == 0)
-        return s;
-    QString out(n + 2 * breaks, Qt::Uninitialized);
-    QChar* d = out.data();
-    qsizetype w = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        d[w++] = s.at(i);
-        if (s.at(i) == QLatin1Char('>') && i + 1 < n && s.at(i + 1) == QLatin1Char('<')) {
-            d[w++] = QLatin1Char('\r');
-            d[w++] = QLatin1Char('\n');
+        if (c == '<' && w > 0 && o[w - 1] == '>') {
+            o[w++] = '\r';
+            o[w++] = '\n';
         }
+        o[w++] = c;
+        ++i;
     }
+    out.truncate(w);
     return out;
 }
 
@@ -199,8 +184,9 @@ QString RemoveBetween(const QString& s, const QString& a, const QString& b) {
 }
 
 int HeadLineIndex(const WorkingCopy& wc) {
+    static const NoCaseNeedle head(u"<HEAD");
     for (int i = 0; i < wc.lineCount(); ++i)
-        if (containsNoCase(wc.line(i), u"<HEAD"))
+        if (containsNoCase(wc.line(i), head))
             return i;
     return -1;
 }
@@ -265,33 +251,24 @@ void extractHeadSection(PageState& st, const QString& t) {
 
 void SetCRLFLineBreaks(PageState& st) {
     const QString& t = st.htmlrichedit.text();
-    if (!t.contains(QLatin1Char('\r')) && !t.contains(QLatin1Char('\n')))
-        return;
     const qsizetype n = t.size();
-    QString out(2 * n, Qt::Uninitialized);
-    QChar* d = out.data();
-    qsizetype w = 0;
-    bool changed = false;
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = t.at(i);
-        if (c == QLatin1Char('\r')) {
-            d[w++] = QLatin1Char('\r');
-            d[w++] = QLatin1Char('\n');
-            if (i + 1 < n && t.at(i + 1) == QLatin1Char('\n'))
-                ++i;
-            else
-                changed = true;
-        } else if (c == QLatin1Char('\n')) {
-            d[w++] = QLatin1Char('\r');
-            d[w++] = QLatin1Char('\n');
-            changed = true;
-        } else {
-            d[w++] = c;
-        }
+    const char16_t* d = QStringView(t).utf16();
+    // Only a page with another kind of break than CR LF is rewritten.
+    qsizetype i = nextLineBreak(t, 0);
+    while (i < n && d[i] == '\r' && i + 1 < n && d[i + 1] == '\n')
+        i = nextLineBreak(t, i + 2);
+    if (i == n)
+        return;
+    QString out;
+    out.reserve(2 * n - i);
+    out.append(QStringView(d, i));
+    while (i < n) {
+        out.append(kCrLf);
+        i += (d[i] == '\r' && i + 1 < n && d[i + 1] == '\n') ? 2 : 1;
+        const qsizetype next = nextLineBreak(t, i);
+        out.append(QStringView(d + i, next - i));
+        i = next;
     }
-    if (!changed)
-        return; // already CR LF throughout
-    out.truncate(w);
     st.htmlrichedit.setText(out);
 }
 
@@ -329,6 +306,13 @@ HeadBlock SetUpHeadBlock(PageState& st) {
         }
     }
     b.he = wc.find(kEndHead, b.hs);
+    // A line break put in at or before the end-head tag moves it on by two; it never lands
+    // inside that tag (each goes before '<' or after '>' of a tag) nor makes another.
+    auto insertBreak = [&](qsizetype at) {
+        wc.insertText(at, kCrLf);
+        if (b.he >= 0 && at <= b.he)
+            b.he += 2;
+    };
 
     // Only the first script and the first style element of the head are split off.
     const struct {
@@ -338,36 +322,33 @@ HeadBlock SetUpHeadBlock(PageState& st) {
     } elements[] = {{u"<script", u"</script>", kMissingEndScript},
                     {u"<style", u"</style>", kMissingEndStyle}};
     for (const auto& el : elements) {
-        b.he = wc.find(kEndHead, b.hs);
         const qsizetype p = wc.find(el.open, b.hs, b.he);
         if (p < 0)
             continue;
-        wc.insertText(p, kCrLf);
-        b.he = wc.find(kEndHead, b.hs);
+        insertBreak(p);
         const qsizetype q = wc.find(el.close, p + 2 + el.open.size(), b.he);
         if (q < 0) {
             st.failed.append(el.missing);
         } else {
-            wc.insertText(q + el.close.size(), kCrLf);
-            wc.insertText(q, kCrLf);
+            insertBreak(q + el.close.size());
+            insertBreak(q);
         }
     }
-    b.he = wc.find(kEndHead, b.hs);
     return b;
 }
 
-qsizetype FormatTitleLine(PageState& st, qsizetype hs, qsizetype he, PaneOutput& out) {
+void FormatTitleLine(PageState& st, qsizetype hs, qsizetype he, PaneOutput& out) {
     WorkingCopy& wc = st.htmlrichedit;
     const qsizetype rangeEnd = he < 0 ? -1 : he + 1;
     const qsizetype open = wc.find(QStringLiteral("<title>"), hs, rangeEnd);
     if (open < 0) {
         wc.insertLine(wc.indexOfLine(st.headTag) + 1, kTitleMissingLine);
-        return he;
+        return;
     }
     const qsizetype close = wc.find(QStringLiteral("</title>"), open, rangeEnd);
     if (close < 0) {
         out.failed.append(kTitleNotEnded);
-        return he;
+        return;
     }
     const qsizetype inner = wc.text().indexOf(QLatin1Char('<'), open + 1);
     if (inner >= 0 && inner < close)
@@ -376,13 +357,9 @@ qsizetype FormatTitleLine(PageState& st, qsizetype hs, qsizetype he, PaneOutput&
     QString element = wc.text().mid(open, elementEnd - open);
     element.remove(QLatin1Char('\r'));
     element.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    QString t = wc.text();
-    t.replace(open, elementEnd - open, kCrLf + element + kCrLf);
-    wc.setText(t);
-    const qsizetype newHe = wc.find(kEndHead, hs);
+    wc.replaceText(open, elementEnd - open, kCrLf + element + kCrLf);
     if (close == open + 7)
         st.failed.append(kEmptyTitle);
-    return newHe;
 }
 
 void PositionTitleLine(PageState& st) {
@@ -391,8 +368,9 @@ void PositionTitleLine(PageState& st) {
     int end = wc.indexOfLine(kEndHead);
     if (end < 0)
         end = wc.lineCount();
+    static const NoCaseNeedle title(u"<Title>");
     for (int i = start; i < end; ++i) {
-        if (containsNoCase(wc.line(i), u"<Title>")) {
+        if (containsNoCase(wc.line(i), title)) {
             if (i != start)
                 wc.moveLine(i, start);
             return;
@@ -409,14 +387,20 @@ void PositionLines(PageState& st) {
     if (e < 0 || s >= e || s < 0)
         return;
     // The PICS labels last one first, then the other meta tags, then the rest but empty lines.
+    static const NoCaseNeedle meta(u"<META"), pics(u"<meta http-equiv=\"PICS-Label\"");
     enum Kind : char { Pics, Meta, Other, Empty };
     QVarLengthArray<Kind, 256> kinds(e - s);
     for (int i = s; i < e; ++i) {
         const QStringView l = wc.line(i);
-        kinds[i - s] = containsNoCase(l, u"<meta http-equiv=\"PICS-Label\"") ? Pics
-                       : containsNoCase(l, u"<META")                         ? Meta
-                       : l.isEmpty()                                         ? Empty
-                                                                             : Other;
+        // A PICS label starts as a meta tag does, so one walk over the meta tags tells both.
+        qsizetype p = findNoCase(l, meta);
+        Kind kind = p < 0 ? (l.isEmpty() ? Empty : Other) : Meta;
+        for (; p >= 0; p = findNoCase(l, meta, p + 1))
+            if (matchesNoCaseAt(l, p, pics)) {
+                kind = Pics;
+                break;
+            }
+        kinds[i - s] = kind;
     }
     QList<int> order;
     order.reserve(e - s);
@@ -440,12 +424,18 @@ void SetUpMetaLines(PageState& st, PaneOutput& out) {
     const int e = wc.indexOfLine(u"</head>");
     QString j;
     if (e >= 0) {
+        qsizetype size = 0;
+        for (int i = s; i < e; ++i)
+            size += wc.line(i).size() + 1;
+        j.reserve(size);
+        static const NoCaseNeedle script(u"<SCRIPT"), style(u"<STYLE"), endScript(u"</SCRIPT>"),
+            endStyle(u"</STYLE>");
         bool inside = false;
         for (int i = s; i < e; ++i) {
             const QStringView l = wc.line(i);
-            if (containsNoCase(l, u"<SCRIPT") || containsNoCase(l, u"<STYLE")) {
+            if (containsNoCase(l, script) || containsNoCase(l, style)) {
                 inside = true;
-            } else if (equalsNoCase(l, u"</SCRIPT>") || equalsNoCase(l, u"</STYLE>")) {
+            } else if (equalsNoCase(l, endScript) || equalsNoCase(l, endStyle)) {
                 inside = false;
             } else if (!inside) {
                 j += trimmedControl(l);
@@ -455,14 +445,7 @@ void SetUpMetaLines(PageState& st, PaneOutput& out) {
             }
         }
     }
-    // Each rule is applied until it no longer matches.
-    j = dropBlanksBefore(j, QLatin1Char('<'));
-    j = dropBlanksBefore(j, QLatin1Char('='));
-    j = dropBlanksAfter(j, QLatin1Char('='));
-    j = collapseAfterTagName(j, QStringLiteral("<META"));
-    j = collapseAfterTagName(j, QStringLiteral("<LINK"));
-    j = breakBetweenTags(j);
-    wc.insertLine(s, j);
+    wc.insertLine(s, normalizeJoinedHead(j));
 
     PositionTitleLine(st);
     PositionLines(st);

@@ -29,7 +29,7 @@ struct HeadBlock {
     qsizetype he = -1; // -1: no end-head tag
 };
 HeadBlock SetUpHeadBlock(PageState& st);
-qsizetype FormatTitleLine(PageState& st, qsizetype hs, qsizetype he, PaneOutput& out);
+void FormatTitleLine(PageState& st, qsizetype hs, qsizetype he, PaneOutput& out);
 void PositionTitleLine(PageState& st);
 void PositionLines(PageState& st);
 

@@ -3,6 +3,7 @@
 #include "platform/ascii.h"
 
 #include <QHash>
+#include <QVarLengthArray>
 
 #include <algorithm>
 
@@ -92,6 +93,16 @@ void ReadTags(PageState& st, TagReading reading, QStringList& list, RuleTable& g
         byName[entryName(list.at(i)).toCaseFolded()] = int(i); // the first entry of a name wins
 
     if (endHead > s) {
+        static const NoCaseNeedle meta(u"<META");
+        // The head's text and where each of its lines up to the end-head line starts in it.
+        const QString& head = wc.text();
+        QVarLengthArray<qsizetype, 256> starts(endHead + 1);
+        qsizetype start = 0;
+        for (int i = 0; i <= endHead; ++i) {
+            starts[i] = start;
+            start += wc.line(i).size() + 2;
+        }
+        const qsizetype headEnd = starts[endHead] - 2; // the end of the line before end-head
         // For a long list: the first line where each quoted text stands (between two
         // consecutive double quotes), so that each name's walk starts at its first line.
         const bool indexed = list.size() > 16;
@@ -119,17 +130,27 @@ void ReadTags(PageState& st, TagReading reading, QStringList& list, RuleTable& g
                 if (from < 0)
                     continue; // no line holds the quoted name
             }
+            // No line holds a name with a line break in it.
+            if (name.contains(QLatin1Char('\r')) || name.contains(QLatin1Char('\n')))
+                continue;
             const QString quoted = QLatin1Char('"') + name + QLatin1Char('"');
-            for (int i = from; i < endHead; ++i) {
+            const NoCaseNeedle needle(quoted);
+            // The first line from `from` on that holds the quoted name: the line of its first
+            // occurrence in the head's text from that line's start.
+            for (qsizetype at = starts[from];;) {
+                const qsizetype p = findNoCase(head, needle, at, headEnd);
+                if (p < 0)
+                    break;
+                const int i =
+                    int(std::upper_bound(starts.cbegin(), starts.cend(), p) - starts.cbegin()) - 1;
                 const QStringView l = wc.line(i);
-                if (!containsNoCase(l, quoted))
-                    continue;
-                if (!containsNoCase(l, u"<META"))
+                if (!containsNoCase(l, meta))
                     break;
                 MetaTag tag;
                 try {
                     tag = ParseMetaTag(l.toString(), true);
                 } catch (const EInvalidMetaTag&) {
+                    at = starts[i + 1];
                     continue;
                 }
                 const int named = byName.value(tag.name.toCaseFolded(), -1);

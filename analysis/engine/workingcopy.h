@@ -1,5 +1,7 @@
 #pragma once
 
+#include "nocase.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -20,9 +22,17 @@ public:
     void setText(const QString& text);
     void clear() { setText(QString()); }
 
-    int lineCount() const;
+    int lineCount() const {
+        if (!m_linesValid)
+            splitText();
+        return int(m_lines.size());
+    }
     // Valid until the copy next changes.
-    QStringView line(int index) const;
+    QStringView line(int index) const {
+        if (!m_linesValid)
+            splitText();
+        return m_lines.at(index);
+    }
     QStringList lines() const;
     // A line given with embedded line breaks becomes several lines.
     void insertLine(int index, const QString& text);
@@ -36,7 +46,8 @@ public:
     // The first position at or after from where the text occurs without regard to case and ends
     // at or before to (-1 for the end of the text); -1 when there is none.
     qsizetype find(QStringView what, qsizetype from = 0, qsizetype to = -1) const;
-    void insertText(qsizetype position, QStringView text);
+    void insertText(qsizetype position, QStringView text) { replaceText(position, 0, text); }
+    void replaceText(qsizetype position, qsizetype length, QStringView text);
 
 private:
     void splitText() const;
@@ -49,16 +60,12 @@ private:
     mutable bool m_linesValid = true;
 };
 
+// The position of the next CR or LF at or after `from`, or the text's size.
+qsizetype nextLineBreak(QStringView text, qsizetype from);
+
 // Lines of a text the way the working copy splits it.
 QStringList splitWorkingLines(const QString& text);
 // The same lines as views into the text, appended to `lines`.
 void splitWorkingLines(QStringView text, QList<QStringView>& lines);
-
-// Case-insensitive search in a range (see WorkingCopy::find); ASCII needles take a fast path
-// that folds the ASCII letters only.
-qsizetype findNoCase(QStringView text, QStringView what, qsizetype from = 0, qsizetype to = -1);
-bool containsNoCase(QStringView text, QStringView what);
-// A text equal to another without regard to case, as findNoCase compares.
-bool equalsNoCase(QStringView text, QStringView what);
 
 } // namespace engine

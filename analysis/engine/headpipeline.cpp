@@ -7,6 +7,8 @@
 #include <QVarLengthArray>
 #include <QtAlgorithms>
 
+#include <algorithm>
+
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
@@ -36,16 +38,6 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kEndHead = QStringLiteral("</HEAD>");
-
-// The text without the control characters and blanks at its ends (see trimControl).
-QStringView trimmedControl(QStringView s) {
-    qsizetype b = 0, e = s.size();
-    while (b < e && s.at(b).unicode() <= 32)
-        ++b;
-    while (e > b && s.at(e - 1).unicode() <= 32)
-        --e;
-    return s.mid(b, e - b);
-}
 
 // "<META" or "<LINK" (any case) stands right before position `at`.
 inline bool isTagNameBefore(const char16_t* d, qsizetype at) {
@@ -259,16 +251,18 @@ void SetCRLFLineBreaks(PageState& st) {
         i = nextLineBreak(t, i + 2);
     if (i == n)
         return;
-    QString out;
-    out.reserve(2 * n - i);
-    out.append(QStringView(d, i));
+    QString out(2 * n - i, Qt::Uninitialized);
+    char16_t* o = reinterpret_cast<char16_t*>(out.data());
+    o = std::copy_n(d, i, o);
     while (i < n) {
-        out.append(kCrLf);
+        *o++ = '\r';
+        *o++ = '\n';
         i += (d[i] == '\r' && i + 1 < n && d[i + 1] == '\n') ? 2 : 1;
         const qsizetype next = nextLineBreak(t, i);
-        out.append(QStringView(d + i, next - i));
+        o = std::copy_n(d + i, next - i, o);
         i = next;
     }
+    out.truncate(o - reinterpret_cast<char16_t*>(out.data()));
     st.htmlrichedit.setText(out);
 }
 
@@ -392,14 +386,16 @@ void PositionLines(PageState& st) {
     QVarLengthArray<Kind, 256> kinds(e - s);
     for (int i = s; i < e; ++i) {
         const QStringView l = wc.line(i);
-        // A PICS label starts as a meta tag does, so one walk over the meta tags tells both.
-        qsizetype p = findNoCase(l, meta);
-        Kind kind = p < 0 ? (l.isEmpty() ? Empty : Other) : Meta;
-        for (; p >= 0; p = findNoCase(l, meta, p + 1))
+        // Both start with '<': one walk over the line's tags tells them.
+        Kind kind = l.isEmpty() ? Empty : Other;
+        for (qsizetype p = nextChar(l, '<'); p >= 0; p = nextChar(l, '<', p + 1)) {
             if (matchesNoCaseAt(l, p, pics)) {
                 kind = Pics;
                 break;
             }
+            if (matchesNoCaseAt(l, p, meta))
+                kind = Meta;
+        }
         kinds[i - s] = kind;
     }
     QList<int> order;
@@ -431,9 +427,15 @@ void SetUpMetaLines(PageState& st, PaneOutput& out) {
         static const NoCaseNeedle script(u"<SCRIPT"), style(u"<STYLE"), endScript(u"</SCRIPT>"),
             endStyle(u"</STYLE>");
         bool inside = false;
+        auto opensScriptOrStyle = [&](QStringView l) {
+            for (qsizetype p = nextChar(l, '<'); p >= 0; p = nextChar(l, '<', p + 1))
+                if (matchesNoCaseAt(l, p, script) || matchesNoCaseAt(l, p, style))
+                    return true;
+            return false;
+        };
         for (int i = s; i < e; ++i) {
             const QStringView l = wc.line(i);
-            if (containsNoCase(l, script) || containsNoCase(l, style)) {
+            if (opensScriptOrStyle(l)) {
                 inside = true;
             } else if (equalsNoCase(l, endScript) || equalsNoCase(l, endStyle)) {
                 inside = false;

@@ -2,12 +2,17 @@
 
 #include "platform/errors.h"
 #include "platform/filenames.h"
+#include "platform/textcodec.h"
 #include "platform/textfile.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace engine {
 
@@ -47,6 +52,86 @@ bool readOpenFile(int fd, const QString& path, QByteArray& bytes) {
     return true;
 }
 
+// Valid UTF-8 (ASCII among it) into `out` in one pass, as the text codec decodes it; false at the
+// first byte that is not valid UTF-8 (as isValidUtf8 rules: no overlong forms, no surrogates,
+// nothing past U+10FFFF).
+bool decodeUtf8(const QByteArray& bytes, QString& out) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    out = QString(n, Qt::Uninitialized); // never more UTF-16 units than bytes
+    char16_t* d = reinterpret_cast<char16_t*>(out.data());
+    qsizetype w = 0;
+    qsizetype i = 0;
+    while (i < n) {
+#if defined(__x86_64__)
+        // ASCII runs 16 bytes at a time.
+        while (i + 16 <= n) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            if (_mm_movemask_epi8(v))
+                break;
+            const __m128i zero = _mm_setzero_si128();
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + w), _mm_unpacklo_epi8(v, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + w + 8), _mm_unpackhi_epi8(v, zero));
+            i += 16;
+            w += 16;
+        }
+        if (i >= n)
+            break;
+#endif
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            d[w++] = c;
+            ++i;
+            continue;
+        }
+        int len;
+        char32_t cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + len > n)
+            return false;
+        for (int k = 1; k < len; ++k) {
+            const unsigned char cc = p[i + k];
+            if ((cc & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        if ((len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) || cp > 0x10FFFF ||
+            (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        if (cp >= 0x10000) {
+            d[w++] = QChar::highSurrogate(cp);
+            d[w++] = QChar::lowSurrogate(cp);
+        } else {
+            d[w++] = char16_t(cp);
+        }
+        i += len;
+    }
+    out.truncate(w);
+    return true;
+}
+
+// The page's text as the text codec decodes a file: UTF-8 after a byte-order mark or when valid,
+// otherwise Windows-1252.
+QString decodePage(const QByteArray& bytes) {
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return platform::decodeText(bytes).text;
+    QString text;
+    if (decodeUtf8(bytes, text))
+        return text;
+    return platform::decodeWindows1252(bytes);
+}
+
 } // namespace
 
 QString readPageFile(const QString& path) {
@@ -67,7 +152,7 @@ QString readPageFile(const QString& path) {
         bytes = platform::readFileBytes(path);
         refuseLargePage(path, bytes.size());
     }
-    return platform::decodeText(bytes).text;
+    return decodePage(bytes);
 }
 
 } // namespace engine

@@ -10,7 +10,6 @@
 namespace engine {
 
 using platform::asciiLower;
-using platform::asciiUpper;
 using platform::trimControl;
 
 namespace {
@@ -22,43 +21,45 @@ QString entryName(const QString& entry) {
     return eq < 0 ? entry : entry.left(eq);
 }
 
-QString dropFirstAndLast(const QString& s) {
-    return s.size() < 2 ? QString() : s.mid(1, s.size() - 2);
-}
-
 } // namespace
 
 MetaTag ParseMetaTag(const QString& line, bool unquote) {
-    QString s = trimControl(line);
-    const qsizetype meta = asciiUpper(s).indexOf(QLatin1String("<META"));
+    static const NoCaseNeedle metaNeedle(u"<META"), contentNeedle(u"CONTENT");
+    // Views into the line, each step as the text it leaves.
+    QStringView s = trimmedControl(line);
+    const qsizetype meta = findNoCase(s, metaNeedle);
     if (meta < 0)
         throw EInvalidMetaTag();
-    s.remove(0, meta + 6);
-    s = trimControl(s);
-    qsizetype eq = s.indexOf(QLatin1Char('='));
+    s = trimmedControl(s.mid(qMin(meta + 6, s.size())));
+    const qsizetype eq = s.indexOf(QLatin1Char('='));
     if (eq == 0)
         throw EInvalidMetaTag();
     if (eq > 0)
-        s.remove(0, eq); // the attribute name before it is not used
-    s = trimControl(s);
-    s.remove(0, 1);
-    s = trimControl(s);
-    const qsizetype content = asciiUpper(s).indexOf(QLatin1String("CONTENT"));
+        s = s.mid(eq); // the attribute name before it is not used
+    s = trimmedControl(s);
+    s = trimmedControl(s.mid(qMin<qsizetype>(1, s.size())));
+    const qsizetype content = findNoCase(s, contentNeedle);
     if (content == 0)
         throw EInvalidMetaTag();
-    MetaTag tag;
-    tag.name = content < 0 ? QString() : trimControl(s.left(content));
-    // An XHTML tag closed by "/>" reads like one closed by ">".
-    if (s.endsWith(QLatin1String("/>")))
-        s = trimControl(s.left(s.size() - 2)) + QLatin1Char('>');
-    eq = s.indexOf(QLatin1Char('='));
-    const qsizetype from = eq + 1;
-    tag.content = trimControl(s.mid(from, qMax<qsizetype>(0, s.size() - from - 1)));
-    if (unquote) {
-        tag.name = trimControl(dropFirstAndLast(tag.name));
-        tag.content = trimControl(dropFirstAndLast(tag.content));
+    QStringView name = content < 0 ? QStringView() : trimmedControl(s.left(content));
+    // The content runs from after the first '=' to before the closing '>'; an XHTML tag closed
+    // by "/>" reads like one closed by ">".
+    QStringView value;
+    if (s.endsWith(QLatin1String("/>"))) {
+        const QStringView base = trimmedControl(s.left(s.size() - 2));
+        value = trimmedControl(base.mid(base.indexOf(QLatin1Char('=')) + 1));
+    } else {
+        const qsizetype from = s.indexOf(QLatin1Char('=')) + 1;
+        value = trimmedControl(s.mid(from, qMax<qsizetype>(0, s.size() - from - 1)));
     }
-    return tag;
+    if (unquote) {
+        auto dropFirstAndLast = [](QStringView v) {
+            return v.size() < 2 ? QStringView() : v.mid(1, v.size() - 2);
+        };
+        name = trimmedControl(dropFirstAndLast(name));
+        value = trimmedControl(dropFirstAndLast(value));
+    }
+    return {name.toString(), value.toString()};
 }
 
 void BuildTagList(QStringList& list, TagReading reading, const RuleTable& grid1,

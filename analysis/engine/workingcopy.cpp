@@ -36,6 +36,25 @@ qsizetype nextLineBreak(QStringView text, qsizetype from) {
     return nextBreak(text.utf16(), from, text.size());
 }
 
+qsizetype nextChar(QStringView text, char16_t c, qsizetype from) {
+    const char16_t* d = text.utf16();
+    const qsizetype n = text.size();
+    qsizetype i = qMax<qsizetype>(from, 0);
+#if defined(__x86_64__)
+    const __m128i v = _mm_set1_epi16(short(c));
+    for (; i + 8 <= n; i += 8) {
+        const unsigned mask = unsigned(_mm_movemask_epi8(
+            _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i)), v)));
+        if (mask)
+            return i + (qCountTrailingZeroBits(mask) >> 1);
+    }
+#endif
+    for (; i < n; ++i)
+        if (d[i] == c)
+            return i;
+    return -1;
+}
+
 void splitWorkingLines(QStringView text, QList<QStringView>& lines) {
     const qsizetype n = text.size();
     if (n == 0)
@@ -74,12 +93,16 @@ const QString& WorkingCopy::text() const {
         qsizetype size = 0;
         for (QStringView l : m_lines)
             size += l.size() + 2;
-        QString t;
-        t.reserve(qMax<qsizetype>(0, size - 2));
+        QString t(qMax<qsizetype>(0, size - 2), Qt::Uninitialized);
+        char16_t* d = reinterpret_cast<char16_t*>(t.data());
         for (qsizetype i = 0; i < m_lines.size(); ++i) {
-            if (i > 0)
-                t.append(QLatin1String("\r\n"));
-            t.append(m_lines.at(i));
+            if (i > 0) {
+                *d++ = '\r';
+                *d++ = '\n';
+            }
+            const QStringView l = m_lines.at(i);
+            std::copy_n(l.utf16(), l.size(), d);
+            d += l.size();
         }
         m_text = std::move(t);
         m_textValid = true;
@@ -150,9 +173,10 @@ void WorkingCopy::arrangeLines(int from, int to, const QList<int>& order) {
 
 int WorkingCopy::indexOfLine(QStringView text) const {
     const NoCaseNeedle needle(text);
+    const qsizetype size = text.size();
     if (m_linesValid) {
         for (qsizetype i = 0; i < m_lines.size(); ++i)
-            if (equalsNoCase(m_lines.at(i), needle))
+            if (m_lines.at(i).size() == size && equalsNoCase(m_lines.at(i), needle))
                 return int(i);
         return -1;
     }
@@ -165,7 +189,7 @@ int WorkingCopy::indexOfLine(QStringView text) const {
     qsizetype start = 0;
     for (;;) {
         const qsizetype i = nextBreak(d, start, n);
-        if (equalsNoCase(QStringView(d + start, i - start), needle))
+        if (i - start == size && equalsNoCase(QStringView(d + start, size), needle))
             return index;
         if (i == n)
             return -1;

@@ -60,8 +60,21 @@ private:
     mutable bool m_linesValid = true;
 };
 
+// The text without the control characters and blanks at its ends, as platform::trimControl.
+inline QStringView trimmedControl(QStringView s) {
+    qsizetype b = 0, e = s.size();
+    while (b < e && s.at(b).unicode() <= 32)
+        ++b;
+    while (e > b && s.at(e - 1).unicode() <= 32)
+        --e;
+    return s.mid(b, e - b);
+}
+
 // The position of the next CR or LF at or after `from`, or the text's size.
 qsizetype nextLineBreak(QStringView text, qsizetype from);
+// The position of the next `c` at or after `from`, or -1: for the many short lines, cheaper
+// than a general search.
+qsizetype nextChar(QStringView text, char16_t c, qsizetype from = 0);
 
 // Lines of a text the way the working copy splits it.
 QStringList splitWorkingLines(const QString& text);

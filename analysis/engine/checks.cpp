@@ -2,6 +2,7 @@
 
 #include "commatext.h"
 #include "numbers.h"
+#include "textmap.h"
 #include "workingcopy.h"
 
 #include "platform/ascii.h"
@@ -300,17 +301,16 @@ void keywordChecks(const PageState& st, const PageText& page, const QString& add
     // Each keyword once, in order of first occurrence, with its number of occurrences.
     const QStringList k = splitCommaText(st.keywordsContent);
     QStringList c;
-    QHash<QString, int> counts;
+    TextMap counts;
     QList<QString> keys;
     for (const QString& item : k) {
         const QString key = fold(item);
-        auto it = counts.find(key);
-        if (it == counts.end()) {
-            counts.insert(key, 1);
+        if (int* n = counts.find(key)) {
+            ++*n;
+        } else {
+            counts.insertFirst(key, 1);
             c.append(item);
             keys.append(key);
-        } else {
-            ++*it;
         }
     }
     for (qsizetype i = 0; i < c.size(); ++i) {
@@ -325,9 +325,9 @@ void keywordChecks(const PageState& st, const PageText& page, const QString& add
     if (!c.isEmpty()) {
         const QStringList d = splitCommaText(st.descriptionContent);
         if (!d.isEmpty()) {
-            QSet<QString> words;
+            TextMap words;
             for (const QString& w : d)
-                words.insert(fold(w));
+                words.insertFirst(fold(w), 0);
             const bool found = std::any_of(keys.begin(), keys.end(), [&](const QString& key) { return words.contains(key); });
             out.keyword.append(found ? QStringLiteral(" Description Tag Passes: Keywords found in page description.")
                                      : QStringLiteral(" WARNING! Keywords not found in page description."));

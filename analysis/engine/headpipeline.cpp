@@ -358,10 +358,11 @@ void FormatTitleLine(PageState& st, qsizetype hs, qsizetype he, PaneOutput& out)
 
 void PositionTitleLine(PageState& st) {
     WorkingCopy& wc = st.htmlrichedit;
+    const int count = wc.lineCount(); // split once, then looked up by lines
     const int start = wc.indexOfLine(st.headTag) + 1;
     int end = wc.indexOfLine(kEndHead);
     if (end < 0)
-        end = wc.lineCount();
+        end = count;
     static const NoCaseNeedle title(u"<Title>");
     for (int i = start; i < end; ++i) {
         if (containsNoCase(wc.line(i), title)) {

@@ -36,37 +36,37 @@ inline void caseTest(char16_t c, char16_t& bit, char16_t& value) {
 
 #if defined(__x86_64__)
 // Candidates 32 positions at a time: where the needle's first and last characters stand at
-// their distance, either case. Answers the first position that matches, or -1 with `i` left
-// where it stopped.
+// their distance, either case. The characters are packed to bytes first: every character past
+// 0xFF packs to 0 or 0xFF, so it never passes for an ASCII character other than NUL (which this
+// scan is not used for). Answers the first position that matches, or -1 with `i` left where it
+// stopped.
 __attribute__((target("avx2"))) qsizetype scanAvx2(const char16_t* t, const NoCaseNeedle& nd,
                                                    qsizetype& i, qsizetype last) {
     const char16_t* w = nd.text().utf16();
     const qsizetype m = nd.size();
-    const __m256i fb = _mm256_set1_epi16(short(nd.firstBit()));
-    const __m256i fv = _mm256_set1_epi16(short(nd.firstValue()));
-    const __m256i lb = _mm256_set1_epi16(short(nd.lastBit()));
-    const __m256i lv = _mm256_set1_epi16(short(nd.lastValue()));
+    const __m256i fb = _mm256_set1_epi8(char(nd.firstBit()));
+    const __m256i fv = _mm256_set1_epi8(char(nd.firstValue()));
+    const __m256i lb = _mm256_set1_epi8(char(nd.lastBit()));
+    const __m256i lv = _mm256_set1_epi8(char(nd.lastValue()));
     for (; i + 32 <= last + 1; i += 32) {
-        const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i));
-        const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i + m - 1));
-        const __m256i b0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i + 16));
-        const __m256i b1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i + 16 + m - 1));
-        const __m256i a = _mm256_and_si256(_mm256_cmpeq_epi16(_mm256_or_si256(a0, fb), fv),
-                                           _mm256_cmpeq_epi16(_mm256_or_si256(a1, lb), lv));
-        const __m256i b = _mm256_and_si256(_mm256_cmpeq_epi16(_mm256_or_si256(b0, fb), fv),
-                                           _mm256_cmpeq_epi16(_mm256_or_si256(b1, lb), lv));
-        const __m256i any = _mm256_or_si256(a, b);
-        if (_mm256_testz_si256(any, any))
+        const __m256i* first = reinterpret_cast<const __m256i*>(t + i);
+        const __m256i* final = reinterpret_cast<const __m256i*>(t + i + m - 1);
+        const __m256i f =
+            _mm256_packus_epi16(_mm256_loadu_si256(first), _mm256_loadu_si256(first + 1));
+        const __m256i l =
+            _mm256_packus_epi16(_mm256_loadu_si256(final), _mm256_loadu_si256(final + 1));
+        const __m256i hit = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(f, fb), fv),
+                                             _mm256_cmpeq_epi8(_mm256_or_si256(l, lb), lv));
+        quint32 mask = quint32(_mm256_movemask_epi8(hit));
+        if (!mask)
             continue;
-        // Both halves' lanes in one mask: two bits a position, positions in order.
-        quint64 mask = quint64(unsigned(_mm256_movemask_epi8(a))) |
-                       (quint64(unsigned(_mm256_movemask_epi8(b))) << 32);
+        // Packing interleaves the halves: bytes 8-15 hold positions 16-23, bytes 16-23 8-15.
+        mask = (mask & 0xFF0000FFu) | ((mask & 0x0000FF00u) << 8) | ((mask & 0x00FF0000u) >> 8);
         while (mask) {
-            const qsizetype p = i + (qCountTrailingZeroBits(mask) >> 1);
+            const qsizetype p = i + qCountTrailingZeroBits(mask);
             if (middleMatches(t + p, w, m))
                 return p;
             mask &= mask - 1;
-            mask &= mask - 1; // both bytes of the lane
         }
     }
     return -1;
@@ -109,7 +109,7 @@ qsizetype findNoCase(QStringView text, const NoCaseNeedle& nd, qsizetype from, q
     const qsizetype last = to - m; // the last position where a match can start
     qsizetype i = from;
 #if defined(__x86_64__)
-    if (last - i >= 64 && kHasAvx2) {
+    if (last - i >= 64 && kHasAvx2 && fv != 0 && lv != 0) {
         const qsizetype at = scanAvx2(t, nd, i, last);
         if (at >= 0)
             return at;
@@ -153,13 +153,6 @@ bool equalsNoCase(QStringView text, const NoCaseNeedle& what) {
         if (asciiUpper(t[k]) != asciiUpper(w[k]))
             return false;
     return true;
-}
-
-bool matchesNoCaseAt(QStringView text, qsizetype at, const NoCaseNeedle& what) {
-    const qsizetype m = what.size();
-    if (m == 0 || at < 0 || at + m > text.size())
-        return false;
-    return equalsNoCase(text.mid(at, m), what);
 }
 
 } // namespace engine

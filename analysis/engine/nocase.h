@@ -47,6 +47,14 @@ inline bool equalsNoCase(QStringView text, QStringView what) {
     return equalsNoCase(text, NoCaseNeedle(what));
 }
 // The needle stands at position `at` of the text.
-bool matchesNoCaseAt(QStringView text, qsizetype at, const NoCaseNeedle& what);
+inline bool matchesNoCaseAt(QStringView text, qsizetype at, const NoCaseNeedle& what) {
+    const qsizetype m = what.size();
+    if (m == 0 || at < 0 || at + m > text.size())
+        return false;
+    // Most places are told apart by the last character alone.
+    if (what.isAscii() && char16_t(text.utf16()[at + m - 1] | what.lastBit()) != what.lastValue())
+        return false;
+    return equalsNoCase(text.mid(at, m), what);
+}
 
 } // namespace engine

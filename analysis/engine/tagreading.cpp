@@ -1,5 +1,7 @@
 #include "tagreading.h"
 
+#include "textmap.h"
+
 #include "platform/ascii.h"
 
 #include <QHash>
@@ -88,10 +90,10 @@ void ReadTags(PageState& st, TagReading reading, QStringList& list, RuleTable& g
     const int s = wc.indexOfLine(st.headTag) + 2;
     const int endHead = wc.indexOfLine(kEndHead);
 
-    // Names look up through a hash, so that a long list of required tags stays linear.
-    QHash<QString, int> byName;
-    for (qsizetype i = list.size() - 1; i >= 0; --i)
-        byName[entryName(list.at(i)).toCaseFolded()] = int(i); // the first entry of a name wins
+    // The entries by name; the first entry of a name wins.
+    TextMap byName;
+    for (qsizetype i = 0; i < list.size(); ++i)
+        byName.insertFirst(entryName(list.at(i)).toCaseFolded(), int(i));
 
     if (endHead > s) {
         static const NoCaseNeedle meta(u"<META");

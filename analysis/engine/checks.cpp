@@ -244,8 +244,14 @@ int countWholeWord(const QString& region, const QString& keyword, bool wordCutAt
 
 namespace {
 
+bool isAsciiText(QStringView s) {
+    return std::all_of(s.begin(), s.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
 // Occurrences of keywords in a region. Few keywords are each searched for; many one-word keywords
-// are counted from one pass over the region's words, so that the work stays linear.
+// are counted from one pass over the region's words, so that the work stays linear. A word
+// counts as countWholeWord finds it: for an ASCII keyword only a word of ASCII letters of either
+// case matches, for any other keyword every word equal to it under Unicode case folding.
 class RegionCounter {
 public:
     RegionCounter(const BodyRegion& region, const QStringList& keywords)
@@ -253,24 +259,27 @@ public:
           m_scan(qint64(keywords.size()) * region.text.size() <= kScanLimit) {
         if (m_scan)
             return;
-        m_folded = fold(m_region);
+        m_folded = fold(m_region); // character for character, so positions stay
         // Only words as long as some keyword can match one.
         QSet<qsizetype> lengths;
         for (const QString& k : keywords)
             lengths.insert(k.size());
-        const qsizetype n = m_folded.size();
-        const QStringView folded(m_folded);
+        const qsizetype n = m_region.size();
+        const QStringView text(m_region);
         qsizetype i = 0;
         while (i < n) {
-            while (i < n && !isWordChar(folded.at(i)))
+            while (i < n && !isWordChar(text.at(i)))
                 ++i;
             const qsizetype b = i;
-            while (i < n && isWordChar(folded.at(i)))
+            while (i < n && isWordChar(text.at(i)))
                 ++i;
             if (i == n && m_wordCutAtEnd)
                 break; // the page's word goes on past the region
-            if (i > b && lengths.contains(i - b))
-                ++m_words[folded.mid(b, i - b)];
+            if (i > b && lengths.contains(i - b)) {
+                Counts& counts = m_words[QStringView(m_folded).mid(b, i - b)];
+                ++counts.any;
+                counts.ascii += isAsciiText(text.mid(b, i - b));
+            }
         }
     }
     int count(const QString& keyword) const {
@@ -280,16 +289,21 @@ public:
             if (!isWordChar(c))
                 return countWholeWord(m_region, keyword, m_wordCutAtEnd);
         const QString key = fold(keyword);
-        return m_words.value(QStringView(key));
+        const Counts counts = m_words.value(QStringView(key));
+        return isAsciiText(keyword) ? counts.ascii : counts.any;
     }
 
 private:
+    struct Counts {
+        int any = 0;   // words equal to the key under Unicode case folding
+        int ascii = 0; // of those, the words of ASCII characters only
+    };
     static constexpr qint64 kScanLimit = 4'000'000;
     const QString& m_region;
     const bool m_wordCutAtEnd;
     const bool m_scan;
     QString m_folded; // the keys below are views into it
-    QHash<QStringView, int> m_words;
+    QHash<QStringView, Counts> m_words;
 };
 
 } // namespace

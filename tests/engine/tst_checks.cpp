@@ -1,5 +1,7 @@
 #include "enginetest.h"
 
+#include "analysis/engine/commatext.h"
+
 using namespace enginetest;
 
 namespace {
@@ -214,6 +216,48 @@ private slots:
                 rules(QStringLiteral("bodychk=%1").arg(count)));
         for (const QString& line : lines)
             QVERIFY2(run.out.keyword.contains(line), qPrintable(line));
+    }
+
+    void manyKeywordsCountAsEachAlone() {
+        // Past 4,000,000 keywords times region characters the count comes from one walk over the
+        // region's words; every keyword's count must be what the plain search gives.
+        QStringList words = {"alpha",      "Beta",     "GAMMA",       "caf\u00E9",   "CR\u00C8ME",
+                             "na\u00EFve", "kelvin",   "sky",         "stra\u00DFe", "re-shoes",
+                             "c++",        "e-mail",   "\"see the\"", "x_y",         "2024",
+                             "tailw",      "tailword", "\u03A9mega",  "its"};
+        for (int i = 0; words.size() < 2000; ++i)
+            words.append(QStringLiteral("pad%1").arg(i));
+        QString body = QStringLiteral(
+            "alpha ALPHA Alpha, beta. (gamma) CAF\u00C9 caf\u00E9s cr\u00E8me na\u00CFve "
+            "\u212Aelvin KELVIN \u017Fky SKY strasse STRA\u00DFE re-shoes shoes c++ e-mail "
+            "email see the see  the x_y x 2024 20245 it's \u03C9mega \u2126mega pad7 pad7x ");
+        while (body.size() < 4993)
+            body += QStringLiteral("filler words pad12 alpha ");
+        body =
+            body.left(4993) + QStringLiteral(" tailword and more"); // the region ends after "tailw"
+        QString content;
+        for (const QString& w : words)
+            content += (content.isEmpty() ? QString() : QStringLiteral(", ")) + w;
+        const QByteArray bytes =
+            page("<meta name=\"keywords\" content='" + content.toUtf8() + "'>", body.toUtf8());
+        const QString text = QString::fromUtf8(bytes);
+        const engine::BodyRegion region = engine::prepareBodyRegion(text, 5000);
+        QVERIFY(region.wordCutAtEnd); // "tailw|ord"
+        QVERIFY(qint64(words.size()) * region.text.size() > 4'000'000);
+
+        Checker c;
+        Run run;
+        c.check(run, bytes, rules(QStringLiteral("bodychk=5000")), true);
+        QStringList expected{"", "File = p.htm"};
+        for (const QString& w : engine::splitCommaText(content))
+            expected.append(QStringLiteral("%1 - %2 ")
+                                .arg(w)
+                                .arg(engine::countWholeWord(region.text, w, region.wordCutAtEnd)));
+        QCOMPARE(run.out.keyword, expected);
+        // An ASCII keyword matches ASCII letters only (not the Kelvin sign nor the long s), any
+        // other keyword every case form; a word the region cuts is none.
+        for (const char* line : {"kelvin - 1 ", "sky - 1 ", "\u03A9mega - 2 ", "tailw - 0 "})
+            QVERIFY2(expected.contains(QString::fromUtf8(line)), line);
     }
 
     void numbersThatAreNot_data() {

@@ -226,8 +226,9 @@ int countWholeWord(const QString& region, const QString& keyword, bool wordCutAt
     int count = 0;
     qsizetype from = 0;
     const qsizetype m = keyword.size();
+    const NoCaseNeedle needle(keyword);
     for (;;) {
-        const qsizetype p = findNoCase(region, keyword, from);
+        const qsizetype p = findNoCase(region, needle, from);
         if (p < 0)
             break;
         const bool before = p == 0 || !isWordChar(region.at(p - 1));

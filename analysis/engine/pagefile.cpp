@@ -52,6 +52,26 @@ bool readOpenFile(int fd, const QString& path, QByteArray& bytes) {
     return true;
 }
 
+#if defined(__x86_64__)
+// The ASCII bytes from p widened to characters, 32 at a time; answers how many.
+__attribute__((target("avx2"))) qsizetype widenAsciiAvx2(const unsigned char* p, qsizetype n,
+                                                         char16_t* d) {
+    qsizetype i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+        if (_mm256_movemask_epi8(v))
+            break;
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i),
+                            _mm256_cvtepu8_epi16(_mm256_castsi256_si128(v)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i + 16),
+                            _mm256_cvtepu8_epi16(_mm256_extracti128_si256(v, 1)));
+    }
+    return i;
+}
+
+const bool kHasAvx2 = __builtin_cpu_supports("avx2");
+#endif
+
 // Valid UTF-8 (ASCII among it) into `out` in one pass, as the text codec decodes it; false at the
 // first byte that is not valid UTF-8 (as isValidUtf8 rules: no overlong forms, no surrogates,
 // nothing past U+10FFFF).
@@ -64,7 +84,12 @@ bool decodeUtf8(const QByteArray& bytes, QString& out) {
     qsizetype i = 0;
     while (i < n) {
 #if defined(__x86_64__)
-        // ASCII runs 16 bytes at a time.
+        // ASCII runs 32 or 16 bytes at a time.
+        if (kHasAvx2) {
+            const qsizetype k = widenAsciiAvx2(p + i, n - i, d + w);
+            i += k;
+            w += k;
+        }
         while (i + 16 <= n) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
             if (_mm_movemask_epi8(v))

@@ -313,7 +313,6 @@ private:
         engine::PageState st;
         engine::RuleTable grid = ownTable(m_grid);
         const engine::RuleValues rules = ownValues(m_rules);
-        const std::function<void()> between = [] {};
         for (;;) {
             if (m_stop.load())
                 break;
@@ -323,12 +322,13 @@ private:
             PageResult& r = m_results[size_t(i)];
             const QString& address = m_pages.at(i);
             try {
-                r.failed = engine::checkPage(
-                    st, grid, rules, address, m_files.at(i), r.out, m_options, between,
-                    [&](const QString& message, bool cannotOpen) {
-                        r.unreadable = r.unreadable || cannotOpen;
-                        r.messages.append(address + QStringLiteral(": ") + message);
-                    });
+                engine::PageHooks hooks;
+                hooks.onError = [&](const QString& message, bool cannotOpen) {
+                    r.unreadable = r.unreadable || cannotOpen;
+                    r.messages.append(address + QStringLiteral(": ") + message);
+                };
+                r.failed = engine::checkPage(st, grid, rules, address, m_files.at(i), r.out,
+                                             m_options, hooks);
                 encodePanes(r);
             } catch (const platform::EConvertError& e) {
                 // A rule value, not this page, ends the run.

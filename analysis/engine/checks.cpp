@@ -1,18 +1,21 @@
 #include "checks.h"
 
 #include "commatext.h"
-#include "headpipeline.h"
 #include "numbers.h"
+#include "textmap.h"
 #include "workingcopy.h"
 
 #include "platform/ascii.h"
-#include "platform/errors.h"
-#include "platform/textfile.h"
 
 #include <QHash>
 #include <QSet>
+#include <QtAlgorithms>
 
 #include <algorithm>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace engine {
 
@@ -92,12 +95,17 @@ const PicsLabel& weburbiaLabel() {
     return l;
 }
 
-bool policyCheck(PageState& st, const QString& address, const QString& workingFile, const RuleValues& rules,
-                 const RuleTable& grid1, PaneOutput& out, const CheckOptions& options) {
+bool policyCheck(PageState& st, const PageText& pageText, const QString& address,
+                 const RuleValues& rules, const RuleTable& grid1, PaneOutput& out,
+                 const CheckOptions& options) {
     bool wroteEntry = false;
-    try {
-        st.htmlrichedit.setText(readWorkingFile(st, workingFile));
-        const QString& page = st.htmlrichedit.text();
+    QString failureReason;
+    if (!pageText.read) {
+        addLines(out.passed,
+                 QStringLiteral("  ERROR: Cannot Load Active File: \r\n") + pageText.readError);
+        out.passed.append(QString());
+    } else {
+        const QString& page = pageText.text;
 
         if (!containsNoCase(page, QStringLiteral("<META"))) {
             out.failed.append((options.batch ? QStringLiteral("File = ") : QStringLiteral("File ")) + address);
@@ -110,9 +118,9 @@ bool policyCheck(PageState& st, const QString& address, const QString& workingFi
             {&rules.rsafe, &safeSurfLabel()}, {&rules.rrsac, &rsacLabel()}, {&rules.rweb, &weburbiaLabel()}};
         for (const auto& [sw, label] : pics) {
             if (RuleValues::on(*sw) && !containsNoCase(page, label->pattern)) {
-                if (!st.failureReason.isEmpty())
-                    st.failureReason += QStringLiteral(", ");
-                st.failureReason += label->missingText;
+                if (!failureReason.isEmpty())
+                    failureReason += QStringLiteral(", ");
+                failureReason += label->missingText;
             }
         }
 
@@ -121,29 +129,27 @@ bool policyCheck(PageState& st, const QString& address, const QString& workingFi
             const QString name = trimControl(platform::asciiLower(row));
             const QString value = trimControl(grid1.cell(1, r));
             if (!name.isEmpty() && value.isEmpty())
-                st.failureReason += QStringLiteral("\r\n    Error: ") + row + QStringLiteral(" Does not have a value");
+                failureReason += QStringLiteral("\r\n    Error: ") + row +
+                                 QStringLiteral(" Does not have a value");
             if (name == QLatin1String("keywords")) {
                 st.keywordsContent = value;
-                lengthRule(st.failureReason, value, row, QStringLiteral("keywordsm"), rules.keywordsm,
+                lengthRule(failureReason, value, row, QStringLiteral("keywordsm"), rules.keywordsm,
                            QStringLiteral("keywords"), rules.keywords);
             } else if (name == QLatin1String("description")) {
-                lengthRule(st.failureReason, value, row, QStringLiteral("descriptionm"), rules.descriptionm,
-                           QStringLiteral("description"), rules.description);
+                lengthRule(failureReason, value, row, QStringLiteral("descriptionm"),
+                           rules.descriptionm, QStringLiteral("description"), rules.description);
             }
         }
-    } catch (const platform::EFOpenError& e) {
-        addLines(out.passed, QStringLiteral("  ERROR: Cannot Load Active File: \r\n") + e.message());
-        out.passed.append(QString());
     }
 
-    if (st.failureReason.isEmpty()) {
+    if (failureReason.isEmpty()) {
         out.passed.append(QStringLiteral("File = ") + address);
         // Problem lines of a page that passes are shown with that page, never with another.
         movePending(st, out.passed);
     } else {
         out.failed.append(QStringLiteral("File = ") + address);
         movePending(st, out.failed);
-        addLines(out.failed, QStringLiteral("    ") + st.failureReason);
+        addLines(out.failed, QStringLiteral("    ") + failureReason);
         out.failed.append(QString());
         wroteEntry = true;
     }
@@ -161,18 +167,47 @@ BodyRegion prepareBodyRegion(const QString& t, int n) {
     // An end-body tag beyond the count limit does not matter: look only as far as it.
     const qsizetype close = findNoCase(t, QStringLiteral("</body>"), start, qMin<qsizetype>(limit + 7, t.size()));
     const qsizetype end = close >= 0 ? qMin(close, limit) : limit;
-    QString prepared(2 * (end - start), Qt::Uninitialized);
-    QChar* d = prepared.data();
+    // Eight characters at a time, '=' made a blank on the way; a '<' or '>' gets its blank one
+    // at a time.
+    const char16_t* src = QStringView(t).utf16() + start;
+    const qsizetype len = end - start;
+    QString prepared(2 * len, Qt::Uninitialized);
+    char16_t* d = reinterpret_cast<char16_t*>(prepared.data());
     qsizetype w = 0;
-    for (qsizetype i = start; i < end; ++i) {
-        const QChar c = t.at(i);
-        if (c == QLatin1Char('=')) {
-            d[w++] = QLatin1Char(' ');
-        } else if (c == QLatin1Char('>')) {
+    qsizetype i = 0;
+    while (i < len) {
+#if defined(__x86_64__)
+        const __m128i eq = _mm_set1_epi16('='), lt = _mm_set1_epi16('<'), gt = _mm_set1_epi16('>');
+        const __m128i blank = _mm_set1_epi16(' ');
+        while (i + 8 <= len) {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+            const __m128i isEq = _mm_cmpeq_epi16(v, eq);
+            v = _mm_or_si128(_mm_andnot_si128(isEq, v), _mm_and_si128(isEq, blank));
+            const unsigned mask = unsigned(
+                _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(v, lt), _mm_cmpeq_epi16(v, gt))));
+            // Room for all 8: at most 2 characters are written for each one read.
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + w), v);
+            if (!mask) {
+                i += 8;
+                w += 8;
+                continue;
+            }
+            const qsizetype k = qCountTrailingZeroBits(mask) >> 1;
+            i += k;
+            w += k;
+            break;
+        }
+        if (i >= len)
+            break;
+#endif
+        const char16_t c = src[i++];
+        if (c == '=') {
+            d[w++] = ' ';
+        } else if (c == '>') {
             d[w++] = c;
-            d[w++] = QLatin1Char(' ');
-        } else if (c == QLatin1Char('<')) {
-            d[w++] = QLatin1Char(' ');
+            d[w++] = ' ';
+        } else if (c == '<') {
+            d[w++] = ' ';
             d[w++] = c;
         } else {
             d[w++] = c;
@@ -191,8 +226,9 @@ int countWholeWord(const QString& region, const QString& keyword, bool wordCutAt
     int count = 0;
     qsizetype from = 0;
     const qsizetype m = keyword.size();
+    const NoCaseNeedle needle(keyword);
     for (;;) {
-        const qsizetype p = findNoCase(region, keyword, from);
+        const qsizetype p = findNoCase(region, needle, from);
         if (p < 0)
             break;
         const bool before = p == 0 || !isWordChar(region.at(p - 1));
@@ -209,8 +245,14 @@ int countWholeWord(const QString& region, const QString& keyword, bool wordCutAt
 
 namespace {
 
+bool isAsciiText(QStringView s) {
+    return std::all_of(s.begin(), s.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
 // Occurrences of keywords in a region. Few keywords are each searched for; many one-word keywords
-// are counted from one pass over the region's words, so that the work stays linear.
+// are counted from one pass over the region's words, so that the work stays linear. A word
+// counts as countWholeWord finds it: for an ASCII keyword only a word of ASCII letters of either
+// case matches, for any other keyword every word equal to it under Unicode case folding.
 class RegionCounter {
 public:
     RegionCounter(const BodyRegion& region, const QStringList& keywords)
@@ -218,24 +260,27 @@ public:
           m_scan(qint64(keywords.size()) * region.text.size() <= kScanLimit) {
         if (m_scan)
             return;
-        m_folded = fold(m_region);
+        m_folded = fold(m_region); // character for character, so positions stay
         // Only words as long as some keyword can match one.
         QSet<qsizetype> lengths;
         for (const QString& k : keywords)
             lengths.insert(k.size());
-        const qsizetype n = m_folded.size();
-        const QStringView folded(m_folded);
+        const qsizetype n = m_region.size();
+        const QStringView text(m_region);
         qsizetype i = 0;
         while (i < n) {
-            while (i < n && !isWordChar(folded.at(i)))
+            while (i < n && !isWordChar(text.at(i)))
                 ++i;
             const qsizetype b = i;
-            while (i < n && isWordChar(folded.at(i)))
+            while (i < n && isWordChar(text.at(i)))
                 ++i;
             if (i == n && m_wordCutAtEnd)
                 break; // the page's word goes on past the region
-            if (i > b && lengths.contains(i - b))
-                ++m_words[folded.mid(b, i - b)];
+            if (i > b && lengths.contains(i - b)) {
+                Counts& counts = m_words[QStringView(m_folded).mid(b, i - b)];
+                ++counts.any;
+                counts.ascii += isAsciiText(text.mid(b, i - b));
+            }
         }
     }
     int count(const QString& keyword) const {
@@ -245,38 +290,42 @@ public:
             if (!isWordChar(c))
                 return countWholeWord(m_region, keyword, m_wordCutAtEnd);
         const QString key = fold(keyword);
-        return m_words.value(QStringView(key));
+        const Counts counts = m_words.value(QStringView(key));
+        return isAsciiText(keyword) ? counts.ascii : counts.any;
     }
 
 private:
+    struct Counts {
+        int any = 0;   // words equal to the key under Unicode case folding
+        int ascii = 0; // of those, the words of ASCII characters only
+    };
     static constexpr qint64 kScanLimit = 4'000'000;
     const QString& m_region;
     const bool m_wordCutAtEnd;
     const bool m_scan;
     QString m_folded; // the keys below are views into it
-    QHash<QStringView, int> m_words;
+    QHash<QStringView, Counts> m_words;
 };
 
 } // namespace
 
-void keywordChecks(PageState& st, const QString& address, const QString& workingFile, const RuleValues& rules,
-                   PaneOutput& out, const CheckOptions& options) {
+void keywordChecks(const PageState& st, const PageText& page, const QString& address,
+                   const RuleValues& rules, PaneOutput& out, const CheckOptions& options) {
     out.keyword << QString() << QStringLiteral("File = ") + address;
 
     // Each keyword once, in order of first occurrence, with its number of occurrences.
     const QStringList k = splitCommaText(st.keywordsContent);
     QStringList c;
-    QHash<QString, int> counts;
+    TextMap counts;
     QList<QString> keys;
     for (const QString& item : k) {
         const QString key = fold(item);
-        auto it = counts.find(key);
-        if (it == counts.end()) {
-            counts.insert(key, 1);
+        if (int* n = counts.find(key)) {
+            ++*n;
+        } else {
+            counts.insertFirst(key, 1);
             c.append(item);
             keys.append(key);
-        } else {
-            ++*it;
         }
     }
     for (qsizetype i = 0; i < c.size(); ++i) {
@@ -291,9 +340,9 @@ void keywordChecks(PageState& st, const QString& address, const QString& working
     if (!c.isEmpty()) {
         const QStringList d = splitCommaText(st.descriptionContent);
         if (!d.isEmpty()) {
-            QSet<QString> words;
+            TextMap words;
             for (const QString& w : d)
-                words.insert(fold(w));
+                words.insertFirst(fold(w), 0);
             const bool found = std::any_of(keys.begin(), keys.end(), [&](const QString& key) { return words.contains(key); });
             out.keyword.append(found ? QStringLiteral(" Description Tag Passes: Keywords found in page description.")
                                      : QStringLiteral(" WARNING! Keywords not found in page description."));
@@ -303,22 +352,18 @@ void keywordChecks(PageState& st, const QString& address, const QString& working
     }
 
     const int n = wholeNumber(QStringLiteral("bodychk"), rules.bodychk);
-    QString t;
-    try {
-        t = readWorkingFile(st, workingFile);
-    } catch (const platform::EFOpenError& e) {
-        addLines(out.passed, QStringLiteral("ERROR: Cannot Load Active File: red\r\n") + e.message());
+    if (!page.read) {
+        addLines(out.passed,
+                 QStringLiteral("ERROR: Cannot Load Active File: red\r\n") + page.readError);
         out.passed.append(QString());
         return;
     }
-    // Nothing reads the working copy after the count, so the page is left as it was loaded and
-    // only the region is prepared.
-    const BodyRegion region = prepareBodyRegion(t, n);
-    st.htmlrichedit.setText(t);
-
     if (!options.batch)
         out.keyword << QStringLiteral("Checking Keyword occurrences in first ") + rules.bodychk + QStringLiteral(" characters")
                     << QString();
+    if (c.isEmpty())
+        return; // nothing to count: the body region is not needed
+    const BodyRegion region = prepareBodyRegion(page.text, n);
     if (!options.batch)
         std::stable_sort(c.begin(), c.end(), [](const QString& a, const QString& b) {
             return a.compare(b, Qt::CaseInsensitive) < 0;

@@ -25,16 +25,17 @@ const PicsLabel& safeSurfLabel();
 const PicsLabel& rsacLabel();
 const PicsLabel& weburbiaLabel();
 
-// The policy check of page `address` on the whole page in the working file: the no-meta test,
-// the PICS tests, the rule rows and the verdict. Answers whether the page got a failure entry.
-// A length rule that is not a whole number raises EConvertError.
-bool policyCheck(PageState& st, const QString& address, const QString& workingFile,
+// The policy check of page `address` on the whole page: the no-meta test, the PICS tests, the
+// rule rows and the verdict, with the page's pending head-problem lines. A page that could not be
+// read gets an error line and its verdict. Answers whether the page got a failure entry. A length
+// rule that is not a whole number raises EConvertError.
+bool policyCheck(PageState& st, const PageText& page, const QString& address,
                  const RuleValues& rules, const RuleTable& grid1, PaneOutput& out,
                  const CheckOptions& options = {});
 
-// The keyword checks: repetition, description and body density. A body check count that is not
-// a whole number raises EConvertError.
-void keywordChecks(PageState& st, const QString& address, const QString& workingFile,
+// The keyword checks of the page's keywords content: repetition, description and body density.
+// A body check count that is not a whole number raises EConvertError.
+void keywordChecks(const PageState& st, const PageText& page, const QString& address,
                    const RuleValues& rules, PaneOutput& out, const CheckOptions& options = {});
 
 // The body region of a page, prepared for the count: from 5 characters after the first "<body"

@@ -1,25 +1,20 @@
 #include "headpipeline.h"
 
+#include "tagreading.h"
+
 #include "platform/ascii.h"
-#include "platform/filenames.h"
-#include "platform/textfile.h"
 
-#include <QFile>
-#include <QFileInfo>
-
-#include <QHash>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <QVarLengthArray>
+#include <QtAlgorithms>
 
 #include <algorithm>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace engine {
 
-using platform::asciiLower;
-using platform::asciiUpper;
 using platform::trimControl;
 
 const QString kMissingBody = QStringLiteral("Missing '<BODY> or <FRAMESET>' Tag");
@@ -44,93 +39,73 @@ namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kEndHead = QStringLiteral("</HEAD>");
 
-// Removes every run of blanks directly before `mark`: the fixed point of deleting one such blank
-// at a time.
-QString dropBlanksBefore(const QString& s, QChar mark) {
-    if (!s.contains(QLatin1Char(' ')))
-        return s;
-    QString out(s.size(), Qt::Uninitialized);
-    QChar* d = out.data();
-    qsizetype w = 0;
-    qsizetype pendingBlanks = 0;
-    for (QChar c : s) {
-        if (c == QLatin1Char(' ')) {
-            ++pendingBlanks;
-            continue;
-        }
-        if (c != mark)
-            for (; pendingBlanks > 0; --pendingBlanks)
-                d[w++] = QLatin1Char(' ');
-        pendingBlanks = 0;
-        d[w++] = c;
-    }
-    for (; pendingBlanks > 0; --pendingBlanks)
-        d[w++] = QLatin1Char(' ');
-    out.truncate(w);
-    return out;
+// "<META" or "<LINK" (any case) stands right before position `at`.
+inline bool isTagNameBefore(const char16_t* d, qsizetype at) {
+    static const NoCaseNeedle meta(u"<META"), link(u"<LINK");
+    if (at < 5)
+        return false;
+    const QStringView before(d + at - 5, 5);
+    return equalsNoCase(before, meta) || equalsNoCase(before, link);
 }
 
-QString dropBlanksAfter(const QString& s, QChar mark) {
-    if (!s.contains(QLatin1Char(' ')))
-        return s;
-    QString out(s.size(), Qt::Uninitialized);
-    QChar* d = out.data();
-    qsizetype w = 0;
-    bool afterMark = false;
-    for (QChar c : s) {
-        if (afterMark && c == QLatin1Char(' '))
-            continue;
-        afterMark = c == mark;
-        d[w++] = c;
-    }
-    out.truncate(w);
-    return out;
-}
-
-// "<META" (any case) followed by two or more blanks keeps one blank.
-QString collapseAfterTagName(const QString& s, const QString& tagName) {
-    QString out;
-    out.reserve(s.size());
+// The layout rules for the joined head in one pass, each as if applied until it no longer
+// matches, in this order: no blanks before '<' and '=' nor after '=', one blank where "<META" or
+// "<LINK" (any case) is followed by more, and a line break between "><".
+QString normalizeJoinedHead(const QString& s) {
     const qsizetype n = s.size();
+    const char16_t* d = QStringView(s).utf16();
+    QString out(2 * n, Qt::Uninitialized);
+    char16_t* o = reinterpret_cast<char16_t*>(out.data());
+    qsizetype w = 0;
     qsizetype i = 0;
     while (i < n) {
-        const qsizetype p = findNoCase(s, tagName, i);
-        if (p < 0) {
-            out.append(QStringView(s).mid(i));
+#if defined(__x86_64__)
+        // Characters other than blanks and '<' are copied as they stand, 8 at a time.
+        const __m128i blank = _mm_set1_epi16(' '), lt = _mm_set1_epi16('<');
+        while (i + 8 <= n) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+            const unsigned mask = unsigned(
+                _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(v, blank), _mm_cmpeq_epi16(v, lt))));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + w), v); // room: w + 8 <= 2 * n
+            if (!mask) {
+                i += 8;
+                w += 8;
+                continue;
+            }
+            const qsizetype k = qCountTrailingZeroBits(mask) >> 1;
+            i += k;
+            w += k;
             break;
         }
-        const qsizetype after = p + tagName.size();
-        out.append(QStringView(s).mid(i, after - i));
-        qsizetype j = after;
-        while (j < n && s.at(j) == QLatin1Char(' '))
-            ++j;
-        if (j - after >= 2) {
-            out.append(QLatin1Char(' '));
-            i = j;
-        } else {
-            i = after;
+        if (i >= n)
+            break;
+#endif
+        const char16_t c = d[i];
+        if (c == ' ') {
+            // A run of blanks, decided as a whole: the rules only ever drop or shorten it.
+            qsizetype k = i + 1;
+            while (k < n && d[k] == ' ')
+                ++k;
+            const char16_t next = k < n ? d[k] : 0;
+            if ((i > 0 && d[i - 1] == '=') || next == '<' || next == '=') {
+                // dropped
+            } else if (k - i >= 2 && isTagNameBefore(d, i)) {
+                o[w++] = ' ';
+            } else {
+                for (qsizetype b = i; b < k; ++b)
+                    o[w++] = ' ';
+            }
+            i = k;
+            continue;
         }
-    }
-    return out;
-}
-
-QString breakBetweenTags(const QString& s) {
-    const qsizetype n = s.size();
-    qsizetype breaks = 0;
-    for (qsizetype i = 0; i + 1 < n; ++i)
-        breaks += s.at(i) == QLatin1Char('>') && s.at(i + 1) == QLatin1Char('<');
-    if (breaks == 0)
-        return s;
-    QString out(n + 2 * breaks, Qt::Uninitialized);
-    QChar* d = out.data();
-    qsizetype w = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        d[w++] = s.at(i);
-        if (s.at(i) == QLatin1Char('>') && i + 1 < n && s.at(i + 1) == QLatin1Char('<')) {
-            d[w++] = QLatin1Char('\r');
-            d[w++] = QLatin1Char('\n');
+        if (c == '<' && w > 0 && o[w - 1] == '>') {
+            o[w++] = '\r';
+            o[w++] = '\n';
         }
+        o[w++] = c;
+        ++i;
     }
+    out.truncate(w);
     return out;
 }
 
@@ -156,15 +131,6 @@ QString joinEndHead(const QString& text) {
         i = p + kEndHead.size();
     }
     return out;
-}
-
-QString entryName(const QString& entry) {
-    const qsizetype eq = entry.indexOf(QLatin1Char('='));
-    return eq < 0 ? entry : entry.left(eq);
-}
-
-QString dropFirstAndLast(const QString& s) {
-    return s.size() < 2 ? QString() : s.mid(1, s.size() - 2);
 }
 
 } // namespace
@@ -210,10 +176,10 @@ QString RemoveBetween(const QString& s, const QString& a, const QString& b) {
 }
 
 int HeadLineIndex(const WorkingCopy& wc) {
-    const QStringList& lines = wc.lines();
-    for (qsizetype i = 0; i < lines.size(); ++i)
-        if (findNoCase(lines.at(i), QStringLiteral("<HEAD")) >= 0)
-            return int(i);
+    static const NoCaseNeedle head(u"<HEAD");
+    for (int i = 0; i < wc.lineCount(); ++i)
+        if (containsNoCase(wc.line(i), head))
+            return i;
     return -1;
 }
 
@@ -222,10 +188,10 @@ bool IsXHTMLDocument(const QString& text) {
         ExtractBetween(text, QStringLiteral("<!DOCTYPE"), QStringLiteral(">"), false, false);
     if (!doctype || !containsNoCase(doctype->text, QStringLiteral("HTML")))
         return false;
-    for (const char* fpi :
-         {"\"-//W3C//DTD XHTML 1.0 STRICT//EN\"", "\"-//W3C//DTD XHTML 1.0 TRANSITIONAL//EN\"",
-          "\"-//W3C//DTD XHTML 1.0 FRAMESET//EN\""})
-        if (containsNoCase(doctype->text, QLatin1String(fpi)))
+    for (const char16_t* fpi :
+         {u"\"-//W3C//DTD XHTML 1.0 STRICT//EN\"", u"\"-//W3C//DTD XHTML 1.0 TRANSITIONAL//EN\"",
+          u"\"-//W3C//DTD XHTML 1.0 FRAMESET//EN\""})
+        if (containsNoCase(doctype->text, fpi))
             return true;
     return false;
 }
@@ -255,9 +221,9 @@ QString FormatHeadTag(PageState& st) {
     return h;
 }
 
-void extractHeadSection(PageState& st) {
+void extractHeadSection(PageState& st, const QString& t) {
     st.headTag = QStringLiteral("<head>");
-    const QString t = st.htmlrichedit.text();
+    st.htmlrichedit.setText(t);
     qsizetype body = findNoCase(t, QStringLiteral("<BODY"));
     if (body < 0)
         body = findNoCase(t, QStringLiteral("<FRAMESET"));
@@ -277,33 +243,26 @@ void extractHeadSection(PageState& st) {
 
 void SetCRLFLineBreaks(PageState& st) {
     const QString& t = st.htmlrichedit.text();
-    if (!t.contains(QLatin1Char('\r')) && !t.contains(QLatin1Char('\n')))
-        return;
     const qsizetype n = t.size();
-    QString out(2 * n, Qt::Uninitialized);
-    QChar* d = out.data();
-    qsizetype w = 0;
-    bool changed = false;
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = t.at(i);
-        if (c == QLatin1Char('\r')) {
-            d[w++] = QLatin1Char('\r');
-            d[w++] = QLatin1Char('\n');
-            if (i + 1 < n && t.at(i + 1) == QLatin1Char('\n'))
-                ++i;
-            else
-                changed = true;
-        } else if (c == QLatin1Char('\n')) {
-            d[w++] = QLatin1Char('\r');
-            d[w++] = QLatin1Char('\n');
-            changed = true;
-        } else {
-            d[w++] = c;
-        }
+    const char16_t* d = QStringView(t).utf16();
+    // Only a page with another kind of break than CR LF is rewritten.
+    qsizetype i = nextLineBreak(t, 0);
+    while (i < n && d[i] == '\r' && i + 1 < n && d[i + 1] == '\n')
+        i = nextLineBreak(t, i + 2);
+    if (i == n)
+        return;
+    QString out(2 * n - i, Qt::Uninitialized);
+    char16_t* o = reinterpret_cast<char16_t*>(out.data());
+    o = std::copy_n(d, i, o);
+    while (i < n) {
+        *o++ = '\r';
+        *o++ = '\n';
+        i += (d[i] == '\r' && i + 1 < n && d[i + 1] == '\n') ? 2 : 1;
+        const qsizetype next = nextLineBreak(t, i);
+        o = std::copy_n(d + i, next - i, o);
+        i = next;
     }
-    if (!changed)
-        return; // already CR LF throughout
-    out.truncate(w);
+    out.truncate(o - reinterpret_cast<char16_t*>(out.data()));
     st.htmlrichedit.setText(out);
 }
 
@@ -341,46 +300,49 @@ HeadBlock SetUpHeadBlock(PageState& st) {
         }
     }
     b.he = wc.find(kEndHead, b.hs);
+    // A line break put in at or before the end-head tag moves it on by two; it never lands
+    // inside that tag (each goes before '<' or after '>' of a tag) nor makes another.
+    auto insertBreak = [&](qsizetype at) {
+        wc.insertText(at, kCrLf);
+        if (b.he >= 0 && at <= b.he)
+            b.he += 2;
+    };
 
     // Only the first script and the first style element of the head are split off.
     const struct {
-        const char* open;
-        const char* close;
+        QStringView open;
+        QStringView close;
         const QString& missing;
-    } elements[] = {{"<script", "</script>", kMissingEndScript},
-                    {"<style", "</style>", kMissingEndStyle}};
+    } elements[] = {{u"<script", u"</script>", kMissingEndScript},
+                    {u"<style", u"</style>", kMissingEndStyle}};
     for (const auto& el : elements) {
-        b.he = wc.find(kEndHead, b.hs);
-        const QString open = QLatin1String(el.open);
-        const qsizetype p = wc.find(open, b.hs, b.he);
+        const qsizetype p = wc.find(el.open, b.hs, b.he);
         if (p < 0)
             continue;
-        wc.insertText(p, kCrLf);
-        b.he = wc.find(kEndHead, b.hs);
-        const qsizetype q = wc.find(QLatin1String(el.close), p + 2 + open.size(), b.he);
+        insertBreak(p);
+        const qsizetype q = wc.find(el.close, p + 2 + el.open.size(), b.he);
         if (q < 0) {
             st.failed.append(el.missing);
         } else {
-            wc.insertText(q + qsizetype(qstrlen(el.close)), kCrLf);
-            wc.insertText(q, kCrLf);
+            insertBreak(q + el.close.size());
+            insertBreak(q);
         }
     }
-    b.he = wc.find(kEndHead, b.hs);
     return b;
 }
 
-qsizetype FormatTitleLine(PageState& st, qsizetype hs, qsizetype he, PaneOutput& out) {
+void FormatTitleLine(PageState& st, qsizetype hs, qsizetype he, PaneOutput& out) {
     WorkingCopy& wc = st.htmlrichedit;
     const qsizetype rangeEnd = he < 0 ? -1 : he + 1;
     const qsizetype open = wc.find(QStringLiteral("<title>"), hs, rangeEnd);
     if (open < 0) {
         wc.insertLine(wc.indexOfLine(st.headTag) + 1, kTitleMissingLine);
-        return he;
+        return;
     }
     const qsizetype close = wc.find(QStringLiteral("</title>"), open, rangeEnd);
     if (close < 0) {
         out.failed.append(kTitleNotEnded);
-        return he;
+        return;
     }
     const qsizetype inner = wc.text().indexOf(QLatin1Char('<'), open + 1);
     if (inner >= 0 && inner < close)
@@ -389,28 +351,23 @@ qsizetype FormatTitleLine(PageState& st, qsizetype hs, qsizetype he, PaneOutput&
     QString element = wc.text().mid(open, elementEnd - open);
     element.remove(QLatin1Char('\r'));
     element.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    QString t = wc.text();
-    t.replace(open, elementEnd - open, kCrLf + element + kCrLf);
-    wc.setText(t);
-    const qsizetype newHe = wc.find(kEndHead, hs);
+    wc.replaceText(open, elementEnd - open, kCrLf + element + kCrLf);
     if (close == open + 7)
         st.failed.append(kEmptyTitle);
-    return newHe;
 }
 
 void PositionTitleLine(PageState& st) {
     WorkingCopy& wc = st.htmlrichedit;
+    const int count = wc.lineCount(); // split once, then looked up by lines
     const int start = wc.indexOfLine(st.headTag) + 1;
     int end = wc.indexOfLine(kEndHead);
     if (end < 0)
-        end = wc.lineCount();
+        end = count;
+    static const NoCaseNeedle title(u"<Title>");
     for (int i = start; i < end; ++i) {
-        if (containsNoCase(wc.line(i), QStringLiteral("<Title>"))) {
-            if (i != start) {
-                QStringList lines = wc.lines();
-                lines.move(i, start);
-                wc.setLines(lines);
-            }
+        if (containsNoCase(wc.line(i), title)) {
+            if (i != start)
+                wc.moveLine(i, start);
             return;
         }
     }
@@ -421,26 +378,37 @@ void PositionLines(PageState& st) {
     // so replacing the text by itself would change nothing.
     WorkingCopy& wc = st.htmlrichedit;
     const int s = wc.indexOfLine(st.headTag) + 2;
-    const int e = wc.indexOfLine(QStringLiteral("</head>"));
+    const int e = wc.indexOfLine(u"</head>");
     if (e < 0 || s >= e || s < 0)
         return;
-    QStringList pics, metas, others;
-    const QStringList& lines = wc.lines();
+    // The PICS labels last one first, then the other meta tags, then the rest but empty lines.
+    static const NoCaseNeedle meta(u"<META"), pics(u"<meta http-equiv=\"PICS-Label\"");
+    enum Kind : char { Pics, Meta, Other, Empty };
+    QVarLengthArray<Kind, 256> kinds(e - s);
     for (int i = s; i < e; ++i) {
-        const QString& l = lines.at(i);
-        if (containsNoCase(l, QStringLiteral("<meta http-equiv=\"PICS-Label\"")))
-            pics.prepend(l);
-        else if (containsNoCase(l, QStringLiteral("<META")))
-            metas.append(l);
-        else if (!l.isEmpty())
-            others.append(l);
+        const QStringView l = wc.line(i);
+        // Both start with '<': one walk over the line's tags tells them.
+        Kind kind = l.isEmpty() ? Empty : Other;
+        for (qsizetype p = nextChar(l, '<'); p >= 0; p = nextChar(l, '<', p + 1)) {
+            if (matchesNoCaseAt(l, p, pics)) {
+                kind = Pics;
+                break;
+            }
+            if (matchesNoCaseAt(l, p, meta))
+                kind = Meta;
+        }
+        kinds[i - s] = kind;
     }
-    QStringList result = lines.mid(0, s);
-    result += pics;
-    result += metas;
-    result += others;
-    result += lines.mid(e);
-    wc.setLines(result);
+    QList<int> order;
+    order.reserve(e - s);
+    for (int i = e - 1; i >= s; --i)
+        if (kinds[i - s] == Pics)
+            order.append(i);
+    for (const Kind k : {Meta, Other})
+        for (int i = s; i < e; ++i)
+            if (kinds[i - s] == k)
+                order.append(i);
+    wc.arrangeLines(s, e, order);
 }
 
 void SetUpMetaLines(PageState& st, PaneOutput& out) {
@@ -450,285 +418,61 @@ void SetUpMetaLines(PageState& st, PaneOutput& out) {
 
     WorkingCopy& wc = st.htmlrichedit;
     const int s = wc.indexOfLine(st.headTag) + 1;
-    const int e = wc.indexOfLine(QStringLiteral("</head>"));
+    const int e = wc.indexOfLine(u"</head>");
     QString j;
     if (e >= 0) {
-        QStringList lines = wc.lines();
+        qsizetype size = 0;
+        for (int i = s; i < e; ++i)
+            size += wc.line(i).size() + 1;
+        j.reserve(size);
+        static const NoCaseNeedle script(u"<SCRIPT"), style(u"<STYLE"), endScript(u"</SCRIPT>"),
+            endStyle(u"</STYLE>");
         bool inside = false;
-        const QString endScript = QStringLiteral("</SCRIPT>"),
-                      endStyle = QStringLiteral("</STYLE>");
-        auto isLine = [](const QString& line, const QString& text) {
-            return line.size() == text.size() && findNoCase(line, text) == 0;
+        auto opensScriptOrStyle = [&](QStringView l) {
+            for (qsizetype p = nextChar(l, '<'); p >= 0; p = nextChar(l, '<', p + 1))
+                if (matchesNoCaseAt(l, p, script) || matchesNoCaseAt(l, p, style))
+                    return true;
+            return false;
         };
         for (int i = s; i < e; ++i) {
-            const QString& l = lines.at(i);
-            if (containsNoCase(l, QStringLiteral("<SCRIPT")) ||
-                containsNoCase(l, QStringLiteral("<STYLE"))) {
+            const QStringView l = wc.line(i);
+            if (opensScriptOrStyle(l)) {
                 inside = true;
-            } else if (isLine(l, endScript) || isLine(l, endStyle)) {
+            } else if (equalsNoCase(l, endScript) || equalsNoCase(l, endStyle)) {
                 inside = false;
             } else if (!inside) {
-                j += trimControl(lines.at(i));
+                j += trimmedControl(l);
                 if (j.endsWith(QLatin1Char('"')))
                     j += QLatin1Char(' ');
-                lines[i].clear();
+                wc.clearLine(i);
             }
         }
-        wc.setLines(lines);
     }
-    // Each rule is applied until it no longer matches.
-    j = dropBlanksBefore(j, QLatin1Char('<'));
-    j = dropBlanksBefore(j, QLatin1Char('='));
-    j = dropBlanksAfter(j, QLatin1Char('='));
-    j = collapseAfterTagName(j, QStringLiteral("<META"));
-    j = collapseAfterTagName(j, QStringLiteral("<LINK"));
-    j = breakBetweenTags(j);
-    wc.insertLine(s, j);
+    wc.insertLine(s, normalizeJoinedHead(j));
 
     PositionTitleLine(st);
     PositionLines(st);
 }
 
-MetaTag ParseMetaTag(const QString& line, bool unquote) {
-    QString s = trimControl(line);
-    const qsizetype meta = asciiUpper(s).indexOf(QLatin1String("<META"));
-    if (meta < 0)
-        throw EInvalidMetaTag();
-    s.remove(0, meta + 6);
-    s = trimControl(s);
-    qsizetype eq = s.indexOf(QLatin1Char('='));
-    if (eq == 0)
-        throw EInvalidMetaTag();
-    if (eq > 0)
-        s.remove(0, eq); // the attribute name before it is not used
-    s = trimControl(s);
-    s.remove(0, 1);
-    s = trimControl(s);
-    const qsizetype content = asciiUpper(s).indexOf(QLatin1String("CONTENT"));
-    if (content == 0)
-        throw EInvalidMetaTag();
-    MetaTag tag;
-    tag.name = content < 0 ? QString() : trimControl(s.left(content));
-    // An XHTML tag closed by "/>" reads like one closed by ">".
-    if (s.endsWith(QLatin1String("/>")))
-        s = trimControl(s.left(s.size() - 2)) + QLatin1Char('>');
-    eq = s.indexOf(QLatin1Char('='));
-    const qsizetype from = eq + 1;
-    tag.content = trimControl(s.mid(from, qMax<qsizetype>(0, s.size() - from - 1)));
-    if (unquote) {
-        tag.name = trimControl(dropFirstAndLast(tag.name));
-        tag.content = trimControl(dropFirstAndLast(tag.content));
-    }
-    return tag;
-}
-
-void BuildTagList(QStringList& list, int mode, const RuleTable& grid1, const RuleValues& rules) {
-    list.clear();
-    if (mode == 1) {
-        list << QStringLiteral("Description=") << QStringLiteral("keywords=");
-        return;
-    }
-    for (int r = 1; r < grid1.rowCount(); ++r) {
-        const QString name = trimControl(asciiLower(grid1.cell(0, r)));
-        if (!name.isEmpty())
-            list.append(name + QLatin1Char('='));
-    }
-    const std::pair<const QString*, const char*> defaults[] = {{&rules.Rating, "rating="},
-                                                               {&rules.Privacy, "privacy="},
-                                                               {&rules.DescReq, "description="},
-                                                               {&rules.KeyReq, "keywords="}};
-    for (const auto& [sw, entry] : defaults)
-        if (RuleValues::on(*sw) && !list.contains(QLatin1String(entry), Qt::CaseInsensitive))
-            list.append(QLatin1String(entry));
-}
-
-void ReadTags(PageState& st, int mode, QStringList& list, RuleTable& grid1) {
-    const WorkingCopy& wc = st.htmlrichedit;
-    const int s = wc.indexOfLine(st.headTag) + 2;
-    const int endHead = wc.indexOfLine(kEndHead);
-
-    // Names look up through a hash, so that a long list of required tags stays linear.
-    QHash<QString, int> byName;
-    for (qsizetype i = list.size() - 1; i >= 0; --i)
-        byName[entryName(list.at(i)).toCaseFolded()] = int(i); // the first entry of a name wins
-
-    if (endHead > s) {
-        const QStringList& lines = wc.lines();
-        // For a long list: the first line where each quoted text stands (between two
-        // consecutive double quotes), so that each name's walk starts at its first line.
-        const bool indexed = list.size() > 16;
-        QHash<QString, int> firstLine;
-        if (indexed) {
-            for (int i = s; i < endHead; ++i) {
-                const QString& l = lines.at(i);
-                for (qsizetype q = l.indexOf(QLatin1Char('"')); q >= 0;) {
-                    const qsizetype next = l.indexOf(QLatin1Char('"'), q + 1);
-                    if (next < 0)
-                        break;
-                    const QString key = asciiLower(l.mid(q + 1, next - q - 1));
-                    if (!firstLine.contains(key))
-                        firstLine.insert(key, i);
-                    q = next;
-                }
-            }
-        }
-        for (qsizetype j = 0; j < list.size(); ++j) {
-            const QString name = entryName(list.at(j));
-            int from = s;
-            if (indexed && !name.contains(QLatin1Char('"')) &&
-                std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; })) {
-                from = firstLine.value(asciiLower(name), -1);
-                if (from < 0)
-                    continue; // no line holds the quoted name
-            }
-            const QString quoted = QLatin1Char('"') + name + QLatin1Char('"');
-            for (int i = from; i < endHead; ++i) {
-                const QString& l = lines.at(i);
-                if (!containsNoCase(l, quoted))
-                    continue;
-                if (!containsNoCase(l, QStringLiteral("<META")))
-                    break;
-                MetaTag tag;
-                try {
-                    tag = ParseMetaTag(l, true);
-                } catch (const EInvalidMetaTag&) {
-                    continue;
-                }
-                const int named = byName.value(tag.name.toCaseFolded(), -1);
-                if (mode == 1) {
-                    if (named >= 0)
-                        (j == 0 ? st.descriptionContent : st.keywordsContent) = tag.content;
-                } else if (named >= 0 && !tag.content.isEmpty()) {
-                    list[named] = entryName(list.at(named)) + QLatin1Char('=') + tag.content;
-                }
-                break;
-            }
-        }
-    }
-    if (mode != 7)
-        return;
-    for (int r = 1; r < grid1.rowCount(); ++r) {
-        const QString name = trimControl(asciiLower(grid1.cell(0, r)));
-        if (name.isEmpty())
-            continue;
-        const int i = byName.value(name.toCaseFolded(), -1);
-        grid1.setCell(1, r,
-                      i < 0 ? QString() : list.at(i).mid(list.at(i).indexOf(QLatin1Char('=')) + 1));
-    }
-}
-
-void runHeadPipeline(PageState& st, RuleTable& grid1, const RuleValues& rules, PaneOutput& out,
-                     const std::function<void()>& between) {
-    auto pause = [&] {
-        if (between)
-            between();
+void runHeadPipeline(PageState& st, const QString& pageText, RuleTable& grid1,
+                     const RuleValues& rules, PaneOutput& out,
+                     const std::function<void(PageStep)>& after) {
+    auto done = [&](PageStep step) {
+        if (after)
+            after(step);
     };
-    extractHeadSection(st);
-    pause();
+    extractHeadSection(st, pageText);
+    done(PageStep::HeadExtracted);
     SetCRLFLineBreaks(st);
-    pause();
+    done(PageStep::LineBreaksSet);
     SetUpMetaLines(st, out);
-    pause();
-    BuildTagList(st.tagList, 1, grid1, rules);
-    ReadTags(st, 1, st.tagList, grid1);
-    pause();
-    BuildTagList(st.tagList, 7, grid1, rules);
-    ReadTags(st, 7, st.tagList, grid1);
-}
-
-namespace {
-
-// What tells a file's contents apart without reading them: device, inode, size and the
-// modification and change times to the nanosecond. Empty when the file cannot be examined or is
-// no plain file.
-struct FileStamp {
-    QByteArray key;
-    qint64 size = 0;
-};
-
-FileStamp fileStamp(int fd, const QByteArray& path) {
-    struct stat sb;
-    const int rc = fd >= 0 ? ::fstat(fd, &sb) : ::stat(path.constData(), &sb);
-    if (rc != 0 || !S_ISREG(sb.st_mode))
-        return {};
-    const qint64 parts[] = {qint64(sb.st_dev),          qint64(sb.st_ino),
-                            qint64(sb.st_size),         qint64(sb.st_mtim.tv_sec),
-                            qint64(sb.st_mtim.tv_nsec), qint64(sb.st_ctim.tv_sec),
-                            qint64(sb.st_ctim.tv_nsec)};
-    return {QByteArray(reinterpret_cast<const char*>(parts), sizeof parts), qint64(sb.st_size)};
-}
-
-void refuseLargePage(const QString& path, qint64 size) {
-    // A page that large is no web page; refuse it before it costs memory.
-    if (size > kMaxPageBytes)
-        throw platform::EFOpenError(
-            path, QStringLiteral("The page is %1 MB; pages of more than %2 MB are not checked.")
-                      .arg(double(size) / (1 << 20), 0, 'f', 1)
-                      .arg(kMaxPageBytes >> 20));
-}
-
-// The bytes of a plain file opened as fd, with its stamp; false when it cannot be read this way.
-bool readOpenFile(int fd, const QString& path, FileStamp& stamp, QByteArray& bytes) {
-    stamp = fileStamp(fd, QByteArray());
-    if (stamp.key.isEmpty())
-        return false;
-    refuseLargePage(path, stamp.size);
-    bytes.resize(stamp.size + 1); // one byte more tells a file that grew
-    qint64 got = 0;
-    for (;;) {
-        if (got == bytes.size())
-            bytes.resize(qMin<qint64>(bytes.size() * 2, kMaxPageBytes + 1));
-        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        got += n;
-        refuseLargePage(path, got);
-    }
-    bytes.truncate(got);
-    return true;
-}
-
-} // namespace
-
-QString readWorkingFile(PageState& st, const QString& workingFile) {
-    const QByteArray name = platform::nativePath(workingFile);
-    if (!st.fileStamp.isEmpty() && fileStamp(-1, name).key == st.fileStamp)
-        return st.fileText; // the very file read before
-    st.fileStamp.clear();
-    FileStamp stamp;
-    QByteArray bytes;
-    // Opened without waiting, so that a FIFO among the pages cannot hold the check.
-    const int fd = platform::openNative(name, O_RDONLY | O_NONBLOCK);
-    bool read = false;
-    if (fd >= 0) {
-        try {
-            read = readOpenFile(fd, workingFile, stamp, bytes);
-        } catch (...) {
-            ::close(fd);
-            throw;
-        }
-        ::close(fd);
-    }
-    if (!read) {
-        // Not a plain file that could be read: the file layer says why.
-        stamp = {};
-        bytes = platform::readFileBytes(workingFile);
-        refuseLargePage(workingFile, bytes.size());
-    }
-    st.fileText = platform::decodeText(bytes).text;
-    st.fileStamp = stamp.key;
-    return st.fileText;
-}
-
-void loadWorkingCopy(PageState& st, const QString& workingFile) {
-    // A new page: the web host may have rewritten the file in place within the resolution of
-    // its times, so it is always read here; the checks' reloads of the same page use the stamp.
-    st.fileStamp.clear();
-    st.htmlrichedit.setText(readWorkingFile(st, workingFile));
+    done(PageStep::MetaLinesSet);
+    BuildTagList(st.tagList, TagReading::DescriptionAndKeywords, grid1, rules);
+    ReadTags(st, TagReading::DescriptionAndKeywords, st.tagList, grid1);
+    done(PageStep::DescriptionAndKeywordsRead);
+    BuildTagList(st.tagList, TagReading::RuleTable, grid1, rules);
+    ReadTags(st, TagReading::RuleTable, st.tagList, grid1);
+    done(PageStep::RuleTableRead);
 }
 
 } // namespace engine

@@ -3,8 +3,6 @@
 #include "pagestate.h"
 #include "rulebase.h"
 
-#include "platform/errors.h"
-
 #include <functional>
 #include <optional>
 
@@ -22,7 +20,8 @@ extern const QString kTitleTagInside;
 extern const QString kTitleMissingLine;
 
 // Head section extraction and line layout.
-void extractHeadSection(PageState& st);
+// The page up to its end-head tag into the working copy (the whole page when there is none).
+void extractHeadSection(PageState& st, const QString& pageText);
 void SetCRLFLineBreaks(PageState& st);
 void SetUpMetaLines(PageState& st, PaneOutput& out);
 struct HeadBlock {
@@ -30,7 +29,7 @@ struct HeadBlock {
     qsizetype he = -1; // -1: no end-head tag
 };
 HeadBlock SetUpHeadBlock(PageState& st);
-qsizetype FormatTitleLine(PageState& st, qsizetype hs, qsizetype he, PaneOutput& out);
+void FormatTitleLine(PageState& st, qsizetype hs, qsizetype he, PaneOutput& out);
 void PositionTitleLine(PageState& st);
 void PositionLines(PageState& st);
 
@@ -46,30 +45,10 @@ int HeadLineIndex(const WorkingCopy& wc);
 bool IsXHTMLDocument(const QString& text);
 QString FormatHeadTag(PageState& st);
 
-// Meta tags.
-class EInvalidMetaTag : public platform::Error {
-public:
-    EInvalidMetaTag() : platform::Error(QStringLiteral("not valid meta tag")) {}
-};
-struct MetaTag {
-    QString name;
-    QString content;
-};
-MetaTag ParseMetaTag(const QString& line, bool unquote);
-void BuildTagList(QStringList& list, int mode, const RuleTable& grid1, const RuleValues& rules);
-void ReadTags(PageState& st, int mode, QStringList& list, RuleTable& grid1);
-
-// The head pipeline in its order; between runs between its steps (the window processes its
-// pending events there).
-void runHeadPipeline(PageState& st, RuleTable& grid1, const RuleValues& rules, PaneOutput& out,
-                     const std::function<void()>& between = {});
-
-// The working file into the working copy; raises EFOpenError.
-void loadWorkingCopy(PageState& st, const QString& workingFile);
-// The largest page the checks read.
-constexpr qint64 kMaxPageBytes = qint64(64) << 20;
-// The working file's text, read anew each time; raises EFOpenError (also for a page larger than
-// kMaxPageBytes).
-QString readWorkingFile(PageState& st, const QString& workingFile);
+// The head pipeline in its order on the page's text: the head section laid out in the working
+// copy, then the two tag readings. `after` is told each step as it ends.
+void runHeadPipeline(PageState& st, const QString& pageText, RuleTable& grid1,
+                     const RuleValues& rules, PaneOutput& out,
+                     const std::function<void(PageStep)>& after = {});
 
 } // namespace engine

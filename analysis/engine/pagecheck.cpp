@@ -1,28 +1,53 @@
 #include "pagecheck.h"
 
 #include "headpipeline.h"
+#include "pagefile.h"
+
+#include "platform/errors.h"
 
 namespace engine {
 
 bool checkPage(PageState& st, RuleTable& grid1, const RuleValues& rules, const QString& address,
                const QString& file, PaneOutput& out, const CheckOptions& options,
-               const std::function<void()>& between,
-               const std::function<void(const QString& message, bool cannotOpen)>& onError) {
+               const PageHooks& hooks) {
+    auto done = [&](PageStep step) {
+        if (hooks.after)
+            hooks.after(step);
+    };
     st.resetPage();
     // No page is ever checked against the tag values of the page before.
     for (int r = 1; r < grid1.rowCount(); ++r)
         grid1.setCell(1, r, QString());
+
+    PageText page;
     try {
-        loadWorkingCopy(st, file);
-        runHeadPipeline(st, grid1, rules, out, between);
+        page.text = readPageFile(file);
+        page.read = true;
     } catch (const platform::EFOpenError& e) {
-        onError(e.message(), true);
-    } catch (const platform::Error& e) {
-        onError(e.message(), false);
+        if (hooks.loadErrorEnds || !hooks.onError)
+            throw;
+        page.readError = e.message();
+        hooks.onError(e.message(), true);
     }
-    const bool failed = policyCheck(st, address, file, rules, grid1, out, options);
-    keywordChecks(st, address, file, rules, out, options);
-    return failed;
+    done(PageStep::Loaded);
+    if (page.read) {
+        try {
+            runHeadPipeline(st, page.text, grid1, rules, out, hooks.after);
+        } catch (const platform::EFOpenError& e) {
+            if (!hooks.onError)
+                throw;
+            hooks.onError(e.message(), true);
+        } catch (const platform::Error& e) {
+            if (!hooks.onError)
+                throw;
+            hooks.onError(e.message(), false);
+        }
+    }
+    const bool failedEntry = policyCheck(st, page, address, rules, grid1, out, options);
+    done(PageStep::PolicyChecked);
+    keywordChecks(st, page, address, rules, out, options);
+    done(PageStep::KeywordsChecked);
+    return failedEntry;
 }
 
 void addSummary(PaneOutput& out, int failedPages, int pages) {

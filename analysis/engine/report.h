@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workfiles.h"
+#include "pagefile.h"
 
 #include <QStringList>
 

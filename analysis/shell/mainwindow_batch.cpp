@@ -159,7 +159,11 @@ void MainWindow::runBatch() {
         flushPanes(out);
         m_batchProgress->refresh();
     });
-    const std::function<void()> between = [&] { breathe(); };
+    engine::PageHooks hooks;
+    hooks.after = [&](engine::PageStep step) {
+        if (engine::isBetweenHeadSteps(step))
+            breathe();
+    };
     breathe.now();
 
     try {
@@ -176,15 +180,15 @@ void MainWindow::runBatch() {
                 dialogs.error(kError3001);
                 return;
             }
-            const bool failed =
-                engine::checkPage(m_page, m_ruleTable, m_rules, address, workingFile, out, batchRun,
-                                  between, [&](const QString& message, bool notOpened) {
-                                      flushPanes(out);
-                                      if (notOpened)
-                                          dialogs.error(cannotOpen(address));
-                                      else
-                                          dialogs.plain(message);
-                                  });
+            hooks.onError = [&](const QString& message, bool notOpened) {
+                flushPanes(out);
+                if (notOpened)
+                    dialogs.error(cannotOpen(address));
+                else
+                    dialogs.plain(message);
+            };
+            const bool failed = engine::checkPage(m_page, m_ruleTable, m_rules, address,
+                                                  workingFile, out, batchRun, hooks);
             if (failed)
                 ++failedPages;
 

@@ -4,8 +4,7 @@
 #include "mainwindow.h"
 #include "platform/waitcursor.h"
 
-#include "analysis/engine/checks.h"
-#include "analysis/engine/headpipeline.h"
+#include "analysis/engine/pagecheck.h"
 #include "analysis/engine/report.h"
 #include "analysis/engine/workfiles.h"
 #include "analysis/results/resultpane.h"
@@ -66,26 +65,26 @@ void MainWindow::checkCurrentFile() {
 
     m_reportLines = engine::reportHead(m_programFolder);
     preparePanes();
-    m_page.resetPage();
-    engine::loadWorkingCopy(m_page, workingFile);
-    breathe();
-
     engine::PaneOutput out;
+    engine::PageHooks hooks;
+    // A page the host wrote but that cannot be read ends the command.
+    hooks.loadErrorEnds = true;
+    hooks.onError = [&](const QString& message, bool notOpened) {
+        flushPanes(out);
+        if (notOpened)
+            dialogs.error(cannotOpen(address));
+        else
+            dialogs.plain(message);
+    };
+    hooks.after = [&](engine::PageStep step) {
+        if (step == engine::PageStep::PolicyChecked || step == engine::PageStep::KeywordsChecked)
+            flushPanes(out);
+        if (step == engine::PageStep::Loaded || engine::isBetweenHeadSteps(step) ||
+            step == engine::PageStep::PolicyChecked)
+            breathe();
+    };
     try {
-        engine::runHeadPipeline(m_page, m_ruleTable, m_rules, out, breathe);
-    } catch (const platform::EFOpenError&) {
-        flushPanes(out);
-        dialogs.error(cannotOpen(address));
-    } catch (const platform::Error& e) {
-        flushPanes(out);
-        dialogs.plain(e.message());
-    }
-    try {
-        engine::policyCheck(m_page, address, workingFile, m_rules, m_ruleTable, out);
-        flushPanes(out);
-        breathe();
-        engine::keywordChecks(m_page, address, workingFile, m_rules, out);
-        flushPanes(out);
+        engine::checkPage(m_page, m_ruleTable, m_rules, address, workingFile, out, {}, hooks);
     } catch (...) {
         // A rule value that is not a number ends the check; what it wrote stays in the panes.
         flushPanes(out);

@@ -1,13 +1,16 @@
 #pragma once
 
-// Runs the engine's per-page work on a page text, as the single-page check does.
+// Runs the engine's check of one page on a page text, as the window's checks do.
 
-#include "analysis/engine/checks.h"
 #include "analysis/engine/headpipeline.h"
+#include "analysis/engine/pagecheck.h"
 #include "analysis/rules/rulevalues.h"
+#include "platform/errors.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <optional>
 
 namespace enginetest {
 
@@ -51,19 +54,23 @@ public:
         f.write(bytes);
     }
 
-    // The head pipeline, then (unless headOnly) the policy and keyword checks.
+    // The page's check; with headOnly, the state as the head pipeline left it.
     void check(Run& run, const QByteArray& page, const engine::RuleValues& v, bool batch = false,
                bool headOnly = false) {
         write(page);
-        run.st.resetPage();
-        engine::loadWorkingCopy(run.st, m_file);
-        engine::runHeadPipeline(run.st, run.grid, v, run.out);
-        if (headOnly)
-            return;
         engine::CheckOptions o;
         o.batch = batch;
-        run.failedEntry = engine::policyCheck(run.st, QStringLiteral("p.htm"), m_file, v, run.grid, run.out, o);
-        engine::keywordChecks(run.st, QStringLiteral("p.htm"), m_file, v, run.out, o);
+        engine::PageHooks hooks;
+        std::optional<Run> head;
+        if (headOnly)
+            hooks.after = [&](engine::PageStep step) {
+                if (step == engine::PageStep::RuleTableRead)
+                    head = run;
+            };
+        run.failedEntry = engine::checkPage(run.st, run.grid, v, QStringLiteral("p.htm"), m_file,
+                                            run.out, o, hooks);
+        if (head)
+            run = *head;
     }
 
 private:

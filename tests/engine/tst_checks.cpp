@@ -1,5 +1,7 @@
 #include "enginetest.h"
 
+#include "analysis/engine/commatext.h"
+
 using namespace enginetest;
 
 namespace {
@@ -216,6 +218,48 @@ private slots:
             QVERIFY2(run.out.keyword.contains(line), qPrintable(line));
     }
 
+    void manyKeywordsCountAsEachAlone() {
+        // Past 4,000,000 keywords times region characters the count comes from one walk over the
+        // region's words; every keyword's count must be what the plain search gives.
+        QStringList words = {"alpha",      "Beta",     "GAMMA",       "caf\u00E9",   "CR\u00C8ME",
+                             "na\u00EFve", "kelvin",   "sky",         "stra\u00DFe", "re-shoes",
+                             "c++",        "e-mail",   "\"see the\"", "x_y",         "2024",
+                             "tailw",      "tailword", "\u03A9mega",  "its"};
+        for (int i = 0; words.size() < 2000; ++i)
+            words.append(QStringLiteral("pad%1").arg(i));
+        QString body = QStringLiteral(
+            "alpha ALPHA Alpha, beta. (gamma) CAF\u00C9 caf\u00E9s cr\u00E8me na\u00CFve "
+            "\u212Aelvin KELVIN \u017Fky SKY strasse STRA\u00DFE re-shoes shoes c++ e-mail "
+            "email see the see  the x_y x 2024 20245 it's \u03C9mega \u2126mega pad7 pad7x ");
+        while (body.size() < 4993)
+            body += QStringLiteral("filler words pad12 alpha ");
+        body =
+            body.left(4993) + QStringLiteral(" tailword and more"); // the region ends after "tailw"
+        QString content;
+        for (const QString& w : words)
+            content += (content.isEmpty() ? QString() : QStringLiteral(", ")) + w;
+        const QByteArray bytes =
+            page("<meta name=\"keywords\" content='" + content.toUtf8() + "'>", body.toUtf8());
+        const QString text = QString::fromUtf8(bytes);
+        const engine::BodyRegion region = engine::prepareBodyRegion(text, 5000);
+        QVERIFY(region.wordCutAtEnd); // "tailw|ord"
+        QVERIFY(qint64(words.size()) * region.text.size() > 4'000'000);
+
+        Checker c;
+        Run run;
+        c.check(run, bytes, rules(QStringLiteral("bodychk=5000")), true);
+        QStringList expected{"", "File = p.htm"};
+        for (const QString& w : engine::splitCommaText(content))
+            expected.append(QStringLiteral("%1 - %2 ")
+                                .arg(w)
+                                .arg(engine::countWholeWord(region.text, w, region.wordCutAtEnd)));
+        QCOMPARE(run.out.keyword, expected);
+        // An ASCII keyword matches ASCII letters only (not the Kelvin sign nor the long s), any
+        // other keyword every case form; a word the region cuts is none.
+        for (const char* line : {"kelvin - 1 ", "sky - 1 ", "\u03A9mega - 2 ", "tailw - 0 "})
+            QVERIFY2(expected.contains(QString::fromUtf8(line)), line);
+    }
+
     void numbersThatAreNot_data() {
         QTest::addColumn<QString>("rules");
         QTest::addColumn<QStringList>("required");
@@ -244,21 +288,66 @@ private slots:
         QCOMPARE(other.out.passed, QStringList{"File = p.htm"});
     }
 
-    void workingFileGoneDuringTheChecks() {
+    void unreadablePageFile() {
+        // Reported once by the load; each check writes its own error line with the same message.
         engine::PageState st;
         engine::RuleTable grid;
         engine::PaneOutput out;
         const QString missing = QStringLiteral("/nonexistent/temp.tgf");
-        QVERIFY(!engine::policyCheck(st, QStringLiteral("p.htm"), missing, rules(QString()), grid, out));
-        QCOMPARE(out.passed.size(), 4);
-        QCOMPARE(out.passed.at(0), QStringLiteral("  ERROR: Cannot Load Active File: "));
-        QVERIFY(out.passed.at(1).contains(missing));
-        QCOMPARE(out.passed.mid(2), (QStringList{"", "File = p.htm"}));
-        out.clear();
-        engine::keywordChecks(st, QStringLiteral("p.htm"), missing, rules(QString()), out);
-        QCOMPARE(out.passed.at(0), QStringLiteral("ERROR: Cannot Load Active File: red"));
-        QCOMPARE(out.passed.last(), QString());
+        QStringList errors, policyLines;
+        QList<engine::PageStep> steps;
+        engine::PageHooks hooks;
+        hooks.onError = [&](const QString& message, bool cannotOpen) {
+            QVERIFY(cannotOpen);
+            errors.append(message);
+        };
+        hooks.after = [&](engine::PageStep step) {
+            steps.append(step);
+            if (step == engine::PageStep::PolicyChecked) {
+                policyLines = out.passed;
+                out.clear();
+            }
+        };
+        QVERIFY(!engine::checkPage(st, grid, rules(QString()), QStringLiteral("p.htm"), missing,
+                                   out, {}, hooks));
+        QCOMPARE(errors.size(), 1);
+        QVERIFY(errors.at(0).contains(missing));
+        QCOMPARE(policyLines.size(), 4);
+        QCOMPARE(policyLines.at(0), QStringLiteral("  ERROR: Cannot Load Active File: "));
+        QCOMPARE(policyLines.at(1), errors.at(0));
+        QCOMPARE(policyLines.mid(2), (QStringList{"", "File = p.htm"}));
+        QCOMPARE(out.passed,
+                 (QStringList{"ERROR: Cannot Load Active File: red", errors.at(0), ""}));
         QCOMPARE(out.keyword, (QStringList{"", "File = p.htm"}));
+        // No head pipeline for a page that was not read.
+        using S = engine::PageStep;
+        QCOMPARE(steps, (QList<S>{S::Loaded, S::PolicyChecked, S::KeywordsChecked}));
+
+        // The window's single check ends there instead.
+        hooks.loadErrorEnds = true;
+        out.clear();
+        QVERIFY_THROWS_EXCEPTION(platform::EFOpenError,
+                                 engine::checkPage(st, grid, rules(QString()),
+                                                   QStringLiteral("p.htm"), missing, out, {},
+                                                   hooks));
+        QVERIFY(out.isEmpty());
+        QCOMPARE(errors.size(), 1);
+    }
+
+    void stepsInOrder() {
+        // Every step is told once, in order, so that a window can paint and flush at each.
+        Checker c;
+        Run run;
+        c.write("<html><head><title>T</title></head><body>x</body></html>");
+        QList<engine::PageStep> steps;
+        engine::PageHooks hooks;
+        hooks.after = [&](engine::PageStep step) { steps.append(step); };
+        engine::checkPage(run.st, run.grid, rules(QString()), QStringLiteral("p.htm"), c.file(),
+                          run.out, {}, hooks);
+        using S = engine::PageStep;
+        QCOMPARE(steps, (QList<S>{S::Loaded, S::HeadExtracted, S::LineBreaksSet, S::MetaLinesSet,
+                                  S::DescriptionAndKeywordsRead, S::RuleTableRead, S::PolicyChecked,
+                                  S::KeywordsChecked}));
     }
 
     void badInput_data() {

@@ -1,5 +1,7 @@
 #include "enginetest.h"
 
+#include "analysis/engine/tagreading.h"
+
 using namespace enginetest;
 
 class TestHeadPipeline : public QObject {
@@ -170,9 +172,11 @@ private slots:
         engine::RuleTable grid;
         grid.setNames({"Author", "", " KEYWORDS"});
         QStringList list;
-        engine::BuildTagList(list, 1, grid, rules(QString()));
+        engine::BuildTagList(list, engine::TagReading::DescriptionAndKeywords, grid,
+                             rules(QString()));
         QCOMPARE(list, (QStringList{"Description=", "keywords="}));
-        engine::BuildTagList(list, 7, grid, rules(QStringLiteral("KeyReq=1;Rating=1;DescReq=yes")));
+        engine::BuildTagList(list, engine::TagReading::RuleTable, grid,
+                             rules(QStringLiteral("KeyReq=1;Rating=1;DescReq=yes")));
         QCOMPARE(list, (QStringList{"author=", "keywords=", "rating="}));
     }
 

@@ -1,6 +1,6 @@
-// One page through the head pipeline, the tag reading, the policy check and the keyword checks.
-#include "analysis/engine/checks.h"
-#include "analysis/engine/headpipeline.h"
+// One page through the page check: the head pipeline, the tag reading, the policy check and the
+// keyword checks.
+#include "analysis/engine/pagecheck.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,13 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (bool batch : {false, true}) {
         engine::PageState st;
         engine::PaneOutput out;
-        st.resetPage();
-        engine::loadWorkingCopy(st, file);
-        engine::runHeadPipeline(st, grid, rules, out);
         engine::CheckOptions o;
         o.batch = batch;
-        engine::policyCheck(st, QStringLiteral("p.htm"), file, rules, grid, out, o);
-        engine::keywordChecks(st, QStringLiteral("p.htm"), file, rules, out, o);
+        engine::checkPage(st, grid, rules, QStringLiteral("p.htm"), file, out, o, {});
         // Every page gets exactly one verdict and leaves nothing pending for the next one.
         qsizetype verdicts = out.passed.count(QStringLiteral("File = p.htm")) + out.failed.count(QStringLiteral("File = p.htm"));
         if (batch && out.failed.contains(QStringLiteral("    File has no meta tags")))

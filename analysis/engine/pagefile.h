@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QDir>
+#include <QString>
+
+namespace engine {
+
+// The working file that the web host writes each page's source into.
+inline QString workingFile(const QString& programFolder) {
+    return QDir(programFolder).filePath(QStringLiteral("dorazo/temp.tgf"));
+}
+
+// The HTML report file.
+inline QString reportFile(const QString& programFolder) {
+    return QDir(programFolder).filePath(QStringLiteral("dorazo/temp.html"));
+}
+
+// The largest page the checks read.
+constexpr qint64 kMaxPageBytes = qint64(64) << 20;
+
+// A page file's text, decoded (UTF-8, else Windows-1252). Opened without waiting, so that a FIFO
+// among the pages cannot hold the check. Raises EFOpenError, also for a page larger than
+// kMaxPageBytes.
+QString readPageFile(const QString& path);
+
+} // namespace engine

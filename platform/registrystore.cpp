@@ -19,6 +19,14 @@ namespace platform {
 
 namespace {
 
+QString noSuchKey(const QString& path) {
+    return QStringLiteral("Key %1 does not exist").arg(path);
+}
+
+QString noFolderFor(const QString& path) {
+    return QStringLiteral("Cannot create the folder of %1").arg(path);
+}
+
 const QString kRoot = QStringLiteral("HKEY_LOCAL_MACHINE");
 constexpr int kLockWaitMs = 10000;
 constexpr int kStaleLockMs = 5000;
@@ -340,7 +348,7 @@ bool RegistryStore::canWrite() {
         return false;
     const QFileInfo info(m_path);
     if (!QDir().mkpath(info.absolutePath())) {
-        m_error = QStringLiteral("Cannot create the folder of %1").arg(m_path);
+        m_error = noFolderFor(m_path);
         return false;
     }
     if (info.exists() && (!info.isFile() || !info.isWritable())) {
@@ -357,7 +365,7 @@ bool RegistryStore::commit(const std::function<bool(Document&)>& change) {
     if (writesHeld())
         return false;
     if (!QDir().mkpath(QFileInfo(m_path).absolutePath())) {
-        m_error = QStringLiteral("Cannot create the folder of %1").arg(m_path);
+        m_error = noFolderFor(m_path);
         return false;
     }
     QLockFile lock(m_path + QStringLiteral(".lock"));
@@ -426,7 +434,7 @@ bool RegistryStore::openKey(const QString& key, bool canCreate) {
         return false;
     if (!documentHasKey(doc, path)) {
         if (!canCreate) {
-            m_error = QStringLiteral("Key %1 does not exist").arg(path);
+            m_error = noSuchKey(path);
             return false;
         }
         const bool ok = commit([&](Document& d) {
@@ -452,7 +460,7 @@ bool RegistryStore::openKeyReadOnly(const QString& key) {
     if (path.isEmpty() || !load(doc))
         return false;
     if (!documentHasKey(doc, path)) {
-        m_error = QStringLiteral("Key %1 does not exist").arg(path);
+        m_error = noSuchKey(path);
         return false;
     }
     m_doc = doc;

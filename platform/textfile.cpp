@@ -17,6 +17,8 @@ namespace platform {
 
 namespace {
 
+const QString kIsAFolder = QStringLiteral("Is a directory");
+
 QString errnoText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
@@ -117,7 +119,7 @@ OutputTarget outputTarget(const QString& given) {
         if (S_ISCHR(sb.st_mode) || S_ISFIFO(sb.st_mode))
             return {path, TargetKind::InPlace, sb.st_mode};
         if (S_ISDIR(sb.st_mode))
-            throw EFCreateError(given, QStringLiteral("Is a directory"));
+            throw EFCreateError(given, kIsAFolder);
         if (!S_ISLNK(sb.st_mode))
             throw EFCreateError(
                 given, QStringLiteral("It is a block device or a socket; it is not written."));
@@ -165,7 +167,7 @@ QByteArray readFileBytes(const QString& path, qint64 maxBytes) {
     if (::fstat(fd, &sb) != 0)
         throw EFOpenError(path, errnoText(errno));
     if (S_ISDIR(sb.st_mode))
-        throw EFOpenError(path, QStringLiteral("Is a directory"));
+        throw EFOpenError(path, kIsAFolder);
     if (!S_ISREG(sb.st_mode))
         throw EFOpenError(
             path,

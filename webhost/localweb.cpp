@@ -34,6 +34,23 @@ const QString LocalWeb::kStateKey = QStringLiteral("\\Software\\VRNH\\LocalWeb")
 
 namespace {
 
+// The host's texts, each in one place.
+QString outsideWeb(const QString& address) {
+    return QStringLiteral("The address %1 is outside the web.").arg(address);
+}
+QString pageUnreadable(const QString& address, const QString& why) {
+    return QStringLiteral("The page %1 cannot be read: %2").arg(address, why);
+}
+QString folderUnreadable(const QString& folder, const QString& why) {
+    return QStringLiteral("The folder %1 cannot be read: %2").arg(folder, why);
+}
+QString notAWeb(const QString& folder) {
+    return QStringLiteral("The folder %1 cannot be opened as a web.").arg(folder);
+}
+QString webCannotOpen(const QString& web) {
+    return QStringLiteral("The web folder %1 cannot be opened.").arg(web);
+}
+
 // A relative address that stays inside the web: no absolute path, drive letter or "..".
 QString cleanAddress(const QString& address, bool allowEmpty) {
     QString a = address;
@@ -44,11 +61,11 @@ QString cleanAddress(const QString& address, bool allowEmpty) {
         throw HostError(QStringLiteral("No page address was given."));
     }
     if (a.startsWith(QLatin1Char('/')) || (a.size() >= 2 && a.at(1) == QLatin1Char(':')))
-        throw HostError(QStringLiteral("The address %1 is outside the web.").arg(address));
+        throw HostError(outsideWeb(address));
     const QStringList parts = a.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     for (const QString& p : parts)
         if (p == QLatin1String(".."))
-            throw HostError(QStringLiteral("The address %1 is outside the web.").arg(address));
+            throw HostError(outsideWeb(address));
     return parts.join(QLatin1Char('/'));
 }
 
@@ -242,16 +259,13 @@ PageListing pageListing(const QString& address, FolderContents& contents) {
 void openPage(QFile& in, const QString& address, const QString& path) {
     const int fd = platform::openNative(path, O_RDONLY | O_NONBLOCK);
     if (fd < 0)
-        throw HostError(
-            QStringLiteral("The page %1 cannot be read: %2").arg(address, systemError(errno)));
+        throw HostError(pageUnreadable(address, systemError(errno)));
     in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
     struct stat st;
     if (::fstat(fd, &st) != 0)
-        throw HostError(
-            QStringLiteral("The page %1 cannot be read: %2").arg(address, systemError(errno)));
+        throw HostError(pageUnreadable(address, systemError(errno)));
     if (S_ISDIR(st.st_mode))
-        throw HostError(
-            QStringLiteral("The page %1 cannot be read: %2").arg(address, systemError(EISDIR)));
+        throw HostError(pageUnreadable(address, systemError(EISDIR)));
     if (!S_ISREG(st.st_mode))
         throw HostError(
             QStringLiteral("The page %1 cannot be read: it is not a regular file.").arg(address));
@@ -273,8 +287,7 @@ public:
         for (;;) {
             const qint64 n = in.read(block.data(), block.size());
             if (n < 0)
-                throw HostError(QStringLiteral("The page %1 cannot be read: %2")
-                                    .arg(address, in.errorString()));
+                throw HostError(pageUnreadable(address, in.errorString()));
             if (n == 0)
                 break;
             if (out.write(block.constData(), n) != n)
@@ -335,8 +348,7 @@ private:
         openPage(in, address, m_web.pathOf(address));
         const QByteArray bytes = in.readAll();
         if (in.error() != QFileDevice::NoError)
-            throw HostError(
-                QStringLiteral("The page %1 cannot be read: %2").arg(address, in.errorString()));
+            throw HostError(pageUnreadable(address, in.errorString()));
         return bytes;
     }
     platform::DecodedText read(const QString& address) {
@@ -356,7 +368,7 @@ LocalWeb::LocalWeb(QString registryPath, QString programFolder)
 LocalWeb LocalWeb::onFolder(const QString& folder) {
     const QFileInfo info(folder);
     if (!info.isDir())
-        throw HostError(QStringLiteral("The folder %1 cannot be opened as a web.").arg(folder));
+        throw HostError(notAWeb(folder));
     LocalWeb web;
     web.setWeb(info.absoluteFilePath());
     return web;
@@ -397,7 +409,7 @@ void LocalWeb::save() {
 
 std::unique_ptr<Explorer> LocalWeb::createExplorer() {
     if (!QFileInfo(m_web).isDir())
-        throw HostError(QStringLiteral("The web folder %1 cannot be opened.").arg(m_web));
+        throw HostError(webCannotOpen(m_web));
     return std::make_unique<LocalExplorer>(*this);
 }
 
@@ -408,7 +420,7 @@ std::unique_ptr<Editor> LocalWeb::createEditor() {
 void LocalWeb::openWeb(const QString& folder) {
     const QFileInfo info(folder);
     if (!info.isDir())
-        throw HostError(QStringLiteral("The folder %1 cannot be opened as a web.").arg(folder));
+        throw HostError(notAWeb(folder));
     setWeb(info.absoluteFilePath());
     m_page = QFileInfo(QDir(m_web).filePath(QStringLiteral("index.htm"))).isFile()
                  ? QStringLiteral("index.htm")
@@ -434,7 +446,7 @@ QString LocalWeb::pathOf(const QString& address) const {
         std::free(real);
         if (m_rootNative.isEmpty() ||
             !canonical.startsWith(m_rootNative.endsWith('/') ? m_rootNative : m_rootNative + '/'))
-            throw HostError(QStringLiteral("The address %1 is outside the web.").arg(address));
+            throw HostError(outsideWeb(address));
         return path;
     }
     if (errno == ENAMETOOLONG) {
@@ -447,7 +459,7 @@ QString LocalWeb::pathOf(const QString& address) const {
             S_ISLNK(st.st_mode)) {
             const Fd target(::openat(dir.get(), name.constData(), O_PATH | O_CLOEXEC));
             if (target.get() >= 0 && !insideRoot(target.get(), m_rootNative))
-                throw HostError(QStringLiteral("The address %1 is outside the web.").arg(address));
+                throw HostError(outsideWeb(address));
         }
     }
     return path;
@@ -465,7 +477,7 @@ QString LocalWeb::writablePathOf(const QString& address) const {
 int LocalWeb::openFolder(const QString& folder) const {
     const QString clean = cleanAddress(folder, true);
     if (m_rootNative.isEmpty())
-        throw HostError(QStringLiteral("The web folder %1 cannot be opened.").arg(m_web));
+        throw HostError(webCannotOpen(m_web));
     Fd dir(::open(m_rootNative.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() < 0)
         throw HostError(
@@ -504,8 +516,7 @@ int LocalWeb::openFolder(const QString& folder) const {
         if (fd < 0) {
             if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP)
                 throw HostError(QStringLiteral("The folder %1 is not in the web.").arg(folder));
-            throw HostError(
-                QStringLiteral("The folder %1 cannot be read: %2").arg(folder, systemError(errno)));
+            throw HostError(folderUnreadable(folder, systemError(errno)));
         }
         dir.reset(fd);
     }
@@ -517,8 +528,7 @@ PageListing LocalWeb::filesInFolder(const QString& folder) const {
     Fd dir(openFolder(folder));
     FolderContents contents;
     if (!readFolder(dir.get(), address, m_rootNative, contents))
-        throw HostError(
-            QStringLiteral("The folder %1 cannot be read: %2").arg(folder, systemError(errno)));
+        throw HostError(folderUnreadable(folder, systemError(errno)));
     return pageListing(address, contents);
 }
 
@@ -541,8 +551,7 @@ LocalWeb::WebListing LocalWeb::listWeb() const {
         Level level{address, 0, 0, {}, {}, 0};
         if (!dirIdentity(fd, level.dev, level.ino) ||
             !readFolder(fd, address, m_rootNative, contents)) {
-            web.unreadable.append(QStringLiteral("The folder %1 cannot be read: %2")
-                                      .arg(address, systemError(errno)));
+            web.unreadable.append(folderUnreadable(address, systemError(errno)));
             web.folders.append({address, {}});
             return false;
         }
@@ -562,8 +571,7 @@ LocalWeb::WebListing LocalWeb::listWeb() const {
             Fd child(::openat(dir.get(), level.folderBytes[size_t(i)].constData(),
                               O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
             if (child.get() < 0) {
-                web.unreadable.append(QStringLiteral("The folder %1 cannot be read: %2")
-                                          .arg(address, systemError(errno)));
+                web.unreadable.append(folderUnreadable(address, systemError(errno)));
                 web.folders.append({address, {}});
             } else if (enter(child.get(), address)) {
                 dir.reset(child.release());
@@ -583,8 +591,7 @@ LocalWeb::WebListing LocalWeb::listWeb() const {
             fd = openFolder(up.address);
         }
         if (fd < 0)
-            throw HostError(QStringLiteral("The folder %1 cannot be read: %2")
-                                .arg(up.address, systemError(errno)));
+            throw HostError(folderUnreadable(up.address, systemError(errno)));
         dir.reset(fd);
     }
     std::sort(web.folders.begin() + 1, web.folders.end(),

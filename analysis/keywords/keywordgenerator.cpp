@@ -1,4 +1,5 @@
 #include "keywordgenerator.h"
+#include "analysis/engine/workfiles.h"
 
 #include "analysis/rules/rulestore.h"
 #include "ickxmlp.h"
@@ -404,7 +405,7 @@ void KeywordGenerator::saveNoiseWordFile() {
 }
 
 void KeywordGenerator::showHelp() {
-    m_help.showTopic(QDir(AppDir).filePath(QStringLiteral("quillmark.hlp")), kHelpTopic);
+    m_help.showTopic(QDir(AppDir).filePath(engine::kHelpFileName), kHelpTopic);
 }
 
 } // namespace quillmark

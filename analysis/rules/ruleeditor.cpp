@@ -1,4 +1,5 @@
 #include "ruleeditor.h"
+#include "analysis/engine/workfiles.h"
 
 #include "rulestore.h"
 #include "rulevalues.h"
@@ -364,8 +365,7 @@ void RuleEditor::buildWindow() {
 
     picture = new QLabel(defaultTagsBox);
     picture->setObjectName(QStringLiteral("Image1"));
-    picture->setPixmap(
-        QPixmap(QDir(m_programFolder).filePath(QStringLiteral("dorazo/logo22-gif.gif"))));
+    picture->setPixmap(QPixmap(QDir(m_programFolder).filePath(engine::kLogoFile)));
 
     auto label = [this](const QString& text, QWidget* buddy) {
         auto* l = new QLabel(text, defaultTagsBox);

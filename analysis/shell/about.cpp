@@ -1,4 +1,5 @@
 #include "about.h"
+#include "analysis/engine/workfiles.h"
 
 #include "platform/dialogs.h"
 
@@ -28,8 +29,7 @@ AboutBox::AboutBox(platform::Dialogs& dialogs, const QString& programFolder, QWi
 
     ProgramIcon = new QLabel(this);
     ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
-    ProgramIcon->setPixmap(
-        QPixmap(QDir(programFolder).filePath(QStringLiteral("dorazo/logo22-gif.gif"))));
+    ProgramIcon->setPixmap(QPixmap(QDir(programFolder).filePath(engine::kLogoFile)));
     ProgramIcon->setCursor(Qt::PointingHandCursor);
     Company = new QLabel(QStringLiteral("Varnholt"), this);
     Company->setObjectName(QStringLiteral("Company"));

@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "analysis/engine/workfiles.h"
 
 #include "about.h"
 #include "analysis/batch/batchprogress.h"
@@ -207,7 +208,7 @@ void MainWindow::initialize() {
         m_services.dialogs->standardError(e);
         return;
     }
-    m_helpFile = QDir(m_programFolder).filePath(QStringLiteral("quillmark.hlp"));
+    m_helpFile = QDir(m_programFolder).filePath(engine::kHelpFileName);
 }
 
 void MainWindow::createLongLivedWindows() {

@@ -1,5 +1,6 @@
 // The main window's keyword tools: the keyword builder (the generator window tied to the page's
 // keywords meta tag) and the body check tester.
+#include "checktexts.h"
 #include "mainwindow.h"
 
 #include "analysis/engine/commatext.h"
@@ -25,9 +26,7 @@ namespace {
 
 const QString kBuilderLoadError =
     QStringLiteral("Error Loading FrontPage for Keyword Tag Generator");
-const QString kTesterTopError =
-    QStringLiteral("Unable to access FrontPage\r\n\r\nvtiTop Error 3002");
-const QString kTesterFetchError = QStringLiteral("Unable to access FrontPage\r\n\r\nError 3001");
+const QString kNoExplorer = QStringLiteral("No Explorer object");
 const QString kKeywordsTag = QStringLiteral("keywords");
 
 // New queued words go in front of the old content, in the order they were queued, each followed
@@ -61,7 +60,7 @@ void MainWindow::openKeywordBuilder() {
         editor = m_services.host->createEditor();
         address = editor->vtiGetTopPageURL();
         if (!m_explorer)
-            throw webhost::HostError(QStringLiteral("No Explorer object"));
+            throw webhost::HostError(kNoExplorer);
         m_explorer->vtiGetDocToFile(address, workingFile);
     } catch (const std::exception&) {
         cursor.restore();
@@ -110,17 +109,17 @@ void MainWindow::showBodyCheckTester() {
         address = m_editor->vtiGetTopPageURL();
     } catch (const std::exception&) {
         cursor.restore();
-        m_services.dialogs->error(kTesterTopError);
+        m_services.dialogs->error(checktexts::kError3002);
         return;
     }
     m_bodyCheckTester->countBox->setEditText(m_rules.bodychk);
     try {
         if (!m_explorer)
-            throw webhost::HostError(QStringLiteral("No Explorer object"));
+            throw webhost::HostError(kNoExplorer);
         m_explorer->vtiGetDocToFile(address, engine::workingFile(m_programFolder));
     } catch (const std::exception&) {
         cursor.restore();
-        m_services.dialogs->error(kTesterFetchError);
+        m_services.dialogs->error(checktexts::kError3001);
         return;
     }
     cursor.restore();

@@ -33,7 +33,8 @@ struct AsciiWordTable {
     bool word[128] = {};
     constexpr AsciiWordTable() {
         for (int c = 0; c < 128; ++c)
-            word[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+            word[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                      c == '_';
     }
 };
 constexpr AsciiWordTable kAsciiWord;
@@ -73,30 +74,35 @@ void lengthRule(QString& reason, const QString& value, const QString& row, const
     const int min = wholeNumber(minName, minText);
     const int max = wholeNumber(maxName, maxText);
     if (value.size() < min)
-        reason += QStringLiteral("\r\n    Warning: ") + row + QStringLiteral(" is less than the minimum value");
+        reason += QStringLiteral("\r\n    Warning: ") + row +
+                  QStringLiteral(" is less than the minimum value");
     if (value.size() > max)
-        reason += QStringLiteral("\r\n    Warning: ") + row + QStringLiteral(" is greater than the maximum value");
+        reason += QStringLiteral("\r\n    Warning: ") + row +
+                  QStringLiteral(" is greater than the maximum value");
 }
 
 } // namespace
 
 const PicsLabel& safeSurfLabel() {
-    static const PicsLabel l{kLabelStart + QStringLiteral("\"http://www.classify.org"), QStringLiteral("SafeSurf not present")};
+    static const PicsLabel l{kLabelStart + QStringLiteral("\"http://www.classify.org"),
+                             QStringLiteral("SafeSurf not present")};
     return l;
 }
 
 const PicsLabel& rsacLabel() {
-    static const PicsLabel l{kLabelStart + QStringLiteral("\"http://www.rsac.org"), QStringLiteral("RSAC not present")};
+    static const PicsLabel l{kLabelStart + QStringLiteral("\"http://www.rsac.org"),
+                             QStringLiteral("RSAC not present")};
     return l;
 }
 
 const PicsLabel& weburbiaLabel() {
-    static const PicsLabel l{QStringLiteral("PICS-1.1 \"http://www.weburbia.com"), QStringLiteral("Weburbia not present")};
+    static const PicsLabel l{QStringLiteral("PICS-1.1 \"http://www.weburbia.com"),
+                             QStringLiteral("Weburbia not present")};
     return l;
 }
 
 bool policyCheck(PageState& st, const PageText& pageText, const QString& address,
-                 const RuleValues& rules, const RuleTable& grid1, PaneOutput& out,
+                 const RuleValues& rules, const RuleTable& ruleTable, PaneOutput& out,
                  const CheckOptions& options) {
     bool wroteEntry = false;
     QString failureReason;
@@ -108,14 +114,17 @@ bool policyCheck(PageState& st, const PageText& pageText, const QString& address
         const QString& page = pageText.text;
 
         if (!containsNoCase(page, QStringLiteral("<META"))) {
-            out.failed.append((options.batch ? QStringLiteral("File = ") : QStringLiteral("File ")) + address);
+            out.failed.append(
+                (options.batch ? QStringLiteral("File = ") : QStringLiteral("File ")) + address);
             movePending(st, out.failed);
             out.failed << QStringLiteral("    File has no meta tags") << QString();
             wroteEntry = true;
         }
 
         const std::pair<const QString*, const PicsLabel*> pics[] = {
-            {&rules.rsafe, &safeSurfLabel()}, {&rules.rrsac, &rsacLabel()}, {&rules.rweb, &weburbiaLabel()}};
+            {&rules.rsafe, &safeSurfLabel()},
+            {&rules.rrsac, &rsacLabel()},
+            {&rules.rweb, &weburbiaLabel()}};
         for (const auto& [sw, label] : pics) {
             if (RuleValues::on(*sw) && !containsNoCase(page, label->pattern)) {
                 if (!failureReason.isEmpty())
@@ -124,10 +133,10 @@ bool policyCheck(PageState& st, const PageText& pageText, const QString& address
             }
         }
 
-        for (int r = 1; r < grid1.rowCount(); ++r) {
-            const QString row = grid1.cell(0, r);
+        for (int r = 1; r < ruleTable.rowCount(); ++r) {
+            const QString row = ruleTable.cell(0, r);
             const QString name = trimControl(platform::asciiLower(row));
-            const QString value = trimControl(grid1.cell(1, r));
+            const QString value = trimControl(ruleTable.cell(1, r));
             if (!name.isEmpty() && value.isEmpty())
                 failureReason += QStringLiteral("\r\n    Error: ") + row +
                                  QStringLiteral(" Does not have a value");
@@ -165,7 +174,8 @@ BodyRegion prepareBodyRegion(const QString& t, int n) {
     const qsizetype start = qMin<qsizetype>(body + 5, t.size());
     const qsizetype limit = n <= 0 ? start : qMin<qsizetype>(start + qsizetype(n), t.size());
     // An end-body tag beyond the count limit does not matter: look only as far as it.
-    const qsizetype close = findNoCase(t, QStringLiteral("</body>"), start, qMin<qsizetype>(limit + 7, t.size()));
+    const qsizetype close =
+        findNoCase(t, QStringLiteral("</body>"), start, qMin<qsizetype>(limit + 7, t.size()));
     const qsizetype end = close >= 0 ? qMin(close, limit) : limit;
     // Eight characters at a time, '=' made a blank on the way; a '<' or '>' gets its blank one
     // at a time.
@@ -332,7 +342,8 @@ void keywordChecks(const PageState& st, const PageText& page, const QString& add
         const int n = counts.value(keys.at(i));
         if (n > 6)
             out.keyword << QString()
-                        << QStringLiteral("WARNING! Keyword %1 is repeated %2 times throughout keywords. Keywords Tag will be disqualified!")
+                        << QStringLiteral("WARNING! Keyword %1 is repeated %2 times throughout "
+                                          "keywords. Keywords Tag will be disqualified!")
                                .arg(c.at(i), QString::number(n))
                         << QString();
     }
@@ -343,9 +354,12 @@ void keywordChecks(const PageState& st, const PageText& page, const QString& add
             TextMap words;
             for (const QString& w : d)
                 words.insertFirst(fold(w), 0);
-            const bool found = std::any_of(keys.begin(), keys.end(), [&](const QString& key) { return words.contains(key); });
-            out.keyword.append(found ? QStringLiteral(" Description Tag Passes: Keywords found in page description.")
-                                     : QStringLiteral(" WARNING! Keywords not found in page description."));
+            const bool found = std::any_of(keys.begin(), keys.end(),
+                                           [&](const QString& key) { return words.contains(key); });
+            out.keyword.append(
+                found
+                    ? QStringLiteral(" Description Tag Passes: Keywords found in page description.")
+                    : QStringLiteral(" WARNING! Keywords not found in page description."));
             if (!options.batch)
                 out.keyword.append(QString());
         }
@@ -359,7 +373,8 @@ void keywordChecks(const PageState& st, const PageText& page, const QString& add
         return;
     }
     if (!options.batch)
-        out.keyword << QStringLiteral("Checking Keyword occurrences in first ") + rules.bodychk + QStringLiteral(" characters")
+        out.keyword << QStringLiteral("Checking Keyword occurrences in first ") + rules.bodychk +
+                           QStringLiteral(" characters")
                     << QString();
     if (c.isEmpty())
         return; // nothing to count: the body region is not needed
@@ -370,10 +385,11 @@ void keywordChecks(const PageState& st, const PageText& page, const QString& add
         });
     const RegionCounter counter(region, c);
     for (const QString& kw : c) {
-        if (kw.isEmpty() || kw == QLatin1String(" ") || kw == QLatin1String("\n") || kw == QLatin1String("\r") ||
-            kw == QLatin1String("\r\n"))
+        if (kw.isEmpty() || kw == QLatin1String(" ") || kw == QLatin1String("\n") ||
+            kw == QLatin1String("\r") || kw == QLatin1String("\r\n"))
             continue;
-        out.keyword.append(QStringLiteral("%1 - %2 ").arg(trimControl(kw), QString::number(counter.count(kw))));
+        out.keyword.append(
+            QStringLiteral("%1 - %2 ").arg(trimControl(kw), QString::number(counter.count(kw))));
     }
 }
 

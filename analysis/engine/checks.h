@@ -30,7 +30,7 @@ const PicsLabel& weburbiaLabel();
 // read gets an error line and its verdict. Answers whether the page got a failure entry. A length
 // rule that is not a whole number raises EConvertError.
 bool policyCheck(PageState& st, const PageText& page, const QString& address,
-                 const RuleValues& rules, const RuleTable& grid1, PaneOutput& out,
+                 const RuleValues& rules, const RuleTable& ruleTable, PaneOutput& out,
                  const CheckOptions& options = {});
 
 // The keyword checks of the page's keywords content: repetition, description and body density.

@@ -200,22 +200,22 @@ QString FormatHeadTag(PageState& st) {
     const QString plain = QStringLiteral("<HEAD>");
     if (!st.xhtml)
         return plain;
-    const QString t = st.htmlrichedit.text();
+    const QString t = st.workingCopy.text();
     const auto tag = ExtractBetween(t, QStringLiteral("<HEAD"), QStringLiteral(">"), false, true);
     if (!tag)
         return plain;
     QString h = tag->text;
     h.replace(kCrLf, QStringLiteral(" "));
     h.replace(QLatin1Char('\t'), QLatin1Char(' '));
-    if (HeadLineIndex(st.htmlrichedit) == -1)
+    if (HeadLineIndex(st.workingCopy) == -1)
         return plain;
     QString rest = RemoveBetween(t, QStringLiteral("<HEAD"), QStringLiteral(">"));
     rest.insert(tag->position, h + kCrLf);
-    st.htmlrichedit.setText(rest);
-    if (st.htmlrichedit.indexOfLine(h) < 0) {
-        const qsizetype p = st.htmlrichedit.find(QStringLiteral("<head"));
+    st.workingCopy.setText(rest);
+    if (st.workingCopy.indexOfLine(h) < 0) {
+        const qsizetype p = st.workingCopy.find(QStringLiteral("<head"));
         if (p >= 0)
-            st.htmlrichedit.insertText(p, kCrLf);
+            st.workingCopy.insertText(p, kCrLf);
         SetCRLFLineBreaks(st);
     }
     return h;
@@ -223,7 +223,7 @@ QString FormatHeadTag(PageState& st) {
 
 void extractHeadSection(PageState& st, const QString& t) {
     st.headTag = QStringLiteral("<head>");
-    st.htmlrichedit.setText(t);
+    st.workingCopy.setText(t);
     qsizetype body = findNoCase(t, QStringLiteral("<BODY"));
     if (body < 0)
         body = findNoCase(t, QStringLiteral("<FRAMESET"));
@@ -236,13 +236,13 @@ void extractHeadSection(PageState& st, const QString& t) {
         st.failed.append(kMissingEndHead);
         return;
     }
-    st.htmlrichedit.setText(t.left(endHead + kEndHead.size()));
-    st.xhtml = IsXHTMLDocument(st.htmlrichedit.text());
+    st.workingCopy.setText(t.left(endHead + kEndHead.size()));
+    st.xhtml = IsXHTMLDocument(st.workingCopy.text());
     st.headTag = FormatHeadTag(st);
 }
 
 void SetCRLFLineBreaks(PageState& st) {
-    const QString& t = st.htmlrichedit.text();
+    const QString& t = st.workingCopy.text();
     const qsizetype n = t.size();
     const char16_t* d = QStringView(t).utf16();
     // Only a page with another kind of break than CR LF is rewritten.
@@ -263,11 +263,11 @@ void SetCRLFLineBreaks(PageState& st) {
         i = next;
     }
     out.truncate(o - reinterpret_cast<char16_t*>(out.data()));
-    st.htmlrichedit.setText(out);
+    st.workingCopy.setText(out);
 }
 
 HeadBlock SetUpHeadBlock(PageState& st) {
-    WorkingCopy& wc = st.htmlrichedit;
+    WorkingCopy& wc = st.workingCopy;
     wc.setText(joinEndHead(wc.text()));
 
     HeadBlock b;
@@ -332,7 +332,7 @@ HeadBlock SetUpHeadBlock(PageState& st) {
 }
 
 void FormatTitleLine(PageState& st, qsizetype hs, qsizetype he, PaneOutput& out) {
-    WorkingCopy& wc = st.htmlrichedit;
+    WorkingCopy& wc = st.workingCopy;
     const qsizetype rangeEnd = he < 0 ? -1 : he + 1;
     const qsizetype open = wc.find(QStringLiteral("<title>"), hs, rangeEnd);
     if (open < 0) {
@@ -357,7 +357,7 @@ void FormatTitleLine(PageState& st, qsizetype hs, qsizetype he, PaneOutput& out)
 }
 
 void PositionTitleLine(PageState& st) {
-    WorkingCopy& wc = st.htmlrichedit;
+    WorkingCopy& wc = st.workingCopy;
     const int count = wc.lineCount(); // split once, then looked up by lines
     const int start = wc.indexOfLine(st.headTag) + 1;
     int end = wc.indexOfLine(kEndHead);
@@ -376,7 +376,7 @@ void PositionTitleLine(PageState& st) {
 void PositionLines(PageState& st) {
     // Every line break already separates lines here (the working copy splits what it is given),
     // so replacing the text by itself would change nothing.
-    WorkingCopy& wc = st.htmlrichedit;
+    WorkingCopy& wc = st.workingCopy;
     const int s = wc.indexOfLine(st.headTag) + 2;
     const int e = wc.indexOfLine(u"</head>");
     if (e < 0 || s >= e || s < 0)
@@ -416,7 +416,7 @@ void SetUpMetaLines(PageState& st, PaneOutput& out) {
     FormatTitleLine(st, b.hs, b.he, out);
     PositionTitleLine(st);
 
-    WorkingCopy& wc = st.htmlrichedit;
+    WorkingCopy& wc = st.workingCopy;
     const int s = wc.indexOfLine(st.headTag) + 1;
     const int e = wc.indexOfLine(u"</head>");
     QString j;
@@ -454,7 +454,7 @@ void SetUpMetaLines(PageState& st, PaneOutput& out) {
     PositionLines(st);
 }
 
-void runHeadPipeline(PageState& st, const QString& pageText, RuleTable& grid1,
+void runHeadPipeline(PageState& st, const QString& pageText, RuleTable& ruleTable,
                      const RuleValues& rules, PaneOutput& out,
                      const std::function<void(PageStep)>& after) {
     auto done = [&](PageStep step) {
@@ -467,11 +467,11 @@ void runHeadPipeline(PageState& st, const QString& pageText, RuleTable& grid1,
     done(PageStep::LineBreaksSet);
     SetUpMetaLines(st, out);
     done(PageStep::MetaLinesSet);
-    BuildTagList(st.tagList, TagReading::DescriptionAndKeywords, grid1, rules);
-    ReadTags(st, TagReading::DescriptionAndKeywords, st.tagList, grid1);
+    BuildTagList(st.tagList, TagReading::DescriptionAndKeywords, ruleTable, rules);
+    ReadTags(st, TagReading::DescriptionAndKeywords, st.tagList, ruleTable);
     done(PageStep::DescriptionAndKeywordsRead);
-    BuildTagList(st.tagList, TagReading::RuleTable, grid1, rules);
-    ReadTags(st, TagReading::RuleTable, st.tagList, grid1);
+    BuildTagList(st.tagList, TagReading::RuleTable, ruleTable, rules);
+    ReadTags(st, TagReading::RuleTable, st.tagList, ruleTable);
     done(PageStep::RuleTableRead);
 }
 

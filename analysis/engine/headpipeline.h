@@ -47,7 +47,7 @@ QString FormatHeadTag(PageState& st);
 
 // The head pipeline in its order on the page's text: the head section laid out in the working
 // copy, then the two tag readings. `after` is told each step as it ends.
-void runHeadPipeline(PageState& st, const QString& pageText, RuleTable& grid1,
+void runHeadPipeline(PageState& st, const QString& pageText, RuleTable& ruleTable,
                      const RuleValues& rules, PaneOutput& out,
                      const std::function<void(PageStep)>& after = {});
 

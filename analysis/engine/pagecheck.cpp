@@ -7,7 +7,7 @@
 
 namespace engine {
 
-bool checkPage(PageState& st, RuleTable& grid1, const RuleValues& rules, const QString& address,
+bool checkPage(PageState& st, RuleTable& ruleTable, const RuleValues& rules, const QString& address,
                const QString& file, PaneOutput& out, const CheckOptions& options,
                const PageHooks& hooks) {
     auto done = [&](PageStep step) {
@@ -16,8 +16,8 @@ bool checkPage(PageState& st, RuleTable& grid1, const RuleValues& rules, const Q
     };
     st.resetPage();
     // No page is ever checked against the tag values of the page before.
-    for (int r = 1; r < grid1.rowCount(); ++r)
-        grid1.setCell(1, r, QString());
+    for (int r = 1; r < ruleTable.rowCount(); ++r)
+        ruleTable.setCell(1, r, QString());
 
     PageText page;
     try {
@@ -32,7 +32,7 @@ bool checkPage(PageState& st, RuleTable& grid1, const RuleValues& rules, const Q
     done(PageStep::Loaded);
     if (page.read) {
         try {
-            runHeadPipeline(st, page.text, grid1, rules, out, hooks.after);
+            runHeadPipeline(st, page.text, ruleTable, rules, out, hooks.after);
         } catch (const platform::EFOpenError& e) {
             if (!hooks.onError)
                 throw;
@@ -43,7 +43,7 @@ bool checkPage(PageState& st, RuleTable& grid1, const RuleValues& rules, const Q
             hooks.onError(e.message(), false);
         }
     }
-    const bool failedEntry = policyCheck(st, page, address, rules, grid1, out, options);
+    const bool failedEntry = policyCheck(st, page, address, rules, ruleTable, out, options);
     done(PageStep::PolicyChecked);
     keywordChecks(st, page, address, rules, out, options);
     done(PageStep::KeywordsChecked);
@@ -56,8 +56,8 @@ void addSummary(PaneOutput& out, int failedPages, int pages) {
                << QString::number(failedPages) + QStringLiteral(" of ") + QString::number(pages) +
                       QStringLiteral(" failed verification.");
     out.passed << QString() << summary
-               << QString::number(pages - failedPages) + QStringLiteral(" of ") + QString::number(pages) +
-                      QStringLiteral(" passed verification.");
+               << QString::number(pages - failedPages) + QStringLiteral(" of ") +
+                      QString::number(pages) + QStringLiteral(" passed verification.");
 }
 
 } // namespace engine

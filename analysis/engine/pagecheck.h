@@ -23,7 +23,7 @@ struct PageHooks {
 // A page's check, from its file to its pane lines: the rule table's values emptied, the page file
 // read once, the head pipeline on its text, the policy check and the keyword checks. Answers
 // whether the page got a failure entry. A rule value that is not a number raises EConvertError.
-bool checkPage(PageState& st, RuleTable& grid1, const RuleValues& rules, const QString& address,
+bool checkPage(PageState& st, RuleTable& ruleTable, const RuleValues& rules, const QString& address,
                const QString& file, PaneOutput& out, const CheckOptions& options,
                const PageHooks& hooks);
 

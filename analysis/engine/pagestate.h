@@ -50,7 +50,7 @@ struct PageState {
     // The head pipeline's: the head section laid out one tag a line, the page's own head tag,
     // whether it is XHTML, and the head-problem lines that wait for the page's entry (the
     // policy check moves them under it).
-    WorkingCopy htmlrichedit;
+    WorkingCopy workingCopy;
     QString headTag = QStringLiteral("<head>");
     bool xhtml = false;
     QStringList failed;
@@ -65,7 +65,7 @@ struct PageState {
     // page's entry, so none are left from the page before.
     void resetPage() {
         failed.clear();
-        htmlrichedit.clear();
+        workingCopy.clear();
         keywordsContent.clear();
         descriptionContent.clear();
     }

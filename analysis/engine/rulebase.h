@@ -27,7 +27,7 @@ struct RuleValues {
     static bool on(const QString& value) { return value == QLatin1String("1"); }
 };
 
-// The rule table grid1: row 0 is the heading; from row 1 column 0 holds a required tag name and
+// The rule table: row 0 is the heading; from row 1 column 0 holds a required tag name and
 // column 1 the content that the last page read gave it.
 class RuleTable {
 public:

@@ -64,15 +64,15 @@ MetaTag ParseMetaTag(const QString& line, bool unquote) {
     return {name.toString(), value.toString()};
 }
 
-void BuildTagList(QStringList& list, TagReading reading, const RuleTable& grid1,
+void BuildTagList(QStringList& list, TagReading reading, const RuleTable& ruleTable,
                   const RuleValues& rules) {
     list.clear();
     if (reading == TagReading::DescriptionAndKeywords) {
         list << QStringLiteral("Description=") << QStringLiteral("keywords=");
         return;
     }
-    for (int r = 1; r < grid1.rowCount(); ++r) {
-        const QString name = trimControl(asciiLower(grid1.cell(0, r)));
+    for (int r = 1; r < ruleTable.rowCount(); ++r) {
+        const QString name = trimControl(asciiLower(ruleTable.cell(0, r)));
         if (!name.isEmpty())
             list.append(name + QLatin1Char('='));
     }
@@ -85,8 +85,8 @@ void BuildTagList(QStringList& list, TagReading reading, const RuleTable& grid1,
             list.append(QLatin1String(entry));
 }
 
-void ReadTags(PageState& st, TagReading reading, QStringList& list, RuleTable& grid1) {
-    const WorkingCopy& wc = st.htmlrichedit;
+void ReadTags(PageState& st, TagReading reading, QStringList& list, RuleTable& ruleTable) {
+    const WorkingCopy& wc = st.workingCopy;
     const int s = wc.indexOfLine(st.headTag) + 2;
     const int endHead = wc.indexOfLine(kEndHead);
 
@@ -169,13 +169,13 @@ void ReadTags(PageState& st, TagReading reading, QStringList& list, RuleTable& g
     }
     if (reading != TagReading::RuleTable)
         return;
-    for (int r = 1; r < grid1.rowCount(); ++r) {
-        const QString name = trimControl(asciiLower(grid1.cell(0, r)));
+    for (int r = 1; r < ruleTable.rowCount(); ++r) {
+        const QString name = trimControl(asciiLower(ruleTable.cell(0, r)));
         if (name.isEmpty())
             continue;
         const int i = byName.value(name.toCaseFolded(), -1);
-        grid1.setCell(1, r,
-                      i < 0 ? QString() : list.at(i).mid(list.at(i).indexOf(QLatin1Char('=')) + 1));
+        ruleTable.setCell(
+            1, r, i < 0 ? QString() : list.at(i).mid(list.at(i).indexOf(QLatin1Char('=')) + 1));
     }
 }
 

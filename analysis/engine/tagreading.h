@@ -30,10 +30,10 @@ enum class TagReading {
 };
 
 // The entries ("name=") that a reading looks for.
-void BuildTagList(QStringList& list, TagReading reading, const RuleTable& grid1,
+void BuildTagList(QStringList& list, TagReading reading, const RuleTable& ruleTable,
                   const RuleValues& rules);
 // Reads the head's meta tags for the list's entries: into the page's description and keywords
 // contents, or into the list's entries and the rule table's column 1.
-void ReadTags(PageState& st, TagReading reading, QStringList& list, RuleTable& grid1);
+void ReadTags(PageState& st, TagReading reading, QStringList& list, RuleTable& ruleTable);
 
 } // namespace engine

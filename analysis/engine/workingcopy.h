@@ -9,7 +9,7 @@
 
 namespace engine {
 
-// The working copy htmlrichedit: a text held as lines. Its text is the lines joined with CR LF;
+// The working copy: a text held as lines. Its text is the lines joined with CR LF;
 // a line break of any kind (CR LF, LF, CR) separates two lines, and a break at the very end
 // leaves an empty last line. Positions are 0-based offsets into the text.
 //

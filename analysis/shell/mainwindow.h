@@ -161,7 +161,7 @@ private:
     std::unique_ptr<webhost::Editor> m_editor;
     QStringList m_batchPages;
     QStringList m_batchFolders;
-    // The page under analysis: working copy htmlrichedit, head tag, pending lines `failed`, tag
+    // The page under analysis: the working copy, head tag, pending lines `failed`, tag
     // list.
     engine::PageState m_page;
     engine::RuleValues m_rules;

@@ -1,5 +1,6 @@
 // The main window's keyword tools: the keyword builder (the generator window tied to the page's
 // keywords meta tag) and the body check tester.
+#include "checktexts.h"
 #include "mainwindow.h"
 
 #include "analysis/engine/commatext.h"
@@ -25,9 +26,6 @@ namespace {
 
 const QString kBuilderLoadError =
     QStringLiteral("Error Loading FrontPage for Keyword Tag Generator");
-const QString kTesterTopError =
-    QStringLiteral("Unable to access FrontPage\r\n\r\nvtiTop Error 3002");
-const QString kTesterFetchError = QStringLiteral("Unable to access FrontPage\r\n\r\nError 3001");
 const QString kKeywordsTag = QStringLiteral("keywords");
 
 // New queued words go in front of the old content, in the order they were queued, each followed
@@ -110,7 +108,7 @@ void MainWindow::showBodyCheckTester() {
         address = m_editor->vtiGetTopPageURL();
     } catch (const std::exception&) {
         cursor.restore();
-        m_services.dialogs->error(kTesterTopError);
+        m_services.dialogs->error(checktexts::kError3002);
         return;
     }
     m_bodyCheckTester->countBox->setEditText(m_rules.bodychk);
@@ -120,7 +118,7 @@ void MainWindow::showBodyCheckTester() {
         m_explorer->vtiGetDocToFile(address, engine::workingFile(m_programFolder));
     } catch (const std::exception&) {
         cursor.restore();
-        m_services.dialogs->error(kTesterFetchError);
+        m_services.dialogs->error(checktexts::kError3001);
         return;
     }
     cursor.restore();

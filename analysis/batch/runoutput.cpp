@@ -6,7 +6,6 @@
 #include "platform/textcodec.h"
 #include "platform/textfile.h"
 
-#include <QDir>
 #include <QFile>
 
 #include <cerrno>
@@ -67,7 +66,7 @@ Spool::~Spool() {
 }
 
 Spool::Spool(Spool&& other) noexcept
-    : m_limit(other.m_limit), m_buffer(std::move(other.m_buffer)),
+    : m_limit(other.m_limit), m_buffer(std::move(other.m_buffer)), m_name(std::move(other.m_name)),
       m_fd(std::exchange(other.m_fd, -1)), m_fileSize(std::exchange(other.m_fileSize, 0)) {}
 
 Spool& Spool::operator=(Spool&& other) noexcept {
@@ -76,6 +75,7 @@ Spool& Spool::operator=(Spool&& other) noexcept {
             ::close(m_fd);
         m_limit = other.m_limit;
         m_buffer = std::move(other.m_buffer);
+        m_name = std::move(other.m_name);
         m_fd = std::exchange(other.m_fd, -1);
         m_fileSize = std::exchange(other.m_fileSize, 0);
     }
@@ -91,13 +91,17 @@ void Spool::append(const QByteArray& bytes) {
 }
 
 void Spool::spill() {
-    const QString folder = QDir::tempPath();
     if (m_fd < 0) {
-        QByteArray name = QFile::encodeName(folder) + "/quillmark-run-XXXXXX";
+        // TMPDIR as it is given: a folder that is not there is an error, never another place.
+        QByteArray name = qgetenv("TMPDIR");
+        if (name.isEmpty())
+            name = QByteArrayLiteral("/tmp");
+        name += "/quillmark-run-XXXXXX";
         m_fd = ::mkostemp(name.data(), O_CLOEXEC);
+        const int error = errno;
+        m_name = QFile::decodeName(name);
         if (m_fd < 0)
-            throw platform::EFCreateError(folder, errnoText(errno));
-        // Nameless from now on: it goes with the descriptor, however the program ends.
+            throw platform::EFCreateError(m_name, errnoText(error));
         ::unlink(name.constData());
     }
     const char* p = m_buffer.constData();
@@ -107,7 +111,7 @@ void Spool::spill() {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            throw platform::EFCreateError(folder, errnoText(errno));
+            throw platform::EFCreateError(m_name, errnoText(errno));
         p += n;
         left -= n;
         m_fileSize += n;
@@ -123,7 +127,7 @@ void Spool::read(const std::function<void(const QByteArray&)>& take) const {
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            throw platform::EFOpenError(QDir::tempPath(), errnoText(n < 0 ? errno : EIO));
+            throw platform::EFOpenError(m_name, errnoText(n < 0 ? errno : EIO));
         piece.truncate(n);
         take(piece);
         at += n;
@@ -166,8 +170,16 @@ RunOutput::~RunOutput() = default;
 QByteArray RunOutput::reportLines(const QStringList& lines) const {
     QStringList written;
     written.reserve(lines.size());
-    for (const QString& line : lines)
-        written.append(m_reportLineStart + engine::escapeHtml(line) + m_reportLineEnd);
+    for (const QString& line : lines) {
+        // Appended into a string of its own: threads that copy the shared parts would fight over
+        // their reference counts.
+        QString w;
+        w.reserve(m_reportLineStart.size() + line.size() + m_reportLineEnd.size() + 8);
+        w += m_reportLineStart;
+        w += engine::escapeHtml(line);
+        w += m_reportLineEnd;
+        written.append(std::move(w));
+    }
     return platform::encodeWindows1252Ncr(platform::joinLines(written));
 }
 

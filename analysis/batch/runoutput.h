@@ -20,8 +20,8 @@
 namespace batch {
 
 // Bytes appended in order and read back whole: up to a limit in memory, the rest in a temporary
-// file without a name, which goes with the spool. A write to the file that fails raises
-// EFCreateError.
+// file whose name is removed at once, so that it goes with the spool however the program ends.
+// A failure of the file raises EFCreateError (writing) or EFOpenError (reading).
 class Spool {
 public:
     static constexpr qsizetype kMemoryLimit = 1 << 20;
@@ -40,6 +40,7 @@ private:
 
     qsizetype m_limit;
     QByteArray m_buffer;
+    QString m_name; // for messages
     int m_fd = -1;
     qint64 m_fileSize = 0;
 };

@@ -379,8 +379,15 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
             pages = std::move(gathered.rows);
         }
         const QString root = web.webFolder() + QLatin1Char('/');
+        // Called by the run's threads: the path is made without copying the shared root.
         const std::function<QString(int)> fileOf = [&](int i) {
-            return namedFiles.isEmpty() ? root + pages.at(i) : namedFiles.at(i);
+            if (!namedFiles.isEmpty())
+                return namedFiles.at(i);
+            QString path;
+            path.reserve(root.size() + pages.at(i).size());
+            path += root;
+            path += pages.at(i);
+            return path;
         };
         {
             QList<NamedFile> outputs;
@@ -410,15 +417,10 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
         batch::RunOutput output(
             {!o.reportFile.isEmpty(), !o.junitFile.isEmpty(), suiteName(web.webFolder())});
         batch::BatchRun checks(pages, values, grid, !single);
-        std::optional<QString> fatal;
-        try {
-            fatal = checks.runOnJobs(fileOf, jobs, output, [&](int done) {
-                if (showProgress)
-                    std::fprintf(err, "\rquillmark-check: %d of %d pages checked", done, checked);
-            });
-        } catch (const platform::Error& e) {
-            throw CannotRun{e.message()};
-        }
+        const std::optional<QString> fatal = checks.runOnJobs(fileOf, jobs, output, [&](int done) {
+            if (showProgress)
+                std::fprintf(err, "\rquillmark-check: %d of %d pages checked", done, checked);
+        });
         if (showProgress)
             std::fprintf(err, "\rquillmark-check: %d of %d pages checked\n", checked, checked);
         output.readMessages([&](const QString& m) { say(err, m); });
@@ -460,6 +462,9 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
         return output.failedPages() > 0 ? kSomeFailed : kAllPassed;
     } catch (const CannotRun& e) {
         say(err, e.message);
+        return kCannotRun;
+    } catch (const platform::Error& e) {
+        say(err, e.message()); // the run's temporary files
         return kCannotRun;
     }
 }

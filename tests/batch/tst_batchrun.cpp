@@ -3,6 +3,7 @@
 #include "analysis/batch/batchrun.h"
 #include "analysis/batch/runoutput.h"
 #include "analysis/engine/report.h"
+#include "platform/errors.h"
 #include "platform/textcodec.h"
 #include "platform/textfile.h"
 #include "support/testenv.h"
@@ -190,6 +191,32 @@ private slots:
         QCOMPARE(said.first(), QStringLiteral("q00.htm"));
         QCOMPARE(said.last(), QStringLiteral("q29.htm"));
         QVERIFY(output.anyUnreadable());
+    }
+
+    // A spool that cannot go to its file ends the run; the error reaches the caller's thread
+    // and no job is left waiting.
+    void spoolFailureEndsTheRun() {
+        makeWeb(false);
+        const QByteArray tmp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", m_web.filePath(QStringLiteral("no/such/folder")).toLocal8Bit());
+        const engine::RuleValues rules = checkedRules();
+        const engine::RuleTable table = ruleTable();
+        batch::RunOutput output({false, false, QString(), 64});
+        batch::BatchRun run(m_pages, rules, table);
+        QString message;
+        try {
+            run.runOnJobs([this](int i) { return m_web.filePath(m_pages.at(i)); }, 4, output,
+                          [](int) {});
+        } catch (const platform::EFCreateError& e) {
+            message = e.message();
+        }
+        if (tmp.isNull())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", tmp);
+        QVERIFY2(message.contains(QLatin1String("no/such/folder/quillmark-run-")),
+                 qPrintable(message));
+        QVERIFY(output.pages() < m_pages.size());
     }
 };
 

@@ -129,7 +129,12 @@ private:
         engine::RuleTable table = ownTable(m_table);
         const engine::RuleValues rules = ownValues(m_rules);
         const std::function<void()> between = [] {};
+        // A page's memory is freed by the thread that made it once the output has it: a thread
+        // that frees another's memory holds that thread's allocator up.
+        std::vector<std::pair<int, RunOutput::Page>> held;
         for (;;) {
+            const int handedOut = m_handedOutCount.load();
+            std::erase_if(held, [&](const auto& p) { return p.first < handedOut; });
             if (m_stop.load())
                 break;
             const int i = m_next.fetch_add(1);
@@ -158,6 +163,7 @@ private:
             }
             RunOutput::Page page = m_output.prepare(address, std::move(r));
             m_checked.fetch_add(1);
+            held.emplace_back(i, page);
             finished(i, std::move(page));
         }
         std::lock_guard lock(m_mutex);
@@ -206,7 +212,7 @@ private:
                 break;
             }
             m_failedPages += failed ? 1 : 0;
-            ++m_handedOut;
+            m_handedOutCount.store(++m_handedOut);
             m_slotFreed.notify_all();
         }
         m_handing = false;
@@ -235,7 +241,8 @@ private:
     std::condition_variable m_slotFreed;
     std::condition_variable m_workersDone;
     std::vector<Slot> m_slots;
-    int m_handedOut = 0; // pages given to the output
+    int m_handedOut = 0;                  // pages given to the output
+    std::atomic<int> m_handedOutCount{0}; // the same, read without the lock
     bool m_handing = false;
     bool m_ended = false;
     int m_finishedWorkers = 0;

@@ -296,7 +296,8 @@ void RunOutput::addJUnitCase(const Page& page) {
     }
     xml.writeEndElement();
     m_junit.append(m_junitBuffer.data());
-    m_junitBuffer.buffer().clear();
+    // Emptied but kept: the pages come from several threads, and each would free another's.
+    m_junitBuffer.buffer().truncate(0);
     m_junitBuffer.seek(0);
 }
 

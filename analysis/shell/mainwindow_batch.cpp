@@ -73,6 +73,52 @@ private:
     BatchProgressWindow& m_window;
 };
 
+// The window's part in each page of a run: the progress window's texts, the host's copy of the
+// page into the working file, the breather and the error boxes.
+class WindowSteps : public batch::PageSteps {
+public:
+    WindowSteps(BatchProgressWindow& progress, webhost::Explorer& explorer,
+                platform::Dialogs& dialogs, QString workingFile, int pages, Breather& breathe,
+                std::function<void()> flush)
+        : m_progress(progress), m_explorer(explorer), m_dialogs(dialogs),
+          m_workingFile(std::move(workingFile)), m_pages(pages), m_breathe(breathe),
+          m_flush(std::move(flush)) {}
+
+    bool fetch(int index, const QString& address, QString& file) override {
+        m_progress.setText(progressText("Opening File: ", index, m_pages, address));
+        try {
+            QString a = address;
+            m_explorer.vtiGetDocToFile(a, m_workingFile);
+        } catch (const std::exception&) {
+            return false;
+        }
+        file = m_workingFile;
+        return true;
+    }
+    void between() override { m_breathe(); }
+    void pageError(const QString& address, const QString& message, bool notOpened) override {
+        m_flush();
+        if (notOpened)
+            m_dialogs.error(cannotOpen(address));
+        else
+            m_dialogs.plain(message);
+    }
+    void pageDone(int index, const QString& address) override {
+        m_progress.setText(progressText("Completed File: ", index, m_pages, address));
+        m_progress.setCompleted(index + 1);
+        m_breathe();
+    }
+
+private:
+    BatchProgressWindow& m_progress;
+    webhost::Explorer& m_explorer;
+    platform::Dialogs& m_dialogs;
+    const QString m_workingFile;
+    const int m_pages;
+    Breather& m_breathe;
+    std::function<void()> m_flush;
+};
+
 } // namespace
 
 void MainWindow::batchCheckAllFiles() {
@@ -133,56 +179,6 @@ void MainWindow::choosePages() {
     if (!m_batchPages.isEmpty())
         runBatch();
 }
-
-namespace {
-
-// The window's part in each page of a run: the progress window's texts, the host's copy of the
-// page into the working file, the breather and the error boxes.
-class WindowSteps : public batch::PageSteps {
-public:
-    WindowSteps(BatchProgressWindow& progress, webhost::Explorer& explorer,
-                platform::Dialogs& dialogs, QString workingFile, int pages, Breather& breathe,
-                std::function<void()> flush)
-        : m_progress(progress), m_explorer(explorer), m_dialogs(dialogs),
-          m_workingFile(std::move(workingFile)), m_pages(pages), m_breathe(breathe),
-          m_flush(std::move(flush)) {}
-
-    bool fetch(int index, const QString& address, QString& file) override {
-        m_progress.setText(progressText("Opening File: ", index, m_pages, address));
-        try {
-            QString a = address;
-            m_explorer.vtiGetDocToFile(a, m_workingFile);
-        } catch (const std::exception&) {
-            return false;
-        }
-        file = m_workingFile;
-        return true;
-    }
-    void between() override { m_breathe(); }
-    void pageError(const QString& address, const QString& message, bool notOpened) override {
-        m_flush();
-        if (notOpened)
-            m_dialogs.error(cannotOpen(address));
-        else
-            m_dialogs.plain(message);
-    }
-    void pageDone(int index, const QString& address) override {
-        m_progress.setText(progressText("Completed File: ", index, m_pages, address));
-        m_progress.setCompleted(index + 1);
-        m_breathe();
-    }
-
-private:
-    BatchProgressWindow& m_progress;
-    webhost::Explorer& m_explorer;
-    platform::Dialogs& m_dialogs;
-    const QString m_workingFile;
-    const int m_pages;
-    Breather& m_breathe;
-    std::function<void()> m_flush;
-};
-
-} // namespace
 
 void MainWindow::runBatch() {
     BusyScope busy(*this);

@@ -82,11 +82,12 @@ bool BatchRun::runHere(engine::PageState& st, engine::RuleTable& table, PageStep
 
 namespace {
 
-// The pages of a run on several threads. Pages are claimed in order, and every page claimed is
-// finished, so every page before the first one that ends the run is checked whatever the number
-// of jobs. Finished pages wait in a window of slots until the pages before them are out; whoever
-// finishes the next page in order hands the ready ones to the output. A page is claimed only
-// when its slot is free, so the pages waiting are never more than the window.
+// The pages of a run on several threads. Pages are claimed in order, and every page claimed
+// before the run ends is finished, so every page before the first one that ends the run is
+// checked whatever the number of jobs. Finished pages wait in a window of slots until the pages
+// before them are out; whoever finishes the next page in order hands the ready ones to the output.
+// A page is claimed only when its slot is free, so the pages waiting are never more than the
+// window.
 class JobsRun {
 public:
     JobsRun(const QStringList& pages, const std::function<QString(int)>& fileOf,

@@ -62,10 +62,10 @@ public:
                  engine::PaneOutput& out);
 
     // On `jobs` threads, each with a page state and rules of its own, reading page i from
-    // fileOf(i). Each page's result goes to output in page order; the run ends at the first page
-    // in that order whose result is fatal, the same page for any number of jobs, and answers its
-    // message. progress gets the count of checked pages about every 100 ms, on the calling
-    // thread. An error of the output is raised here.
+    // fileOf(i) (called on those threads). Each page's result goes to output in page order; the run
+    // ends at the first page in that order whose result is fatal, the same page for any number of
+    // jobs, and answers its message. progress gets the count of checked pages about every 100 ms,
+    // on the calling thread. An error of the output is raised here.
     std::optional<QString> runOnJobs(const std::function<QString(int index)>& fileOf, int jobs,
                                      RunOutput& output,
                                      const std::function<void(int checked)>& progress);

@@ -2,12 +2,14 @@
 // Check (All Files)" gathers the pages into the selection dialog, "Select All" and "Check Files"
 // start the run (runBatch) with its panes and progress window, and the report offer is answered.
 //
-//   batch_bench CORPUS_DIR [--report]
+//   batch_bench CORPUS_DIR [--report] [--results FILE]
 //
 // --report answers Yes to the offer, so the report of the whole run is written as well.
+// --results writes the panes after the run as "Save Results" writes them, for comparing runs.
 #include "analysis/batch/batchprogress.h"
 #include "analysis/batch/pageselection.h"
 #include "analysis/results/resultpane.h"
+#include "analysis/results/resultsfile.h"
 #include "analysis/rules/rulestore.h"
 #include "analysis/shell/mainwindow.h"
 #include "analysis/shell/quillmark.h"
@@ -28,6 +30,8 @@
 
 #include <cstdio>
 #include <functional>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -104,6 +108,15 @@ private:
     long m_ticks = 0;
 };
 
+// Processor time of the whole process, user and system: on a shared machine it tells the work
+// from the waiting.
+double cpuSeconds() {
+    rusage u;
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
 long statusKb(const char* field) {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
@@ -130,7 +143,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: batch_bench CORPUS_DIR [--report]\n");
+        std::fprintf(stderr, "usage: batch_bench CORPUS_DIR [--report] [--results FILE]\n");
         return 2;
     }
     const QString web = QString::fromLocal8Bit(argv[1]) + QStringLiteral("/web");
@@ -138,7 +151,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no web at %s\n", qPrintable(web));
         return 2;
     }
-    const bool report = argc > 2 && qstrcmp(argv[2], "--report") == 0;
+    bool report = false;
+    QString resultsFile;
+    for (int i = 2; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--report") == 0)
+            report = true;
+        else if (qstrcmp(argv[i], "--results") == 0 && i + 1 < argc)
+            resultsFile = QString::fromLocal8Bit(argv[++i]);
+    }
 
     // A program folder and registry file of the benchmark's own.
     QTemporaryDir dir;
@@ -186,8 +206,11 @@ int main(int argc, char** argv) {
 
     // The run's gaps: from Check Files to the report offer.
     GapMeter gaps;
-    dialogs.onOffer = [&] { gaps.stop(); };
-    double commandAt = 0, dialogAt = 0, selectedAt = 0, runAt = 0;
+    double commandAt = 0, dialogAt = 0, selectedAt = 0, runAt = 0, runCpu = 0, offerCpu = 0;
+    dialogs.onOffer = [&] {
+        gaps.stop();
+        offerCpu = cpuSeconds();
+    };
     int rows = 0;
     QTimer::singleShot(0, [&] {
         auto* d = qobject_cast<quillmark::PageSelectionDialog*>(QApplication::activeModalWidget());
@@ -203,6 +226,7 @@ int main(int argc, char** argv) {
         d->repaint();
         selectedAt = now();
         runAt = now();
+        runCpu = cpuSeconds();
         gaps.start();
         d->findChild<QAction*>(QStringLiteral("RzToolButton3"))->trigger(); // Check Files
     });
@@ -221,8 +245,9 @@ int main(int argc, char** argv) {
 
     std::printf("pages gathered: %d rows; gathering and dialog open %.3f s, Select All %.3f s\n",
                 rows, dialogAt - commandAt, selectedAt - dialogAt);
-    std::printf("run of %d pages (Check Files to the report offer): %.3f s wall, %.0f pages/s\n",
-                rows, dialogs.offerAt - runAt, rows / (dialogs.offerAt - runAt));
+    std::printf("run of %d pages (Check Files to the report offer): %.3f s wall, %.0f pages/s; "
+                "%.3f s processor\n",
+                rows, dialogs.offerAt - runAt, rows / (dialogs.offerAt - runAt), offerCpu - runCpu);
     if (report)
         std::printf("report of the whole run written after Yes: %.3f s\n", endAt - dialogs.offerAt);
     std::printf("event loop: longest gap %.1f ms (%ld ticks of a 1 ms timer)\n",
@@ -232,6 +257,10 @@ int main(int argc, char** argv) {
     std::printf("panes: %lld passed, %lld failed, %lld keyword lines; %s / %s\n",
                 (long long)passed.size(), (long long)failed.size(), (long long)keywordLines,
                 qPrintable(passed.last()), qPrintable(failed.last()));
+    if (!resultsFile.isEmpty())
+        results::writeResultsFile(
+            resultsFile,
+            results::resultsFileLines(passed, failed, results::paneLines(form->m_keywordPane)));
     form.reset();
     return 0;
 }

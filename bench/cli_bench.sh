@@ -1,11 +1,28 @@
 #!/usr/bin/env bash
 # quillmark-check on the corpus web: the default number of jobs against --jobs 1 (best of REPEATS
 # each), then HTMLHint with only its title and description rules on the same web, for scale.
-# Usage: bench/cli_bench.sh CORPUS_DIR [REPEATS]
+# With --large DIR also the peak memory and the time on a web of ten times the pages: DIR/web,
+# made of hard-linked copies of the corpus web when it is not there yet.
+# Usage: bench/cli_bench.sh CORPUS_DIR [REPEATS] [--large DIR] [--no-htmlhint]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-corpus=${1:?usage: bench/cli_bench.sh CORPUS_DIR [REPEATS]}
-repeats=${2:-5}
+usage="usage: bench/cli_bench.sh CORPUS_DIR [REPEATS] [--large DIR] [--no-htmlhint]"
+corpus=${1:?$usage}
+shift
+repeats=5
+if [ $# -gt 0 ] && [[ $1 != --* ]]; then
+    repeats=$1
+    shift
+fi
+large=""
+htmlhint=1
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --large) large=${2:?$usage}; shift 2 ;;
+        --no-htmlhint) htmlhint=0; shift ;;
+        *) echo "$usage" >&2; exit 2 ;;
+    esac
+done
 web="$corpus/web"
 [ -d "$web" ] || { echo "no web under $corpus (make it with ../shared/bench/gen_corpus.py --out $corpus)" >&2; exit 2; }
 dir=$(scripts/build.sh release)
@@ -40,6 +57,27 @@ printf 'pages: %d, processors: %d, output lines: %d (identical for both)\n' "$pa
 printf 'quillmark-check, default jobs: %6.3f s  %7.0f pages/s\n' "$default_t" "$(calc "$pages / $default_t")"
 printf 'quillmark-check, --jobs 1:     %6.3f s  %7.0f pages/s\n' "$one_t" "$(calc "$pages / $one_t")"
 printf 'rate of the default jobs over --jobs 1: %.2f\n' "$(calc "$one_t / $default_t")"
+
+if [ -n "$large" ]; then
+    if [ ! -d "$large/web" ]; then
+        mkdir -p "$large/web"
+        for i in $(seq 0 9); do cp -al "$web" "$large/web/copy$i"; done
+    fi
+    peak() { # the checker's maximum resident set in MB, default jobs (what time -v reports)
+        XDG_CONFIG_HOME="$config" /usr/bin/python3 -c '
+import resource, subprocess, sys
+subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss / 1024)' "$exe" "$1"
+    }
+    large_pages=$(find "$large/web" -type f \( -iname '*.htm' -o -iname '*.html' -o -iname '*.shtml' \
+        -o -iname '*.asp' -o -iname '*.stm' \) | wc -l)
+    large_t=$(best "$exe" "$large/web")
+    printf 'quillmark-check on %d pages, default jobs: %6.3f s  %7.0f pages/s, %.2f times the time of %d pages\n' \
+        "$large_pages" "$large_t" "$(calc "$large_pages / $large_t")" "$(calc "$large_t / $default_t")" "$pages"
+    printf 'peak resident memory: %.1f MB on %d pages, %.1f MB on %d pages\n' \
+        "$(peak "$large/web")" "$large_pages" "$(peak "$web")" "$pages"
+fi
+[ "$htmlhint" = 1 ] || exit 0
 
 # HTMLHint from the npm registry, into the build folder.
 tools="$dir/bench-tools"

@@ -203,10 +203,18 @@ DecodedText readTextFile(const QString& path) {
 }
 
 void writeFileAtomically(const QString& path, const QByteArray& bytes) {
+    writeFileAtomically(path, [&bytes](const ByteWriter& write) { write(bytes); });
+}
+
+void writeFileAtomically(const QString& path,
+                         const std::function<void(const ByteWriter&)>& produce) {
+    const auto inPlace = [&](int fd) {
+        produce([&](const QByteArray& bytes) { writeInPlace(path, fd, bytes); });
+    };
     if (const int fd = descriptorNamed(QFile::encodeName(path)); fd >= 0) {
         if (::fcntl(fd, F_GETFD) < 0)
             throw EFCreateError(path, errnoText(errno));
-        writeInPlace(path, fd, bytes);
+        inPlace(fd);
         return;
     }
     const OutputTarget target = outputTarget(path);
@@ -220,7 +228,7 @@ void writeFileAtomically(const QString& path, const QByteArray& bytes) {
                                           : errnoText(errno));
         Descriptor file(fd);
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        writeInPlace(path, fd, bytes);
+        inPlace(fd);
         if (const int error = file.close())
             throw EFCreateError(path, errnoText(error));
         return;
@@ -248,8 +256,15 @@ void writeFileAtomically(const QString& path, const QByteArray& bytes) {
     };
     if (target.kind == TargetKind::Regular && ::fchmod(fd, target.mode & 07777) != 0)
         fail(errno);
-    if (const int error = writeAll(fd, bytes))
-        fail(error);
+    try {
+        produce([&](const QByteArray& bytes) {
+            if (const int error = writeAll(fd, bytes))
+                throw EFCreateError(path, errnoText(error));
+        });
+    } catch (...) {
+        ::unlink(temporary.constData());
+        throw;
+    }
     if (::fsync(fd) != 0)
         fail(errno);
     if (const int error = file.close())

@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 namespace platform {
 
 // Files other than pages (settings, rules, required tags, results, noise words) are read only when
@@ -22,6 +24,11 @@ DecodedText readTextFile(const QString& path);
 // outside a sticky world-writable folder, or when it belongs to the running user or to the folder's
 // owner.
 void writeFileAtomically(const QString& path, const QByteArray& bytes);
+// The same with the bytes made in pieces: produce hands each piece to write in turn. An exception
+// of produce leaves the old file as it was and goes on to the caller.
+using ByteWriter = std::function<void(const QByteArray&)>;
+void writeFileAtomically(const QString& path,
+                         const std::function<void(const ByteWriter&)>& produce);
 
 // What tells two paths apart: the same device and inode when the file exists, else the same
 // absolute path with its folder resolved.

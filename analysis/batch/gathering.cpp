@@ -9,6 +9,7 @@
 namespace batch {
 
 const QString kWebRootEntry = QStringLiteral("Web Root Directory");
+const QString kNoWebFiles = QStringLiteral("The are no Web Files in the selected directory");
 
 QString listingFolder(const QString& entry) {
     return entry == kWebRootEntry ? QString() : entry;

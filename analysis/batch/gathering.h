@@ -14,6 +14,8 @@ namespace batch {
 
 // The entry of the folder list that stands for the root of the web.
 extern const QString kWebRootEntry;
+// What the gathering says when the folders hold no page to choose.
+extern const QString kNoWebFiles;
 
 // The folder name the host is asked for: "" for the root entry (exactly as written), any other
 // entry unchanged.

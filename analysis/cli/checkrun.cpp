@@ -1,28 +1,22 @@
 #include "checkrun.h"
 
+#include "analysis/batch/batchrun.h"
 #include "analysis/batch/gathering.h"
-#include "analysis/engine/checks.h"
-#include "analysis/engine/pagecheck.h"
-#include "analysis/engine/report.h"
-#include "analysis/results/resultsfile.h"
+#include "analysis/batch/runoutput.h"
 #include "analysis/rules/rulestore.h"
 #include "platform/filenames.h"
 #include "platform/registrystore.h"
-#include "platform/textcodec.h"
 #include "platform/textfile.h"
 #include "webhost/localweb.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QThread>
-#include <QXmlStreamWriter>
 
 #include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -66,15 +60,8 @@ struct CannotRun {
     QString message;
 };
 
-QString oneLine(QString text) {
-    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    return text.trimmed();
-}
-
 void say(std::FILE* err, const QString& text) {
-    std::fprintf(err, "quillmark-check: %s\n", oneLine(text).toLocal8Bit().constData());
+    std::fprintf(err, "quillmark-check: %s\n", batch::oneLine(text).toLocal8Bit().constData());
 }
 
 engine::RuleValues readRules(const QString& rulesFile) {
@@ -224,199 +211,8 @@ Gathered gatherPages(const webhost::LocalWeb& web, const QStringList& folders, i
         &gathered.unlisted);
     batch::sortRows(gathered.rows);
     if (gathered.rows.isEmpty() && gathered.unlisted.isEmpty() && gathered.unreadable.isEmpty())
-        throw CannotRun{QStringLiteral("The are no Web Files in the selected directory")};
+        throw CannotRun{batch::kNoWebFiles};
     return gathered;
-}
-
-// A copy that shares no string data: threads that copy shared strings fight over their reference
-// counts.
-QString own(const QString& s) {
-    return QString(s.constData(), s.size());
-}
-
-engine::RuleValues ownValues(const engine::RuleValues& v) {
-    engine::RuleValues copy;
-    for (const rulevalues::Rule& rule : rulevalues::kRules)
-        copy.*rule.member = own(v.*rule.member);
-    return copy;
-}
-
-engine::RuleTable ownTable(const engine::RuleTable& grid) {
-    QStringList names;
-    for (const QString& name : grid.names())
-        names.append(own(name));
-    engine::RuleTable copy;
-    copy.setNames(names);
-    return copy;
-}
-
-struct PageResult {
-    engine::PaneOutput out;
-    // The panes' lines as a results file holds them, when they all fit Windows-1252: the whole
-    // file is then these bytes one after the other.
-    QByteArray bytes[3];
-    bool fits = false;
-    bool failed = false;
-    bool unreadable = false;
-    QStringList messages;
-    bool fatal = false;
-    QString fatalMessage;
-};
-
-void encodePanes(PageResult& r) {
-    const QStringList* panes[3] = {&r.out.passed, &r.out.failed, &r.out.keyword};
-    r.fits = true;
-    for (int p = 0; p < 3 && r.fits; ++p) {
-        const QString text = platform::joinLines(*panes[p]);
-        r.fits = platform::fitsWindows1252(text);
-        if (r.fits)
-            r.bytes[p] = platform::encodeWindows1252(text);
-    }
-    if (!r.fits)
-        for (QByteArray& b : r.bytes)
-            b.clear();
-}
-
-// Pages are claimed in order; every page below one that ends the run is still finished, so the
-// first fatal page is the same for any number of jobs.
-class Run {
-public:
-    Run(const QStringList& pages, const QStringList& files, const engine::RuleValues& rules,
-        const engine::RuleTable& grid, bool batch)
-        : m_pages(pages), m_files(files), m_rules(rules), m_grid(grid), m_options{batch},
-          m_results(size_t(pages.size())) {}
-
-    void execute(int jobs, const std::function<void(int done)>& progress) {
-        const int n = int(m_pages.size());
-        jobs = std::max(1, std::min(jobs, n));
-        std::vector<std::thread> workers;
-        workers.reserve(size_t(jobs));
-        for (int j = 0; j < jobs; ++j)
-            workers.emplace_back([this] { work(); });
-        {
-            std::unique_lock lock(m_mutex);
-            while (m_finishedWorkers < jobs) {
-                m_changed.wait_for(lock, std::chrono::milliseconds(100));
-                if (m_finishedWorkers < jobs)
-                    progress(m_done.load());
-            }
-        }
-        for (std::thread& t : workers)
-            t.join();
-    }
-
-    const std::vector<PageResult>& results() const { return m_results; }
-    void append(PageResult r) { m_results.push_back(std::move(r)); }
-
-private:
-    void work() {
-        engine::PageState st;
-        engine::RuleTable grid = ownTable(m_grid);
-        const engine::RuleValues rules = ownValues(m_rules);
-        for (;;) {
-            if (m_stop.load())
-                break;
-            const int i = m_next.fetch_add(1);
-            if (i >= int(m_pages.size()))
-                break;
-            PageResult& r = m_results[size_t(i)];
-            const QString& address = m_pages.at(i);
-            try {
-                engine::PageHooks hooks;
-                hooks.onError = [&](const QString& message, bool cannotOpen) {
-                    r.unreadable = r.unreadable || cannotOpen;
-                    r.messages.append(address + QStringLiteral(": ") + message);
-                };
-                r.failed = engine::checkPage(st, grid, rules, address, m_files.at(i), r.out,
-                                             m_options, hooks);
-                encodePanes(r);
-            } catch (const platform::EConvertError& e) {
-                // A rule value, not this page, ends the run.
-                r.fatal = true;
-                r.fatalMessage = e.message();
-                m_stop.store(true);
-            } catch (const platform::Error& e) {
-                r.fatal = true;
-                r.fatalMessage = address + QStringLiteral(": ") + e.message();
-                m_stop.store(true);
-            }
-            m_done.fetch_add(1);
-        }
-        std::lock_guard lock(m_mutex);
-        ++m_finishedWorkers;
-        m_changed.notify_all();
-    }
-
-    const QStringList& m_pages;
-    const QStringList& m_files;
-    const engine::RuleValues& m_rules;
-    const engine::RuleTable& m_grid;
-    const engine::CheckOptions m_options;
-    std::vector<PageResult> m_results;
-    std::atomic<int> m_next{0};
-    std::atomic<int> m_done{0};
-    std::atomic<bool> m_stop{false};
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    int m_finishedWorkers = 0;
-};
-
-// A page's failure entry: its lines of the failed pane without the empty lines around them.
-QString failureEntry(const QStringList& failedLines) {
-    qsizetype b = 0;
-    qsizetype e = failedLines.size();
-    while (b < e && failedLines.at(b).isEmpty())
-        ++b;
-    while (e > b && failedLines.at(e - 1).isEmpty())
-        --e;
-    return failedLines.mid(b, e - b).join(QLatin1Char('\n'));
-}
-
-QByteArray junitXml(const QString& suite, const QStringList& pages,
-                    const std::vector<PageResult>& results, int failedPages) {
-    QByteArray bytes;
-    QXmlStreamWriter xml(&bytes);
-    xml.setAutoFormatting(true);
-    xml.writeStartDocument();
-    xml.writeStartElement(QStringLiteral("testsuites"));
-    xml.writeAttribute(QStringLiteral("name"), QStringLiteral("quillmark-check"));
-    xml.writeAttribute(QStringLiteral("tests"), QString::number(pages.size()));
-    xml.writeAttribute(QStringLiteral("failures"), QString::number(failedPages));
-    xml.writeStartElement(QStringLiteral("testsuite"));
-    xml.writeAttribute(QStringLiteral("name"), suite);
-    xml.writeAttribute(QStringLiteral("tests"), QString::number(pages.size()));
-    xml.writeAttribute(QStringLiteral("failures"), QString::number(failedPages));
-    int errors = 0;
-    for (const PageResult& r : results)
-        errors += r.unreadable && !r.failed ? 1 : 0;
-    xml.writeAttribute(QStringLiteral("errors"), QString::number(errors));
-    for (qsizetype i = 0; i < pages.size(); ++i) {
-        const PageResult& r = results[size_t(i)];
-        const QString& address = pages.at(i);
-        const qsizetype slash = address.lastIndexOf(QLatin1Char('/'));
-        xml.writeStartElement(QStringLiteral("testcase"));
-        xml.writeAttribute(QStringLiteral("classname"),
-                           slash < 0 ? suite : suite + QLatin1Char('/') + address.left(slash));
-        xml.writeAttribute(QStringLiteral("name"), address);
-        if (r.failed) {
-            const QString entry = failureEntry(r.out.failed);
-            xml.writeStartElement(QStringLiteral("failure"));
-            xml.writeAttribute(QStringLiteral("message"), entry);
-            xml.writeAttribute(QStringLiteral("type"), QStringLiteral("failed verification"));
-            xml.writeCharacters(entry);
-            xml.writeEndElement();
-        } else if (r.unreadable) {
-            xml.writeStartElement(QStringLiteral("error"));
-            xml.writeAttribute(QStringLiteral("message"),
-                               oneLine(r.messages.join(QLatin1Char(' '))));
-            xml.writeEndElement();
-        }
-        xml.writeEndElement();
-    }
-    xml.writeEndElement();
-    xml.writeEndElement();
-    xml.writeEndDocument();
-    return bytes;
 }
 
 struct NamedFile {
@@ -426,7 +222,7 @@ struct NamedFile {
 
 // An output that is also an input or another output would destroy it: refused before any work.
 void refuseSharedFiles(const QList<NamedFile>& outputs, const QList<NamedFile>& inputs,
-                       const QStringList& pages, const QStringList& pageFiles) {
+                       const QStringList& pages, const std::function<QString(int)>& fileOf) {
     QList<platform::FileIdentity> ids;
     for (const NamedFile& o : outputs)
         ids.append(platform::fileIdentity(o.path));
@@ -449,17 +245,18 @@ void refuseSharedFiles(const QList<NamedFile>& outputs, const QList<NamedFile>& 
     }
     if (!anyExists)
         return; // an output that does not exist yet is no page
-    for (qsizetype p = 0; p < pageFiles.size(); ++p) {
-        const platform::FileIdentity page = platform::fileIdentity(pageFiles.at(p));
+    for (qsizetype p = 0; p < pages.size(); ++p) {
+        const platform::FileIdentity page = platform::fileIdentity(fileOf(int(p)));
         for (qsizetype i = 0; i < outputs.size(); ++i)
             if (ids.at(i).exists && ids.at(i) == page)
                 throw clash(outputs.at(i), NamedFile{QStringLiteral("page"), pages.at(p)});
     }
 }
 
-void writeOutput(const char* what, const QString& path, const std::function<void()>& write) {
+void writeOutput(const char* what, const QString& path,
+                 const std::function<void(const platform::ByteWriter&)>& produce) {
     try {
-        write();
+        platform::writeFileAtomically(path, produce);
     } catch (const platform::Error& e) {
         throw CannotRun{QStringLiteral("the %1 %2 cannot be written: %3")
                             .arg(QLatin1String(what), path, e.message())};
@@ -569,21 +366,29 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
         grid.setNames(requiredNames(requiredFile, values));
 
         QStringList pages;
-        QStringList files;
+        QStringList namedFiles;
         Gathered gathered;
         if (!o.pages.isEmpty()) {
             for (const QString& p : o.pages) {
                 pages.append(pageAddress(web, p));
-                files.append(web.pathOf(pages.last()));
+                namedFiles.append(web.pathOf(pages.last()));
             }
         } else {
             // The listings hold only files inside the web.
             gathered = gatherPages(web, o.folders, jobs);
-            pages = gathered.rows;
-            const QString root = web.webFolder() + QLatin1Char('/');
-            for (const QString& p : pages)
-                files.append(root + p);
+            pages = std::move(gathered.rows);
         }
+        const QString root = web.webFolder() + QLatin1Char('/');
+        // Called by the run's threads: the path is made without copying the shared root.
+        const std::function<QString(int)> fileOf = [&](int i) {
+            if (!namedFiles.isEmpty())
+                return namedFiles.at(i);
+            QString path;
+            path.reserve(root.size() + pages.at(i).size());
+            path += root;
+            path += pages.at(i);
+            return path;
+        };
         {
             QList<NamedFile> outputs;
             if (!o.resultsFile.isEmpty())
@@ -597,7 +402,7 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
                 {{QStringLiteral("rules file"),
                   o.rulesFile.isEmpty() ? platform::RegistryStore::defaultPath() : o.rulesFile},
                  {QStringLiteral("required tag file"), requiredFile}},
-                pages, files);
+                pages, fileOf);
         }
         for (const QString& m : std::as_const(gathered.unreadable))
             say(err, m);
@@ -609,116 +414,57 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
         const int checked = int(pages.size());
 
         const bool showProgress = checked > 1 && isatty(fileno(err));
-        Run checks(pages, files, values, grid, !single);
-        checks.execute(jobs, [&](int done) {
+        batch::RunOutput output(
+            {!o.reportFile.isEmpty(), !o.junitFile.isEmpty(), suiteName(web.webFolder())});
+        batch::BatchRun checks(pages, values, grid, !single);
+        const std::optional<QString> fatal = checks.runOnJobs(fileOf, jobs, output, [&](int done) {
             if (showProgress)
                 std::fprintf(err, "\rquillmark-check: %d of %d pages checked", done, checked);
         });
         if (showProgress)
             std::fprintf(err, "\rquillmark-check: %d of %d pages checked\n", checked, checked);
-        // A page whose name cannot be listed counts as a failed page of the run.
+        output.readMessages([&](const QString& m) { say(err, m); });
+        if (fatal)
+            throw CannotRun{*fatal};
+        bool unreadable = !gathered.unreadable.isEmpty();
         for (const webhost::UnlistedName& u : std::as_const(gathered.unlisted)) {
             if (u.isFolder)
-                continue;
-            const QString shown =
-                u.folder.isEmpty() ? u.name : u.folder + QLatin1Char('/') + u.name;
-            PageResult r;
-            r.failed = true;
-            r.out.failed = {QStringLiteral("File = ") + shown,
-                            QStringLiteral("    The page cannot be checked: ") + u.reason,
-                            QString()};
-            encodePanes(r);
-            pages.append(shown);
-            checks.append(std::move(r));
+                unreadable = true;
+            else
+                output.addUnlistedPage(u);
         }
-        const int n = int(pages.size());
-
-        int failedPages = 0;
-        bool unreadable = !gathered.unreadable.isEmpty();
-        for (const webhost::UnlistedName& u : std::as_const(gathered.unlisted))
-            unreadable = unreadable || u.isFolder;
-        bool fits = true;
-        for (int i = 0; i < n; ++i) {
-            const PageResult& r = checks.results()[size_t(i)];
-            if (r.fatal)
-                throw CannotRun{r.fatalMessage};
-            for (const QString& m : r.messages)
-                say(err, m);
-            failedPages += r.failed ? 1 : 0;
-            unreadable = unreadable || r.unreadable;
-            fits = fits && r.fits;
-        }
-        engine::PaneOutput heads;
-        heads.passed = {engine::kPassedHeading};
-        heads.failed = {engine::kFailedHeading, QString()};
-        heads.keyword = {engine::kKeywordHeading};
-        engine::PaneOutput summary;
-        if (!single)
-            engine::addSummary(summary, failedPages, n);
-
-        // The panes' lines, needed for the report, and for the file whenever a page does not fit
-        // Windows-1252 (the file is then UTF-8 as a whole).
-        QStringList panes[3];
-        const auto paneLines = [&] {
-            const QStringList* parts[3][2] = {{&heads.passed, &summary.passed},
-                                              {&heads.failed, &summary.failed},
-                                              {&heads.keyword, &summary.keyword}};
-            for (int p = 0; p < 3; ++p) {
-                panes[p] = *parts[p][0];
-                for (const PageResult& r : checks.results())
-                    panes[p] += p == 0 ? r.out.passed : p == 1 ? r.out.failed : r.out.keyword;
-                panes[p] += *parts[p][1];
-            }
-        };
-        if (!o.reportFile.isEmpty() || !fits)
-            paneLines();
-        QByteArray bytes;
-        if (fits) {
-            const QStringList* parts[3][2] = {{&heads.passed, &summary.passed},
-                                              {&heads.failed, &summary.failed},
-                                              {&heads.keyword, &summary.keyword}};
-            qsizetype size = 0;
-            for (const PageResult& r : checks.results())
-                size += r.bytes[0].size() + r.bytes[1].size() + r.bytes[2].size();
-            bytes.reserve(size + 512);
-            for (int p = 0; p < 3; ++p) {
-                bytes += platform::ansiLinesBytes(*parts[p][0]);
-                for (const PageResult& r : checks.results())
-                    bytes += r.bytes[p];
-                bytes += platform::ansiLinesBytes(*parts[p][1]);
-            }
-        } else {
-            bytes =
-                platform::ansiLinesBytes(results::resultsFileLines(panes[0], panes[1], panes[2]));
-        }
+        unreadable = unreadable || output.anyUnreadable();
+        output.finish(!single);
 
         if (!o.resultsFile.isEmpty())
             writeOutput("results file", o.resultsFile,
-                        [&] { platform::writeFileAtomically(o.resultsFile, bytes); });
+                        [&](const platform::ByteWriter& write) { output.writeResults(write); });
         if (!o.reportFile.isEmpty())
-            writeOutput("report", o.reportFile, [&] {
-                engine::writeReport(o.reportFile, engine::reportHead(programFolder) +
-                                                      engine::reportBody(panes[1], panes[0],
-                                                                         panes[2], values.bodychk));
+            writeOutput("report", o.reportFile, [&](const platform::ByteWriter& write) {
+                output.writeReport(programFolder, values.bodychk, write);
             });
         if (!o.junitFile.isEmpty())
-            writeOutput("JUnit file", o.junitFile, [&] {
-                platform::writeFileAtomically(
-                    o.junitFile,
-                    junitXml(suiteName(web.webFolder()), pages, checks.results(), failedPages));
-            });
+            writeOutput("JUnit file", o.junitFile,
+                        [&](const platform::ByteWriter& write) { output.writeJUnit(write); });
         if (!o.quiet) {
-            if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out) !=
-                    size_t(bytes.size()) ||
-                std::fflush(out) != 0)
+            output.writeResults([&](const QByteArray& bytes) {
+                if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out) !=
+                    size_t(bytes.size()))
+                    throw CannotRun{QStringLiteral("standard output cannot be written: %1")
+                                        .arg(QString::fromLocal8Bit(std::strerror(errno)))};
+            });
+            if (std::fflush(out) != 0)
                 throw CannotRun{QStringLiteral("standard output cannot be written: %1")
                                     .arg(QString::fromLocal8Bit(std::strerror(errno)))};
         }
         if (unreadable)
             return kCannotRun;
-        return failedPages > 0 ? kSomeFailed : kAllPassed;
+        return output.failedPages() > 0 ? kSomeFailed : kAllPassed;
     } catch (const CannotRun& e) {
         say(err, e.message);
+        return kCannotRun;
+    } catch (const platform::Error& e) {
+        say(err, e.message()); // the run's temporary files
         return kCannotRun;
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-// The messages of the page checks, shared by "Check Current File" and the batch run.
+// The messages of the page checks and of the host's failures to give a page, shared by "Check
+// Current File", the batch run and the body check tester.
 
 #include <QString>
 

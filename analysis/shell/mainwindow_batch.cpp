@@ -5,12 +5,10 @@
 #include "platform/waitcursor.h"
 
 #include "analysis/batch/batchprogress.h"
+#include "analysis/batch/batchrun.h"
 #include "analysis/batch/folderchooser.h"
 #include "analysis/batch/gathering.h"
 #include "analysis/batch/pageselection.h"
-#include "analysis/engine/checks.h"
-#include "analysis/engine/headpipeline.h"
-#include "analysis/engine/pagecheck.h"
 #include "analysis/engine/report.h"
 #include "analysis/engine/workfiles.h"
 #include "platform/dialogs.h"
@@ -27,8 +25,6 @@ namespace quillmark {
 using namespace checktexts;
 
 namespace {
-
-const QString kNoWebFiles = QStringLiteral("The are no Web Files in the selected directory");
 
 QString progressText(const char* what, int i, int n, const QString& address) {
     return QLatin1String(what) + QString::number(i + 1) + QStringLiteral(" of ") +
@@ -75,6 +71,52 @@ public:
 
 private:
     BatchProgressWindow& m_window;
+};
+
+// The window's part in each page of a run: the progress window's texts, the host's copy of the
+// page into the working file, the breather and the error boxes.
+class WindowSteps : public batch::PageSteps {
+public:
+    WindowSteps(BatchProgressWindow& progress, webhost::Explorer& explorer,
+                platform::Dialogs& dialogs, QString workingFile, int pages, Breather& breathe,
+                std::function<void()> flush)
+        : m_progress(progress), m_explorer(explorer), m_dialogs(dialogs),
+          m_workingFile(std::move(workingFile)), m_pages(pages), m_breathe(breathe),
+          m_flush(std::move(flush)) {}
+
+    bool fetch(int index, const QString& address, QString& file) override {
+        m_progress.setText(progressText("Opening File: ", index, m_pages, address));
+        try {
+            QString a = address;
+            m_explorer.vtiGetDocToFile(a, m_workingFile);
+        } catch (const std::exception&) {
+            return false;
+        }
+        file = m_workingFile;
+        return true;
+    }
+    void between() override { m_breathe(); }
+    void pageError(const QString& address, const QString& message, bool notOpened) override {
+        m_flush();
+        if (notOpened)
+            m_dialogs.error(cannotOpen(address));
+        else
+            m_dialogs.plain(message);
+    }
+    void pageDone(int index, const QString& address) override {
+        m_progress.setText(progressText("Completed File: ", index, m_pages, address));
+        m_progress.setCompleted(index + 1);
+        m_breathe();
+    }
+
+private:
+    BatchProgressWindow& m_progress;
+    webhost::Explorer& m_explorer;
+    platform::Dialogs& m_dialogs;
+    const QString m_workingFile;
+    const int m_pages;
+    Breather& m_breathe;
+    std::function<void()> m_flush;
 };
 
 } // namespace
@@ -130,7 +172,7 @@ void MainWindow::choosePages() {
         m_services.dialogs->warning(lines.join(QLatin1Char('\n')));
     }
     if (dialog->rowCount() == 0) {
-        m_services.dialogs->information(kNoWebFiles);
+        m_services.dialogs->information(batch::kNoWebFiles);
         return;
     }
     dialog->exec();
@@ -143,58 +185,30 @@ void MainWindow::runBatch() {
     platform::WaitCursor cursor;
     platform::Dialogs& dialogs = *m_services.dialogs;
     // Commands are held off, so the list cannot change under the run.
-    const QStringList pages = m_batchPages;
-    const int n = int(pages.size());
+    batch::BatchRun run(m_batchPages, m_rules, m_ruleTable);
+    const int n = int(run.pages().size());
 
     preparePanes();
-    int failedPages = 0;
     m_page.resetPage();
     m_reportLines = engine::reportHead(m_programFolder);
     ProgressScope progress(*m_batchProgress, n);
 
-    const QString workingFile = engine::workingFile(m_programFolder);
-    const engine::CheckOptions batchRun{true};
     engine::PaneOutput out;
     Breather breathe([&] {
         flushPanes(out);
         m_batchProgress->refresh();
     });
-    engine::PageHooks hooks;
-    hooks.after = [&](engine::PageStep step) {
-        if (engine::isBetweenHeadSteps(step))
-            breathe();
-    };
+    WindowSteps steps(*m_batchProgress, *m_explorer, dialogs, engine::workingFile(m_programFolder),
+                      n, breathe, [&] { flushPanes(out); });
     breathe.now();
 
     try {
-        for (int i = 0; i < n; ++i) {
-            const QString& address = pages.at(i);
-            m_batchProgress->setText(progressText("Opening File: ", i, n, address));
-            try {
-                QString a = address;
-                m_explorer->vtiGetDocToFile(a, workingFile);
-            } catch (const std::exception&) {
-                flushPanes(out);
-                m_batchProgress->refresh();
-                progress.close();
-                dialogs.error(kError3001);
-                return;
-            }
-            hooks.onError = [&](const QString& message, bool notOpened) {
-                flushPanes(out);
-                if (notOpened)
-                    dialogs.error(cannotOpen(address));
-                else
-                    dialogs.plain(message);
-            };
-            const bool failed = engine::checkPage(m_page, m_ruleTable, m_rules, address,
-                                                  workingFile, out, batchRun, hooks);
-            if (failed)
-                ++failedPages;
-
-            m_batchProgress->setText(progressText("Completed File: ", i, n, address));
-            m_batchProgress->setCompleted(i + 1);
-            breathe();
+        if (!run.runHere(m_page, m_ruleTable, steps, out)) {
+            flushPanes(out);
+            m_batchProgress->refresh();
+            progress.close();
+            dialogs.error(kError3001);
+            return;
         }
     } catch (...) {
         // Any other error ends the run; what it wrote stays in the panes.
@@ -202,7 +216,7 @@ void MainWindow::runBatch() {
         throw;
     }
 
-    engine::addSummary(out, failedPages, n);
+    run.addSummary(out);
     setStatusText(kReady);
     breathe.now();
     progress.close();

@@ -4,6 +4,7 @@
 #include "mainwindow.h"
 #include "platform/waitcursor.h"
 
+#include "analysis/batch/batchrun.h"
 #include "analysis/engine/pagecheck.h"
 #include "analysis/engine/report.h"
 #include "analysis/engine/workfiles.h"
@@ -31,9 +32,8 @@ void breathe() {
 void MainWindow::preparePanes() {
     for (QPlainTextEdit* pane : {m_failedPane, m_keywordPane, m_passedPane})
         results::clearPane(pane);
-    results::addPaneLine(m_passedPane, engine::kPassedHeading);
-    results::addPaneLines(m_failedPane, {engine::kFailedHeading, QString()});
-    results::addPaneLine(m_keywordPane, engine::kKeywordHeading);
+    engine::PaneOutput headings = batch::paneHeadings();
+    flushPanes(headings);
 }
 
 void MainWindow::flushPanes(engine::PaneOutput& out) {

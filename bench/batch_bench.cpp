@@ -25,6 +25,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -184,19 +185,19 @@ int main(int argc, char** argv) {
     dialogs.yes = report;
     NoHelp help;
     NoShell shell;
-    quillmark::Services services;
-    services.dialogs = &dialogs;
-    services.help = &help;
-    services.shell = &shell;
-    services.host = &host;
-    services.localWeb = &host;
-    services.programFolder = programFolder;
-    services.registryPath = registry;
-    services.instanceName =
-        QStringLiteral("batch_bench-%1").arg(QCoreApplication::applicationPid());
+    quillmark::Services given;
+    given.dialogs = &dialogs;
+    given.help = &help;
+    given.shell = &shell;
+    given.host = &host;
+    given.localWeb = &host;
+    given.programFolder = programFolder;
+    given.registryPath = registry;
+    given.instanceName = QStringLiteral("batch_bench-%1").arg(QCoreApplication::applicationPid());
+    const quillmark::WiredServices services(given);
 
     g_clock.start();
-    std::unique_ptr<quillmark::MainWindow> form = quillmark::startQuillmark(services);
+    std::unique_ptr<quillmark::MainWindow> form = quillmark::startQuillmark(services.services());
     form->show();
     QApplication::processEvents();
     // The benchmark web has no index.htm, so start-up says it found no open page.
@@ -239,9 +240,12 @@ int main(int argc, char** argv) {
                      dialogs.others, qPrintable(dialogs.texts.join(QStringLiteral(" | "))));
         return 1;
     }
-    const QStringList passed = results::paneLines(form->m_passedPane);
-    const QStringList failed = results::paneLines(form->m_failedPane);
-    const qsizetype keywordLines = results::paneLineCount(form->m_keywordPane);
+    const auto pane = [&](const char* name) {
+        return form->findChild<QPlainTextEdit*>(QLatin1String(name));
+    };
+    const QStringList passed = results::paneLines(pane("SubmitReady"));
+    const QStringList failed = results::paneLines(pane("failedurls"));
+    const qsizetype keywordLines = results::paneLineCount(pane("memo3"));
 
     std::printf("pages gathered: %d rows; gathering and dialog open %.3f s, Select All %.3f s\n",
                 rows, dialogAt - commandAt, selectedAt - dialogAt);
@@ -260,7 +264,7 @@ int main(int argc, char** argv) {
     if (!resultsFile.isEmpty())
         results::writeResultsFile(
             resultsFile,
-            results::resultsFileLines(passed, failed, results::paneLines(form->m_keywordPane)));
+            results::resultsFileLines(passed, failed, results::paneLines(pane("memo3"))));
     form.reset();
     return 0;
 }

@@ -19,17 +19,17 @@ QString folderEntry(const QString& webFolder) {
     return webFolder == kWebRootEntry ? webFolder + QLatin1Char('/') : webFolder;
 }
 
-void addUniqueLines(QStringList& m_folderListing, const QStringList& listing) {
+void addUniqueLines(QStringList& folderListing, const QStringList& listing) {
     QSet<QString> held;
-    held.reserve(m_folderListing.size());
-    for (const QString& l : std::as_const(m_folderListing))
+    held.reserve(folderListing.size());
+    for (const QString& l : std::as_const(folderListing))
         held.insert(l.toCaseFolded());
     for (const QString& l : listing) {
         const QString key = l.toCaseFolded();
         if (held.contains(key))
             continue;
         held.insert(key);
-        m_folderListing.append(l);
+        folderListing.append(l);
     }
 }
 
@@ -48,9 +48,9 @@ bool isWebPage(const QString& line) {
     return false;
 }
 
-QStringList candidateRows(const QStringList& m_folderListing) {
+QStringList candidateRows(const QStringList& folderListing) {
     QStringList rows;
-    for (const QString& l : m_folderListing)
+    for (const QString& l : folderListing)
         if (!isResultPage(l) && isWebPage(l))
             rows.append(l);
     return rows;
@@ -58,13 +58,13 @@ QStringList candidateRows(const QStringList& m_folderListing) {
 
 QStringList gatherRows(const QStringList& folders,
                        const std::function<webhost::PageListing(const QString&)>& listFolder,
-                       QStringList& m_folderListing, QList<webhost::UnlistedName>* unlisted) {
+                       QStringList& folderListing, QList<webhost::UnlistedName>* unlisted) {
     QStringList rows;
     for (const QString& f : folders) {
-        m_folderListing.clear();
+        folderListing.clear();
         const webhost::PageListing listing = listFolder(listingFolder(f));
-        addUniqueLines(m_folderListing, listing.pages);
-        rows += candidateRows(m_folderListing);
+        addUniqueLines(folderListing, listing.pages);
+        rows += candidateRows(folderListing);
         if (unlisted)
             for (const webhost::UnlistedName& u : listing.unlisted)
                 if (u.isFolder || (!isResultPage(u.name) && isWebPage(u.name)))

@@ -24,25 +24,25 @@ QString listingFolder(const QString& entry);
 // root entry gets a final '/' so that it is not taken for the root.
 QString folderEntry(const QString& webFolder);
 
-// A folder listing's addresses appended to m_folderListing, leaving out those it already holds
+// A folder listing's addresses appended to folderListing, leaving out those it already holds
 // without regard to case.
-void addUniqueLines(QStringList& m_folderListing, const QStringList& listing);
+void addUniqueLines(QStringList& folderListing, const QStringList& listing);
 // "result....htm" pages are the program's own result pages: a line ending in ".htm" and
 // beginning with "result", both without regard to case.
 bool isResultPage(const QString& line);
 // A line that ends in one of the five page types, without regard to case.
 bool isWebPage(const QString& line);
-// The lines of m_folderListing that become rows of the selection dialog, in m_folderListing's
+// The lines of folderListing that become rows of the selection dialog, in folderListing's
 // order.
-QStringList candidateRows(const QStringList& m_folderListing);
+QStringList candidateRows(const QStringList& folderListing);
 
-// Every folder of the list through the host's listing, m_folderListing emptied for each folder: the
+// Every folder of the list through the host's listing, folderListing emptied for each folder: the
 // rows of all folders in folder order. Rows are not de-duplicated across folders. A failure of
 // listFolder is not caught. The names the host could not list go to unlisted where they would
 // have been rows, and every such folder.
 QStringList gatherRows(const QStringList& folders,
                        const std::function<webhost::PageListing(const QString& folder)>& listFolder,
-                       QStringList& m_folderListing,
+                       QStringList& folderListing,
                        QList<webhost::UnlistedName>* unlisted = nullptr);
 // What a name the host could not list is, in one line that names its folder.
 QString unlistedMessage(const webhost::UnlistedName& name);

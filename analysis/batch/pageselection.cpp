@@ -108,9 +108,9 @@ QAction* addCommand(PageSelectionDialog* form, QWidget* on, const Command& c) {
 
 } // namespace
 
-PageSelectionDialog::PageSelectionDialog(QStringList& m_batchPages, platform::Help& help,
+PageSelectionDialog::PageSelectionDialog(QStringList& batchPages, platform::Help& help,
                                          QString helpFile, QWidget* parent)
-    : QDialog(parent), m_batchfiles(m_batchPages), m_help(help), m_helpFile(std::move(helpFile)) {
+    : QDialog(parent), m_batchPages(batchPages), m_help(help), m_helpFile(std::move(helpFile)) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(kCaption);
     setSizeGripEnabled(true);
@@ -205,7 +205,7 @@ void PageSelectionDialog::setTicked(int row, bool ticked) {
 void PageSelectionDialog::addFiles() {
     for (int r = 0; r < m_model->rowCount(); ++r)
         if (m_model->ticked(r))
-            m_batchfiles.append(m_model->caption(r));
+            m_batchPages.append(m_model->caption(r));
 }
 
 void PageSelectionDialog::selectAll() {

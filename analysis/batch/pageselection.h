@@ -51,8 +51,8 @@ public:
     static const QString kCaption;
     static const int kHelpTopic = 224;
 
-    // "Check Files" writes the ticked pages to m_batchPages; nothing else is written.
-    PageSelectionDialog(QStringList& m_batchPages, platform::Help& help, QString helpFile,
+    // "Check Files" writes the ticked pages to batchPages; nothing else is written.
+    PageSelectionDialog(QStringList& batchPages, platform::Help& help, QString helpFile,
                         QWidget* parent = nullptr);
 
     // The dialog's rows: a caption each, sorted ascending.
@@ -62,7 +62,7 @@ public:
     bool ticked(int row) const;
     void setTicked(int row, bool ticked);
 
-    // Appends the caption of every ticked row, top to bottom, to m_batchPages.
+    // Appends the caption of every ticked row, top to bottom, to batchPages.
     void addFiles();
 
     // Commands (toolbar and menu).
@@ -82,7 +82,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    QStringList& m_batchfiles;
+    QStringList& m_batchPages;
     platform::Help& m_help;
     QString m_helpFile;
     BatchFileModel* m_model = nullptr;

@@ -204,10 +204,10 @@ Gathered gatherPages(const webhost::LocalWeb& web, const QStringList& folders, i
             if (!e.isEmpty())
                 gathered.unreadable.append(e);
     }
-    QStringList m_folderListing;
+    QStringList folderListing;
     size_t next = 0;
     gathered.rows = batch::gatherRows(
-        entries, [&](const QString&) { return listings.at(next++); }, m_folderListing,
+        entries, [&](const QString&) { return listings.at(next++); }, folderListing,
         &gathered.unlisted);
     batch::sortRows(gathered.rows);
     if (gathered.rows.isEmpty() && gathered.unlisted.isEmpty() && gathered.unreadable.isEmpty())

@@ -77,8 +77,6 @@ public:
     void batchCheckSelectedFolders();
     void choosePages();
     void runBatch();
-    QStringList
-        m_folderListing; // one folder's listing without duplicates, while pages are gathered
 
     // Results commands: clipboard, clearing, results files, printing, mail, browser view.
     void cutText();
@@ -137,12 +135,6 @@ public:
     void setStatusText(const QString& text);
     QString statusText() const;
 
-    // The result panes. Tests find them by their object names; the command-line checker's test
-    // and the batch benchmark still read them here.
-    QPlainTextEdit* m_passedPane = nullptr;
-    QPlainTextEdit* m_failedPane = nullptr;
-    QPlainTextEdit* m_keywordPane = nullptr;
-
     // What tests read of the state, and set where a command's starting point is tested
     // (tests/support/quillmarkharness.h).
     struct TestAccess;
@@ -155,12 +147,18 @@ private:
     QGroupBox* m_failedBox = nullptr;  // failed
     QGroupBox* m_keywordBox = nullptr; // keyword
     QLabel* m_statusPanel = nullptr;   // the status bar's one panel
+    // The result panes; tests find them by their object names.
+    QPlainTextEdit* m_passedPane = nullptr;
+    QPlainTextEdit* m_failedPane = nullptr;
+    QPlainTextEdit* m_keywordPane = nullptr;
 
     // Hidden members and program-wide state.
     std::unique_ptr<webhost::Explorer> m_explorer;
     std::unique_ptr<webhost::Editor> m_editor;
     QStringList m_batchPages;
     QStringList m_batchFolders;
+    QStringList
+        m_folderListing; // one folder's listing without duplicates, while pages are gathered
     // The page under analysis: the working copy, head tag, pending lines `failed`, tag
     // list.
     engine::PageState m_page;

@@ -42,9 +42,9 @@ class TestBatchDialogs : public QObject {
 
 private slots:
     void selectionDialogLooksAsDescribed() {
-        QStringList m_batchPages;
+        QStringList batchPages;
         testsupport::RecordingHelp help;
-        PageSelectionDialog d(m_batchPages, help, QStringLiteral("/q/quillmark.hlp"));
+        PageSelectionDialog d(batchPages, help, QStringLiteral("/q/quillmark.hlp"));
         QCOMPARE(d.windowTitle(), QStringLiteral("Batch Check for FrontPage\u00AE"));
         QCOMPARE(d.filesBox->title(), QStringLiteral(" Select Files to Check "));
         QCOMPARE(d.fileList->model()->headerData(0, Qt::Horizontal).toString(),
@@ -110,9 +110,9 @@ private slots:
     }
 
     void rowsTicksAndCommands() {
-        QStringList m_batchPages{"earlier"};
+        QStringList batchPages{"earlier"};
         testsupport::RecordingHelp help;
-        PageSelectionDialog d(m_batchPages, help, QString());
+        PageSelectionDialog d(batchPages, help, QString());
         d.addRows({"zeta.htm", "Beta.htm", "alpha.htm"});
         d.addRows({"gamma.htm", "beta.htm"});
         QCOMPARE(captions(d),
@@ -133,22 +133,22 @@ private slots:
         for (int r = 0; r < d.rowCount(); ++r)
             QVERIFY(!d.ticked(r));
 
-        // Check Files: the ticked rows in display order, after what m_batchPages held; the dialog
+        // Check Files: the ticked rows in display order, after what batchPages held; the dialog
         // closes.
         d.setTicked(4, true);
         d.setTicked(1, true);
         d.show();
         action(&d, "CheckFiles1")->trigger();
-        QCOMPARE(m_batchPages, (QStringList{"earlier", "Beta.htm", "zeta.htm"}));
+        QCOMPARE(batchPages, (QStringList{"earlier", "Beta.htm", "zeta.htm"}));
         QVERIFY(!d.isVisible());
         QCOMPARE(d.result(), int(QDialog::Accepted));
     }
 
     void closingLeavesBatchfiles() {
         for (const char* how : {"Close1", "RzToolButton4", "frame"}) {
-            QStringList m_batchPages;
+            QStringList batchPages;
             testsupport::RecordingHelp help;
-            PageSelectionDialog d(m_batchPages, help, QString());
+            PageSelectionDialog d(batchPages, help, QString());
             d.addRows({"a.htm", "b.htm"});
             d.setTicked(0, true);
             const testsupport::ModalScript close(
@@ -159,7 +159,7 @@ private slots:
                         action(shown, how)->trigger();
                 }));
             QCOMPARE(d.exec(), int(QDialog::Rejected));
-            QVERIFY2(m_batchPages.isEmpty(), how);
+            QVERIFY2(batchPages.isEmpty(), how);
         }
     }
 

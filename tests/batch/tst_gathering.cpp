@@ -58,27 +58,27 @@ private slots:
         QFETCH(QStringList, rows);
         QFETCH(QStringList, asked);
         QStringList seen;
-        QStringList m_folderListing;
+        QStringList folderListing;
         QStringList got = batch::gatherRows(
             folders,
             [&](const QString& f) {
                 seen.append(f);
                 return webhost::PageListing{listings.value(f), {}};
             },
-            m_folderListing);
+            folderListing);
         batch::sortRows(got);
         QCOMPARE(got, rows);
         QCOMPARE(seen, asked);
     }
 
     void listingErrorsAreNotCaught() {
-        QStringList m_folderListing;
+        QStringList folderListing;
         QVERIFY_THROWS_EXCEPTION(
             std::runtime_error,
             batch::gatherRows(
                 {batch::kWebRootEntry},
                 [](const QString&) -> webhost::PageListing { throw std::runtime_error("host"); },
-                m_folderListing));
+                folderListing));
     }
 
     // Names the host could not list are kept where they would have been rows, folders always,
@@ -88,14 +88,14 @@ private slots:
                                                  {"shop", "notes?.txt", "r", false},
                                                  {"shop", "result?.htm", "r", false},
                                                  {"", "old?", "its name is odd", true}};
-        QStringList m_folderListing;
+        QStringList folderListing;
         QList<webhost::UnlistedName> unlisted;
         const QStringList rows = batch::gatherRows(
             {"shop"},
             [&](const QString&) {
                 return webhost::PageListing{{"shop/c.htm"}, names};
             },
-            m_folderListing, &unlisted);
+            folderListing, &unlisted);
         QCOMPARE(rows, QStringList{"shop/c.htm"});
         QStringList messages;
         for (const webhost::UnlistedName& u : unlisted)

@@ -4,6 +4,7 @@
 #include "analysis/results/resultpane.h"
 #include "analysis/rules/rulestore.h"
 #include "platform/textfile.h"
+#include "support/modal.h"
 #include "support/quillmarkharness.h"
 #include "support/unprivileged.h"
 
@@ -60,24 +61,18 @@ void setRules(const testsupport::TestEnv& env, bool pics) {
 
 // What a results file of the window's three panes holds.
 QByteArray paneBytes(MainWindow* form) {
-    return platform::ansiLinesBytes(results::paneLines(form->m_passedPane) +
-                                    results::paneLines(form->m_failedPane) +
-                                    results::paneLines(form->m_keywordPane));
+    return platform::ansiLinesBytes(results::paneLines(testsupport::passedPane(form)) +
+                                    results::paneLines(testsupport::failedPane(form)) +
+                                    results::paneLines(testsupport::keywordPane(form)));
 }
 
 // "Batch Check (All Files)" with every page of the selection dialog ticked.
 void checkWholeWeb(MainWindow* form) {
-    QTimer::singleShot(0, [] {
-        auto* d = qobject_cast<quillmark::PageSelectionDialog*>(QApplication::activeModalWidget());
-        if (!d) {
-            if (QApplication::activeModalWidget())
-                QApplication::activeModalWidget()->close();
-            QTest::qFail("the selection dialog did not open", __FILE__, __LINE__);
-            return;
-        }
-        d->selectAll();
-        d->findChild<QAction*>(QStringLiteral("RzToolButton3"))->trigger();
-    });
+    testsupport::ModalScript script(
+        testsupport::expect<quillmark::PageSelectionDialog>([](quillmark::PageSelectionDialog* d) {
+            d->selectAll();
+            d->findChild<QAction*>(QStringLiteral("RzToolButton3"))->trigger();
+        }));
     form->findChild<QAction*>(QStringLiteral("BatchCheckAllFiles1"))->trigger();
 }
 
@@ -331,8 +326,8 @@ private slots:
             checkWholeWeb(form);
         else
             form->runCommand(&MainWindow::checkCurrentFile);
-        QVERIFY(results::paneLines(form->m_passedPane).size() +
-                    results::paneLines(form->m_failedPane).size() >
+        QVERIFY(results::paneLines(testsupport::passedPane(form)).size() +
+                    results::paneLines(testsupport::failedPane(form)).size() >
                 3);
         QStringList args{QStringLiteral("--rules"), h->env.registryPath(),
                          QStringLiteral("--required"),
@@ -343,7 +338,7 @@ private slots:
         QCOMPARE(o.out, paneBytes(form));
         QCOMPARE(o.out.startsWith("\xEF\xBB\xBF"), web.endsWith(QLatin1String("utf8web")));
         bool failed = false;
-        for (const QString& line : results::paneLines(form->m_failedPane))
+        for (const QString& line : results::paneLines(testsupport::failedPane(form)))
             failed = failed || line.startsWith(QLatin1String("File "));
         QCOMPARE(o.status, failed ? 1 : 0);
     }
@@ -384,9 +379,9 @@ private slots:
         MainWindow* form = h->start();
         h->dialogs.answers = {platform::Dialogs::Button::Yes}; // the report offer
         checkWholeWeb(form);
-        const QStringList panes[3] = {results::paneLines(form->m_passedPane),
-                                      results::paneLines(form->m_failedPane),
-                                      results::paneLines(form->m_keywordPane)};
+        const QStringList panes[3] = {results::paneLines(testsupport::passedPane(form)),
+                                      results::paneLines(testsupport::failedPane(form)),
+                                      results::paneLines(testsupport::keywordPane(form))};
         const QStringList windowReport =
             platform::readLines(engine::reportFile(h->env.programFolder()));
 
@@ -400,13 +395,14 @@ private slots:
         QCOMPARE(o.status, 1);
         QVERIFY(o.out.isEmpty());
 
-        for (QPlainTextEdit* pane : {form->m_passedPane, form->m_failedPane, form->m_keywordPane})
+        for (QPlainTextEdit* pane : {testsupport::passedPane(form), testsupport::failedPane(form),
+                                     testsupport::keywordPane(form)})
             results::clearPane(pane);
         h->fileDialogs.answers = {rls};
         form->runCommand(&MainWindow::openResultsFile);
-        QCOMPARE(results::paneLines(form->m_passedPane), panes[0]);
-        QCOMPARE(results::paneLines(form->m_failedPane), panes[1]);
-        QCOMPARE(results::paneLines(form->m_keywordPane), panes[2]);
+        QCOMPARE(results::paneLines(testsupport::passedPane(form)), panes[0]);
+        QCOMPARE(results::paneLines(testsupport::failedPane(form)), panes[1]);
+        QCOMPARE(results::paneLines(testsupport::keywordPane(form)), panes[2]);
 
         // The head names the program folder of its writer; the sections are the same.
         QCOMPARE(platform::readLines(report).mid(18), windowReport.mid(18));

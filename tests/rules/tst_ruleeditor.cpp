@@ -342,9 +342,9 @@ private slots:
                                                    "odd \"name\"; kept"}));
         // Names read back as they were written, here and in the main window's rule table.
         QCOMPARE(f.open()->tagGrid->names(), d->tagGrid->names());
-        QStringList m_requiredTags;
+        QStringList requiredTags;
         engine::RuleTable table;
-        rules::buildRuleTable(f.env.programFolder(), engine::RuleValues(), m_requiredTags, table);
+        rules::buildRuleTable(f.env.programFolder(), engine::RuleValues(), requiredTags, table);
         QCOMPARE(table.names(), d->tagGrid->names());
 
         // Every row blank: an empty file, and still one row to type in.

@@ -425,7 +425,7 @@ private slots:
                 return;
             progressShown = true;
             panesLocked = failedPane(form)->isReadOnly();
-            // None of these may touch the panes, m_batchPages or the working file now.
+            // None of these may touch the panes, the batch pages or the working file now.
             form->runCommand(&MainWindow::clearAll);
             form->runCommand(&MainWindow::checkCurrentFile);
             form->runCommand(&MainWindow::batchCheckAllFiles);

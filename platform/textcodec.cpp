@@ -7,10 +7,10 @@ namespace platform {
 namespace {
 
 // Windows-1252 0x80..0x9F; undefined positions keep their C1 value.
-constexpr char16_t kHigh[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 int windows1252Byte(char16_t u) {
     if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
@@ -39,8 +39,7 @@ bool isAscii(const char* p, qsizetype n) {
     return asciiPrefix(p, n) == n;
 }
 
-template <typename OnMissing>
-QByteArray encode1252(const QString& text, OnMissing onMissing) {
+template <typename OnMissing> QByteArray encode1252(const QString& text, OnMissing onMissing) {
     QByteArray out;
     out.reserve(text.size());
     const qsizetype n = text.size();
@@ -72,30 +71,9 @@ bool isValidUtf8(const char* data, qsizetype size) {
             i += asciiPrefix(data + i, size - i);
             continue;
         }
-        int len;
         char32_t cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + len > size)
-            return false;
-        for (int k = 1; k < len; ++k) {
-            const unsigned char cc = p[i + k];
-            if ((cc & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        if ((len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) || cp > 0x10FFFF ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
+        const int len = utf8Sequence(p + i, size - i, cp);
+        if (len == 0)
             return false;
         i += len;
     }

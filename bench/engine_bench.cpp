@@ -29,7 +29,8 @@ engine::RuleValues benchRules() {
 }
 
 // One page through the engine; answers the pane lines written, so nothing is optimised away.
-qsizetype checkPage(const QString& file, const engine::RuleValues& rules, engine::RuleTable& grid, engine::PageState& st) {
+qsizetype checkPage(const QString& file, const engine::RuleValues& rules, engine::RuleTable& grid,
+                    engine::PageState& st) {
     engine::PaneOutput out;
     engine::checkPage(st, grid, rules, file, file, out, {}, {});
     return out.passed.size() + out.failed.size() + out.keyword.size();
@@ -50,7 +51,8 @@ double threadCpuSeconds() {
 Seconds secondsFor(const QStringList& files, int repeats, qsizetype* lines) {
     const engine::RuleValues rules = benchRules();
     engine::RuleTable grid;
-    grid.setNames({QStringLiteral("author"), QStringLiteral("keywords"), QStringLiteral("description")});
+    grid.setNames(
+        {QStringLiteral("author"), QStringLiteral("keywords"), QStringLiteral("description")});
     engine::PageState st;
     QElapsedTimer t;
     const double cpu = threadCpuSeconds();
@@ -89,7 +91,8 @@ int main(int argc, char** argv) {
     const int repeats = argc > 2 ? atoi(argv[2]) : 1;
     QStringList files;
     qint64 bytes = 0;
-    QDirIterator it(corpus + QStringLiteral("/web"), {QStringLiteral("*.html")}, QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(corpus + QStringLiteral("/web"), {QStringLiteral("*.html")}, QDir::Files,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         files.append(it.next());
         bytes += it.fileInfo().size();
@@ -103,7 +106,8 @@ int main(int argc, char** argv) {
     secondsFor(files.mid(0, 200), 1, &lines); // warm the page cache and the allocator
     const Seconds s = secondsFor(files, repeats, &lines);
     const double pages = double(files.size()) * repeats;
-    std::printf("pages: %lld (%.1f KB mean), repeats %d\n", (long long)files.size(), bytes / 1024.0 / files.size(), repeats);
+    std::printf("pages: %lld (%.1f KB mean), repeats %d\n", (long long)files.size(),
+                bytes / 1024.0 / files.size(), repeats);
     std::printf(
         "engine path: %.3f s, %.0f pages/s, %.1f us/page; CPU %.3f s, %.0f pages/s, %.1f us/page\n",
         s.wall, pages / s.wall, s.wall / pages * 1e6, s.cpu, pages / s.cpu, s.cpu / pages * 1e6);
@@ -129,8 +133,9 @@ int main(int argc, char** argv) {
         if (hs >= 0 && he > hs && b > he && e > b) {
             const qsizetype headOpen = lower.indexOf('>', hs) + 1;
             const qsizetype bodyOpen = lower.indexOf('>', b) + 1;
-            grown = page.left(headOpen) + page.mid(headOpen, he - headOpen).repeated(10) + page.mid(he, bodyOpen - he) +
-                    page.mid(bodyOpen, e - bodyOpen).repeated(10) + page.mid(e);
+            grown = page.left(headOpen) + page.mid(headOpen, he - headOpen).repeated(10) +
+                    page.mid(he, bodyOpen - he) + page.mid(bodyOpen, e - bodyOpen).repeated(10) +
+                    page.mid(e);
         }
         const QString path = dir.filePath(QStringLiteral("big%1.html").arg(i));
         QFile out(path);

@@ -23,27 +23,46 @@ void runGuarded(Dialogs& dialogs, const std::function<void()>& command) {
     }
 }
 
-QtDialogs::QtDialogs(QString title, QWidget* parent) : m_title(std::move(title)), m_parent(parent) {}
+QtDialogs::QtDialogs(QString title, QWidget* parent)
+    : m_title(std::move(title)), m_parent(parent) {}
 
 Dialogs::Button QtDialogs::show(Kind kind, const QString& text, const QList<Button>& buttons) {
     QMessageBox box(m_parent ? m_parent : QApplication::activeWindow());
     box.setWindowTitle(m_title);
     box.setText(text);
     switch (kind) {
-    case Kind::Information: box.setIcon(QMessageBox::Information); break;
-    case Kind::Error: box.setIcon(QMessageBox::Critical); break;
-    case Kind::Warning: box.setIcon(QMessageBox::Warning); break;
-    case Kind::Confirmation: box.setIcon(QMessageBox::Question); break;
-    case Kind::Plain: box.setIcon(QMessageBox::NoIcon); break;
+    case Kind::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case Kind::Error:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case Kind::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Kind::Confirmation:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case Kind::Plain:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
     }
     QList<QPair<QAbstractButton*, Button>> map;
     for (Button b : buttons) {
         QMessageBox::StandardButton sb = QMessageBox::Ok;
         switch (b) {
-        case Button::Ok: sb = QMessageBox::Ok; break;
-        case Button::Yes: sb = QMessageBox::Yes; break;
-        case Button::No: sb = QMessageBox::No; break;
-        case Button::Cancel: sb = QMessageBox::Cancel; break;
+        case Button::Ok:
+            sb = QMessageBox::Ok;
+            break;
+        case Button::Yes:
+            sb = QMessageBox::Yes;
+            break;
+        case Button::No:
+            sb = QMessageBox::No;
+            break;
+        case Button::Cancel:
+            sb = QMessageBox::Cancel;
+            break;
         }
         map.append({box.addButton(sb), b});
     }

@@ -25,7 +25,8 @@ bool SingleInstance::tryAcquire() {
         return true;
     // An empty lock file is what a copy leaves that died while creating it: nothing to honour.
     const QFileInfo info(lockPath());
-    if (info.isFile() && info.size() == 0 && info.lastModified().msecsTo(QDateTime::currentDateTime()) > 5000)
+    if (info.isFile() && info.size() == 0 &&
+        info.lastModified().msecsTo(QDateTime::currentDateTime()) > 5000)
         QFile::remove(lockPath());
     m_lock = std::make_unique<QLockFile>(lockPath());
     // A running holder never goes stale by age; a dead one is detected by its process id.

@@ -208,7 +208,8 @@ Tag readTag(const QString& s, qsizetype pos) {
         tag.name += QLatin1Char('/');
         ++i;
     }
-    while (i < n && (s.at(i).isLetterOrNumber() || s.at(i) == QLatin1Char('-') || s.at(i) == QLatin1Char(':')))
+    while (i < n && (s.at(i).isLetterOrNumber() || s.at(i) == QLatin1Char('-') ||
+                     s.at(i) == QLatin1Char(':')))
         tag.name += s.at(i++).toLower();
     while (i < n) {
         while (i < n && isSpace(s.at(i)))
@@ -230,7 +231,8 @@ Tag readTag(const QString& s, qsizetype pos) {
             continue;
         }
         Attribute a;
-        while (i < n && !isSpace(s.at(i)) && s.at(i) != QLatin1Char('=') && s.at(i) != QLatin1Char('>') &&
+        while (i < n && !isSpace(s.at(i)) && s.at(i) != QLatin1Char('=') &&
+               s.at(i) != QLatin1Char('>') &&
                !(s.at(i) == QLatin1Char('/') && i + 1 < n && s.at(i + 1) == QLatin1Char('>')))
             a.name += s.at(i++);
         qsizetype j = i;
@@ -295,7 +297,8 @@ std::optional<Tag> findHeadTag(const QString& html, Match matches, qsizetype* he
         if (matches(tag))
             return tag;
         if (tag.name == QLatin1String("script") || tag.name == QLatin1String("style")) {
-            const qsizetype close = html.indexOf(QLatin1String("</") + tag.name, tag.end, Qt::CaseInsensitive);
+            const qsizetype close =
+                html.indexOf(QLatin1String("</") + tag.name, tag.end, Qt::CaseInsensitive);
             pos = close < 0 ? n : close;
             continue;
         }
@@ -346,11 +349,20 @@ QString escapeAttribute(const QString& value) {
     out.reserve(value.size());
     for (QChar c : value) {
         switch (c.unicode()) {
-        case '&': out += QLatin1String("&amp;"); break;
-        case '"': out += QLatin1String("&quot;"); break;
-        case '<': out += QLatin1String("&lt;"); break;
-        case '>': out += QLatin1String("&gt;"); break;
-        default: out += c;
+        case '&':
+            out += QLatin1String("&amp;");
+            break;
+        case '"':
+            out += QLatin1String("&quot;");
+            break;
+        case '<':
+            out += QLatin1String("&lt;");
+            break;
+        case '>':
+            out += QLatin1String("&gt;");
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -511,16 +523,20 @@ std::optional<TextEdit> metaTagEdit(const QString& html, const QString& name,
             at, 0, QStringLiteral(" content=\"") + escapeAttribute(content) + QLatin1Char('"')};
     }
     if (headEnd < 0)
-        throw HostError(QStringLiteral("The page has no head section to hold the meta tag \"%1\".").arg(name));
-    const bool xhtml = html.contains(QLatin1String("<?xml")) || html.contains(QLatin1String("XHTML"), Qt::CaseInsensitive);
+        throw HostError(
+            QStringLiteral("The page has no head section to hold the meta tag \"%1\".").arg(name));
+    const bool xhtml = html.contains(QLatin1String("<?xml")) ||
+                       html.contains(QLatin1String("XHTML"), Qt::CaseInsensitive);
     const QString tag = QStringLiteral("<meta name=\"") + escapeAttribute(name) +
                         QStringLiteral("\" content=\"") + escapeAttribute(content) +
                         QLatin1Char('"') + (xhtml ? QStringLiteral(" />") : QStringLiteral(">"));
     qsizetype lineStart = headEnd;
-    while (lineStart > 0 && (html.at(lineStart - 1) == QLatin1Char(' ') || html.at(lineStart - 1) == QLatin1Char('\t')))
+    while (lineStart > 0 && (html.at(lineStart - 1) == QLatin1Char(' ') ||
+                             html.at(lineStart - 1) == QLatin1Char('\t')))
         --lineStart;
     // On a line of its own, indented like the end of the head.
-    if (lineStart == 0 || html.at(lineStart - 1) == QLatin1Char('\n') || html.at(lineStart - 1) == QLatin1Char('\r'))
+    if (lineStart == 0 || html.at(lineStart - 1) == QLatin1Char('\n') ||
+        html.at(lineStart - 1) == QLatin1Char('\r'))
         return TextEdit{lineStart, 0,
                         html.mid(lineStart, headEnd - lineStart) + tag + lineEnding(html)};
     return TextEdit{headEnd, 0, tag};

@@ -34,6 +34,7 @@ Options parseArguments(const QStringList& arguments);
 int run(const Options& options, const QString& programFolder, std::FILE* out, std::FILE* err);
 
 // The whole command: arguments without the program name.
-int main(const QStringList& arguments, const QString& programFolder, std::FILE* out, std::FILE* err);
+int main(const QStringList& arguments, const QString& programFolder, std::FILE* out,
+         std::FILE* err);
 
 } // namespace checkcli

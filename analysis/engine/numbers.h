@@ -13,7 +13,8 @@ inline int wholeNumber(const QString& name, const QString& text) {
     const int n = text.trimmed().toInt(&ok);
     if (!ok)
         throw platform::EConvertError(
-            QStringLiteral("The value \"%1\" of \"%2\" is not a whole number. Set it in the rule base (Edit | Rule Base ...).")
+            QStringLiteral("The value \"%1\" of \"%2\" is not a whole number. Set it in the rule "
+                           "base (Edit | Rule Base ...).")
                 .arg(text, name));
     return n;
 }

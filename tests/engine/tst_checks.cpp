@@ -10,12 +10,15 @@ QByteArray page(const QByteArray& head, const QByteArray& body) {
     return "<html><head><title>T</title>" + head + "</head><body>" + body + "</body></html>";
 }
 
-const QString kHeading5000 = QStringLiteral("Checking Keyword occurrences in first 5000 characters");
-const QString kPasses = QStringLiteral(" Description Tag Passes: Keywords found in page description.");
+const QString kHeading5000 =
+    QStringLiteral("Checking Keyword occurrences in first 5000 characters");
+const QString kPasses =
+    QStringLiteral(" Description Tag Passes: Keywords found in page description.");
 const QString kNotFound = QStringLiteral(" WARNING! Keywords not found in page description.");
 
 QString repeated(const char* word, int times) {
-    return QStringLiteral("WARNING! Keyword %1 is repeated %2 times throughout keywords. Keywords Tag will be disqualified!")
+    return QStringLiteral("WARNING! Keyword %1 is repeated %2 times throughout keywords. Keywords "
+                          "Tag will be disqualified!")
         .arg(QLatin1String(word))
         .arg(times);
 }
@@ -38,109 +41,174 @@ private slots:
         const QByteArray meta = "<meta name=\"x\" content=\"1\">";
 
         QTest::newRow("passing page")
-            << page("<meta name=\"author\" content=\"Jo\"><meta name=\"keywords\" content=\"shoes, socks\">"
-                    "<meta name=\"description\" content=\"Shoes for all\">", "shoes and socks and shoes")
+            << page("<meta name=\"author\" content=\"Jo\"><meta name=\"keywords\" content=\"shoes, "
+                    "socks\">"
+                    "<meta name=\"description\" content=\"Shoes for all\">",
+                    "shoes and socks and shoes")
             << QStringList{"author"} << "" << false << QStringList{"File = p.htm"} << none
-            << QStringList{"", "File = p.htm", kPasses, "", kHeading5000, "", "shoes - 2 ", "socks - 1 "};
+            << QStringList{"", "File = p.htm", kPasses,     "", kHeading5000,
+                           "", "shoes - 2 ",   "socks - 1 "};
         QTest::newRow("required tag without value")
             << page(meta, "x") << QStringList{"author"} << "" << false << none
             << QStringList{"File = p.htm", "    ", "    Error: author Does not have a value", ""}
             << QStringList{"", "File = p.htm", kHeading5000, ""};
         QTest::newRow("PICS labels missing")
             << page(meta, "x") << none << "rsafe=1;rweb=1" << false << none
-            << QStringList{"File = p.htm", "    SafeSurf not present, Weburbia not present", ""} << skip;
+            << QStringList{"File = p.htm", "    SafeSurf not present, Weburbia not present", ""}
+            << skip;
         QTest::newRow("RSAC label in capitals in the body")
-            << page(meta, "<META HTTP-EQUIV=\"PICS-LABEL\" CONTENT='(PICS-1.1 \"HTTP://WWW.RSAC.ORG/ratingsv01.html\" l r (n 0))'>")
+            << page(meta, "<META HTTP-EQUIV=\"PICS-LABEL\" CONTENT='(PICS-1.1 "
+                          "\"HTTP://WWW.RSAC.ORG/ratingsv01.html\" l r (n 0))'>")
             << none << "rrsac=1" << false << QStringList{"File = p.htm"} << none << skip;
         QTest::newRow("all three labels as their services write them")
-            << page("<meta http-equiv=\"PICS-Label\" content='(PICS-1.1 \"http://www.classify.org/safesurf/\" l r (SS~~000 1))'>"
-                    "<meta http-equiv=\"PICS-Label\" content='(PICS-1.1 \"http://www.rsac.org/ratingsv01.html\" l r (n 0))'>"
-                    "<meta http-equiv=\"PICS-Label\" content='(PICS-1.1 \"http://www.weburbia.com/safe/ratings.htm\" l r (s 0))'>", "")
-            << none << "rsafe=1;rrsac=1;rweb=1" << false << QStringList{"File = p.htm"} << none << skip;
+            << page("<meta http-equiv=\"PICS-Label\" content='(PICS-1.1 "
+                    "\"http://www.classify.org/safesurf/\" l r (SS~~000 1))'>"
+                    "<meta http-equiv=\"PICS-Label\" content='(PICS-1.1 "
+                    "\"http://www.rsac.org/ratingsv01.html\" l r (n 0))'>"
+                    "<meta http-equiv=\"PICS-Label\" content='(PICS-1.1 "
+                    "\"http://www.weburbia.com/safe/ratings.htm\" l r (s 0))'>",
+                    "")
+            << none << "rsafe=1;rrsac=1;rweb=1" << false << QStringList{"File = p.htm"} << none
+            << skip;
         const QString k1200(1200, QLatin1Char('k')), k1000(1000, QLatin1Char('k'));
         QTest::newRow("keywords longer than the maximum")
-            << page("<meta name=\"keywords\" content=\"" + k1200.toLatin1() + "\">", "") << QStringList{"keywords"} << "keywords=1000"
-            << false << none << QStringList{"File = p.htm", "    ", "    Warning: keywords is greater than the maximum value", ""}
+            << page("<meta name=\"keywords\" content=\"" + k1200.toLatin1() + "\">", "")
+            << QStringList{"keywords"} << "keywords=1000" << false << none
+            << QStringList{"File = p.htm", "    ",
+                           "    Warning: keywords is greater than the maximum value", ""}
             << QStringList{"", "File = p.htm", kHeading5000, "", k1200 + " - 0 "};
         QTest::newRow("keywords of exactly the maximum")
-            << page("<meta name=\"keywords\" content=\"" + k1000.toLatin1() + "\">", "") << QStringList{"keywords"} << "keywords=1000"
-            << false << QStringList{"File = p.htm"} << none << skip;
+            << page("<meta name=\"keywords\" content=\"" + k1000.toLatin1() + "\">", "")
+            << QStringList{"keywords"} << "keywords=1000" << false << QStringList{"File = p.htm"}
+            << none << skip;
         QTest::newRow("description shorter than the minimum")
-            << page("<meta name=\"description\" content=\"" + QByteArray(74, 'd') + "\">", "") << QStringList{"description"}
-            << "descriptionm=75" << false << none
-            << QStringList{"File = p.htm", "    ", "    Warning: description is less than the minimum value", ""}
+            << page("<meta name=\"description\" content=\"" + QByteArray(74, 'd') + "\">", "")
+            << QStringList{"description"} << "descriptionm=75" << false << none
+            << QStringList{"File = p.htm", "    ",
+                           "    Warning: description is less than the minimum value", ""}
             << QStringList{"", "File = p.htm", kHeading5000, ""};
         QTest::newRow("empty keywords under a minimum: error and warning")
-            << page("<meta name=\"keywords\" content=\"\">", "") << QStringList{"keywords"} << "keywordsm=10" << false << none
+            << page("<meta name=\"keywords\" content=\"\">", "") << QStringList{"keywords"}
+            << "keywordsm=10" << false << none
             << QStringList{"File = p.htm", "    ", "    Error: keywords Does not have a value",
                            "    Warning: keywords is less than the minimum value", ""}
             << skip;
         QTest::newRow("no meta tags and no rules: in both panes")
             << page("", "x") << none << "" << false << QStringList{"File = p.htm"}
-            << QStringList{"File p.htm", "    File has no meta tags", ""} << QStringList{"", "File = p.htm", kHeading5000, ""};
+            << QStringList{"File p.htm", "    File has no meta tags", ""}
+            << QStringList{"", "File = p.htm", kHeading5000, ""};
         QTest::newRow("no meta tags in a batch")
             << page("", "x") << none << "" << true << QStringList{"File = p.htm"}
-            << QStringList{"File = p.htm", "    File has no meta tags", ""} << QStringList{"", "File = p.htm"};
+            << QStringList{"File = p.htm", "    File has no meta tags", ""}
+            << QStringList{"", "File = p.htm"};
         QTest::newRow("no meta tags and a required tag: two entries")
             << page("", "x") << QStringList{"author"} << "" << false << none
-            << QStringList{"File p.htm", "    File has no meta tags", "", "File = p.htm", "    ", "    Error: author Does not have a value", ""}
+            << QStringList{"File p.htm",
+                           "    File has no meta tags",
+                           "",
+                           "File = p.htm",
+                           "    ",
+                           "    Error: author Does not have a value",
+                           ""}
             << skip;
         QTest::newRow("a keyword seven times")
-            << page("<meta name=\"keywords\" content=\"shoes, Shoes, SHOES, shoes, shoes, shoes, shoes\">", "shoes") << none << ""
-            << false << QStringList{"File = p.htm"} << none
-            << QStringList{"", "File = p.htm", "", repeated("shoes", 7), "", kHeading5000, "", "shoes - 1 "};
+            << page("<meta name=\"keywords\" content=\"shoes, Shoes, SHOES, shoes, shoes, shoes, "
+                    "shoes\">",
+                    "shoes")
+            << none << "" << false << QStringList{"File = p.htm"} << none
+            << QStringList{"", "File = p.htm", "", repeated("shoes", 7),
+                           "", kHeading5000,   "", "shoes - 1 "};
         QTest::newRow("six times is accepted")
-            << page("<meta name=\"keywords\" content=\"shoes, Shoes, SHOES, shoes, shoes, shoes\">", "shoes") << none << ""
-            << false << QStringList{"File = p.htm"} << none << QStringList{"", "File = p.htm", kHeading5000, "", "shoes - 1 "};
+            << page("<meta name=\"keywords\" content=\"shoes, Shoes, SHOES, shoes, shoes, shoes\">",
+                    "shoes")
+            << none << "" << false << QStringList{"File = p.htm"} << none
+            << QStringList{"", "File = p.htm", kHeading5000, "", "shoes - 1 "};
         QTest::newRow("every blank separates keywords")
-            << page("<meta name=\"keywords\" content=\"web design, web hosting, web shop, web art, web tools, web sites, web news\">", "")
+            << page("<meta name=\"keywords\" content=\"web design, web hosting, web shop, web art, "
+                    "web tools, web sites, web news\">",
+                    "")
             << none << "" << false << QStringList{"File = p.htm"} << none
-            << QStringList{"", "File = p.htm", "", repeated("web", 7), "", kHeading5000, "", "art - 0 ", "design - 0 ",
-                           "hosting - 0 ", "news - 0 ", "shop - 0 ", "sites - 0 ", "tools - 0 ", "web - 0 "};
+            << QStringList{"",
+                           "File = p.htm",
+                           "",
+                           repeated("web", 7),
+                           "",
+                           kHeading5000,
+                           "",
+                           "art - 0 ",
+                           "design - 0 ",
+                           "hosting - 0 ",
+                           "news - 0 ",
+                           "shop - 0 ",
+                           "sites - 0 ",
+                           "tools - 0 ",
+                           "web - 0 "};
         QTest::newRow("keyword found in the description")
-            << page("<meta name=\"keywords\" content=\"red, blue\"><meta name=\"description\" content=\"Blue widgets\">", "")
+            << page("<meta name=\"keywords\" content=\"red, blue\"><meta name=\"description\" "
+                    "content=\"Blue widgets\">",
+                    "")
             << none << "" << false << QStringList{"File = p.htm"} << none
-            << QStringList{"", "File = p.htm", kPasses, "", kHeading5000, "", "blue - 0 ", "red - 0 "};
+            << QStringList{"", "File = p.htm", kPasses,   "", kHeading5000,
+                           "", "blue - 0 ",    "red - 0 "};
         QTest::newRow("whole items only in the description")
-            << page("<meta name=\"keywords\" content=\"red, blue\"><meta name=\"description\" content=\"Bluish widgets\">", "")
+            << page("<meta name=\"keywords\" content=\"red, blue\"><meta name=\"description\" "
+                    "content=\"Bluish widgets\">",
+                    "")
             << none << "" << false << QStringList{"File = p.htm"} << none
-            << QStringList{"", "File = p.htm", kNotFound, "", kHeading5000, "", "blue - 0 ", "red - 0 "};
+            << QStringList{"", "File = p.htm", kNotFound, "", kHeading5000,
+                           "", "blue - 0 ",    "red - 0 "};
         QTest::newRow("body check count 10")
-            << page("<meta name=\"keywords\" content=\"shoes\">", "shoes and more shoes") << none << "bodychk=10" << false
-            << QStringList{"File = p.htm"} << none
-            << QStringList{"", "File = p.htm", "Checking Keyword occurrences in first 10 characters", "", "shoes - 1 "};
+            << page("<meta name=\"keywords\" content=\"shoes\">", "shoes and more shoes") << none
+            << "bodychk=10" << false << QStringList{"File = p.htm"} << none
+            << QStringList{"", "File = p.htm",
+                           "Checking Keyword occurrences in first 10 characters", "", "shoes - 1 "};
         QTest::newRow("attribute values are counted")
-            << page("<meta name=\"keywords\" content=\"shoes\">", "<img alt=shoes>") << none << "" << false
-            << QStringList{"File = p.htm"} << none << QStringList{"", "File = p.htm", kHeading5000, "", "shoes - 1 "};
-        QTest::newRow("sorted without regard to case")
-            << page("<meta name=\"keywords\" content=\"zebra, Apple\">", "apple zebra apple") << none << "" << false
-            << QStringList{"File = p.htm"} << none << QStringList{"", "File = p.htm", kHeading5000, "", "Apple - 2 ", "zebra - 1 "};
-        QTest::newRow("punctuation ends a word")
-            << page("<meta name=\"keywords\" content=\"shoes\">", "shoes, shoes. (shoes) shoeshine re-shoes") << none << ""
-            << false << QStringList{"File = p.htm"} << none << QStringList{"", "File = p.htm", kHeading5000, "", "shoes - 4 "};
-        QTest::newRow("a quoted phrase")
-            << page("<meta name=\"keywords\" content='\"web design\", web'>", "web design and web designs") << none << ""
+            << page("<meta name=\"keywords\" content=\"shoes\">", "<img alt=shoes>") << none << ""
             << false << QStringList{"File = p.htm"} << none
+            << QStringList{"", "File = p.htm", kHeading5000, "", "shoes - 1 "};
+        QTest::newRow("sorted without regard to case")
+            << page("<meta name=\"keywords\" content=\"zebra, Apple\">", "apple zebra apple")
+            << none << "" << false << QStringList{"File = p.htm"} << none
+            << QStringList{"", "File = p.htm", kHeading5000, "", "Apple - 2 ", "zebra - 1 "};
+        QTest::newRow("punctuation ends a word")
+            << page("<meta name=\"keywords\" content=\"shoes\">",
+                    "shoes, shoes. (shoes) shoeshine re-shoes")
+            << none << "" << false << QStringList{"File = p.htm"} << none
+            << QStringList{"", "File = p.htm", kHeading5000, "", "shoes - 4 "};
+        QTest::newRow("a quoted phrase")
+            << page("<meta name=\"keywords\" content='\"web design\", web'>",
+                    "web design and web designs")
+            << none << "" << false << QStringList{"File = p.htm"} << none
             << QStringList{"", "File = p.htm", kHeading5000, "", "web - 2 ", "web design - 1 "};
         QTest::newRow("batch: no heading, no blank after the verdict, first-occurrence order")
-            << page("<meta name=\"keywords\" content=\"zebra, apple\"><meta name=\"description\" content=\"apple pie\">",
+            << page("<meta name=\"keywords\" content=\"zebra, apple\"><meta name=\"description\" "
+                    "content=\"apple pie\">",
                     "apple zebra apple")
             << none << "" << true << QStringList{"File = p.htm"} << none
             << QStringList{"", "File = p.htm", kPasses, "zebra - 1 ", "apple - 2 "};
         QTest::newRow("problem lines of a passing page stay with it")
-            << QByteArray("<html><head><title></title><meta name=\"a\" content=\"1\"></head><body></body></html>") << none << ""
-            << false << QStringList{"File = p.htm", engine::kEmptyTitle} << none << skip;
+            << QByteArray("<html><head><title></title><meta name=\"a\" "
+                          "content=\"1\"></head><body></body></html>")
+            << none << "" << false << QStringList{"File = p.htm", engine::kEmptyTitle} << none
+            << skip;
         QTest::newRow("problem lines of a failing page go under its entry")
-            << QByteArray("<html><head><title></title><meta name=\"a\" content=\"1\"></head><body></body></html>")
+            << QByteArray("<html><head><title></title><meta name=\"a\" "
+                          "content=\"1\"></head><body></body></html>")
             << QStringList{"author"} << "" << false << none
-            << QStringList{"File = p.htm", engine::kEmptyTitle, "    ", "    Error: author Does not have a value", ""} << skip;
+            << QStringList{"File = p.htm", engine::kEmptyTitle, "    ",
+                           "    Error: author Does not have a value", ""}
+            << skip;
         QTest::newRow("the title line stands above the page's entry")
-            << QByteArray("<html><head><title>Shop<meta name=\"a\" content=\"1\"></head><body></body></html>")
+            << QByteArray("<html><head><title>Shop<meta name=\"a\" "
+                          "content=\"1\"></head><body></body></html>")
             << QStringList{"author"} << "" << false << none
-            << QStringList{engine::kTitleNotEnded, "File = p.htm", "    ", "    Error: author Does not have a value", ""} << skip;
+            << QStringList{engine::kTitleNotEnded, "File = p.htm", "    ",
+                           "    Error: author Does not have a value", ""}
+            << skip;
         QTest::newRow("no body: counts of 0")
-            << QByteArray("<html><head><title>T</title><meta name=\"keywords\" content=\"a\"></head></html>") << none << ""
-            << false << QStringList{"File = p.htm", engine::kMissingBody} << none
+            << QByteArray("<html><head><title>T</title><meta name=\"keywords\" "
+                          "content=\"a\"></head></html>")
+            << none << "" << false << QStringList{"File = p.htm", engine::kMissingBody} << none
             << QStringList{"", "File = p.htm", kHeading5000, "", "a - 0 "};
     }
     void panes() {
@@ -160,21 +228,27 @@ private slots:
         if (keyword != QStringList{"*"})
             QCOMPARE(run.out.keyword, keyword);
         QVERIFY(run.st.failed.isEmpty()); // nothing waits for another page
-        QCOMPARE(run.failedEntry, !failed.isEmpty() && failed != QStringList{engine::kTitleNotEnded});
+        QCOMPARE(run.failedEntry,
+                 !failed.isEmpty() && failed != QStringList{engine::kTitleNotEnded});
     }
 
     void regionWithoutEndBody() {
         Checker c;
-        const QByteArray p = "<html><head><title>T</title><meta name=\"keywords\" content=\"shoes\"></head><body>" +
-                             QByteArray(100, 'x') + " shoes";
-        for (const auto& [count, expected] : {std::pair{"50", "shoes - 0 "}, std::pair{"200", "shoes - 1 "}}) {
+        const QByteArray p =
+            "<html><head><title>T</title><meta name=\"keywords\" content=\"shoes\"></head><body>" +
+            QByteArray(100, 'x') + " shoes";
+        for (const auto& [count, expected] :
+             {std::pair{"50", "shoes - 0 "}, std::pair{"200", "shoes - 1 "}}) {
             Run run;
             c.check(run, p, rules(QStringLiteral("bodychk=") + QLatin1String(count)));
             QCOMPARE(run.out.keyword.last(), QLatin1String(expected));
         }
-        QCOMPARE(engine::prepareBodyRegion(QStringLiteral("<body>shoes and more shoes</body>"), 10).text, QStringLiteral("> shoes and"));
-        QCOMPARE(engine::prepareBodyRegion(QStringLiteral("<body><a href=x>y</a></body>"), 100).text, QStringLiteral(">  <a href x> y <")
-                 + QStringLiteral("/a> "));
+        QCOMPARE(
+            engine::prepareBodyRegion(QStringLiteral("<body>shoes and more shoes</body>"), 10).text,
+            QStringLiteral("> shoes and"));
+        QCOMPARE(
+            engine::prepareBodyRegion(QStringLiteral("<body><a href=x>y</a></body>"), 100).text,
+            QStringLiteral(">  <a href x> y <") + QStringLiteral("/a> "));
     }
 
     void regionEndsInsideAWord_data() {
@@ -266,8 +340,10 @@ private slots:
         QTest::addColumn<QString>("named");
         QTest::newRow("bodychk") << "bodychk=abc" << QStringList() << "\"abc\" of \"bodychk\"";
         QTest::newRow("empty bodychk") << "bodychk=" << QStringList() << "\"\" of \"bodychk\"";
-        QTest::newRow("keyword minimum") << "keywordsm=ten" << QStringList{"keywords"} << "\"ten\" of \"keywordsm\"";
-        QTest::newRow("description maximum") << "description=2x" << QStringList{"description"} << "\"2x\" of \"description\"";
+        QTest::newRow("keyword minimum")
+            << "keywordsm=ten" << QStringList{"keywords"} << "\"ten\" of \"keywordsm\"";
+        QTest::newRow("description maximum")
+            << "description=2x" << QStringList{"description"} << "\"2x\" of \"description\"";
     }
     void numbersThatAreNot() {
         QFETCH(QString, rules);
@@ -277,14 +353,19 @@ private slots:
         Run run;
         run.grid.setNames(required);
         try {
-            c.check(run, page("<meta name=\"keywords\" content=\"a\"><meta name=\"description\" content=\"d\">", "a"), enginetest::rules(rules));
+            c.check(run,
+                    page("<meta name=\"keywords\" content=\"a\"><meta name=\"description\" "
+                         "content=\"d\">",
+                         "a"),
+                    enginetest::rules(rules));
             QFAIL("no error");
         } catch (const platform::EConvertError& e) {
             QVERIFY2(e.message().contains(named), qPrintable(e.message()));
         }
         // A length that no rule row needs is never converted.
         Run other;
-        c.check(other, page("<meta name=\"a\" content=\"1\">", ""), enginetest::rules(QStringLiteral("keywordsm=ten;descriptionm=x")));
+        c.check(other, page("<meta name=\"a\" content=\"1\">", ""),
+                enginetest::rules(QStringLiteral("keywordsm=ten;descriptionm=x")));
         QCOMPARE(other.out.passed, QStringList{"File = p.htm"});
     }
 
@@ -354,16 +435,25 @@ private slots:
         QTest::addColumn<QByteArray>("page");
         QTest::newRow("empty file") << QByteArray();
         QTest::newRow("no head or body") << QByteArray("just text, no markup");
-        QTest::newRow("unclosed script") << QByteArray("<html><head><script>var a='</head>';<body>x");
-        QTest::newRow("unclosed style and title") << QByteArray("<html><head><style><title>x<body>");
-        QTest::newRow("end head missing") << QByteArray("<html><head><title>T</title><meta name=\"author\" content=\"x\"><body>x</body>");
-        static const char nul[] = "<html><head>\0<title>\0</title><meta name=\"keywords\" content=\"a\0b\"></head><body>\0a</body>";
+        QTest::newRow("unclosed script")
+            << QByteArray("<html><head><script>var a='</head>';<body>x");
+        QTest::newRow("unclosed style and title")
+            << QByteArray("<html><head><style><title>x<body>");
+        QTest::newRow("end head missing") << QByteArray(
+            "<html><head><title>T</title><meta name=\"author\" content=\"x\"><body>x</body>");
+        static const char nul[] = "<html><head>\0<title>\0</title><meta name=\"keywords\" "
+                                  "content=\"a\0b\"></head><body>\0a</body>";
         QTest::newRow("NUL bytes") << QByteArray(nul, sizeof(nul) - 1);
-        QTest::newRow("invalid UTF-8") << QByteArray("<html><head><title>\xC0\xFF\xFE</title><meta name=\"keywords\" content=\"caf\xE9\"></head><body>caf\xE9</body>");
+        QTest::newRow("invalid UTF-8")
+            << QByteArray("<html><head><title>\xC0\xFF\xFE</title><meta name=\"keywords\" "
+                          "content=\"caf\xE9\"></head><body>caf\xE9</body>");
         QTest::newRow("only markers") << QByteArray("<head></head><head><body><body></HEAD>");
-        QTest::newRow("head after body") << QByteArray("<body>x</body><head><title>T</title></head>");
-        QTest::newRow("unclosed quotes") << QByteArray("<html><head><meta name=\"keywords content='x></head><body>");
-        QTest::newRow("many empty lines") << QByteArray("<html>") + QByteArray(20000, '\n') + "<head></head><body>";
+        QTest::newRow("head after body")
+            << QByteArray("<body>x</body><head><title>T</title></head>");
+        QTest::newRow("unclosed quotes")
+            << QByteArray("<html><head><meta name=\"keywords content='x></head><body>");
+        QTest::newRow("many empty lines")
+            << QByteArray("<html>") + QByteArray(20000, '\n') + "<head></head><body>";
     }
     void badInput() {
         QFETCH(QByteArray, page);
@@ -372,7 +462,8 @@ private slots:
         run.grid.setNames({"author"});
         c.check(run, page, rules(QStringLiteral("KeyReq=1;rsafe=1")));
         // One verdict for the page, in one of the two panes.
-        const int verdicts = int(run.out.passed.count(QStringLiteral("File = p.htm")) + run.out.failed.count(QStringLiteral("File = p.htm")));
+        const int verdicts = int(run.out.passed.count(QStringLiteral("File = p.htm")) +
+                                 run.out.failed.count(QStringLiteral("File = p.htm")));
         QCOMPARE(verdicts, 1);
         QCOMPARE(run.out.keyword.mid(0, 2), (QStringList{"", "File = p.htm"}));
         QVERIFY(run.st.failed.isEmpty());
@@ -382,8 +473,9 @@ private slots:
         Checker c;
         Run run;
         c.check(run, QByteArray(), rules(QString()));
-        QCOMPARE(run.out.failed, (QStringList{"File p.htm", engine::kMissingBody, engine::kMissingHead, engine::kMissingEndHead,
-                                              "    File has no meta tags", ""}));
+        QCOMPARE(run.out.failed,
+                 (QStringList{"File p.htm", engine::kMissingBody, engine::kMissingHead,
+                              engine::kMissingEndHead, "    File has no meta tags", ""}));
         QCOMPARE(run.out.passed, QStringList{"File = p.htm"});
         QCOMPARE(run.out.keyword, (QStringList{"", "File = p.htm", kHeading5000, ""}));
     }
@@ -392,8 +484,10 @@ private slots:
         // 5 MB of head in 20,000 lines: every step must stay linear.
         QByteArray head;
         for (int i = 0; i < 20000; ++i)
-            head += "<meta name=\"m" + QByteArray::number(i) + "\" content=\"" + QByteArray(220, 'c') + "\">\r\n";
-        head += "<meta name=\"author\" content=\"Jo\">\r\n<meta name=\"keywords\" content=\"shoes\">\r\n";
+            head += "<meta name=\"m" + QByteArray::number(i) + "\" content=\"" +
+                    QByteArray(220, 'c') + "\">\r\n";
+        head += "<meta name=\"author\" content=\"Jo\">\r\n<meta name=\"keywords\" "
+                "content=\"shoes\">\r\n";
         QVERIFY(head.size() > 4'500'000);
         Checker c;
         Run run;
@@ -436,7 +530,8 @@ private slots:
         for (const QByteArray& bytes : {kw.toUtf8(), QByteArray("caf\xE9, cr\xE8me")}) {
             Run run;
             run.grid.setNames({"keywords"});
-            c.check(run, page("<meta name=\"keywords\" content=\"" + bytes + "\">", "caf\xC3\xA9"), rules(QStringLiteral("keywords=11;keywordsm=11")));
+            c.check(run, page("<meta name=\"keywords\" content=\"" + bytes + "\">", "caf\xC3\xA9"),
+                    rules(QStringLiteral("keywords=11;keywordsm=11")));
             QCOMPARE(run.st.keywordsContent, kw);
             QCOMPARE(run.out.passed, QStringList{"File = p.htm"});
         }

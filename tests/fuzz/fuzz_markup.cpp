@@ -18,12 +18,14 @@ QStringList events(const QString& text, uint8_t flags, const uint8_t* cuts, size
         p.SetExtraSpaceChars(QStringLiteral("|"));
     QStringList out;
     auto add = [&](const char* kind, QStringView a, QStringView b = {}) {
-        out.append(QLatin1String(kind) + QLatin1Char('|') + a.toString() + QLatin1Char('|') + b.toString());
+        out.append(QLatin1String(kind) + QLatin1Char('|') + a.toString() + QLatin1Char('|') +
+                   b.toString());
     };
     p.OnBeginElement = [&](keywords::TickXMLp& s, QStringView e) {
         QString attrs;
         for (int i = 0; i < s.AttributeCount(); ++i)
-            attrs += s.AttributeName(i).toString() + QLatin1Char('=') + s.AttributeValue(i).toString() + QLatin1Char(';');
+            attrs += s.AttributeName(i).toString() + QLatin1Char('=') +
+                     s.AttributeValue(i).toString() + QLatin1Char(';');
         add("begin", e, attrs);
     };
     p.OnEmptyElement = [&](keywords::TickXMLp&, QStringView e) { add("empty", e); };
@@ -31,7 +33,9 @@ QStringList events(const QString& text, uint8_t flags, const uint8_t* cuts, size
     p.OnComment = [&](keywords::TickXMLp&, QStringView t) { add("comment", t); };
     p.OnMeta = [&](keywords::TickXMLp&, QStringView t) { add("meta", t); };
     p.OnPI = [&](keywords::TickXMLp&, QStringView t) { add("pi", t); };
-    p.OnSpecialSection = [&](keywords::TickXMLp&, QStringView id, QStringView t) { add("section", id, t); };
+    p.OnSpecialSection = [&](keywords::TickXMLp&, QStringView id, QStringView t) {
+        add("section", id, t);
+    };
     p.OnText = [&](keywords::TickXMLp&, QStringView t) { add("text", t); };
     p.OnEvalEntity = [&](keywords::TickXMLp&, QStringView e, QString& v) {
         add("entity", e, v);
@@ -62,7 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2 + ncuts)
         return 0;
     const uint8_t* cuts = data + 2;
-    const QByteArray bytes(reinterpret_cast<const char*>(data + 2 + ncuts), qsizetype(size - 2 - ncuts));
+    const QByteArray bytes(reinterpret_cast<const char*>(data + 2 + ncuts),
+                           qsizetype(size - 2 - ncuts));
     QString text = platform::decodeText(bytes).text;
     // Each call stops at its own first NUL, so pieces after one would be read: compare on the text
     // before it.

@@ -11,8 +11,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A folder in memory where there is one: every input is written to the working file.
-    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/fuzz_page-XXXXXX")
-                                                                       : QDir::tempPath() + QStringLiteral("/fuzz_page-XXXXXX"));
+    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
+                                 ? QStringLiteral("/dev/shm/fuzz_page-XXXXXX")
+                                 : QDir::tempPath() + QStringLiteral("/fuzz_page-XXXXXX"));
     static const QString file = dir.filePath(QStringLiteral("temp.tgf"));
     {
         QFile f(file);
@@ -21,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         f.write(reinterpret_cast<const char*>(data), qint64(size));
     }
     engine::RuleValues rules;
-    rules.KeyReq = rules.DescReq = rules.Rating = rules.rsafe = rules.rrsac = rules.rweb = QStringLiteral("1");
+    rules.KeyReq = rules.DescReq = rules.Rating = rules.rsafe = rules.rrsac = rules.rweb =
+        QStringLiteral("1");
     rules.keywordsm = QStringLiteral("5");
     rules.keywords = QStringLiteral("100");
     rules.descriptionm = QStringLiteral("5");
@@ -36,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         o.batch = batch;
         engine::checkPage(st, grid, rules, QStringLiteral("p.htm"), file, out, o, {});
         // Every page gets exactly one verdict and leaves nothing pending for the next one.
-        qsizetype verdicts = out.passed.count(QStringLiteral("File = p.htm")) + out.failed.count(QStringLiteral("File = p.htm"));
+        qsizetype verdicts = out.passed.count(QStringLiteral("File = p.htm")) +
+                             out.failed.count(QStringLiteral("File = p.htm"));
         if (batch && out.failed.contains(QStringLiteral("    File has no meta tags")))
             --verdicts; // a batch writes its no-meta entry with "File = " too
         if (verdicts != 1 || !st.failed.isEmpty())

@@ -16,29 +16,32 @@ int main(int argc, char** argv) {
     const QString contents[2] = {QString(size, QLatin1Char('a')), QString(size, QLatin1Char('b'))};
     bool told = false;
     try {
-    for (int i = 0;; ++i) {
-        const QString& c = contents[i % 2];
-        if (mode == QLatin1String("registry")) {
-            platform::RegistryStore reg(a.value(2));
-            if (!reg.openKey(QStringLiteral("\\Software\\VRNH\\Quillmark"), true) || !reg.writeString(QStringLiteral("big"), c))
-                return 1;
-        } else if (mode == QLatin1String("results")) {
-            results::writeResultsFile(a.value(2), {QStringLiteral("Listing of files that passed the checks."), c});
-        } else if (mode == QLatin1String("page")) {
-            webhost::LocalWeb web(a.value(4), QString());
-            web.openWeb(a.value(2));
-            QString page = a.value(3);
-            QString content = c;
-            web.createEditor()->vtiSetMetaTag(page, QString(), QStringLiteral("keywords"), content, 0, 0);
-        } else {
-            return 2;
+        for (int i = 0;; ++i) {
+            const QString& c = contents[i % 2];
+            if (mode == QLatin1String("registry")) {
+                platform::RegistryStore reg(a.value(2));
+                if (!reg.openKey(QStringLiteral("\\Software\\VRNH\\Quillmark"), true) ||
+                    !reg.writeString(QStringLiteral("big"), c))
+                    return 1;
+            } else if (mode == QLatin1String("results")) {
+                results::writeResultsFile(
+                    a.value(2), {QStringLiteral("Listing of files that passed the checks."), c});
+            } else if (mode == QLatin1String("page")) {
+                webhost::LocalWeb web(a.value(4), QString());
+                web.openWeb(a.value(2));
+                QString page = a.value(3);
+                QString content = c;
+                web.createEditor()->vtiSetMetaTag(page, QString(), QStringLiteral("keywords"),
+                                                  content, 0, 0);
+            } else {
+                return 2;
+            }
+            if (!told) {
+                std::printf("writing\n");
+                std::fflush(stdout);
+                told = true;
+            }
         }
-        if (!told) {
-            std::printf("writing\n");
-            std::fflush(stdout);
-            told = true;
-        }
-    }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "crash_writer: %s\n", e.what());
         return 3;

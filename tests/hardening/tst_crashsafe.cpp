@@ -12,8 +12,7 @@ class TestCrashSafe : public QObject {
     Q_OBJECT
 
     // Starts the writer, kills it after a random pause, and hands the file to `check`.
-    template <typename Check>
-    void killRepeatedly(const QStringList& args, int runs, Check check) {
+    template <typename Check> void killRepeatedly(const QStringList& args, int runs, Check check) {
         for (int run = 0; run < runs; ++run) {
             QProcess writer;
             writer.start(QStringLiteral(CRASH_WRITER), args);
@@ -37,7 +36,8 @@ private slots:
             platform::RegistryStore reg(path);
             QVERIFY(reg.openKeyReadOnly(QStringLiteral("\\Software\\VRNH\\Quillmark")));
             const QString v = reg.readString(QStringLiteral("big"));
-            QVERIFY2(isAllOf(v, QLatin1Char('a'), 200000) || isAllOf(v, QLatin1Char('b'), 200000), "torn registry file");
+            QVERIFY2(isAllOf(v, QLatin1Char('a'), 200000) || isAllOf(v, QLatin1Char('b'), 200000),
+                     "torn registry file");
             // The killed writer's lock does not block the next one.
             platform::RegistryStore next(path);
             QVERIFY(next.openKey(QStringLiteral("\\Software\\VRNH\\Quillmark"), true));
@@ -51,7 +51,8 @@ private slots:
         killRepeatedly({QStringLiteral("results"), path}, 8, [&] {
             const QStringList lines = results::readResultsFile(path);
             QCOMPARE(lines.size(), 2);
-            QVERIFY2(isAllOf(lines.at(1), QLatin1Char('a'), 200000) || isAllOf(lines.at(1), QLatin1Char('b'), 200000),
+            QVERIFY2(isAllOf(lines.at(1), QLatin1Char('a'), 200000) ||
+                         isAllOf(lines.at(1), QLatin1Char('b'), 200000),
                      "torn results file");
         });
     }
@@ -62,11 +63,14 @@ private slots:
         const QByteArray tail = "\">\r\n</head>\r\n<body>x</body>\r\n</html>\r\n";
         env.writeFile(QStringLiteral("web/p.htm"), head + QByteArray(200000, 'a') + tail);
         const QString page = env.path(QStringLiteral("web/p.htm"));
-        killRepeatedly({QStringLiteral("page"), env.path(QStringLiteral("web")), QStringLiteral("p.htm"), env.registryPath()}, 8, [&] {
-            const QByteArray bytes = platform::readFileBytes(page);
-            QVERIFY2(bytes == head + QByteArray(200000, 'a') + tail || bytes == head + QByteArray(200000, 'b') + tail,
-                     "torn page");
-        });
+        killRepeatedly({QStringLiteral("page"), env.path(QStringLiteral("web")),
+                        QStringLiteral("p.htm"), env.registryPath()},
+                       8, [&] {
+                           const QByteArray bytes = platform::readFileBytes(page);
+                           QVERIFY2(bytes == head + QByteArray(200000, 'a') + tail ||
+                                        bytes == head + QByteArray(200000, 'b') + tail,
+                                    "torn page");
+                       });
     }
 };
 

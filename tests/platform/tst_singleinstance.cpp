@@ -7,7 +7,8 @@ class TestSingleInstance : public QObject {
     Q_OBJECT
 private slots:
     void liveHolderBlocksDeadOneDoesNot() {
-        const QString name = QStringLiteral("guard-test-%1").arg(QCoreApplication::applicationPid());
+        const QString name =
+            QStringLiteral("guard-test-%1").arg(QCoreApplication::applicationPid());
         QProcess holder;
         holder.start(QStringLiteral(LOCK_HOLDER), {name});
         QVERIFY(holder.waitForReadyRead(20000));
@@ -24,10 +25,12 @@ private slots:
     }
 
     void emptyLockOfACopyThatDiedStarting() {
-        platform::SingleInstance guard(QStringLiteral("guard-empty-%1").arg(QCoreApplication::applicationPid()));
+        platform::SingleInstance guard(
+            QStringLiteral("guard-empty-%1").arg(QCoreApplication::applicationPid()));
         QFile lock(guard.lockPath());
         QVERIFY(lock.open(QIODevice::WriteOnly));
-        QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+        QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-60),
+                                 QFileDevice::FileModificationTime));
         lock.close();
         QVERIFY(guard.tryAcquire());
     }

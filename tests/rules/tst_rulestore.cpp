@@ -17,16 +17,19 @@ private slots:
         QTest::addColumn<QStringList>("switches"); // KeyReq, DescReq, Rating, Privacy
         QTest::addColumn<QStringList>("metatemp");
         QTest::newRow("default tag already there, case aside")
-            << QByteArray("author\r\nKeywords\r\n") << QStringList{"1", "", "", ""} << QStringList{"author", "Keywords"};
+            << QByteArray("author\r\nKeywords\r\n") << QStringList{"1", "", "", ""}
+            << QStringList{"author", "Keywords"};
         QTest::newRow("rating and privacy into an empty file")
             << QByteArray() << QStringList{"", "", "1", "1"} << QStringList{"rating", "privacy"};
         QTest::newRow("all four, in their order")
             << QByteArray("author\n") << QStringList{"1", "1", "1", "1"}
             << QStringList{"author", "keywords", "description", "rating", "privacy"};
         QTest::newRow("yes and true are off")
-            << QByteArray("author") << QStringList{"yes", "true", "on", " 1"} << QStringList{"author"};
+            << QByteArray("author") << QStringList{"yes", "true", "on", " 1"}
+            << QStringList{"author"};
         QTest::newRow("whole line compared")
-            << QByteArray(" keywords\r\n") << QStringList{"1", "", "", ""} << QStringList{" keywords", "keywords"};
+            << QByteArray(" keywords\r\n") << QStringList{"1", "", "", ""}
+            << QStringList{" keywords", "keywords"};
     }
     void buildTable() {
         QFETCH(QByteArray, metareq);
@@ -43,7 +46,8 @@ private slots:
         engine::RuleTable grid;
         rules::buildRuleTable(env.programFolder(), v, memo1, grid);
         QCOMPARE(platform::readLines(rules::derivedTagFile(env.programFolder())), metatemp);
-        QCOMPARE(env.readFile(rules::derivedTagFile(env.programFolder())), metatemp.isEmpty() ? QByteArray() : (metatemp.join("\r\n") + "\r\n").toUtf8());
+        QCOMPARE(env.readFile(rules::derivedTagFile(env.programFolder())),
+                 metatemp.isEmpty() ? QByteArray() : (metatemp.join("\r\n") + "\r\n").toUtf8());
         QCOMPARE(grid.rowCount(), metatemp.size() + 1);
         QCOMPARE(grid.cell(0, 0), engine::RuleTable::kHeading);
         QCOMPARE(grid.names(), metatemp);
@@ -55,20 +59,28 @@ private slots:
         QStringList memo1;
         engine::RuleTable grid;
         grid.setNames({"old"});
-        QVERIFY_THROWS_EXCEPTION(platform::EFOpenError, rules::buildRuleTable(env.programFolder(), RuleValues(), memo1, grid));
+        QVERIFY_THROWS_EXCEPTION(
+            platform::EFOpenError,
+            rules::buildRuleTable(env.programFolder(), RuleValues(), memo1, grid));
         QVERIFY(!QFile::exists(rules::derivedTagFile(env.programFolder())));
     }
 
     void delimiter_data() {
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<QStringList>("column0");
-        QTest::newRow("plain names") << QStringList{"author", "copyright"} << QStringList{"author", "copyright"};
+        QTest::newRow("plain names")
+            << QStringList{"author", "copyright"} << QStringList{"author", "copyright"};
         QTest::newRow("one line keeps its commas") << QStringList{"a,b"} << QStringList{"a,b"};
-        QTest::newRow("comma in both lines") << QStringList{"a,x", "b,y", "c"} << QStringList{"a", "b", "c"};
-        QTest::newRow("counts differ") << QStringList{"a,x,y", "b,y"} << QStringList{"a,x,y", "b,y"};
-        QTest::newRow("more semicolons than commas") << QStringList{"a;b;c,d", "e;f;g,h"} << QStringList{"a", "e"};
-        QTest::newRow("tie means no delimiter") << QStringList{"a;b,c", "d;e,f"} << QStringList{"a;b,c", "d;e,f"};
-        QTest::newRow("quoted cell") << QStringList{"\"a,b\",x", "\"c,\"\"d\",y"} << QStringList{"a,b", "c,\"d"};
+        QTest::newRow("comma in both lines")
+            << QStringList{"a,x", "b,y", "c"} << QStringList{"a", "b", "c"};
+        QTest::newRow("counts differ")
+            << QStringList{"a,x,y", "b,y"} << QStringList{"a,x,y", "b,y"};
+        QTest::newRow("more semicolons than commas")
+            << QStringList{"a;b;c,d", "e;f;g,h"} << QStringList{"a", "e"};
+        QTest::newRow("tie means no delimiter")
+            << QStringList{"a;b,c", "d;e,f"} << QStringList{"a;b,c", "d;e,f"};
+        QTest::newRow("quoted cell")
+            << QStringList{"\"a,b\",x", "\"c,\"\"d\",y"} << QStringList{"a,b", "c,\"d"};
         QTest::newRow("quoted alone") << QStringList{"\"a, b\""} << QStringList{"a, b"};
         QTest::newRow("tab and bar") << QStringList{"a\tb|c", "d\te"} << QStringList{"a", "d"};
     }

@@ -15,8 +15,10 @@ private slots:
         QDir().mkpath(dirB);
         QVERIFY(QFile::copy(QStringLiteral(TESTHOST), dirA + QStringLiteral("/quillmark")));
         QVERIFY(QFile::copy(QStringLiteral(TESTHOST), dirB + QStringLiteral("/quillmark")));
-        QFile::setPermissions(dirA + QStringLiteral("/quillmark"), QFile::ExeOwner | QFile::ReadOwner | QFile::WriteOwner);
-        QFile::setPermissions(dirB + QStringLiteral("/quillmark"), QFile::ExeOwner | QFile::ReadOwner | QFile::WriteOwner);
+        QFile::setPermissions(dirA + QStringLiteral("/quillmark"),
+                              QFile::ExeOwner | QFile::ReadOwner | QFile::WriteOwner);
+        QFile::setPermissions(dirB + QStringLiteral("/quillmark"),
+                              QFile::ExeOwner | QFile::ReadOwner | QFile::WriteOwner);
 
         QProcessEnvironment pe = QProcessEnvironment::systemEnvironment();
         pe.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -42,7 +44,8 @@ private slots:
         second.start(dirB + QStringLiteral("/quillmark"));
         QVERIFY(second.waitForFinished(60000));
         QCOMPARE(second.exitCode(), 0);
-        QCOMPARE(env.readFile(QStringLiteral("second.log")), QByteArray("A copy of Quillmark is already running\n"));
+        QCOMPARE(env.readFile(QStringLiteral("second.log")),
+                 QByteArray("A copy of Quillmark is already running\n"));
         QVERIFY(second.readAllStandardOutput().isEmpty()); // its window never came up
 
         QCOMPARE(first.state(), QProcess::Running);

@@ -76,7 +76,9 @@ public:
         int topic;
     };
     QList<Topic> topics;
-    void showTopic(const QString& helpFile, int topic) override { topics.append({helpFile, topic}); }
+    void showTopic(const QString& helpFile, int topic) override {
+        topics.append({helpFile, topic});
+    }
 };
 
 // Prints every job to a PDF file of its own in a folder; pdfText and pdfInfo read them back.
@@ -135,7 +137,8 @@ public:
     QList<Started> started;
 
     QString systemDirectory() override;
-    bool start(const QString& command, const QString& parameters, const QString& directory, bool wait) override;
+    bool start(const QString& command, const QString& parameters, const QString& directory,
+               bool wait) override;
     void pause(int milliseconds) override;
 };
 

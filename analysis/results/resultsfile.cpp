@@ -2,6 +2,7 @@
 
 #include "resultstexts.h"
 
+#include "analysis/engine/checks.h"
 #include "platform/textfile.h"
 
 #include <QDir>
@@ -46,7 +47,7 @@ PaneTexts splitResults(const QString& text) {
         return out;
     }
     out.passed = text.left(failedAt);
-    const qsizetype keywordAt = text.indexOf(kKeywordMarker, failedAt);
+    const qsizetype keywordAt = text.indexOf(engine::kKeywordHeading, failedAt);
     if (keywordAt < 0) {
         out.failed = text.mid(failedAt);
         return out;

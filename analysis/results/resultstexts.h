@@ -14,9 +14,9 @@ inline const QString kOpenTitle = QStringLiteral("Open Results List");
 inline const QString kDefaultExtension = QStringLiteral("rls");
 inline const QString kDefaultFileName = QStringLiteral("Results");
 inline const QString kResultsSaved = QStringLiteral("Results Saved to: ");
-// Where the parts of a results file begin (the panes' heading lines).
+// Where the failed part of a results file begins (the start of that pane's heading line); the
+// keyword part begins at the keyword pane's heading.
 inline const QString kFailedMarker = QStringLiteral("Listing of files that failed");
-inline const QString kKeywordMarker = QStringLiteral("Keyword Check");
 
 // Printing.
 inline const QString kNothingToPrint = QStringLiteral("There is no current report to print");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 namespace platform {
 
@@ -26,13 +27,18 @@ inline QString asciiLower(const QString& s) {
 }
 
 // Trim as the system's own trim does: every character up to the blank counts as white space.
-inline QString trimControl(const QString& s) {
+inline QStringView trimmedControl(QStringView s) {
     qsizetype b = 0, e = s.size();
     while (b < e && s.at(b).unicode() <= 32)
         ++b;
     while (e > b && s.at(e - 1).unicode() <= 32)
         --e;
     return s.mid(b, e - b);
+}
+
+inline QString trimControl(const QString& s) {
+    const QStringView t = trimmedControl(s);
+    return t.size() == s.size() ? s : t.toString();
 }
 
 // Whole-text comparison without regard to case (Unicode case folding).

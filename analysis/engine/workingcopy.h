@@ -2,6 +2,8 @@
 
 #include "nocase.h"
 
+#include "platform/ascii.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -60,15 +62,7 @@ private:
     mutable bool m_linesValid = true;
 };
 
-// The text without the control characters and blanks at its ends, as platform::trimControl.
-inline QStringView trimmedControl(QStringView s) {
-    qsizetype b = 0, e = s.size();
-    while (b < e && s.at(b).unicode() <= 32)
-        ++b;
-    while (e > b && s.at(e - 1).unicode() <= 32)
-        --e;
-    return s.mid(b, e - b);
-}
+using platform::trimmedControl;
 
 // The position of the next CR or LF at or after `from`, or the text's size.
 qsizetype nextLineBreak(QStringView text, qsizetype from);

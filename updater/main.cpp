@@ -3,6 +3,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/help.h"
+#include "platform/infooptions.h"
 #include "platform/installer.h"
 #include "platform/registrystore.h"
 #include "platform/shell.h"
@@ -11,6 +12,11 @@
 #include <QDir>
 
 int main(int argc, char** argv) {
+    const int answered = platform::answerInfoOptions(
+        argc, argv, "tidewell", "Keeps the installed products up to date from the update server.",
+        stdout);
+    if (answered >= 0)
+        return answered;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tidewell"));
 

@@ -5,6 +5,7 @@
 #include "analysis/batch/runoutput.h"
 #include "analysis/rules/rulestore.h"
 #include "platform/filenames.h"
+#include "platform/infooptions.h"
 #include "platform/registrystore.h"
 #include "platform/textfile.h"
 #include "webhost/localweb.h"
@@ -42,6 +43,7 @@ const char* const kUsage =
     "  --jobs N       pages checked at once (default: the number of processors)\n"
     "  --quiet        no panes on standard output\n"
     "  --help         this text\n"
+    "  --version      the version of quillmark-check\n"
     "\n"
     "Pages are the named page addresses (relative to WEB_FOLDER, or paths of files in it); else "
     "the\n"
@@ -299,6 +301,10 @@ Options parseArguments(const QStringList& arguments) {
             o.help = true;
             continue;
         }
+        if (a == QLatin1String("--version")) {
+            o.version = true;
+            continue;
+        }
         if (a == QLatin1String("--quiet")) {
             o.quiet = true;
             continue;
@@ -340,7 +346,7 @@ Options parseArguments(const QStringList& arguments) {
         else
             o.junitFile = value;
     }
-    if (o.help)
+    if (o.help || o.version)
         return o;
     if (positional.isEmpty())
         throw UsageError{QStringLiteral("no web folder given")};
@@ -478,8 +484,10 @@ int main(const QStringList& arguments, const QString& programFolder, std::FILE* 
         say(err, e.message + QStringLiteral(" (see quillmark-check --help)"));
         return kCannotRun;
     }
-    if (o.help) {
-        if (std::fputs(kUsage, out) < 0 || std::fflush(out) != 0) {
+    if (o.help || o.version) {
+        const QByteArray version =
+            QByteArrayLiteral("quillmark-check ") + platform::programVersion() + '\n';
+        if (std::fputs(o.help ? kUsage : version.constData(), out) < 0 || std::fflush(out) != 0) {
             say(err, QStringLiteral("standard output cannot be written: %1")
                          .arg(QString::fromLocal8Bit(std::strerror(errno))));
             return kCannotRun;

@@ -22,6 +22,7 @@ struct Options {
     int jobs = 0; // 0: one per processor
     bool quiet = false;
     bool help = false;
+    bool version = false;
 };
 
 extern const char* const kUsage;

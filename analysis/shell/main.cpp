@@ -1,5 +1,7 @@
 #include "quillmark.h"
 
+#include "platform/infooptions.h"
+
 #include <QApplication>
 
 #include <csignal>
@@ -7,6 +9,11 @@
 int main(int argc, char** argv) {
     // A write past the file size limit fails with its own message instead of ending the program.
     std::signal(SIGXFSZ, SIG_IGN);
+    const int answered = platform::answerInfoOptions(
+        argc, argv, "quillmark",
+        "Checks the title and meta tags of web pages against a site's rule base.", stdout);
+    if (answered >= 0)
+        return answered;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quillmark"));
     const quillmark::WiredServices wired;

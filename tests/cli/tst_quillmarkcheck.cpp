@@ -217,8 +217,19 @@ private slots:
         QCOMPARE(o.status, 0);
         QVERIFY(o.out.startsWith("Usage: quillmark-check [options] WEB_FOLDER [PAGE ...]"));
         for (const char* option : {"--folder", "--rules", "--required", "--results", "--report",
-                                   "--junit", "--jobs", "--quiet"})
+                                   "--junit", "--jobs", "--quiet", "--version"})
             QVERIFY2(o.out.contains(option), option);
+    }
+
+    // --version answers alone, whatever else is given; after "--" it is a page.
+    void version() {
+        const Outcome o = runCheck({m_web, QStringLiteral("--version")}, configHome());
+        QCOMPARE(o.status, 0);
+        QCOMPARE(o.out, QByteArray("quillmark-check " QM_VERSION "\n"));
+        const Outcome page =
+            runCheck({m_web, QStringLiteral("--"), QStringLiteral("--version")}, configHome());
+        QCOMPARE(page.status, 2);
+        QVERIFY(!page.out.startsWith("quillmark-check"));
     }
 
     // The user's registry file is read when no rules file is named, and never written.

@@ -48,10 +48,12 @@ bool checkPage(engine::PageState& st, engine::RuleTable& table, const engine::Ru
                engine::PaneOutput& out, const std::function<void()>& between,
                const std::function<void(const QString& message, bool cannotOpen)>& onError) {
     engine::PageHooks hooks;
-    hooks.after = [&between](engine::PageStep step) {
-        if (engine::isBetweenHeadSteps(step))
-            between();
-    };
+    // Only a run that lets a window paint needs to hear of the steps.
+    if (between)
+        hooks.after = [&between](engine::PageStep step) {
+            if (engine::isBetweenHeadSteps(step))
+                between();
+        };
     hooks.onError = onError;
     return engine::checkPage(st, table, rules, address, file, out, options, hooks);
 }
@@ -137,7 +139,7 @@ private:
         engine::PageState st;
         engine::RuleTable table = ownTable(m_table);
         const engine::RuleValues rules = ownValues(m_rules);
-        const std::function<void()> between = [] {};
+        const std::function<void()> between; // no window to let paint
         // A page's memory is freed by the thread that made it once the output has it: a thread
         // that frees another's memory holds that thread's allocator up.
         std::vector<std::pair<int, RunOutput::Page>> held;

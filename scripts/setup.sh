@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running, testing and the format check need; only the
-# missing ones.
+# Installs the Debian packages that building, running, testing, packaging and the format check need;
+# only the missing ones.
 set -euo pipefail
 
 packages=(
@@ -10,6 +10,7 @@ packages=(
     python3 python3-pyftpdlib curl
     xvfb xauth xdotool imagemagick poppler-utils fonts-dejavu-core
     clang-format
+    desktop-file-utils appstream man-db groff-base dpkg-dev file
 )
 packages+=("$@")
 

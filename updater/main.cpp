@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 
 int main(int argc, char** argv) {
     const int answered = platform::answerInfoOptions(
@@ -19,6 +20,12 @@ int main(int argc, char** argv) {
         return answered;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tidewell"));
+    // The icon comes from the resources, so the build tree's program shows it too.
+    QIcon icon;
+    for (const int size : {48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/appicon/%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
+    QApplication::setDesktopFileName(QStringLiteral("com.varnholt.Tidewell"));
 
     platform::QtDialogs dialogs(tidewell::MainWindow::kAppTitle);
     platform::QtHelp help(dialogs, QStringLiteral("Tidewell Help"));

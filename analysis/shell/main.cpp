@@ -3,6 +3,7 @@
 #include "platform/infooptions.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <csignal>
 
@@ -16,6 +17,12 @@ int main(int argc, char** argv) {
         return answered;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quillmark"));
+    // The icon comes from the resources, so the build tree's program shows it too.
+    QIcon icon;
+    for (const int size : {48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/appicon/%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
+    QApplication::setDesktopFileName(QStringLiteral("com.varnholt.Quillmark"));
     const quillmark::WiredServices wired;
     return quillmark::runQuillmark(wired.services());
 }

@@ -191,7 +191,7 @@ int main(int argc, char** argv) {
     given.shell = &shell;
     given.host = &host;
     given.localWeb = &host;
-    given.programFolder = programFolder;
+    given.folders = platform::oneFolder(programFolder);
     given.registryPath = registry;
     given.instanceName = QStringLiteral("batch_bench-%1").arg(QCoreApplication::applicationPid());
     const quillmark::WiredServices services(given);

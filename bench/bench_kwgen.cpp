@@ -113,7 +113,8 @@ int main(int argc, char** argv) {
         int rows = 0;
         counting[scale - 1] = best(rounds, [&] { rows = countPage(page, noise); });
         quillmark::KeywordGenerator form(dialogs, help,
-                                         dir.filePath(QStringLiteral("registry.reg")), dir.path());
+                                         dir.filePath(QStringLiteral("registry.reg")),
+                                         platform::oneFolder(dir.path()));
         form.BodyLimit = INT_MAX;
         form.NoiseWords = noise;
         window[scale - 1] = best(rounds, [&] { form.GenerateList(file); });

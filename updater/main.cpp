@@ -2,6 +2,7 @@
 #include "tidewell.h"
 
 #include "platform/dialogs.h"
+#include "platform/folders.h"
 #include "platform/help.h"
 #include "platform/infooptions.h"
 #include "platform/installer.h"
@@ -9,7 +10,6 @@
 #include "platform/shell.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QIcon>
 
 int main(int argc, char** argv) {
@@ -38,9 +38,7 @@ int main(int argc, char** argv) {
     services.shell = &shell;
     services.installer = &installer;
     services.registryPath = platform::RegistryStore::defaultPath();
-    services.programFolder =
-        QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
-    services.currentDirectory = QDir::currentPath();
+    services.folders = platform::programFolders(QStringLiteral("tidewell"));
     services.updateHost = tidewell::defaultUpdateHost();
     services.updatePort = tidewell::defaultUpdatePort();
     return tidewell::runTidewell(services);

@@ -47,7 +47,7 @@ const QString kNotInstalled = QStringLiteral("Not Installed");
 const QString kVersionsFile = QStringLiteral("regversioninfo.txt");
 const QString kVersionFile = QStringLiteral("wversion.txt");
 const QString kHelpFileName = QStringLiteral("tidewell.hlp");
-// The download folder. "tidewell" itself is the executable's name in the program folder here.
+// The download folder, in the cache folder.
 const QString kDownloadFolderName = QStringLiteral("tidewell-downloads");
 const QString kServerUser = QStringLiteral("qmzvb");
 const QString kServerPassword = QStringLiteral("qmz7719");
@@ -114,6 +114,16 @@ const QString kAbout = QStringLiteral(
 // would change directory there, relative to the old product's folder; that change is of no use
 // (the Logon replaces the connection and sets the path again), and its failure must not end the
 // command with the toolbar locked.
+// Makes the folder when missing (private to the user, as the cache is).
+bool canWriteFolder(const QString& folder) {
+    try {
+        platform::prepareFolder(folder);
+        return true;
+    } catch (const platform::EFCreateError&) {
+        return false;
+    }
+}
+
 void storeRemotePath(ftp::TickFTP& f, const QString& path) {
     try {
         f.setRemotePath(path);
@@ -127,7 +137,6 @@ MainWindow::MainWindow(const Services& services, QWidget* parent)
     : QMainWindow(parent), m_services(services) {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(kAppTitle);
-    m_programFolder = services.programFolder;
     execDialog = [](QDialog& d) { return d.exec(); };
     buildWindow();
 
@@ -311,7 +320,7 @@ void MainWindow::setTicked(int row, bool ticked) {
 }
 
 QString MainWindow::downloadFolder() const {
-    return m_programFolder + kDownloadFolderName;
+    return m_services.folders.cache + kDownloadFolderName;
 }
 
 QString MainWindow::packagePath(const QString& package) const {
@@ -331,7 +340,7 @@ void MainWindow::loadProxySettings() {
 }
 
 void MainWindow::loadProducts() {
-    m_helpFile = m_programFolder + kHelpFileName;
+    m_helpFile = m_services.folders.data + kHelpFileName;
     installButton->setEnabled(false);
     loadProxySettings();
 
@@ -360,10 +369,8 @@ void MainWindow::loadProducts() {
         reg.closeKey();
     }
 
-    const QString dir =
-        m_services.currentDirectory.isEmpty() ? QDir::currentPath() : m_services.currentDirectory;
     try {
-        platform::writeAnsiLines(QDir(dir).filePath(kVersionsFile), installed);
+        platform::writeAnsiLines(m_services.folders.cacheFile(kVersionsFile), installed);
     } catch (const std::exception& e) {
         m_services.dialogs->standardError(e);
         return;
@@ -510,7 +517,14 @@ void MainWindow::checkForUpdates() {
         enableAllButtons();
         return;
     }
-    const QString versionFile = m_programFolder + kVersionFile;
+    QString versionFile;
+    try {
+        versionFile = m_services.folders.cacheFile(kVersionFile);
+    } catch (const std::exception& e) {
+        m_services.dialogs->standardError(e);
+        enableAllButtons();
+        return;
+    }
     try {
         for (int r = 0; r < rowCount() && !m_closed; ++r) {
             const QString name = cellText(r, Column::Name);
@@ -623,7 +637,7 @@ void MainWindow::getUpdates() {
                 }
                 reg.closeKey();
             }
-            if (!QFileInfo(downloadFolder()).isDir() && !QDir().mkpath(downloadFolder())) {
+            if (!canWriteFolder(downloadFolder())) {
                 m_services.dialogs->error(kCannotCreateDir + downloadFolder());
                 enableAllButtons();
                 return;

@@ -110,9 +110,8 @@ public:
     std::unique_ptr<ftp::TickFTP> versionFtp;
     std::unique_ptr<ftp::TickFTP> packageFtp;
 
-    QString m_programFolder;
     QString m_helpFile;
-    // The download folder beside the program (program folder + "tidewell-downloads").
+    // The download folder in the cache folder (cache + "tidewell-downloads").
     QString downloadFolder() const;
     QString packagePath(const QString& package) const;
 

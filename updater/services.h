@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/folders.h"
+
 #include <QString>
 
 namespace platform {
@@ -19,8 +21,9 @@ struct Services {
     platform::Shell* shell = nullptr;
     platform::Installer* installer = nullptr;
     QString registryPath;
-    QString programFolder;    // ends in a separator
-    QString currentDirectory; // where "regversioninfo.txt" goes
+    // The help file is read from the data folder; "regversioninfo.txt", "wversion.txt" and the
+    // downloads go to the cache folder.
+    platform::Folders folders;
     QString updateHost;
     int updatePort = 21;
 };

@@ -105,7 +105,7 @@ void SettingsWindow::cancel() {
 }
 
 void SettingsWindow::showHelp() {
-    m_services.help->showTopic(m_services.programFolder + QStringLiteral("tidewell.hlp"), 2);
+    m_services.help->showTopic(m_services.folders.data + QStringLiteral("tidewell.hlp"), 2);
 }
 
 } // namespace tidewell

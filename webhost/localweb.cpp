@@ -360,9 +360,15 @@ private:
 
 } // namespace
 
-LocalWeb::LocalWeb(QString registryPath, QString programFolder)
-    : m_registryPath(std::move(registryPath)), m_programFolder(std::move(programFolder)) {
+LocalWeb::LocalWeb(QString registryPath, QString dataFolder)
+    : m_registryPath(std::move(registryPath)), m_dataFolder(std::move(dataFolder)) {
     load();
+}
+
+bool LocalWeb::isSampleWeb() const {
+    return !m_dataFolder.isEmpty() &&
+           QDir::cleanPath(QFileInfo(m_web).absoluteFilePath()) ==
+               QDir::cleanPath(QDir(m_dataFolder).absoluteFilePath(QStringLiteral("sampleweb")));
 }
 
 LocalWeb LocalWeb::onFolder(const QString& folder) {
@@ -381,7 +387,7 @@ void LocalWeb::load() {
         m_page = reg.readString(QStringLiteral("page"));
     }
     if (m_web.isEmpty() || !QFileInfo(m_web).isDir()) {
-        setWeb(QDir(m_programFolder).filePath(QStringLiteral("sampleweb")));
+        setWeb(QDir(m_dataFolder).filePath(QStringLiteral("sampleweb")));
         if (m_page.isEmpty() || !QFileInfo(QDir(m_web).filePath(m_page)).isFile())
             m_page = QStringLiteral("index.htm");
     }

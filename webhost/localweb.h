@@ -7,10 +7,10 @@ namespace webhost {
 // The web host on a web kept in a local folder. Page addresses are paths relative to the web's
 // root folder with '/' between folders; every address is confined to the root. The web folder
 // and the open page are kept in the registry file under \Software\VRNH\LocalWeb; with nothing
-// stored the host opens sampleweb/ of the program folder and its index.htm.
+// stored the host opens sampleweb/ of the data folder and its index.htm.
 class LocalWeb : public Host {
 public:
-    LocalWeb(QString registryPath, QString programFolder);
+    LocalWeb(QString registryPath, QString dataFolder);
     // A host on the web in `folder` that keeps no state and opens no page, for tools that only
     // read the web. Throws HostError for a folder that is not there.
     static LocalWeb onFolder(const QString& folder);
@@ -20,6 +20,8 @@ public:
 
     QString webFolder() const { return m_web; }
     QString openPageAddress() const { return m_page; }
+    // The open web is the delivered sample web.
+    bool isSampleWeb() const;
     // The host's own commands; both throw HostError for a folder or page that cannot be used.
     void openWeb(const QString& folder);
     void openPage(const QString& address);
@@ -58,7 +60,7 @@ private:
     int openFolder(const QString& folder) const; // confined to the root; throws HostError
 
     QString m_registryPath;
-    QString m_programFolder;
+    QString m_dataFolder;
     QString m_web;
     QString m_root;
     QByteArray m_rootNative; // m_root's bytes

@@ -35,8 +35,8 @@ const char* const kUsage =
     "                 \"Web Root Directory\" is the root)\n"
     "  --rules FILE   take the rule values from FILE (a registry file, key\n"
     "                 \\Software\\VRNH\\Quillmark) instead of the user's registry file\n"
-    "  --required FILE  the required tag file instead of Required/metareq.txt\n"
-    "                 of the program folder\n"
+    "  --required FILE  the required tag file instead of quillmark's (the user's\n"
+    "                 Required/metareq.txt, else the delivered one)\n"
     "  --results FILE also write the results file (.rls) of the run\n"
     "  --report FILE  also write the HTML report of the run\n"
     "  --junit FILE   also write a JUnit XML file, one test case per page\n"
@@ -355,7 +355,7 @@ Options parseArguments(const QStringList& arguments) {
     return o;
 }
 
-int run(const Options& o, const QString& programFolder, std::FILE* out, std::FILE* err) {
+int run(const Options& o, const platform::Folders& folders, std::FILE* out, std::FILE* err) {
     try {
         webhost::LocalWeb web = [&] {
             try {
@@ -367,7 +367,7 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
         const int jobs = o.jobs > 0 ? o.jobs : std::max(1, QThread::idealThreadCount());
         const engine::RuleValues values = readRules(o.rulesFile);
         const QString requiredFile =
-            o.requiredFile.isEmpty() ? rules::requiredTagFile(programFolder) : o.requiredFile;
+            o.requiredFile.isEmpty() ? rules::requiredTagFileToRead(folders) : o.requiredFile;
         engine::RuleTable grid;
         grid.setNames(requiredNames(requiredFile, values));
 
@@ -447,7 +447,7 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
                         [&](const platform::ByteWriter& write) { output.writeResults(write); });
         if (!o.reportFile.isEmpty())
             writeOutput("report", o.reportFile, [&](const platform::ByteWriter& write) {
-                output.writeReport(programFolder, values.bodychk, write);
+                output.writeReport(folders.data, values.bodychk, write);
             });
         if (!o.junitFile.isEmpty())
             writeOutput("JUnit file", o.junitFile,
@@ -475,7 +475,7 @@ int run(const Options& o, const QString& programFolder, std::FILE* out, std::FIL
     }
 }
 
-int main(const QStringList& arguments, const QString& programFolder, std::FILE* out,
+int main(const QStringList& arguments, const platform::Folders& folders, std::FILE* out,
          std::FILE* err) {
     Options o;
     try {
@@ -494,7 +494,7 @@ int main(const QStringList& arguments, const QString& programFolder, std::FILE* 
         }
         return kAllPassed;
     }
-    return run(o, programFolder, out, err);
+    return run(o, folders, out, err);
 }
 
 } // namespace checkcli

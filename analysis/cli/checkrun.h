@@ -2,6 +2,8 @@
 
 // quillmark-check: the checks of the analysis program on a web folder, without a window.
 
+#include "platform/folders.h"
+
 #include <QStringList>
 
 #include <cstdio>
@@ -31,11 +33,12 @@ extern const char* const kUsage;
 Options parseArguments(const QStringList& arguments);
 
 // Runs the checks; standard output gets the panes, standard error the messages and the progress.
-// programFolder is where the required tag file and the report's style sheet are found.
-int run(const Options& options, const QString& programFolder, std::FILE* out, std::FILE* err);
+// The required tag file is the user's list of `folders`, else its delivered default; the
+// report's logo is the data folder's. Nothing is written to the folders.
+int run(const Options& options, const platform::Folders& folders, std::FILE* out, std::FILE* err);
 
 // The whole command: arguments without the program name.
-int main(const QStringList& arguments, const QString& programFolder, std::FILE* out,
+int main(const QStringList& arguments, const platform::Folders& folders, std::FILE* out,
          std::FILE* err);
 
 } // namespace checkcli

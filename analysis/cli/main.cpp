@@ -1,5 +1,7 @@
 #include "checkrun.h"
 
+#include "platform/folders.h"
+
 #include <QCoreApplication>
 
 #include <csignal>
@@ -16,5 +18,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
-    return checkcli::main(args, QCoreApplication::applicationDirPath(), stdout, stderr);
+    // The checker works on quillmark's data and the user's lists, as the window does.
+    return checkcli::main(args, platform::programFolders(QStringLiteral("quillmark")), stdout,
+                          stderr);
 }

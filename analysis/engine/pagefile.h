@@ -5,14 +5,17 @@
 
 namespace engine {
 
-// The working file that the web host writes each page's source into.
-inline QString workingFile(const QString& programFolder) {
-    return QDir(programFolder).filePath(QStringLiteral("dorazo/temp.tgf"));
+// The working file that the web host writes each page's source into, and the HTML report file;
+// both live in the cache folder.
+inline const QString kWorkingFile = QStringLiteral("dorazo/temp.tgf");
+inline const QString kReportFile = QStringLiteral("dorazo/temp.html");
+
+inline QString workingFile(const QString& cacheFolder) {
+    return QDir(cacheFolder).filePath(kWorkingFile);
 }
 
-// The HTML report file.
-inline QString reportFile(const QString& programFolder) {
-    return QDir(programFolder).filePath(QStringLiteral("dorazo/temp.html"));
+inline QString reportFile(const QString& cacheFolder) {
+    return QDir(cacheFolder).filePath(kReportFile);
 }
 
 // The largest page the checks read.

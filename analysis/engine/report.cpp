@@ -101,10 +101,9 @@ QString escapeHtml(const QString& text) {
     return out;
 }
 
-QStringList reportHead(const QString& programFolder) {
-    const QString logo =
-        QUrl::fromLocalFile(QDir(programFolder).absoluteFilePath(engine::kLogoFile))
-            .toString(QUrl::FullyEncoded);
+QStringList reportHead(const QString& dataFolder) {
+    const QString logo = QUrl::fromLocalFile(QDir(dataFolder).absoluteFilePath(engine::kLogoFile))
+                             .toString(QUrl::FullyEncoded);
     return {
         QStringLiteral("<html>"),
         QStringLiteral("<head>"),

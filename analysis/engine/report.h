@@ -8,7 +8,7 @@ namespace engine {
 
 // The HTML report: its 18 head lines, written when a check or run starts, and its body of three
 // sections from the panes, appended when the user accepts the offer.
-QStringList reportHead(const QString& programFolder);
+QStringList reportHead(const QString& dataFolder); // the logo is the data folder's
 
 // The check's report body: the failed, passed and keyword pane lines under their sections, with
 // the body check count as stored in Section Three. Pane text is escaped.

@@ -7,7 +7,7 @@
 
 namespace engine {
 
-// Files of the program folder that several windows name.
+// Files of the data folder that several windows name.
 inline const QString kLogoFile = QStringLiteral("dorazo/logo22-gif.gif");
 inline const QString kHelpFileName = QStringLiteral("quillmark.hlp");
 

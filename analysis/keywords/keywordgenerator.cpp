@@ -69,11 +69,12 @@ QPushButton* makeButton(const QString& text, const QString& hint, const char* na
 } // namespace
 
 KeywordGenerator::KeywordGenerator(platform::Dialogs& dialogs, platform::Help& help,
-                                   const QString& registryPath, const QString& appDir,
+                                   const QString& registryPath, const platform::Folders& folders,
                                    QWidget* parent)
     : QDialog(parent), m_dialogs(dialogs), m_help(help), m_registryPath(registryPath) {
     setObjectName(QStringLiteral("KWGenForm"));
-    AppDir = appDir.endsWith(QLatin1Char('/')) ? appDir : appDir + QLatin1Char('/');
+    ProgramFolders = folders;
+    AppDir = folders.data;
     buildWindow();
     m_parser = new keywords::TickXMLp(this);
     keywords::wireForText(*m_parser, m_textCollection);
@@ -199,7 +200,7 @@ void KeywordGenerator::buildWindow() {
 }
 
 QString KeywordGenerator::noiseFile() const {
-    return QDir(AppDir).filePath(kNoiseFileName);
+    return ProgramFolders.listToRead(kNoiseFileName);
 }
 
 QString KeywordGenerator::topCaption() const {
@@ -382,7 +383,7 @@ void KeywordGenerator::addNoiseWords() {
     deleteTickedRows();
     if (!platform::trimControl(noiseEditor->toPlainText()).isEmpty())
         setEditorLines(NoiseWords);
-    platform::writeAnsiLines(noiseFile(), NoiseWords);
+    platform::writeAnsiLines(ProgramFolders.listToWrite(kNoiseFileName), NoiseWords);
     m_dialogs.plain(added ? kNoiseAdded : kNoNoiseAdded);
 }
 
@@ -400,7 +401,7 @@ void KeywordGenerator::loadNoiseWordFile() {
 
 void KeywordGenerator::saveNoiseWordFile() {
     NoiseWords = platform::splitLines(noiseEditor->toPlainText());
-    platform::writeAnsiLines(noiseFile(), NoiseWords);
+    platform::writeAnsiLines(ProgramFolders.listToWrite(kNoiseFileName), NoiseWords);
     noiseEditor->document()->setModified(false);
 }
 

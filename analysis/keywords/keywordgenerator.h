@@ -2,6 +2,7 @@
 
 #include "keywordgeneration.h"
 #include "platform/errors.h"
+#include "platform/folders.h"
 
 #include <QDialog>
 #include <QList>
@@ -42,9 +43,11 @@ public:
     static const QString kCountValue;    // "kwgcount"
     static constexpr int kHelpTopic = 221;
 
-    // Loads the settings; a stored count outside -32768..32767 raises ERangeError.
+    // Loads the settings; a stored count outside -32768..32767 raises ERangeError. The noise
+    // words are read from the user's list when there is one, else from the delivered default,
+    // and written to the user's list.
     KeywordGenerator(platform::Dialogs& dialogs, platform::Help& help, const QString& registryPath,
-                     const QString& appDir, QWidget* parent = nullptr);
+                     const platform::Folders& folders, QWidget* parent = nullptr);
     ~KeywordGenerator() override;
 
     // Builds the word list for the file (the opener once, "Refresh List" again).
@@ -58,13 +61,14 @@ public:
     void saveNoiseWordFile();
     void showHelp();
 
-    QString noiseFile() const;
+    QString noiseFile() const; // the list the noise words are read from
     // The frame caption for the current count.
     QString topCaption() const;
 
     // State.
     QString FileName;
-    QString AppDir; // ends in a separator
+    QString AppDir; // the data folder, ends in a separator
+    platform::Folders ProgramFolders;
     qint16 TopCount = 25;
     int BodyLimit = 0;
     QStringList Words;

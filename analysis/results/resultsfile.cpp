@@ -5,13 +5,7 @@
 #include "analysis/engine/checks.h"
 #include "platform/textfile.h"
 
-#include <QDir>
-
 namespace results {
-
-QString resultsFolder(const QString& programFolder) {
-    return QDir(programFolder).filePath(kResultsFolder);
-}
 
 QStringList resultsFileLines(const QStringList& passed, const QStringList& failed,
                              const QStringList& keyword) {

@@ -4,9 +4,6 @@
 
 namespace results {
 
-// The folder both results file dialogs open in.
-QString resultsFolder(const QString& programFolder);
-
 // What a results file holds: the passed, the failed and the keyword pane's lines, in that
 // order, with nothing between them.
 QStringList resultsFileLines(const QStringList& passed, const QStringList& failed,

@@ -7,7 +7,6 @@
 namespace results {
 
 // Results files.
-inline const QString kResultsFolder = QStringLiteral("my results");
 inline const QString kSaveFilter = QStringLiteral("Results List|*.rls");
 inline const QString kOpenFilter = QStringLiteral("Relults List|*.rls|All Files|*.*");
 inline const QString kOpenTitle = QStringLiteral("Open Results List");

@@ -306,9 +306,9 @@ void TagGrid::keyPressEvent(QKeyEvent* event) {
 // RuleEditor
 
 RuleEditor::RuleEditor(platform::Dialogs& dialogs, platform::Help& help, QString helpFile,
-                       QString programFolder, QString registryPath, QWidget* parent)
+                       platform::Folders folders, QString registryPath, QWidget* parent)
     : QDialog(parent), m_dialogs(dialogs), m_help(help), m_helpFile(std::move(helpFile)),
-      m_programFolder(std::move(programFolder)), m_registryPath(std::move(registryPath)) {
+      m_folders(std::move(folders)), m_registryPath(std::move(registryPath)) {
     setObjectName(QStringLiteral("poledit"));
     setWindowTitle(kCaption);
     buildWindow();
@@ -365,7 +365,7 @@ void RuleEditor::buildWindow() {
 
     picture = new QLabel(defaultTagsBox);
     picture->setObjectName(QStringLiteral("Image1"));
-    picture->setPixmap(QPixmap(QDir(m_programFolder).filePath(engine::kLogoFile)));
+    picture->setPixmap(QPixmap(QDir(m_folders.data).filePath(engine::kLogoFile)));
 
     auto label = [this](const QString& text, QWidget* buddy) {
         auto* l = new QLabel(text, defaultTagsBox);
@@ -434,16 +434,20 @@ void RuleEditor::buildWindow() {
 }
 
 QString RuleEditor::requiredTagFile() const {
-    return rules::requiredTagFile(m_programFolder);
+    return rules::requiredTagFile(m_folders.userData);
+}
+
+QString RuleEditor::requiredTagFileToRead() const {
+    return rules::requiredTagFileToRead(m_folders);
 }
 
 void RuleEditor::initialize() {
     loadSettings();
     QStringList names;
     try {
-        names = rules::readRequiredTags(requiredTagFile());
+        names = rules::readRequiredTags(requiredTagFileToRead());
     } catch (const std::exception&) {
-        m_dialogs.error(kCannotOpen + requiredTagFile());
+        m_dialogs.error(kCannotOpen + requiredTagFileToRead());
     }
     tagGrid->setNames(names);
 }
@@ -522,7 +526,7 @@ void RuleEditor::save() {
     if (tagGrid->rowCount() == 0)
         tagGrid->insertRowAt(0); // a row to type the next name in
     try {
-        rules::writeRequiredTags(requiredTagFile(), names);
+        rules::writeRequiredTags(m_folders.listToWrite(rules::kRequiredTagList), names);
     } catch (const platform::EFCreateError&) {
         m_dialogs.error(kCannotCreate + requiredTagFile());
         return;

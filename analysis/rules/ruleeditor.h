@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/folders.h"
+
 #include <QAbstractSpinBox>
 #include <QDialog>
 #include <QTableWidget>
@@ -75,8 +77,10 @@ protected:
 class RuleEditor : public QDialog {
     Q_OBJECT
 public:
+    // The required tags are read from the user's list when there is one, else from the delivered
+    // default, and saved to the user's list.
     RuleEditor(platform::Dialogs& dialogs, platform::Help& help, QString helpFile,
-               QString programFolder, QString registryPath, QWidget* parent = nullptr);
+               platform::Folders folders, QString registryPath, QWidget* parent = nullptr);
 
     void initialize();
     void loadSettings();
@@ -88,7 +92,8 @@ public:
     void closeEditor(); // Close
     void showHelp();    // Help
 
-    QString requiredTagFile() const;
+    QString requiredTagFile() const; // the user's list, which Save writes
+    QString requiredTagFileToRead() const;
 
     TagGrid* tagGrid;
     QCheckBox* safeSurfBox;    // SafeSurf
@@ -116,7 +121,7 @@ private:
     platform::Dialogs& m_dialogs;
     platform::Help& m_help;
     QString m_helpFile;
-    QString m_programFolder;
+    platform::Folders m_folders;
     QString m_registryPath;
 };
 

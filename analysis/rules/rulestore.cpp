@@ -1,5 +1,6 @@
 #include "rulestore.h"
 
+#include "platform/folders.h"
 #include "platform/registrystore.h"
 #include "platform/textfile.h"
 
@@ -10,12 +11,22 @@ namespace rules {
 
 const QString kSettingsKey = QStringLiteral("\\Software\\VRNH\\Quillmark");
 
-QString requiredTagFile(const QString& programFolder) {
-    return QDir(programFolder).filePath(QStringLiteral("Required/metareq.txt"));
+const QString kRequiredTagList = QStringLiteral("Required/metareq.txt");
+
+namespace {
+const QString kDerivedTagList = QStringLiteral("Required/metatemp.txt");
 }
 
-QString derivedTagFile(const QString& programFolder) {
-    return QDir(programFolder).filePath(QStringLiteral("Required/metatemp.txt"));
+QString requiredTagFile(const QString& folder) {
+    return QDir(folder).filePath(kRequiredTagList);
+}
+
+QString derivedTagFile(const QString& folder) {
+    return QDir(folder).filePath(kDerivedTagList);
+}
+
+QString requiredTagFileToRead(const platform::Folders& folders) {
+    return folders.listToRead(kRequiredTagList);
 }
 
 void readRuleValues(const platform::RegistryStore& key, engine::RuleValues& v) {
@@ -135,10 +146,10 @@ QStringList requiredWithDefaults(QStringList list, const engine::RuleValues& v) 
     return list;
 }
 
-void buildRuleTable(const QString& programFolder, const engine::RuleValues& v,
+void buildRuleTable(const platform::Folders& folders, const engine::RuleValues& v,
                     QStringList& requiredTags, engine::RuleTable& ruleTable) {
-    requiredTags = requiredWithDefaults(platform::readLines(requiredTagFile(programFolder)), v);
-    const QString derived = derivedTagFile(programFolder);
+    requiredTags = requiredWithDefaults(platform::readLines(requiredTagFileToRead(folders)), v);
+    const QString derived = folders.cacheFile(kDerivedTagList);
     platform::writeAnsiLines(derived, requiredTags);
     ruleTable.setNames(firstColumn(platform::readLines(derived)));
 }

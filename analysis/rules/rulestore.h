@@ -7,15 +7,21 @@
 
 namespace platform {
 class RegistryStore;
-}
+struct Folders;
+} // namespace platform
 
 namespace rules {
 
 // The analysis program's settings key.
 extern const QString kSettingsKey;
 
-QString requiredTagFile(const QString& programFolder);
-QString derivedTagFile(const QString& programFolder);
+// The required tag list: delivered in the data folder, edited in the user's folder.
+extern const QString kRequiredTagList; // "Required/metareq.txt"
+QString requiredTagFile(const QString& folder);
+// The rule table's working copy of the list, in the cache folder.
+QString derivedTagFile(const QString& folder);
+// The list a check reads: the user's when there is one, else the delivered default.
+QString requiredTagFileToRead(const platform::Folders& folders);
 
 // The rule values before anything is read: the starting values of the rule values table, which the
 // rule base editor starts with too, so that a check never stops on a number that was never stored;
@@ -47,10 +53,10 @@ void writeRequiredTags(const QString& path, const QStringList& names);
 // The required tag list with the default tags that are switched on added at its end.
 QStringList requiredWithDefaults(QStringList required, const engine::RuleValues& values);
 
-// Builds the rule table: the required tag list from Required/metareq.txt with the default tags
-// that are switched on, written to Required/metatemp.txt and loaded back into the table.
-// Raises EFOpenError or EFCreateError; the table is then left empty.
-void buildRuleTable(const QString& programFolder, const engine::RuleValues& values,
+// Builds the rule table: the required tag list (requiredTagFileToRead) with the default tags
+// that are switched on, written to Required/metatemp.txt of the cache folder and loaded back into
+// the table. Raises EFOpenError or EFCreateError; the table is then left empty.
+void buildRuleTable(const platform::Folders& folders, const engine::RuleValues& values,
                     QStringList& requiredTags, engine::RuleTable& ruleTable);
 
 } // namespace rules

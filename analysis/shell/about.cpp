@@ -21,7 +21,7 @@ const QString AboutBox::kCredits = QStringLiteral(
     "Built with Qt and libcurl.\r\n\r\nThanks to every web author who sent us a page that "
     "broke the checks.");
 
-AboutBox::AboutBox(platform::Dialogs& dialogs, const QString& programFolder, QWidget* parent)
+AboutBox::AboutBox(platform::Dialogs& dialogs, const QString& dataFolder, QWidget* parent)
     : QDialog(parent), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(kCaption);
@@ -29,7 +29,7 @@ AboutBox::AboutBox(platform::Dialogs& dialogs, const QString& programFolder, QWi
 
     ProgramIcon = new QLabel(this);
     ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
-    ProgramIcon->setPixmap(QPixmap(QDir(programFolder).filePath(engine::kLogoFile)));
+    ProgramIcon->setPixmap(QPixmap(QDir(dataFolder).filePath(engine::kLogoFile)));
     ProgramIcon->setCursor(Qt::PointingHandCursor);
     Company = new QLabel(QStringLiteral("Varnholt"), this);
     Company->setObjectName(QStringLiteral("Company"));

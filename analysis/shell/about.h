@@ -18,7 +18,7 @@ public:
     static const QString kRelease;
     static const QString kCredits;
 
-    AboutBox(platform::Dialogs& dialogs, const QString& programFolder, QWidget* parent = nullptr);
+    AboutBox(platform::Dialogs& dialogs, const QString& dataFolder, QWidget* parent = nullptr);
 
     QLabel* ProgramIcon;
     QLabel* Company;

@@ -200,21 +200,18 @@ void MainWindow::initialize() {
     cursor.restore();
 
     m_page.tagList.clear();
-    m_programFolder = m_services.programFolder;
     try {
-        rules::buildRuleTable(m_programFolder, m_rules, m_requiredTags, m_ruleTable);
+        rules::buildRuleTable(m_services.folders, m_rules, m_requiredTags, m_ruleTable);
     } catch (const std::exception& e) {
         m_ruleTable.clear();
         m_services.dialogs->standardError(e);
         return;
     }
-    m_helpFile = QDir(m_programFolder).filePath(engine::kHelpFileName);
+    m_helpFile = QDir(m_services.folders.data).filePath(engine::kHelpFileName);
 }
 
 void MainWindow::createLongLivedWindows() {
-    m_aboutBox =
-        new AboutBox(*m_services.dialogs,
-                     m_programFolder.isEmpty() ? m_services.programFolder : m_programFolder, this);
+    m_aboutBox = new AboutBox(*m_services.dialogs, m_services.folders.data, this);
     m_batchProgress = new BatchProgressWindow(this);
     m_bodyCheckTester = new BodyCheckTester(this);
     m_passwordWindow = new PasswordWindow(this);
@@ -295,7 +292,7 @@ MainWindow::BusyScope::~BusyScope() {
 
 void MainWindow::buildRuleTable() {
     try {
-        rules::buildRuleTable(m_programFolder, m_rules, m_requiredTags, m_ruleTable);
+        rules::buildRuleTable(m_services.folders, m_rules, m_requiredTags, m_ruleTable);
     } catch (...) {
         m_ruleTable.clear();
         throw;
@@ -304,7 +301,7 @@ void MainWindow::buildRuleTable() {
 
 void MainWindow::editRuleBase() {
     {
-        RuleEditor poledit(*m_services.dialogs, *m_services.help, m_helpFile, m_programFolder,
+        RuleEditor poledit(*m_services.dialogs, *m_services.help, m_helpFile, m_services.folders,
                            m_services.registryPath, this);
         poledit.exec();
     }

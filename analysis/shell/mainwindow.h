@@ -170,8 +170,9 @@ private:
     struct {
         QString address;
     } m_reportLink;
-    QString m_programFolder;
     QString m_helpFile;
+    // The folder both results file dialogs start in after the first was used in this run.
+    QString m_resultsFolder;
 
     // Long-lived windows, owned by the main window.
     AboutBox* m_aboutBox = nullptr;

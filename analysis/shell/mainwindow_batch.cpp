@@ -184,13 +184,14 @@ void MainWindow::runBatch() {
     BusyScope busy(*this);
     platform::WaitCursor cursor;
     platform::Dialogs& dialogs = *m_services.dialogs;
+    const QString workingFile = m_services.folders.cacheFile(engine::kWorkingFile);
     // Commands are held off, so the list cannot change under the run.
     batch::BatchRun run(m_batchPages, m_rules, m_ruleTable);
     const int n = int(run.pages().size());
 
     preparePanes();
     m_page.resetPage();
-    m_reportLines = engine::reportHead(m_programFolder);
+    m_reportLines = engine::reportHead(m_services.folders.data);
     ProgressScope progress(*m_batchProgress, n);
 
     engine::PaneOutput out;
@@ -198,8 +199,8 @@ void MainWindow::runBatch() {
         flushPanes(out);
         m_batchProgress->refresh();
     });
-    WindowSteps steps(*m_batchProgress, *m_explorer, dialogs, engine::workingFile(m_programFolder),
-                      n, breathe, [&] { flushPanes(out); });
+    WindowSteps steps(*m_batchProgress, *m_explorer, dialogs, workingFile, n, breathe,
+                      [&] { flushPanes(out); });
     breathe.now();
 
     try {

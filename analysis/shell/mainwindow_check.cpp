@@ -55,7 +55,7 @@ void MainWindow::checkCurrentFile() {
         dialogs.error(kError3002);
         return;
     }
-    const QString workingFile = engine::workingFile(m_programFolder);
+    const QString workingFile = m_services.folders.cacheFile(engine::kWorkingFile);
     try {
         m_explorer->vtiGetDocToFile(address, workingFile);
     } catch (const std::exception&) {
@@ -63,7 +63,7 @@ void MainWindow::checkCurrentFile() {
         return;
     }
 
-    m_reportLines = engine::reportHead(m_programFolder);
+    m_reportLines = engine::reportHead(m_services.folders.data);
     preparePanes();
     engine::PaneOutput out;
     engine::PageHooks hooks;
@@ -102,7 +102,7 @@ void MainWindow::reportOffer() {
     m_reportLines +=
         engine::reportBody(results::paneLines(m_failedPane), results::paneLines(m_passedPane),
                            results::paneLines(m_keywordPane), m_rules.bodychk);
-    const QString file = engine::reportFile(m_programFolder);
+    const QString file = m_services.folders.cacheFile(engine::kReportFile);
     engine::writeReport(file, m_reportLines);
     m_reportLink.address = file;
     cursor.restore();

@@ -52,7 +52,7 @@ void MainWindow::buildKeyWdsVal() {
 }
 
 void MainWindow::openKeywordBuilder() {
-    const QString workingFile = engine::workingFile(m_programFolder);
+    const QString workingFile = m_services.folders.cacheFile(engine::kWorkingFile);
     platform::WaitCursor cursor;
     std::unique_ptr<webhost::Editor> editor;
     QString address;
@@ -72,10 +72,10 @@ void MainWindow::openKeywordBuilder() {
     // The window and the word list are freed on every way out.
     QStringList wordList;
     auto window = std::make_unique<KeywordGenerator>(
-        *m_services.dialogs, *m_services.help, m_services.registryPath, m_programFolder, this);
+        *m_services.dialogs, *m_services.help, m_services.registryPath, m_services.folders, this);
     window->BodyLimit = engine::wholeNumber(QStringLiteral("bodychk"), m_rules.bodychk);
     m_noiseWords =
-        platform::readLines(QDir(m_programFolder).filePath(KeywordGenerator::kNoiseFileName));
+        platform::readLines(m_services.folders.listToRead(KeywordGenerator::kNoiseFileName));
     if (!m_noiseWords.isEmpty())
         window->NoiseWords = m_noiseWords;
     window->GenerateList(workingFile);
@@ -113,18 +113,18 @@ void MainWindow::showBodyCheckTester() {
         return;
     }
     m_bodyCheckTester->countBox->setEditText(m_rules.bodychk);
+    const QString workingFile = m_services.folders.cacheFile(engine::kWorkingFile);
     try {
         if (!m_explorer)
             throw webhost::HostError(kNoExplorer);
-        m_explorer->vtiGetDocToFile(address, engine::workingFile(m_programFolder));
+        m_explorer->vtiGetDocToFile(address, workingFile);
     } catch (const std::exception&) {
         cursor.restore();
         m_services.dialogs->error(checktexts::kError3001);
         return;
     }
     cursor.restore();
-    m_bodyCheckTester->setServices(*m_services.dialogs, *m_services.help,
-                                   engine::workingFile(m_programFolder), m_helpFile);
+    m_bodyCheckTester->setServices(*m_services.dialogs, *m_services.help, workingFile, m_helpFile);
     m_bodyCheckTester->exec();
 }
 

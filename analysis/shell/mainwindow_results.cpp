@@ -10,6 +10,7 @@
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/filedialogs.h"
+#include "platform/folders.h"
 #include "platform/mail.h"
 #include "platform/printer.h"
 #include "platform/shell.h"
@@ -17,6 +18,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 
@@ -65,10 +67,10 @@ void copyWholePane(QPlainTextEdit* pane) {
     QGuiApplication::clipboard()->setText(pane->toPlainText());
 }
 
-platform::FileDialogs::Options resultsDialog(const QString& programFolder) {
+platform::FileDialogs::Options resultsDialog(const QString& lastFolder) {
     platform::FileDialogs::Options o;
     o.defaultSuffix = results::kDefaultExtension;
-    o.folder = results::resultsFolder(programFolder);
+    o.folder = platform::dialogStartFolder(lastFolder);
     return o;
 }
 
@@ -145,23 +147,25 @@ void MainWindow::saveResults() {
     m_resultsBuffer = results::resultsFileLines(results::paneLines(m_passedPane),
                                                 results::paneLines(m_failedPane),
                                                 results::paneLines(m_keywordPane));
-    platform::FileDialogs::Options o = resultsDialog(m_services.programFolder);
+    platform::FileDialogs::Options o = resultsDialog(m_resultsFolder);
     o.filter = results::kSaveFilter;
     o.fileName = results::kDefaultFileName;
     const QString path = m_services.fileDialogs->saveFileName(o);
     if (path.isEmpty())
         return;
+    m_resultsFolder = QFileInfo(path).absolutePath();
     results::writeResultsFile(path, m_resultsBuffer);
     m_services.dialogs->information(results::kResultsSaved + path);
 }
 
 void MainWindow::openResultsFile() {
-    platform::FileDialogs::Options o = resultsDialog(m_services.programFolder);
+    platform::FileDialogs::Options o = resultsDialog(m_resultsFolder);
     o.title = results::kOpenTitle;
     o.filter = results::kOpenFilter;
     const QString path = m_services.fileDialogs->openFileName(o);
     if (path.isEmpty())
         return;
+    m_resultsFolder = QFileInfo(path).absolutePath();
     clearAll();
     m_resultsBuffer = results::readResultsFile(path);
     // Each part goes straight into its pane; the clipboard is left as the user had it.
@@ -255,12 +259,11 @@ void MainWindow::mailKeywordResults() {
 }
 
 void MainWindow::viewResultsInBrowser() {
-    const QString folder = m_services.programFolder;
-    m_reportLines = engine::reportHead(folder);
+    m_reportLines = engine::reportHead(m_services.folders.data);
     m_reportLines +=
         engine::browserViewBody(results::paneLines(m_failedPane), results::paneLines(m_passedPane),
                                 results::paneLines(m_keywordPane), m_rules.bodychk);
-    const QString file = engine::reportFile(folder);
+    const QString file = m_services.folders.cacheFile(engine::kReportFile);
     engine::writeReport(file, m_reportLines);
     m_services.shell->open(platform::fileUrl(file));
 }

@@ -12,7 +12,6 @@
 #include "webhost/localweb.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFileInfo>
 
 namespace quillmark {
@@ -32,9 +31,14 @@ void wire(Seam*& seam, std::unique_ptr<Seam>& owned, Args&&... args) {
 
 WiredServices::WiredServices(Services given) : m_services(std::move(given)) {
     Services& s = m_services;
-    if (s.programFolder.isEmpty())
-        s.programFolder =
-            QDir(QCoreApplication::applicationDirPath()).absolutePath() + QLatin1Char('/');
+    if (s.folders.data.isEmpty() || s.folders.cache.isEmpty() || s.folders.userData.isEmpty()) {
+        // quillmark's own folders also when another executable (a benchmark) runs the window.
+        const platform::Folders real = platform::programFolders(QStringLiteral("quillmark"));
+        for (auto member :
+             {&platform::Folders::data, &platform::Folders::cache, &platform::Folders::userData})
+            if ((s.folders.*member).isEmpty())
+                s.folders.*member = real.*member;
+    }
     if (s.registryPath.isEmpty())
         s.registryPath = platform::RegistryStore::defaultPath();
     if (s.instanceName.isEmpty())
@@ -48,7 +52,7 @@ WiredServices::WiredServices(Services given) : m_services(std::move(given)) {
     wire<platform::QtHelp>(s.help, m_help, *s.dialogs, QStringLiteral("Quillmark Help"));
     if (!s.host) {
         if (!s.localWeb) {
-            m_localWeb = std::make_unique<webhost::LocalWeb>(s.registryPath, s.programFolder);
+            m_localWeb = std::make_unique<webhost::LocalWeb>(s.registryPath, s.folders.data);
             s.localWeb = m_localWeb.get();
         }
         s.host = s.localWeb;

@@ -10,9 +10,9 @@ class MainWindow;
 
 // The services of one run: the seams `given` sets and, for each one it leaves unset, the
 // platform's real one, made and owned here. Without a host the host is the LocalWeb of the
-// registry file and program folder. An empty program folder, registry file or instance name is
-// the installed program's: the executable's folder, the user's registry file, the executable's
-// name. main.cpp gives nothing; tests and benchmarks give the seams they script.
+// registry file and data folder. An empty folder, registry file or instance name is the
+// installed program's: quillmark's folders (platform::programFolders), the user's registry file,
+// the executable's name. main.cpp gives nothing; tests and benchmarks give the seams they script.
 class WiredServices {
 public:
     explicit WiredServices(Services given = {});

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/folders.h"
+
 #include <QString>
 
 namespace platform {
@@ -29,7 +31,8 @@ struct Services {
     platform::Mail* mail = nullptr;
     webhost::Host* host = nullptr;
     webhost::LocalWeb* localWeb = nullptr; // the host's own Web menu, when the host is LocalWeb
-    QString programFolder;                 // ends in a separator
+    // The delivered data (read), the cache (working copies) and the user's lists (edited).
+    platform::Folders folders;
     QString registryPath;
     QString instanceName; // the executable's file name
 };

@@ -30,10 +30,13 @@ struct Outcome {
 };
 
 // The checker with the test's own configuration folder, so that no user registry is read.
-Outcome runCheck(const QStringList& args, const QString& configHome) {
+Outcome runCheck(const QStringList& args, const QString& configHome,
+                 const QList<std::pair<QString, QString>>& moreEnv = {}) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+    for (const auto& [name, value] : moreEnv)
+        env.insert(name, value);
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(CHECK_EXE), args);
     if (!p.waitForFinished(120000)) {
@@ -153,6 +156,27 @@ private slots:
                         "\"KeyReq\"=\"1\"\r\n\"keywordsm\"=\"few\"\r\n");
         m_env.writeFile(QStringLiteral("other.reg"),
                         "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Other]\r\n");
+    }
+
+    // Without --required the checker reads quillmark's list as the window does: the user's copy
+    // when there is one, else the delivered default. It writes no file of its own.
+    void requiredListOfTheUser() {
+        const QString dataHome = m_env.path(QStringLiteral("xdg-data"));
+        const QString cacheHome = m_env.path(QStringLiteral("xdg-cache"));
+        const QList<std::pair<QString, QString>> xdg{{"XDG_DATA_HOME", dataHome},
+                                                     {"XDG_CACHE_HOME", cacheHome}};
+        const QStringList args{QStringLiteral("--rules"), rulesFile(), m_web,
+                               QStringLiteral("good.htm")};
+        const Outcome delivered = runCheck(args, configHome(), xdg);
+        QCOMPARE(delivered.status, 0); // the delivered list asks for "author" only
+        m_env.writeFile(dataHome + QStringLiteral("/quillmark/Required/metareq.txt"),
+                        "author\r\nsubject\r\n");
+        const Outcome own = runCheck(args, configHome(), xdg);
+        QCOMPARE(own.status, 1);
+        QVERIFY2(own.out.contains("subject"), own.out.constData());
+        QVERIFY(!QFileInfo::exists(cacheHome));
+        QCOMPARE(QDir(dataHome + QStringLiteral("/quillmark/Required")).entryList(QDir::Files),
+                 QStringList{QStringLiteral("metareq.txt")});
     }
 
     void exitStatus_data() {

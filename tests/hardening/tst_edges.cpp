@@ -114,7 +114,7 @@ private slots:
                       ("<html><head><title>T</title></head><body>" + body +
                        "NOISE77 NOISE77 kiwi kiwi kiwi apple apple</body></html>")
                           .toUtf8());
-        quillmark::KeywordGenerator f(dialogs, help, env.registryPath(), env.programFolder());
+        quillmark::KeywordGenerator f(dialogs, help, env.registryPath(), env.folders());
         f.BodyLimit = 1 << 20;
         const auto words = [&f] {
             QStringList out;

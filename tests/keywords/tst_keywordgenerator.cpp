@@ -57,7 +57,7 @@ class TestKeywordGenerator : public QObject {
 
     std::unique_ptr<KeywordGenerator> makeForm() {
         auto f = std::make_unique<KeywordGenerator>(dialogs, help, env().registryPath(),
-                                                    env().programFolder());
+                                                    env().folders());
         f->BodyLimit = 5000;
         return f;
     }
@@ -515,6 +515,40 @@ private slots:
         dialogs.answers = {Button::Yes};
         QTest::mouseClick(f->btnLoadNoise, Qt::LeftButton);
         QCOMPARE(f->noiseEditor->toPlainText(), QStringLiteral("one\n\ntw\u00F6"));
+    }
+
+    // The delivered noise words are read until the user changes them; then the user's copy holds
+    // them and the default stays as delivered.
+    void noiseWordsOfTheUser() {
+        testsupport::TestEnv separate(testsupport::TestEnv::Layout::Separate);
+        const QString delivered = separate.programFolder() + KeywordGenerator::kNoiseFileName;
+        const QString own = separate.userDataFolder() + KeywordGenerator::kNoiseFileName;
+        separate.writeFile(delivered, "the\r\nof\r\n");
+        auto makeOn = [&] {
+            auto made = std::make_unique<KeywordGenerator>(dialogs, help, separate.registryPath(),
+                                                           separate.folders());
+            made->BodyLimit = 5000;
+            return made;
+        };
+        const QString pagePath = separate.path(QStringLiteral("page.htm"));
+        separate.writeFile(pagePath, page(QStringLiteral("red red blue the")).toUtf8());
+        auto f = makeOn();
+        QCOMPARE(f->noiseFile(), delivered);
+        f->GenerateList(pagePath);
+        tick(*f, {"red"});
+        QTest::mouseClick(f->btnAddNoise, Qt::LeftButton);
+        QCOMPARE(separate.readFile(own), QByteArray("the\r\nof\r\nred\r\n"));
+        QCOMPARE(separate.readFile(delivered), QByteArray("the\r\nof\r\n"));
+        // A new generator reads the user's list; Save writes it there.
+        auto g = makeOn();
+        QCOMPARE(g->noiseFile(), own);
+        g->GenerateList(pagePath);
+        QCOMPARE(g->NoiseWords, QStringList({"the", "of", "red"}));
+        g->noiseEditor->setPlainText(QStringLiteral("blue"));
+        QTest::mouseClick(g->btnSaveNoise, Qt::LeftButton);
+        QCOMPARE(separate.readFile(own), QByteArray("blue\r\n"));
+        QCOMPARE(separate.readFile(delivered), QByteArray("the\r\nof\r\n"));
+        QCOMPARE(g->AppDir, separate.programFolder());
     }
 
     void failedSaveKeepsTheWords() {

@@ -1,5 +1,6 @@
 // The results commands of the main window: clipboard, clearing, results files.
 #include "analysis/results/resultpane.h"
+#include "platform/folders.h"
 #include "support/quillmarkharness.h"
 
 #include <QAction>
@@ -94,7 +95,9 @@ private slots:
         QCOMPARE(s.options.title, QString());
         QCOMPARE(s.options.filter, QStringLiteral("Results List|*.rls"));
         QCOMPARE(s.options.defaultSuffix, QStringLiteral("rls"));
-        QCOMPARE(s.options.folder, h.env.programFolder() + QStringLiteral("my results"));
+        // The first dialog of a run starts in the documents folder.
+        QCOMPARE(s.options.folder, platform::dialogStartFolder(QString()));
+        QVERIFY(!s.options.folder.startsWith(h.env.programFolder()));
         QCOMPARE(s.options.fileName, QStringLiteral("Results"));
         QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("Results Saved to: ") + path});
         QCOMPARE(h.dialogs.shown.first().kind, Kind::Information);
@@ -109,7 +112,8 @@ private slots:
         QCOMPARE(o.options.title, QStringLiteral("Open Results List"));
         QCOMPARE(o.options.filter, QStringLiteral("Relults List|*.rls|All Files|*.*"));
         QCOMPARE(o.options.defaultSuffix, QStringLiteral("rls"));
-        QCOMPARE(o.options.folder, h.env.programFolder() + QStringLiteral("my results"));
+        // Then where the last results file was saved or opened.
+        QCOMPARE(o.options.folder, h.env.root());
         QCOMPARE(lines(passedPane(form)), kPassed);
         QCOMPARE(lines(failedPane(form)), kFailed);
         QCOMPARE(lines(keywordPane(form)), kKeyword);

@@ -326,10 +326,16 @@ private slots:
     void browserViewThatCannotWrite() {
         QuillmarkHarness h;
         auto* form = h.start();
-        QVERIFY(QDir(h.env.programFolder() + QStringLiteral("dorazo")).removeRecursively());
+        // A missing folder is made again; a file in its place cannot be replaced.
+        const QString folder = h.env.programFolder() + QStringLiteral("dorazo");
+        QVERIFY(QDir(folder).removeRecursively());
+        h.env.writeFile(folder, "not a folder");
         run(form, QStringLiteral("OpenCurrentResultsinBrowser1"));
         QCOMPARE(h.dialogs.shown.size(), 1);
         QCOMPARE(h.dialogs.shown.first().kind, Kind::Error);
+        QVERIFY2(
+            h.dialogs.shown.first().text.contains(QLatin1Char('"') + folder + QLatin1Char('"')),
+            qPrintable(h.dialogs.shown.first().text));
         QVERIFY(h.shell.opened.isEmpty());
     }
 };

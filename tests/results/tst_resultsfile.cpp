@@ -93,11 +93,6 @@ private slots:
             platform::EFCreateError,
             results::writeResultsFile(dir.filePath(QStringLiteral("no/such/r.rls")), {"x"}));
     }
-
-    void folder() {
-        QCOMPARE(results::resultsFolder(QStringLiteral("/opt/quill mark/")),
-                 QStringLiteral("/opt/quill mark/my results"));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestResultsFile)

@@ -64,7 +64,7 @@ struct Fixture {
         env.setValue(kKey, QString::fromLatin1(name), value);
     }
     std::unique_ptr<RuleEditor> open() {
-        return std::make_unique<RuleEditor>(dialogs, help, kHelpFile, env.programFolder(),
+        return std::make_unique<RuleEditor>(dialogs, help, kHelpFile, env.folders(),
                                             env.registryPath());
     }
 };
@@ -344,7 +344,7 @@ private slots:
         QCOMPARE(f.open()->tagGrid->names(), d->tagGrid->names());
         QStringList requiredTags;
         engine::RuleTable table;
-        rules::buildRuleTable(f.env.programFolder(), engine::RuleValues(), requiredTags, table);
+        rules::buildRuleTable(f.env.folders(), engine::RuleValues(), requiredTags, table);
         QCOMPARE(table.names(), d->tagGrid->names());
 
         // Every row blank: an empty file, and still one row to type in.

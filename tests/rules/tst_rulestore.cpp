@@ -44,7 +44,7 @@ private slots:
         v.Privacy = switches.at(3);
         QStringList memo1;
         engine::RuleTable grid;
-        rules::buildRuleTable(env.programFolder(), v, memo1, grid);
+        rules::buildRuleTable(env.folders(), v, memo1, grid);
         QCOMPARE(platform::readLines(rules::derivedTagFile(env.programFolder())), metatemp);
         QCOMPARE(env.readFile(rules::derivedTagFile(env.programFolder())),
                  metatemp.isEmpty() ? QByteArray() : (metatemp.join("\r\n") + "\r\n").toUtf8());
@@ -59,9 +59,8 @@ private slots:
         QStringList memo1;
         engine::RuleTable grid;
         grid.setNames({"old"});
-        QVERIFY_THROWS_EXCEPTION(
-            platform::EFOpenError,
-            rules::buildRuleTable(env.programFolder(), RuleValues(), memo1, grid));
+        QVERIFY_THROWS_EXCEPTION(platform::EFOpenError,
+                                 rules::buildRuleTable(env.folders(), RuleValues(), memo1, grid));
         QVERIFY(!QFile::exists(rules::derivedTagFile(env.programFolder())));
     }
 

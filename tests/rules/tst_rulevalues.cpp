@@ -64,7 +64,7 @@ private slots:
         testsupport::ScriptedDialogs dialogs;
         testsupport::RecordingHelp help;
         auto open = [&] {
-            return std::make_unique<RuleEditor>(dialogs, help, QString(), env.programFolder(),
+            return std::make_unique<RuleEditor>(dialogs, help, QString(), env.folders(),
                                                 env.registryPath());
         };
         auto d = open();

@@ -32,7 +32,9 @@ int main(int argc, char** argv) {
     LoggingDialogs dialogs;
     quillmark::Services given;
     given.dialogs = &dialogs;
-    given.programFolder = qEnvironmentVariable("QM_PROGRAM_FOLDER");
+    // One folder for data, cache and lists when the test names one; else quillmark's own.
+    if (qEnvironmentVariableIsSet("QM_PROGRAM_FOLDER"))
+        given.folders = platform::oneFolder(qEnvironmentVariable("QM_PROGRAM_FOLDER"));
     const quillmark::WiredServices wired(given);
     std::unique_ptr<quillmark::MainWindow> form = quillmark::startQuillmark(wired.services());
     if (form->terminated())

@@ -29,7 +29,8 @@ QPlainTextEdit* keywordPane(const quillmark::MainWindow* form) {
     return pane(form, "memo3");
 }
 
-QuillmarkHarness::QuillmarkHarness() : printer(env.path(QStringLiteral("printed"))) {
+QuillmarkHarness::QuillmarkHarness(TestEnv::Layout layout)
+    : env(layout), printer(env.path(QStringLiteral("printed"))) {
     web = std::make_unique<webhost::LocalWeb>(env.registryPath(), env.programFolder());
     host = std::make_unique<FaultyHost>(*web);
     services.dialogs = &dialogs;
@@ -40,7 +41,7 @@ QuillmarkHarness::QuillmarkHarness() : printer(env.path(QStringLiteral("printed"
     services.mail = &mail;
     services.host = host.get();
     services.localWeb = web.get();
-    services.programFolder = env.programFolder();
+    services.folders = env.folders();
     services.registryPath = env.registryPath();
     // Each harness is a copy of its own unless a test says otherwise.
     static int serial = 0;

@@ -1,6 +1,6 @@
 #pragma once
 
-// The main window of quillmark with every seam scripted, on a program folder of its own.
+// The main window of quillmark with every seam scripted, on folders of its own.
 
 #include "analysis/shell/mainwindow.h"
 #include "analysis/shell/quillmark.h"
@@ -47,7 +47,7 @@ QPlainTextEdit* keywordPane(const quillmark::MainWindow* form);
 
 class QuillmarkHarness {
 public:
-    QuillmarkHarness();
+    explicit QuillmarkHarness(TestEnv::Layout layout = TestEnv::Layout::OneFolder);
     ~QuillmarkHarness();
 
     TestEnv env;

@@ -52,8 +52,13 @@ void WriteBlock::lift() {
     QDir(m_folder).removeRecursively();
 }
 
-TestEnv::TestEnv() {
+TestEnv::TestEnv(Layout layout) {
     m_programFolder = m_dir.path() + QStringLiteral("/program/");
+    m_folders = platform::oneFolder(m_programFolder);
+    if (layout == Layout::Separate) {
+        m_folders.cache = m_dir.path() + QStringLiteral("/cache/");
+        m_folders.userData = m_dir.path() + QStringLiteral("/userdata/");
+    }
     m_registry = m_dir.path() + QStringLiteral("/config/VRNH/registry.reg");
     // The delivered data as the repository holds it: a program folder that was run by hand
     // holds files the programs wrote, which no test should start from.

@@ -2,6 +2,8 @@
 
 // A program folder and a registry file of a test's own, in a temporary folder.
 
+#include "platform/folders.h"
+
 #include <QString>
 #include <QTemporaryDir>
 
@@ -14,9 +16,16 @@ QString fixturePath(const QString& relative);
 
 class TestEnv {
 public:
-    TestEnv();
+    // Where the programs write: into the copy of the delivered data, for tests that need one
+    // folder only, or into a cache and a user data folder of their own (not made beforehand).
+    enum class Layout { OneFolder, Separate };
+    explicit TestEnv(Layout layout = Layout::OneFolder);
     // A copy of the delivered data (Required/, dorazo/, sampleweb/, help and noise-word files).
-    QString programFolder() const { return m_programFolder; } // ends in '/'
+    QString programFolder() const { return m_programFolder; }     // ends in '/'
+    QString cacheFolder() const { return m_folders.cache; }       // ends in '/'
+    QString userDataFolder() const { return m_folders.userData; } // ends in '/'
+    // The data folder is programFolder().
+    platform::Folders folders() const { return m_folders; }
     QString registryPath() const { return m_registry; }
     QString root() const { return m_dir.path(); }
     QString path(const QString& relative) const;
@@ -32,6 +41,7 @@ private:
     QTemporaryDir m_dir;
     QString m_programFolder;
     QString m_registry;
+    platform::Folders m_folders;
 };
 
 // Copies a folder tree.

@@ -1,7 +1,7 @@
 #pragma once
 
-// tidewell's main window on a program folder, registry file and current directory of its own,
-// every seam scripted, pointed at an FTP server on 127.0.0.1. Header only: the tests that use it
+// tidewell's main window on a data folder, cache folder and registry file of its own, every seam
+// scripted, pointed at an FTP server on 127.0.0.1. Header only: the tests that use it
 // link tidewell_ui already.
 
 #include "support/doubles.h"
@@ -24,15 +24,14 @@ public:
         services.shell = &shell;
         services.installer = &installer;
         services.registryPath = env.registryPath();
-        services.programFolder = env.programFolder();
-        services.currentDirectory = env.root();
+        services.folders = env.folders();
         services.updateHost = QStringLiteral("127.0.0.1");
         services.updatePort = port;
         installer.systemDir = env.path(QStringLiteral("system"));
         QDir().mkpath(installer.systemDir);
     }
 
-    TestEnv env;
+    TestEnv env{TestEnv::Layout::Separate};
     ScriptedDialogs dialogs;
     RecordingHelp help;
     RecordingShell shell;

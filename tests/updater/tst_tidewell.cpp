@@ -138,8 +138,8 @@ private slots:
         Harness h(m_server.port());
         h.start();
         QCOMPARE(h.window->rowCount(), 0);
-        QVERIFY(QFileInfo::exists(h.env.path("regversioninfo.txt")));
-        QCOMPARE(h.env.readFile("regversioninfo.txt"), QByteArray());
+        QVERIFY(QFileInfo::exists(h.env.cacheFolder() + "regversioninfo.txt"));
+        QCOMPARE(h.env.readFile(h.env.cacheFolder() + "regversioninfo.txt"), QByteArray());
         QCOMPARE(h.buttons(), QStringLiteral("1001111"));
         h.window->checkForUpdates();
         QCOMPARE(h.dialogs.texts(), QStringList{"There are no products to check."});
@@ -163,7 +163,8 @@ private slots:
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < int(MainWindow::Column::Count); ++c)
                 QCOMPARE(w->cellText(r, MainWindow::Column(c)), rows[r][c]);
-        QCOMPARE(h.env.readFile("regversioninfo.txt"), QByteArray("1.0\r\nNot Installed\r\n7\r\n"));
+        QCOMPARE(h.env.readFile(h.env.cacheFolder() + "regversioninfo.txt"),
+                 QByteArray("1.0\r\nNot Installed\r\n7\r\n"));
         // An update fetched in an earlier run enables Install at once.
         QCOMPARE(h.buttons(), QStringLiteral("1011111"));
         // Three visible columns; the others stay hidden.
@@ -184,15 +185,19 @@ private slots:
         QVERIFY(platform::helpTopicExists(h.env.programFolder() + "tidewell.hlp", 2));
     }
 
-    // The installed-versions file cannot be written: the standard message, an empty list.
+    // The installed-versions file cannot be written: the standard message naming the cache
+    // folder that cannot be made, an empty list.
     void versionsFileUnwritable() {
         Harness h(m_server.port());
         h.add({"Gamma", "7", "g", "g.txt", "g.pkg", "", ""});
-        h.services.currentDirectory = h.env.path("no/such/folder");
+        h.env.writeFile("blocker", "a file where the cache folder should be");
+        h.services.folders.cache = h.env.path("blocker/cache/");
         h.start();
         QCOMPARE(h.dialogs.shown.size(), 1);
         QCOMPARE(h.dialogs.shown[0].kind, Dialogs::Kind::Error);
         QVERIFY(h.dialogs.shown[0].text.startsWith("Cannot create file"));
+        QVERIFY2(h.dialogs.shown[0].text.contains(h.env.path("blocker")),
+                 qPrintable(h.dialogs.shown[0].text));
         QCOMPARE(h.window->rowCount(), 0);
         QVERIFY(!h.window->installButton->isEnabled());
     }
@@ -245,7 +250,8 @@ private slots:
         QCOMPARE(w->cellText(h.row("a7 Html"), MainWindow::Column::Package),
                  QStringLiteral("old.pkg"));
         QCOMPARE(w->cellText(h.row("a9 Evil"), MainWindow::Column::Package), QString());
-        QVERIFY(QFileInfo::exists(h.env.programFolder() + "wversion.txt"));
+        QVERIFY(QFileInfo::exists(h.env.cacheFolder() + "wversion.txt"));
+        QVERIFY(!QFileInfo::exists(h.env.programFolder() + "wversion.txt"));
         // Nothing goes to the registry.
         QVERIFY(!h.env.valueExists(kKey + "\\a1 Alpha", "fn"));
     }
@@ -305,8 +311,13 @@ private slots:
         QCOMPARE(atClosing, QStringLiteral("0010000"));
         QCOMPARE(progress, (QStringList{"50000", "50000", "50000", "50000",
                                         "Getting Update, Please wait", "shown"}));
+        QCOMPARE(h.package("alpha-2.0.pkg"),
+                 h.env.cacheFolder() + "tidewell-downloads/alpha-2.0.pkg");
         QCOMPARE(h.env.readFile(h.package("alpha-2.0.pkg")), m_alpha);
         QVERIFY(!QFileInfo::exists(h.package("alpha-2.0.pkg.part")));
+        // Owner, group and other bits: the downloads are private to the user.
+        QCOMPARE(int(QFileInfo(h.env.cacheFolder() + "tidewell-downloads").permissions() & 0x7077),
+                 int(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         QCOMPARE(w->cellText(0, MainWindow::Column::PackageSize), QStringLiteral("50000"));
         QCOMPARE(h.env.value(kKey + "\\Alpha", "fn"), QStringLiteral("alpha-2.0.pkg"));
         QCOMPARE(h.env.value(kKey + "\\Alpha", "version2"), QStringLiteral("2.0"));
@@ -530,7 +541,7 @@ private slots:
             h.dialogs.answers << Dialogs::Button(a);
         w->installSelected();
         for (QString& m : messages)
-            m.replace("%1", h.env.programFolder());
+            m.replace("%1", h.env.cacheFolder());
         QCOMPARE(h.dialogs.texts(), messages);
         QCOMPARE(h.installer.started.size(), 0);
         QCOMPARE(h.shell.opened.size(), opened ? 1 : 0);

@@ -405,8 +405,9 @@ void RuleEditor::buildWindow() {
         return b;
     };
     helpButton = button("Button1", QStringLiteral("&Help"), QStringLiteral("Help"));
+    // Alt+S is SafeSurf's; every other letter of "Save" but 'v' is taken in this window.
     saveButton =
-        button("Button2", QStringLiteral("&Save"), QStringLiteral("Save the Rule Base Settings"));
+        button("Button2", QStringLiteral("Sa&ve"), QStringLiteral("Save the Rule Base Settings"));
     closeButton =
         button("Button3", QStringLiteral("&Close"), QStringLiteral("Close the Rule Base Editor"));
 

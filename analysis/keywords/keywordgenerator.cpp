@@ -9,18 +9,17 @@
 #include "platform/registrystore.h"
 #include "platform/textfile.h"
 #include "platform/waitcursor.h"
+#include "platform/windowsize.h"
 #include "stringhelpers.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -176,9 +175,7 @@ void KeywordGenerator::buildWindow() {
     bottom->addWidget(btnHelp);
     outer->addLayout(bottom);
 
-    setFixedSize(520, 440);
-    if (const QScreen* s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    platform::startSize(this, QSize(520, 440));
 
     connect(btnAddKeywords, &QPushButton::clicked, this,
             [this] { guarded(&KeywordGenerator::addKeywords); });

@@ -12,6 +12,7 @@
 #include "platform/registrystore.h"
 #include "platform/singleinstance.h"
 #include "platform/waitcursor.h"
+#include "platform/windowsize.h"
 #include "webhost/host.h"
 
 #include <QApplication>
@@ -102,7 +103,9 @@ void MainWindow::buildWindow() {
     m_keywordBox =
         makeGroup("GroupBox3", QStringLiteral(" Keyword Density, Linkage && Spam Check "),
                   m_keywordPane, lower);
-    m_keywordBox->setFixedWidth(311);
+    // 311 pixels wide, or as wide as a larger font needs for the group's caption.
+    platform::keepMinimumSize(m_keywordBox, QSize(311, 0));
+    m_keywordBox->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     row->addWidget(m_failedBox, 1);
     row->addWidget(m_keywordBox, 0);
 

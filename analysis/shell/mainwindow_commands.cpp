@@ -2,6 +2,8 @@
 // operation call the same handler. An entry whose handler is not there yet is left out.
 #include "mainwindow.h"
 
+#include "platform/windowsize.h"
+
 #include <QAction>
 #include <QIcon>
 #include <QKeySequence>
@@ -310,6 +312,7 @@ void MainWindow::buildCommands() {
         }
         m_toolBar->addWidget(button);
     }
+    platform::keepToolbarWhole(m_toolBar);
     routePaneShortcuts();
 }
 

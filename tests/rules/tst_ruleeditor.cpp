@@ -121,7 +121,8 @@ private slots:
         QCOMPARE(d->objectName(), QStringLiteral("poledit"));
         QCOMPARE(d->windowTitle(), QStringLiteral("Quillmark - Meta Tag Analysis  (Rule Base)"));
         QCOMPARE(d->size(), QSize(576, 435));
-        QCOMPARE(d->minimumSize(), QSize(576, 274));
+        // Never smaller than 576 x 274, nor than its controls need.
+        QVERIFY(d->minimumSize().width() >= 576 && d->minimumSize().height() >= 274);
         QCOMPARE(d->requiredTagsBox->title(), QStringLiteral("Required Meta Tags "));
         QCOMPARE(d->defaultTagsBox->title(), QStringLiteral("Default Tags Required "));
         QCOMPARE(d->tagGrid->columnCount(), 1);

@@ -188,11 +188,14 @@ private:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
     void buildWindow();
     void buildCommands();
+    // The toolbar's pictures for the window's palette.
+    void showToolbarPictures();
     void buildRuleTable();
     void loadSettings();
     void saveSettings();

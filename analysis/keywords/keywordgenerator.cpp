@@ -10,6 +10,7 @@
 #include "platform/textfile.h"
 #include "platform/waitcursor.h"
 #include "platform/windowsize.h"
+#include "platform/windowtitle.h"
 #include "stringhelpers.h"
 
 #include <QDir>
@@ -244,7 +245,8 @@ void KeywordGenerator::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    setWindowTitle(kCaption + FileName);
+    // Named as the user knows the page: FileName is only the working copy of it.
+    setWindowTitle(kCaption + platform::titleText(PageName.isEmpty() ? FileName : PageName));
     // The Setup page shows the noise words in use, so that saving it never empties the list
     // by accident.
     if (noiseEditor->toPlainText().isEmpty() && !NoiseWords.isEmpty())

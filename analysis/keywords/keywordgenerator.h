@@ -64,6 +64,9 @@ public:
 
     // State.
     QString FileName;
+    // The page FileName holds a copy of, as the user knows it (its address in the web); the
+    // caption names it. Without one the caption names FileName.
+    QString PageName;
     QString AppDir; // ends in a separator
     qint16 TopCount = 25;
     int BodyLimit = 0;

@@ -13,11 +13,14 @@
 #include "platform/singleinstance.h"
 #include "platform/waitcursor.h"
 #include "platform/windowsize.h"
+#include "platform/windowtitle.h"
 #include "webhost/host.h"
+#include "webhost/localweb.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -72,9 +75,9 @@ MainWindow::MainWindow(const Services& services, QWidget* parent)
     // so that a first check does not stop on an empty number.
     m_rules = rules::startingRuleValues();
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(kCaption);
     buildWindow();
     buildCommands();
+    showOpenPage();
 }
 
 MainWindow::~MainWindow() = default;
@@ -127,6 +130,23 @@ void MainWindow::buildWindow() {
     statusBar()->setObjectName(QStringLiteral("StatusBar"));
     statusBar()->setSizeGripEnabled(true);
     statusBar()->addWidget(m_statusPanel);
+}
+
+void MainWindow::showOpenPage() {
+    QString title = kCaption;
+    if (const webhost::LocalWeb* web = m_services.localWeb) {
+        const QFileInfo folder(web->webFolder());
+        const QString webName = folder.fileName().isEmpty()
+                                    ? QDir::toNativeSeparators(web->webFolder())
+                                    : folder.fileName();
+        const QString page = web->openPageAddress();
+        if (!webName.isEmpty())
+            title += QStringLiteral(" - ") +
+                     platform::titleText(page.isEmpty() ? webName
+                                                        : page + QStringLiteral(" (") + webName +
+                                                              QLatin1Char(')'));
+    }
+    setWindowTitle(title);
 }
 
 void MainWindow::setStatusText(const QString& text) {

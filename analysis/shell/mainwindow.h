@@ -60,6 +60,8 @@ public:
     void exitProgram();
     void openWebFolder();
     void openPage();
+    // The caption, followed by the page and the web open in the host when there is one.
+    void showOpenPage();
     void showHelpTopic(int topic);
 
     // The check of the page open in the web host ("Check Current File").

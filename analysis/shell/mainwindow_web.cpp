@@ -14,6 +14,7 @@ void MainWindow::openWebFolder() {
     if (folder.isEmpty())
         return;
     web->openWeb(folder);
+    showOpenPage();
 }
 
 void MainWindow::openPage() {
@@ -22,6 +23,7 @@ void MainWindow::openPage() {
     if (chooser.exec() != QDialog::Accepted || chooser.selectedPage().isEmpty())
         return;
     web->openPage(chooser.selectedPage());
+    showOpenPage();
 }
 
 } // namespace quillmark

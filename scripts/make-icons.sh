@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Draws the toolbar pictures of quillmark (32 x 32, one style): a normal picture and a highlighted
 # one for the pointer. The PNGs are committed; run this again only to change them.
+# On a dark palette the window redraws the normal pictures in a light colour of their own
+# (analysis/shell/toolbarpictures.cpp): it tells glyph from fill by these two colours, the glyph
+# colour and white, so a picture keeps to them.
 set -euo pipefail
 out=$(dirname "$0")/../analysis/shell/icons
 mkdir -p "$out"

@@ -11,6 +11,7 @@
 #include "platform/registrystore.h"
 #include "platform/shell.h"
 #include "platform/textfile.h"
+#include "platform/windowsize.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -22,7 +23,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
-#include <QScreen>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
@@ -55,6 +55,21 @@ const QString kFeedFolder = QStringLiteral("tidefeed/");
 const QString kSelfName = QStringLiteral("Tidewell");
 const QString kInstallerEngine = QStringLiteral("msiexec.exe");
 const QString kPartSuffix = QStringLiteral(".part");
+
+// A wrapped text that is never narrower than two lines of it need, and asks for the height of
+// the lines it has at that width: the main window's layout reckons with one line only.
+class WrappedLabel : public QLabel {
+public:
+    WrappedLabel(const QString& text, QWidget* parent) : QLabel(text, parent) { setWordWrap(true); }
+    QSize minimumSizeHint() const override {
+        const QFontMetrics m = fontMetrics();
+        const QMargins frame = contentsMargins();
+        const int width = qMax(QLabel::minimumSizeHint().width(), m.horizontalAdvance(text()) / 2 +
+                                                                      4 * m.averageCharWidth() +
+                                                                      frame.left() + frame.right());
+        return {width, heightForWidth(width)};
+    }
+};
 
 // Check.
 const QString kNoProductsToCheck = QStringLiteral("There are no products to check.");
@@ -183,7 +198,7 @@ void MainWindow::buildWindow() {
     auto* box = new QVBoxLayout(infoBox);
     box->setContentsMargins(6, 4, 6, 4);
     box->setSpacing(4);
-    explanation = new QLabel(kExplanation, infoBox);
+    explanation = new WrappedLabel(kExplanation, infoBox);
     explanation->setObjectName(QStringLiteral("explanation"));
     explanation->setWordWrap(true);
     box->addWidget(explanation);
@@ -238,6 +253,7 @@ void MainWindow::buildWindow() {
     toolbar->setMovable(false);
     toolbar->setFloatable(false);
     addToolBar(Qt::BottomToolBarArea, toolbar);
+    platform::keepToolbarWhole(toolbar);
     checkButton = addButton("checkButton", QStringLiteral("&Check"),
                             QStringLiteral("Check for Updates"), QString());
     toolbar->addSeparator();
@@ -273,10 +289,9 @@ void MainWindow::buildWindow() {
             [this] { runCommand(&MainWindow::closeWindow); });
     connect(helpButton, &QToolButton::clicked, this, [this] { runCommand(&MainWindow::showHelp); });
 
-    // Client area 421 by 212, not resizable, centred on the screen.
-    setFixedSize(421, 212);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    // Client area 421 by 212 to start with, centred on the screen; larger where a large font
+    // needs more room.
+    platform::startSize(this, QSize(421, 212));
 }
 
 void MainWindow::runCommand(void (MainWindow::*handler)()) {

@@ -5,6 +5,7 @@
 #include "platform/dialogs.h"
 #include "platform/help.h"
 #include "platform/registrystore.h"
+#include "platform/windowsize.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -76,7 +77,7 @@ SettingsWindow::SettingsWindow(const Services& services, QWidget* parent)
     connect(helpButton, &QPushButton::clicked, this, guarded(&SettingsWindow::showHelp));
     connect(okButton, &QPushButton::clicked, this, guarded(&SettingsWindow::saveSettings));
     connect(cancelButton, &QPushButton::clicked, this, guarded(&SettingsWindow::cancel));
-    setFixedSize(300, 164);
+    platform::startSize(this, QSize(300, 164));
 }
 
 void SettingsWindow::loadSettings() {

@@ -1,5 +1,7 @@
 #include "batchprogress.h"
 
+#include "platform/windowsize.h"
+
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -20,10 +22,20 @@ const QString BatchProgressWindow::kPreparing = QStringLiteral("Preparing to Ver
 namespace {
 
 // A text line that keeps its whole text but shows a long one shortened in the middle, so that
-// the end of a long page address stays visible in the fixed-size window.
+// the end of a long page address stays visible. Its size depends on its font alone, never on
+// its text: the window keeps its size and layout however the texts change.
 class ElidedLabel : public QLabel {
 public:
     using QLabel::QLabel;
+
+    QSize sizeHint() const override {
+        const QFontMetrics m = fontMetrics();
+        const QMargins frame = contentsMargins();
+        // Room for the first text in full.
+        return {m.horizontalAdvance(BatchProgressWindow::kPreparing) + frame.left() + frame.right(),
+                m.height() + frame.top() + frame.bottom()};
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -53,7 +65,9 @@ BatchProgressWindow::BatchProgressWindow(QWidget* parent)
     upb->setValue(0);
     layout->addWidget(StaticText1);
     layout->addWidget(upb);
-    setFixedSize(420, 84);
+    // Enlarged, the window keeps the two lines at its top.
+    layout->addStretch(1);
+    platform::startSize(this, QSize(420, 84));
 }
 
 void BatchProgressWindow::startRun(int total) {

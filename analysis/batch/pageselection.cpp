@@ -3,6 +3,7 @@
 #include "gathering.h"
 
 #include "platform/help.h"
+#include "platform/windowsize.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -114,8 +115,6 @@ PageSelectionDialog::PageSelectionDialog(QStringList& batchPages, platform::Help
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(kCaption);
     setSizeGripEnabled(true);
-    setMinimumSize(478, 160);
-    resize(540, 380);
 
     auto* layout = new QVBoxLayout(this);
     menuBar = new QMenuBar(this);
@@ -140,6 +139,7 @@ PageSelectionDialog::PageSelectionDialog(QStringList& batchPages, platform::Help
     toolBar = new QToolBar(this);
     toolBar->setObjectName(QStringLiteral("ToolBar1"));
     toolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    platform::keepToolbarWhole(toolBar);
     layout->addWidget(toolBar);
 
     // The short hint is the tooltip, the long one after the bar the status hint.
@@ -180,6 +180,7 @@ PageSelectionDialog::PageSelectionDialog(QStringList& batchPages, platform::Help
     addCommand(this, helpMenu,
                {"&Help with Batch Check", "Help with batch update", "Help with batch update",
                 &PageSelectionDialog::showHelp, "HelpwithBatchCheck1"});
+    platform::startSize(this, QSize(540, 380), QSize(478, 160));
 }
 
 void PageSelectionDialog::addRows(const QStringList& captions) {

@@ -4,14 +4,13 @@
 #include "platform/errors.h"
 #include "platform/help.h"
 #include "platform/textfile.h"
+#include "platform/windowsize.h"
 #include "stringhelpers.h"
 
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QScreen>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -78,6 +77,7 @@ BodyCheckTester::BodyCheckTester(QWidget* parent) : QDialog(parent) {
     CloseButton =
         toolButton(QStringLiteral("Close"), QStringLiteral("Close"), "CloseButton", toolBar);
     HelpButton = toolButton(QStringLiteral("Help"), QStringLiteral("Help"), "HelpButton", toolBar);
+    platform::keepToolbarWhole(toolBar);
     layout->addWidget(toolBar);
 
     textPane = new QPlainTextEdit(this);
@@ -122,9 +122,7 @@ BodyCheckTester::BodyCheckTester(QWidget* parent) : QDialog(parent) {
     connect(HelpButton, &QToolButton::clicked, this, showHelp);
     connect(using_, &QAction::triggered, this, showHelp);
 
-    resize(600, 420);
-    if (const QScreen* s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    platform::startSize(this, QSize(600, 420));
 }
 
 void BodyCheckTester::setServices(platform::Dialogs& dialogs, platform::Help& help,

@@ -9,18 +9,18 @@
 #include "platform/registrystore.h"
 #include "platform/textfile.h"
 #include "platform/waitcursor.h"
+#include "platform/windowsize.h"
+#include "platform/windowtitle.h"
 #include "stringhelpers.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -177,9 +177,7 @@ void KeywordGenerator::buildWindow() {
     bottom->addWidget(btnHelp);
     outer->addLayout(bottom);
 
-    setFixedSize(520, 440);
-    if (const QScreen* s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    platform::startSize(this, QSize(520, 440));
 
     connect(btnAddKeywords, &QPushButton::clicked, this,
             [this] { guarded(&KeywordGenerator::addKeywords); });
@@ -248,7 +246,8 @@ void KeywordGenerator::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    setWindowTitle(kCaption + FileName);
+    // Named as the user knows the page: FileName is only the working copy of it.
+    setWindowTitle(kCaption + platform::titleText(PageName.isEmpty() ? FileName : PageName));
     // The Setup page shows the noise words in use, so that saving it never empties the list
     // by accident.
     if (noiseEditor->toPlainText().isEmpty() && !NoiseWords.isEmpty())

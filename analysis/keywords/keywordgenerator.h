@@ -67,6 +67,9 @@ public:
 
     // State.
     QString FileName;
+    // The page FileName holds a copy of, as the user knows it (its address in the web); the
+    // caption names it. Without one the caption names FileName.
+    QString PageName;
     QString AppDir; // the data folder, ends in a separator
     platform::Folders ProgramFolders;
     qint16 TopCount = 25;

@@ -7,15 +7,14 @@
 #include "platform/errors.h"
 #include "platform/help.h"
 #include "platform/registrystore.h"
+#include "platform/windowsize.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace quillmark {
@@ -44,10 +43,6 @@ ProxySettingsDialog::ProxySettingsDialog(platform::Dialogs& dialogs, platform::H
 }
 
 void ProxySettingsDialog::buildWindow() {
-    setFixedSize(482, 172);
-    if (const QScreen* s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
-
     proxyBox = new QGroupBox(QStringLiteral("Proxy Server"), this);
     proxyBox->setObjectName(QStringLiteral("GroupBox1"));
     auto edit = [this](const char* name) {
@@ -94,6 +89,7 @@ void ProxySettingsDialog::buildWindow() {
     main->addWidget(proxyBox);
     main->addStretch(1);
     main->addLayout(bar);
+    platform::startSize(this, QSize(482, 172));
 
     auto guarded = [this](void (ProxySettingsDialog::*handler)()) {
         return [this, handler] { platform::runGuarded(m_dialogs, [&] { (this->*handler)(); }); };

@@ -9,19 +9,18 @@
 #include "platform/errors.h"
 #include "platform/help.h"
 #include "platform/registrystore.h"
+#include "platform/windowsize.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -316,11 +315,6 @@ RuleEditor::RuleEditor(platform::Dialogs& dialogs, platform::Help& help, QString
 }
 
 void RuleEditor::buildWindow() {
-    resize(576, 435);
-    setMinimumSize(576, 274);
-    if (const QScreen* s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
-
     requiredTagsBox = new QGroupBox(QStringLiteral("Required Meta Tags "), this);
     requiredTagsBox->setObjectName(QStringLiteral("GroupBox1"));
     tagGrid = new TagGrid(engine::RuleTable::kHeading, requiredTagsBox);
@@ -405,8 +399,9 @@ void RuleEditor::buildWindow() {
         return b;
     };
     helpButton = button("Button1", QStringLiteral("&Help"), QStringLiteral("Help"));
+    // Alt+S is SafeSurf's; every other letter of "Save" but 'v' is taken in this window.
     saveButton =
-        button("Button2", QStringLiteral("&Save"), QStringLiteral("Save the Rule Base Settings"));
+        button("Button2", QStringLiteral("Sa&ve"), QStringLiteral("Save the Rule Base Settings"));
     closeButton =
         button("Button3", QStringLiteral("&Close"), QStringLiteral("Close the Rule Base Editor"));
 
@@ -421,6 +416,7 @@ void RuleEditor::buildWindow() {
     auto* main = new QVBoxLayout(this);
     main->addLayout(top, 1);
     main->addLayout(bar);
+    platform::startSize(this, QSize(576, 435), QSize(576, 274));
 
     connect(keywordsBox, &QCheckBox::toggled, this, [this] { keywordsRequiredClicked(); });
     connect(descriptionBox, &QCheckBox::toggled, this, [this] { descriptionRequiredClicked(); });

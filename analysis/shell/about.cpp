@@ -2,15 +2,14 @@
 #include "analysis/engine/workfiles.h"
 
 #include "platform/dialogs.h"
+#include "platform/windowsize.h"
 
 #include <QDir>
 #include <QEvent>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
 
 namespace quillmark {
 
@@ -25,8 +24,6 @@ AboutBox::AboutBox(platform::Dialogs& dialogs, const QString& dataFolder, QWidge
     : QDialog(parent), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(kCaption);
-    setFixedSize(300, 160);
-
     ProgramIcon = new QLabel(this);
     ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
     ProgramIcon->setPixmap(QPixmap(QDir(dataFolder).filePath(engine::kLogoFile)));
@@ -71,8 +68,7 @@ AboutBox::AboutBox(platform::Dialogs& dialogs, const QString& dataFolder, QWidge
     for (QLabel* l : {ProgramIcon, Company, Release})
         l->installEventFilter(this);
 
-    if (const QScreen* s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    platform::startSize(this, QSize(300, 160));
 }
 
 void AboutBox::ReleaseClick() {

@@ -12,11 +12,15 @@
 #include "platform/registrystore.h"
 #include "platform/singleinstance.h"
 #include "platform/waitcursor.h"
+#include "platform/windowsize.h"
+#include "platform/windowtitle.h"
 #include "webhost/host.h"
+#include "webhost/localweb.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -71,9 +75,9 @@ MainWindow::MainWindow(const Services& services, QWidget* parent)
     // so that a first check does not stop on an empty number.
     m_rules = rules::startingRuleValues();
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(kCaption);
     buildWindow();
     buildCommands();
+    showOpenPage();
 }
 
 MainWindow::~MainWindow() = default;
@@ -102,7 +106,9 @@ void MainWindow::buildWindow() {
     m_keywordBox =
         makeGroup("GroupBox3", QStringLiteral(" Keyword Density, Linkage && Spam Check "),
                   m_keywordPane, lower);
-    m_keywordBox->setFixedWidth(311);
+    // 311 pixels wide, or as wide as a larger font needs for the group's caption.
+    platform::keepMinimumSize(m_keywordBox, QSize(311, 0));
+    m_keywordBox->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     row->addWidget(m_failedBox, 1);
     row->addWidget(m_keywordBox, 0);
 
@@ -124,6 +130,23 @@ void MainWindow::buildWindow() {
     statusBar()->setObjectName(QStringLiteral("StatusBar"));
     statusBar()->setSizeGripEnabled(true);
     statusBar()->addWidget(m_statusPanel);
+}
+
+void MainWindow::showOpenPage() {
+    QString title = kCaption;
+    if (const webhost::LocalWeb* web = m_services.localWeb) {
+        const QFileInfo folder(web->webFolder());
+        const QString webName = folder.fileName().isEmpty()
+                                    ? QDir::toNativeSeparators(web->webFolder())
+                                    : folder.fileName();
+        const QString page = web->openPageAddress();
+        if (!webName.isEmpty())
+            title += QStringLiteral(" - ") +
+                     platform::titleText(page.isEmpty() ? webName
+                                                        : page + QStringLiteral(" (") + webName +
+                                                              QLatin1Char(')'));
+    }
+    setWindowTitle(title);
 }
 
 void MainWindow::setStatusText(const QString& text) {

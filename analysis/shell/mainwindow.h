@@ -60,6 +60,8 @@ public:
     void exitProgram();
     void openWebFolder();
     void openPage();
+    // The caption, followed by the page and the web open in the host when there is one.
+    void showOpenPage();
     void showHelpTopic(int topic);
 
     // The check of the page open in the web host ("Check Current File").
@@ -189,11 +191,14 @@ private:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
     void buildWindow();
     void buildCommands();
+    // The toolbar's pictures for the window's palette.
+    void showToolbarPictures();
     void buildRuleTable();
     void loadSettings();
     void saveSettings();

@@ -1,8 +1,12 @@
 // The main window's menus and toolbar. Every item calls one handler; items of the same
 // operation call the same handler. An entry whose handler is not there yet is left out.
 #include "mainwindow.h"
+#include "toolbarpictures.h"
+
+#include "platform/windowsize.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QIcon>
 #include <QKeySequence>
 #include <QMenu>
@@ -77,15 +81,6 @@ public:
     }
     QSize minimumSizeHint() const override { return sizeHint(); }
 };
-
-QIcon picture(const char* name) {
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/toolbar/%1.png").arg(QLatin1String(name)), QSize(),
-                 QIcon::Normal);
-    icon.addFile(QStringLiteral(":/toolbar/%1-hot.png").arg(QLatin1String(name)), QSize(),
-                 QIcon::Active);
-    return icon;
-}
 
 // Adds the entries to a menu, leaving out those not built yet and any separator they strand.
 void fill(MainWindow* form, QMenu* menu, std::initializer_list<Item> items) {
@@ -295,9 +290,6 @@ void MainWindow::buildCommands() {
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         button->setAutoRaise(true);
         button->setIconSize(QSize(kPictureSize, kPictureSize));
-        for (const auto& [object, name] : kPictures)
-            if (QLatin1String(object) == QLatin1String(b.name))
-                button->setIcon(picture(name));
         const Handler h = b.handler;
         connect(button, &QToolButton::clicked, this, [this, h] { runCommand(h); });
         if (b.dropDown.size() > 0) {
@@ -310,7 +302,22 @@ void MainWindow::buildCommands() {
         }
         m_toolBar->addWidget(button);
     }
+    platform::keepToolbarWhole(m_toolBar);
+    showToolbarPictures();
     routePaneShortcuts();
+}
+
+void MainWindow::showToolbarPictures() {
+    for (const auto& [object, name] : kPictures)
+        if (auto* button = m_toolBar->findChild<QToolButton*>(QLatin1String(object)))
+            button->setIcon(toolbarPicture(QLatin1String(name), palette()));
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // The pictures follow the palette, so that they stay legible on a dark one.
+    if (event->type() == QEvent::PaletteChange && m_toolBar)
+        showToolbarPictures();
 }
 
 } // namespace quillmark

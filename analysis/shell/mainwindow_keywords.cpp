@@ -73,6 +73,7 @@ void MainWindow::openKeywordBuilder() {
     QStringList wordList;
     auto window = std::make_unique<KeywordGenerator>(
         *m_services.dialogs, *m_services.help, m_services.registryPath, m_services.folders, this);
+    window->PageName = address;
     window->BodyLimit = engine::wholeNumber(QStringLiteral("bodychk"), m_rules.bodychk);
     m_noiseWords =
         platform::readLines(m_services.folders.listToRead(KeywordGenerator::kNoiseFileName));

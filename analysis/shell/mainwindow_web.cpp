@@ -17,6 +17,7 @@ void MainWindow::openWebFolder() {
     if (folder.isEmpty())
         return;
     web->openWeb(folder);
+    showOpenPage();
 }
 
 void MainWindow::openPage() {
@@ -25,6 +26,7 @@ void MainWindow::openPage() {
     if (chooser.exec() != QDialog::Accepted || chooser.selectedPage().isEmpty())
         return;
     web->openPage(chooser.selectedPage());
+    showOpenPage();
 }
 
 } // namespace quillmark

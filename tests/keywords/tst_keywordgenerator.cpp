@@ -267,7 +267,6 @@ private slots:
         QCOMPARE(f->topCountBox->minimum(), 0);
         QCOMPARE(f->topCountBox->maximum(), 300);
         QCOMPARE(f->topCountBox->value(), 25);
-        QCOMPARE(f->minimumSize(), f->maximumSize());
         QCOMPARE(f->AppDir, env().programFolder());
         QTest::mouseClick(f->btnHelp, Qt::LeftButton);
         QCOMPARE(help.topics.size(), 1);

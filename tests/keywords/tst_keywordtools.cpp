@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QWindow>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -109,6 +110,24 @@ class TestKeywordTools : public QObject {
     }
 
 private slots:
+    // The generator names the page the user has open, not the working copy it reads.
+    void captionNamesThePage() {
+        auto h = start(QStringLiteral("keywords.htm"));
+        h->env.writeFile(QStringLiteral("web/sub/a[*].htm"),
+                         fixture(QStringLiteral("keywords.htm")));
+        for (const QString& page :
+             {QStringLiteral("keywords.htm"), QStringLiteral("sub/a[*].htm")}) {
+            h->web->openPage(page);
+            QString title;
+            const ModalScript user(expect<KeywordGenerator>([&](KeywordGenerator* f) {
+                title = f->windowHandle()->title();
+                QTest::mouseClick(f->btnClose, Qt::LeftButton);
+            }));
+            h->form->runCommand(&MainWindow::openKeywordBuilder);
+            QCOMPARE(title, QStringLiteral("Fernlet keyword generator - ") + page);
+        }
+    }
+
     void newWordsInFrontOfTheOldContent() {
         auto h = start(QStringLiteral("keywords.htm"));
         QStringList rows;

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QToolButton>
 #include <QtTest>
 
@@ -85,6 +86,28 @@ QList<bool> lengthFieldsEnabled(const RuleEditor& d) {
             d.descriptionMinimum->isEnabled(), d.descriptionMaximum->isEnabled()};
 }
 
+// Every caption of a window that gives an Alt key, by that key: buttons and check boxes, labels
+// with a buddy (a label without one takes no key), group boxes and tabs, on every page.
+QMultiMap<int, QString> accelerators(const QWidget* window) {
+    QMultiMap<int, QString> keys;
+    auto add = [&](const QString& caption) {
+        const QKeySequence key = QKeySequence::mnemonic(caption);
+        if (!key.isEmpty())
+            keys.insert(key[0].toCombined(), caption);
+    };
+    for (const QAbstractButton* b : window->findChildren<QAbstractButton*>())
+        add(b->text());
+    for (const QLabel* l : window->findChildren<QLabel*>())
+        if (l->buddy())
+            add(l->text());
+    for (const QGroupBox* g : window->findChildren<QGroupBox*>())
+        add(g->title());
+    for (const QTabWidget* t : window->findChildren<QTabWidget*>())
+        for (int i = 0; i < t->count(); ++i)
+            add(t->tabText(i));
+    return keys;
+}
+
 } // namespace
 
 class TestRuleBaseEditor : public QObject {
@@ -98,7 +121,8 @@ private slots:
         QCOMPARE(d->objectName(), QStringLiteral("poledit"));
         QCOMPARE(d->windowTitle(), QStringLiteral("Quillmark - Meta Tag Analysis  (Rule Base)"));
         QCOMPARE(d->size(), QSize(576, 435));
-        QCOMPARE(d->minimumSize(), QSize(576, 274));
+        // Never smaller than 576 x 274, nor than its controls need.
+        QVERIFY(d->minimumSize().width() >= 576 && d->minimumSize().height() >= 274);
         QCOMPARE(d->requiredTagsBox->title(), QStringLiteral("Required Meta Tags "));
         QCOMPARE(d->defaultTagsBox->title(), QStringLiteral("Default Tags Required "));
         QCOMPARE(d->tagGrid->columnCount(), 1);
@@ -151,7 +175,7 @@ private slots:
 
         const QList<QPair<QPushButton*, QStringList>> buttons{
             {d->helpButton, {"&Help", "Help"}},
-            {d->saveButton, {"&Save", "Save the Rule Base Settings"}},
+            {d->saveButton, {"Sa&ve", "Save the Rule Base Settings"}},
             {d->closeButton, {"&Close", "Close the Rule Base Editor"}},
         };
         for (const auto& [b, texts] : buttons) {
@@ -164,6 +188,28 @@ private slots:
         QCOMPARE(f.help.topics.at(0).topic, 3);
         QVERIFY(f.dialogs.shown.isEmpty());
         QVERIFY(!f.env.keyExists(kKey)); // opening the editor writes nothing
+    }
+
+    // No two controls share an Alt key, and Save has one of its own that saves.
+    void acceleratorsDistinct() {
+        Fixture f;
+        auto d = f.open();
+        const QMultiMap<int, QString> keys = accelerators(d.get());
+        QVERIFY(keys.size() >= 10);
+        for (int key : keys.uniqueKeys())
+            QVERIFY2(keys.count(key) == 1, qPrintable(QStringList(keys.values(key)).join(u", ")));
+
+        d->show();
+        d->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(d.get()));
+        const QKeyCombination save = QKeySequence::mnemonic(d->saveButton->text())[0];
+        // A key two controls share only moves the focus between them; one of its own presses.
+        QTest::keyClick(d.get(), save.key(), save.keyboardModifiers());
+        QTRY_COMPARE(f.dialogs.texts(), QStringList{kUpdated});
+        QVERIFY(!d->safeSurfBox->isChecked());
+        QTest::keyClick(d.get(), Qt::Key_S, Qt::AltModifier);
+        QTRY_VERIFY(d->safeSurfBox->isChecked());
+        QCOMPARE(f.dialogs.texts(), QStringList{kUpdated});
     }
 
     void storedValuesShown() {

@@ -13,6 +13,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
+#include <QDir>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -22,6 +24,33 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+// Relative luminance and contrast ratio as the accessibility guidelines define them.
+double luminance(const QColor& c) {
+    auto linear = [](double v) {
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+}
+
+double contrast(const QColor& a, const QColor& b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (qMax(la, lb) + 0.05) / (qMin(la, lb) + 0.05);
+}
+
+// A pixel as it shows on the ground colour.
+QColor over(QRgb pixel, const QColor& ground) {
+    const double a = qAlpha(pixel) / 255.0;
+    auto mix = [a](int top, int below) { return int(top * a + below * (1 - a) + 0.5); };
+    return QColor(mix(qRed(pixel), ground.red()), mix(qGreen(pixel), ground.green()),
+                  mix(qBlue(pixel), ground.blue()));
+}
+
+} // namespace
 
 using testsupport::failedPane;
 using testsupport::keywordPane;
@@ -374,6 +403,69 @@ private slots:
                      qPrintable(b->text()));
             QCOMPARE(b->iconSize(), QSize(24, 24));
         }
+    }
+
+    // On a dark palette every picture's glyph stands out from the window colour as text must
+    // (4.5:1); on the light one the pictures are the committed ones. They follow the palette.
+    void picturesFollowThePalette() {
+        QuillmarkHarness h;
+        auto* form = h.start();
+        const QPalette light = qApp->palette();
+        QPalette dark = light;
+        const QColor window(0x20, 0x20, 0x20);
+        for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+            dark.setColor(g, QPalette::Window, window);
+            dark.setColor(g, QPalette::Button, window);
+            dark.setColor(g, QPalette::Base, QColor(0x18, 0x18, 0x18));
+            for (QPalette::ColorRole r :
+                 {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+                dark.setColor(g, r, QColor(0xe0, 0xe0, 0xe0));
+        }
+        QList<QImage> committed;
+        for (const QFileInfo& file : QDir(QStringLiteral(":/toolbar")).entryInfoList())
+            if (!file.baseName().endsWith(QLatin1String("-hot")))
+                committed
+                    << QImage(file.filePath()).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QCOMPARE(committed.size(), 13);
+        // Premultiplied, as a pixmap holds it, so that a committed picture compares equal.
+        auto picture = [](const QToolButton* b) {
+            return b->icon()
+                .pixmap(QSize(32, 32), QIcon::Normal)
+                .toImage()
+                .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        };
+
+        const QList<QToolButton*> buttons = toolButtons(form);
+        QList<QImage> shownLight;
+        for (const QToolButton* b : buttons) {
+            shownLight << picture(b);
+            QVERIFY2(committed.contains(shownLight.last()), qPrintable(b->text()));
+        }
+
+        qApp->setPalette(dark);
+        QCoreApplication::processEvents();
+        QCOMPARE(form->palette().color(QPalette::Window), window);
+        for (qsizetype i = 0; i < buttons.size(); ++i) {
+            // The glyph: the pixels the committed picture covers fully in its glyph colour.
+            const QImage shown = picture(buttons[i]).convertToFormat(QImage::Format_ARGB32);
+            int glyphPixels = 0;
+            double worst = 21;
+            for (int y = 0; y < 32; ++y)
+                for (int x = 0; x < 32; ++x) {
+                    if (shownLight[i].pixel(x, y) != qRgba(0x1d, 0x4e, 0x89, 255))
+                        continue;
+                    ++glyphPixels;
+                    worst = qMin(worst, contrast(over(shown.pixel(x, y), window), window));
+                }
+            QVERIFY2(glyphPixels > 20, qPrintable(buttons[i]->text()));
+            QVERIFY2(worst >= 4.5,
+                     qPrintable(QStringLiteral("%1: %2").arg(buttons[i]->text()).arg(worst)));
+        }
+
+        qApp->setPalette(light);
+        QCoreApplication::processEvents();
+        for (qsizetype i = 0; i < buttons.size(); ++i)
+            QCOMPARE(picture(buttons[i]), shownLight[i]);
     }
 
     void everyCommand_data() {

@@ -56,7 +56,8 @@ private slots:
         QuillmarkHarness h;
         auto* form = h.startShown();
         QVERIFY(!form->terminated());
-        QCOMPARE(form->windowTitle(), QStringLiteral("Quillmark for FrontPage\u00AE"));
+        QCOMPARE(form->windowTitle(),
+                 QStringLiteral("Quillmark for FrontPage\u00AE - index.htm (sampleweb)"));
         QCOMPARE(form->size(), QSize(636, 463));
         auto* passedBox = form->findChild<QGroupBox*>(QStringLiteral("GroupBox1"));
         auto* failedBox = form->findChild<QGroupBox*>(QStringLiteral("GroupBox2"));
@@ -359,11 +360,15 @@ private slots:
         const QString web = h.env.path(QStringLiteral("otherweb"));
         h.env.writeFile(QStringLiteral("otherweb/index.htm"), "<html></html>");
         h.fileDialogs.answers = {web};
+        QCOMPARE(form->windowTitle(),
+                 QStringLiteral("Quillmark for FrontPage\u00AE - index.htm (sampleweb)"));
         form->findChild<QAction*>(QStringLiteral("OpenWebFolder1"))->trigger();
         QCOMPARE(QFileInfo(h.web->webFolder()).canonicalFilePath(),
                  QFileInfo(web).canonicalFilePath());
         QCOMPARE(h.env.value(webhost::LocalWeb::kStateKey, QStringLiteral("page")),
                  QStringLiteral("index.htm"));
+        QCOMPARE(form->windowTitle(),
+                 QStringLiteral("Quillmark for FrontPage\u00AE - index.htm (otherweb)"));
         // Cancelling changes nothing.
         form->findChild<QAction*>(QStringLiteral("OpenWebFolder1"))->trigger();
         QCOMPARE(QFileInfo(h.web->webFolder()).canonicalFilePath(),
@@ -384,6 +389,15 @@ private slots:
         QCOMPARE(listed, (QStringList{"index.htm", "sub/b.html"}));
         QCOMPARE(h.web->openPageAddress(), QStringLiteral("sub/b.html"));
         QCOMPARE(state(form).editor->vtiGetTopPageURL(), QStringLiteral("sub/b.html"));
+        QCOMPARE(form->windowTitle(),
+                 QStringLiteral("Quillmark for FrontPage\u00AE - sub/b.html (otherweb)"));
+
+        // A web without index.htm opens no page: the title names the web alone.
+        const QString bare = h.env.path(QStringLiteral("bare web"));
+        h.env.writeFile(QStringLiteral("bare web/notes.txt"), "n");
+        h.fileDialogs.answers = {bare};
+        form->findChild<QAction*>(QStringLiteral("OpenWebFolder1"))->trigger();
+        QCOMPARE(form->windowTitle(), QStringLiteral("Quillmark for FrontPage\u00AE - bare web"));
     }
 };
 

@@ -76,14 +76,14 @@ const QList<Window>& windows() {
          [](Fixture& f) {
              auto& q = f.quillmark;
              return own(f, new quillmark::KeywordGenerator(q.dialogs, q.help, q.env.registryPath(),
-                                                           q.env.programFolder()));
+                                                           q.env.folders()));
          }},
         {"rule editor",
          {576, 435},
          [](Fixture& f) {
              auto& q = f.quillmark;
-             return own(f, new quillmark::RuleEditor(q.dialogs, q.help, QString(),
-                                                     q.env.programFolder(), q.env.registryPath()));
+             return own(f, new quillmark::RuleEditor(q.dialogs, q.help, QString(), q.env.folders(),
+                                                     q.env.registryPath()));
          }},
         {"page selection",
          {540, 380},

@@ -5,7 +5,9 @@
 #include "textfile.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QRegularExpression>
@@ -56,6 +58,8 @@ class HelpViewer : public QWidget {
 public:
     HelpViewer() {
         setObjectName(QStringLiteral("HelpViewer"));
+        // The program ends with its main window even while the help is open.
+        setAttribute(Qt::WA_QuitOnClose, false);
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(0);
@@ -80,6 +84,11 @@ public:
         QObject::connect(forward, &QAction::triggered, browser, &QTextBrowser::forward);
         QObject::connect(browser, &QTextBrowser::backwardAvailable, back, &QAction::setEnabled);
         QObject::connect(browser, &QTextBrowser::forwardAvailable, forward, &QAction::setEnabled);
+        auto* closing = new QAction(this);
+        closing->setObjectName(QStringLiteral("helpClose"));
+        closing->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)});
+        addAction(closing);
+        QObject::connect(closing, &QAction::triggered, this, &QWidget::close);
         layout->addWidget(bar);
         layout->addWidget(browser);
         browser->document()->setDocumentMargin(12);
@@ -100,11 +109,42 @@ public:
             browser->verticalScrollBar()->setValue(0);
     }
 
+    // A modal window blocks every window but its own: while one is up, the viewer is a window
+    // of it, and goes back to standing alone when that one goes.
+    void attachTo(QWidget* host) {
+        if (host == m_host)
+            return;
+        if (m_host)
+            m_host->removeEventFilter(this);
+        m_host = host;
+        const bool shown = isVisible();
+        const QRect place = geometry();
+        setParent(host, Qt::Window);
+        setGeometry(place);
+        if (host)
+            host->installEventFilter(this);
+        if (shown)
+            show();
+    }
+
     QString file;
     QTextBrowser* browser;
     QAction* contents;
     QAction* back;
     QAction* forward;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // Not when it is minimised: that is no going away.
+        if (watched == m_host && event->type() == QEvent::Hide && !event->spontaneous()) {
+            QWidget* next = QApplication::activeModalWidget();
+            attachTo(next && next != m_host && next->isVisible() ? next : nullptr);
+        }
+        return QWidget::eventFilter(watched, event);
+    }
+
+private:
+    QWidget* m_host = nullptr;
 };
 
 QSet<int> helpTopics(const QString& helpFile) {
@@ -122,10 +162,12 @@ bool helpTopicExists(const QString& helpFile, int topic) {
 QtHelp::QtHelp(Dialogs& dialogs, QString windowTitle)
     : m_dialogs(dialogs), m_title(std::move(windowTitle)) {}
 
-QtHelp::~QtHelp() = default;
+QtHelp::~QtHelp() {
+    delete m_viewer;
+}
 
 QWidget* QtHelp::window() const {
-    return m_viewer.get();
+    return m_viewer;
 }
 
 void QtHelp::showTopic(const QString& helpFile, int topic) {
@@ -150,7 +192,8 @@ void QtHelp::showTopic(const QString& helpFile, int topic) {
         topic = 0;
     }
     if (!m_viewer)
-        m_viewer = std::make_unique<HelpViewer>();
+        m_viewer = new HelpViewer;
+    m_viewer->attachTo(QApplication::activeModalWidget());
     m_viewer->setWindowTitle(m_title);
     if (m_viewer->file != helpFile) {
         // Another file: its own history.

@@ -1,9 +1,8 @@
 #pragma once
 
+#include <QPointer>
 #include <QSet>
 #include <QString>
-
-#include <memory>
 
 class QWidget;
 
@@ -37,6 +36,8 @@ class HelpViewer;
 
 // A help viewer window, one per program, reused for every topic. A topic the file does not
 // hold shows the contents after saying so; a missing or unreadable file gives a message only.
+// The viewer does not keep the program running, takes input while a modal window is up, and
+// closes with Esc or Ctrl+W.
 class QtHelp : public Help {
 public:
     QtHelp(Dialogs& dialogs, QString windowTitle);
@@ -47,7 +48,9 @@ public:
 private:
     Dialogs& m_dialogs;
     QString m_title;
-    std::unique_ptr<HelpViewer> m_viewer;
+    // Lent to a modal window while one is up; should that window take it along when it is
+    // deleted, the next topic makes a new one.
+    QPointer<HelpViewer> m_viewer;
 };
 
 } // namespace platform

@@ -119,6 +119,10 @@ const QString kUninstalled = QStringLiteral("Product was uninstalled successfull
 const QString kInstallNowHead = QStringLiteral("Information:");
 const QString kInstallNow = QStringLiteral(
     "Would you like to install the update now?  Make sure that %1 is closed before updating");
+const QString kPackageNotOpened = QStringLiteral(
+    "The install file \"%1\" could not be opened.\r\n\r\n"
+    "Install a program for this type of file or choose a default one on this computer and try "
+    "again, or open the file by hand.");
 
 // About.
 const QString kAbout = QStringLiteral(
@@ -732,7 +736,9 @@ void MainWindow::runUninstaller() {
 
 void MainWindow::openPackage() {
     // The package runs on its own; the updater neither waits for it nor closes.
-    m_services.shell->open(platform::fileUrl(m_packageStarter.command));
+    if (!m_services.shell->open(platform::fileUrl(m_packageStarter.command)))
+        m_services.dialogs->warning(
+            kPackageNotOpened.arg(QDir::toNativeSeparators(m_packageStarter.command)));
 }
 
 void MainWindow::installSelected() {

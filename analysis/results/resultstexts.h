@@ -34,4 +34,10 @@ inline const QString kNoMailProgram = QStringLiteral(
     "No mail program is set up to compose the message.\r\n\r\n"
     "Choose a default mail program for mailto: links on this computer and try again.");
 
+// The report in the web browser.
+inline const QString kReportNotOpened = QStringLiteral(
+    "The report \"%1\" could not be opened in a web browser.\r\n\r\n"
+    "Install a web browser or choose a default program for HTML files on this computer and try "
+    "again, or open the file in a web browser yourself.");
+
 } // namespace results

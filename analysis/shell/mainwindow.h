@@ -207,6 +207,8 @@ private:
     void applyPercent();
     // Ctrl+X, Ctrl+C and Ctrl+V in a pane run the menu's commands rather than the pane's own.
     void routePaneShortcuts();
+    // The report in the desktop's web browser, or a box naming it when none takes it.
+    void openInBrowser(const QString& file);
 
     Services m_services;
     std::unique_ptr<platform::SingleInstance> m_instance;

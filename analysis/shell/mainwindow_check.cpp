@@ -10,7 +10,6 @@
 #include "analysis/engine/workfiles.h"
 #include "analysis/results/resultpane.h"
 #include "platform/dialogs.h"
-#include "platform/shell.h"
 #include "webhost/host.h"
 
 #include <QCoreApplication>
@@ -106,7 +105,7 @@ void MainWindow::reportOffer() {
     engine::writeReport(file, m_reportLines);
     m_reportLink.address = file;
     cursor.restore();
-    m_services.shell->open(platform::fileUrl(m_reportLink.address));
+    openInBrowser(m_reportLink.address);
 }
 
 } // namespace quillmark

@@ -18,6 +18,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
@@ -265,7 +266,12 @@ void MainWindow::viewResultsInBrowser() {
                                 results::paneLines(m_keywordPane), m_rules.bodychk);
     const QString file = m_services.folders.cacheFile(engine::kReportFile);
     engine::writeReport(file, m_reportLines);
-    m_services.shell->open(platform::fileUrl(file));
+    openInBrowser(file);
+}
+
+void MainWindow::openInBrowser(const QString& file) {
+    if (!m_services.shell->open(platform::fileUrl(file)))
+        m_services.dialogs->warning(results::kReportNotOpened.arg(QDir::toNativeSeparators(file)));
 }
 
 } // namespace quillmark

@@ -5,6 +5,7 @@
 #include "support/testenv.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -129,6 +130,49 @@ private slots:
         QTextBrowser* browser = browserOf(help);
         QVERIFY(browser->toPlainText().contains(QStringLiteral("Tidewell")));
         QTRY_COMPARE(browser->verticalScrollBar()->value(), 0);
+    }
+
+    void closeKeys_data() {
+        QTest::addColumn<QKeyCombination>("key");
+        QTest::newRow("Esc") << QKeyCombination(Qt::Key_Escape);
+        QTest::newRow("Ctrl+W") << QKeyCombination(Qt::ControlModifier, Qt::Key_W);
+    }
+    void closeKeys() {
+        QFETCH(QKeyCombination, key);
+        testsupport::ScriptedDialogs dialogs;
+        platform::QtHelp help(dialogs, QStringLiteral("Tidewell Help"));
+        const QString file = m_env.programFolder() + QStringLiteral("tidewell.hlp");
+        help.showTopic(file, 0);
+        QWidget* window = help.window();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTextBrowser* browser = browserOf(help);
+        browser->setFocus();
+        QTest::keyClick(browser, key.key(), key.keyboardModifiers());
+        QTRY_VERIFY(!window->isVisible());
+        // The next topic opens it again.
+        help.showTopic(file, 0);
+        QCOMPARE(help.window(), window);
+        QVERIFY(window->isVisible());
+    }
+
+    // A modal window that is deleted while the viewer is lent to it leaves no dangling viewer:
+    // the next topic opens one that stands on its own.
+    void modalWindowDeletedWithTheViewerOpen() {
+        testsupport::ScriptedDialogs dialogs;
+        platform::QtHelp help(dialogs, QStringLiteral("Help"));
+        const QString file = m_env.programFolder() + QStringLiteral("tidewell.hlp");
+        auto* modal = new QDialog;
+        modal->setWindowModality(Qt::ApplicationModal);
+        modal->show();
+        QVERIFY(QTest::qWaitForWindowExposed(modal));
+        help.showTopic(file, 0);
+        QVERIFY(help.window() && help.window()->isVisible());
+        QCOMPARE(help.window()->parentWidget(), modal);
+        delete modal;
+        help.showTopic(file, 0);
+        QVERIFY(help.window() && help.window()->isVisible());
+        QCOMPARE(help.window()->parentWidget(), nullptr);
+        QVERIFY(dialogs.shown.isEmpty());
     }
 
     // A file in Windows-1252 reads as the other text files do.

@@ -107,6 +107,42 @@ private slots:
             "usually just the first 5000 characters into the body and by default that is")));
     }
 
+    // No program takes the report: a box names the file and the way on; the report is written
+    // all the same and the window stays usable.
+    void reportNotOpened_data() {
+        QTest::addColumn<bool>("fromCheck");
+        QTest::newRow("check's offer") << true;
+        QTest::newRow("Open Current Results in Browser") << false;
+    }
+    void reportNotOpened() {
+        QFETCH(bool, fromCheck);
+        auto h = open(QStringLiteral("bad.htm"));
+        auto* form = h->startShown();
+        h->shell.result = false;
+        QStringList boxes;
+        if (fromCheck) {
+            h->dialogs.answers = {Button::Yes};
+            form->runCommand(&quillmark::MainWindow::checkCurrentFile);
+            boxes << kQuestion;
+        } else {
+            form->findChild<QAction*>(QStringLiteral("OpenCurrentResultsinBrowser1"))->trigger();
+        }
+        const QString report = engine::reportFile(h->env.programFolder());
+        QCOMPARE(h->shell.opened, QList<QUrl>{QUrl::fromLocalFile(report)});
+        boxes << QStringLiteral("The report \"%1\" could not be opened in a web browser.\r\n\r\n"
+                                "Install a web browser or choose a default program for HTML files "
+                                "on this computer and try again, or open the file in a web "
+                                "browser yourself.")
+                     .arg(QDir::toNativeSeparators(report));
+        QCOMPARE(h->dialogs.texts(), boxes);
+        QCOMPARE(h->dialogs.shown.last().kind, platform::Dialogs::Kind::Warning);
+        QCOMPARE(platform::readLines(report), state(form).reportLines);
+        QVERIFY(!form->busy());
+        QVERIFY(!QApplication::overrideCursor());
+        if (fromCheck)
+            QCOMPARE(form->statusText(), QStringLiteral("Ready"));
+    }
+
     void hostCannotNameThePage() {
         auto h = open(QStringLiteral("good.htm"));
         auto* form = h->start();

@@ -614,6 +614,31 @@ private slots:
         QCOMPARE(h.buttons(), QStringLiteral("1111111"));
     }
 
+    // Nothing on the desktop opens the package: a box names it and says what to do; the
+    // updater stays as it was, ready for another try.
+    void installFileNotOpened() {
+        Harness h(m_server.port());
+        h.add({"Plain", "1.0", "p", "p.txt", "plain.pkg", "2.0", ""});
+        h.shell.result = false;
+        MainWindow* w = h.start();
+        h.env.writeFile(h.package("plain.pkg"), "package");
+        h.tick("Plain");
+        h.dialogs.answers << Dialogs::Button::Yes;
+        const QString buttons = h.buttons();
+        w->runCommand(&MainWindow::installSelected);
+        QCOMPARE(h.shell.opened, QList<QUrl>{platform::fileUrl(h.package("plain.pkg"))});
+        QCOMPARE(h.dialogs.texts().value(1),
+                 QStringLiteral("The install file \"%1\" could not be opened.\r\n\r\nInstall a "
+                                "program for this type of file or choose a default one on this "
+                                "computer and try again, or open the file by hand.")
+                     .arg(QDir::toNativeSeparators(h.package("plain.pkg"))));
+        QCOMPARE(h.dialogs.shown.value(1).kind, Dialogs::Kind::Warning);
+        QCOMPARE(h.dialogs.shown.size(), 2);
+        QVERIFY(QFileInfo::exists(h.package("plain.pkg")));
+        QCOMPARE(h.buttons(), buttons);
+        QCOMPARE(w->windowTitle(), MainWindow::kAppTitle);
+    }
+
     void installSystemDirectoryFails() {
         Harness h(m_server.port());
         h.add({"Plain", "1.0", "p", "p.txt", "plain.pkg", "2.0", ""});

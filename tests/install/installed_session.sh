@@ -127,6 +127,15 @@ keys "$main" alt+f x
 ended "$qm" 15 || fail "quillmark did not end on File > Exit"
 wait "$qm" || fail "quillmark ended with status $?"
 
+# The installed checker gives the window's batch results for the same web.
+as_user "$prefix/bin/quillmark-check" --quiet --results "$home/check.rls" --report "$home/check.html" \
+    "$prefix/share/quillmark/sampleweb" >"$work/check.out" 2>"$work/check.err"
+status=$?
+[ "$status" -le 1 ] || fail "quillmark-check could not check the installed sample web (status $status)"
+cmp "$home/batch.rls" "$home/check.rls" >&2 || fail "quillmark-check's results differ from the window's batch"
+grep -q "$prefix/share/quillmark/dorazo/logo22-gif.gif" "$home/check.html" ||
+    fail "the report does not take its logo from the installed data"
+
 # 2. The keyword generator on a copy of the sample web, writing the picked word into the page.
 as_user cp -r "$prefix/share/quillmark/sampleweb" "$home/web"
 as_user chmod -R u+w "$home/web"

@@ -8,8 +8,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <sys/stat.h>
-
 namespace {
 
 // The desktop's folder variables for one test, put back as they were afterwards.
@@ -40,11 +38,6 @@ void touch(const QString& path) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
-}
-
-mode_t modeOf(const QString& path) {
-    struct stat st;
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
 } // namespace
@@ -118,8 +111,9 @@ private slots:
         QCOMPARE(f.listToRead(list), env.programFolder() + list);
         const QString written = f.listToWrite(list);
         QCOMPARE(written, env.userDataFolder() + list);
-        QCOMPARE(modeOf(env.userDataFolder()), mode_t(0700));
-        QCOMPARE(modeOf(env.userDataFolder() + QStringLiteral("Required")), mode_t(0700));
+        QCOMPARE(testsupport::fileMode(env.userDataFolder()), mode_t(0700));
+        QCOMPARE(testsupport::fileMode(env.userDataFolder() + QStringLiteral("Required")),
+                 mode_t(0700));
         QCOMPARE(f.listToRead(list), env.programFolder() + list); // nothing written yet
         touch(written);
         QCOMPARE(f.listToRead(list), written);
@@ -129,8 +123,8 @@ private slots:
         testsupport::TestEnv env(testsupport::TestEnv::Layout::Separate);
         const QString file = env.folders().cacheFile(QStringLiteral("dorazo/temp.tgf"));
         QCOMPARE(file, env.cacheFolder() + QStringLiteral("dorazo/temp.tgf"));
-        QCOMPARE(modeOf(env.cacheFolder()), mode_t(0700));
-        QCOMPARE(modeOf(env.cacheFolder() + QStringLiteral("dorazo")), mode_t(0700));
+        QCOMPARE(testsupport::fileMode(env.cacheFolder()), mode_t(0700));
+        QCOMPARE(testsupport::fileMode(env.cacheFolder() + QStringLiteral("dorazo")), mode_t(0700));
         QVERIFY(!QFileInfo::exists(file));
     }
 

@@ -164,15 +164,8 @@ private slots:
         VirtualDisplay display;
         QVERIFY(display.start());
         testsupport::TestEnv env;
-        QProcessEnvironment pe = QProcessEnvironment::systemEnvironment();
-        pe.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        QProcessEnvironment pe = testsupport::programEnvironment(env, QStringLiteral("xcb"));
         pe.insert(QStringLiteral("DISPLAY"), display.name());
-        pe.insert(QStringLiteral("XDG_CONFIG_HOME"), env.path(QStringLiteral("config")));
-        const QString runtime = env.path(QStringLiteral("run"));
-        QDir().mkpath(runtime);
-        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        pe.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-        pe.insert(QStringLiteral("QM_PROGRAM_FOLDER"), env.programFolder());
         pe.insert(QStringLiteral("QM_DIALOG_LOG"), env.path(QStringLiteral("boxes.log")));
 
         QProcess program;

@@ -20,14 +20,7 @@ private slots:
         QFile::setPermissions(dirB + QStringLiteral("/quillmark"),
                               QFile::ExeOwner | QFile::ReadOwner | QFile::WriteOwner);
 
-        QProcessEnvironment pe = QProcessEnvironment::systemEnvironment();
-        pe.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        pe.insert(QStringLiteral("XDG_CONFIG_HOME"), env.path(QStringLiteral("config")));
-        const QString runtime = env.path(QStringLiteral("run"));
-        QDir().mkpath(runtime);
-        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        pe.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-        pe.insert(QStringLiteral("QM_PROGRAM_FOLDER"), env.programFolder());
+        QProcessEnvironment pe = testsupport::programEnvironment(env, QStringLiteral("offscreen"));
 
         QProcess first;
         QProcessEnvironment e1 = pe;

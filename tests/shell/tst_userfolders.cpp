@@ -59,11 +59,6 @@ void setTreeWritable(const QString& folder, bool writable) {
         apply(path, dir);
 }
 
-mode_t modeOf(const QString& path) {
-    struct stat st;
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
-}
-
 } // namespace
 
 class TestUserFolders : public QObject {
@@ -84,7 +79,7 @@ private slots:
         QVERIFY2(h.dialogs.shown.isEmpty(), qPrintable(h.dialogs.texts().join(u'|')));
         QCOMPARE(state(form).ruleTable.names(), defaultTags);
         QCOMPARE(platform::readLines(rules::derivedTagFile(h.env.cacheFolder())), defaultTags);
-        QCOMPARE(modeOf(h.env.cacheFolder()), mode_t(0700));
+        QCOMPARE(testsupport::fileMode(h.env.cacheFolder()), mode_t(0700));
 
         // Check Current File on the sample web of the data folder, with the report.
         h.dialogs.answers = {Button::Yes};
@@ -116,7 +111,7 @@ private slots:
         const QStringList edited = QStringList{QStringLiteral("copyright")} + defaultTags;
         QCOMPARE(platform::readLines(rules::requiredTagFile(h.env.userDataFolder())), edited);
         QCOMPARE(state(form).ruleTable.names(), edited);
-        QCOMPARE(modeOf(h.env.userDataFolder()), mode_t(0700));
+        QCOMPARE(testsupport::fileMode(h.env.userDataFolder()), mode_t(0700));
 
         QCOMPARE(snapshot(data), delivered);
     }

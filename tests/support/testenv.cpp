@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace testsupport {
 
 QString builtProgramFolder() {
@@ -109,6 +111,23 @@ QString TestEnv::value(const QString& key, const QString& name) const {
 bool TestEnv::keyExists(const QString& key) const {
     platform::RegistryStore reg(m_registry);
     return reg.keyExists(key);
+}
+
+QProcessEnvironment programEnvironment(const TestEnv& env, const QString& platform) {
+    QProcessEnvironment pe = QProcessEnvironment::systemEnvironment();
+    pe.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    pe.insert(QStringLiteral("XDG_CONFIG_HOME"), env.path(QStringLiteral("config")));
+    const QString runtime = env.path(QStringLiteral("run"));
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    pe.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    pe.insert(QStringLiteral("QM_PROGRAM_FOLDER"), env.programFolder());
+    return pe;
+}
+
+mode_t fileMode(const QString& path) {
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
 } // namespace testsupport

@@ -4,8 +4,11 @@
 
 #include "platform/folders.h"
 
+#include <QProcessEnvironment>
 #include <QString>
 #include <QTemporaryDir>
+
+#include <sys/types.h>
 
 namespace testsupport {
 
@@ -43,6 +46,14 @@ private:
     QString m_registry;
     platform::Folders m_folders;
 };
+
+// The environment of a program process a test starts on `platform` ("offscreen", "xcb"): the
+// test's own settings, runtime folder (mode 0700) and program folder (QM_PROGRAM_FOLDER, read by
+// the test host).
+QProcessEnvironment programEnvironment(const TestEnv& env, const QString& platform);
+
+// The permission bits of a file, 0 when it is not there.
+mode_t fileMode(const QString& path);
 
 // Copies a folder tree.
 void copyTree(const QString& from, const QString& to);

@@ -11,6 +11,7 @@ packages=(
     xvfb xauth xdotool imagemagick poppler-utils fonts-dejavu-core
     clang-format
     desktop-file-utils appstream man-db groff-base dpkg-dev file
+    git pre-commit python3-yaml
 )
 packages+=("$@")
 

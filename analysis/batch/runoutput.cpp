@@ -324,9 +324,9 @@ void RunOutput::writeResults(const platform::ByteWriter& write) const {
     }
 }
 
-void RunOutput::writeReport(const QString& dataFolder, const QString& bodychk,
+void RunOutput::writeReport(const QStringList& head, const QString& bodychk,
                             const platform::ByteWriter& write) const {
-    QStringList lines = engine::reportHead(dataFolder);
+    QStringList lines = head;
     for (const QString& line : reportBodyWithMarks(bodychk)) {
         int pane = -1;
         for (int p = 0; p < 3 && pane < 0; ++p)

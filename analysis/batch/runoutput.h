@@ -87,8 +87,8 @@ public:
     // The results file's bytes, as standard output gets them: Windows-1252 when every line fits,
     // else UTF-8 with a byte-order mark.
     void writeResults(const platform::ByteWriter& write) const;
-    // The HTML report of the run, the data folder's logo in its head.
-    void writeReport(const QString& dataFolder, const QString& bodychk,
+    // The HTML report of the run under `head` (engine::reportHead and its kin).
+    void writeReport(const QStringList& head, const QString& bodychk,
                      const platform::ByteWriter& write) const;
     // One JUnit test case per page.
     void writeJUnit(const platform::ByteWriter& write) const;

@@ -3,6 +3,7 @@
 #include "analysis/batch/batchrun.h"
 #include "analysis/batch/gathering.h"
 #include "analysis/batch/runoutput.h"
+#include "analysis/engine/report.h"
 #include "analysis/rules/rulestore.h"
 #include "platform/filenames.h"
 #include "platform/infooptions.h"
@@ -265,6 +266,18 @@ void writeOutput(const char* what, const QString& path,
     }
 }
 
+// The report carries its logo: it is kept as a build's artifact or mailed, far from the data
+// folder. Without a logo it is still written, without the picture; `err` hears why unless null.
+QStringList reportHeadWithOwnLogo(const QString& dataFolder, std::FILE* err) {
+    try {
+        return engine::reportHeadWithLogo(engine::logoDataUrl(dataFolder));
+    } catch (const platform::Error& e) {
+        if (err)
+            say(err, QStringLiteral("the report shows no logo: %1").arg(e.message()));
+        return engine::reportHeadWithLogo(QString());
+    }
+}
+
 // The web folder's own name, however it was given ("public/", "./public").
 QString suiteName(const QString& webFolder) {
     const QString clean = QDir::cleanPath(webFolder);
@@ -445,10 +458,12 @@ int run(const Options& o, const platform::Folders& folders, std::FILE* out, std:
         if (!o.resultsFile.isEmpty())
             writeOutput("results file", o.resultsFile,
                         [&](const platform::ByteWriter& write) { output.writeResults(write); });
-        if (!o.reportFile.isEmpty())
+        if (!o.reportFile.isEmpty()) {
+            const QStringList head = reportHeadWithOwnLogo(folders.data, o.quiet ? nullptr : err);
             writeOutput("report", o.reportFile, [&](const platform::ByteWriter& write) {
-                output.writeReport(folders.data, values.bodychk, write);
+                output.writeReport(head, values.bodychk, write);
             });
+        }
         if (!o.junitFile.isEmpty())
             writeOutput("JUnit file", o.junitFile,
                         [&](const platform::ByteWriter& write) { output.writeJUnit(write); });

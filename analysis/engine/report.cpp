@@ -1,11 +1,14 @@
 #include "report.h"
 #include "workfiles.h"
 
+#include "platform/errors.h"
 #include "platform/textcodec.h"
 #include "platform/textfile.h"
 
 #include <QDir>
 #include <QUrl>
+
+#include <utility>
 
 namespace engine {
 
@@ -102,8 +105,30 @@ QString escapeHtml(const QString& text) {
 }
 
 QStringList reportHead(const QString& dataFolder) {
-    const QString logo = QUrl::fromLocalFile(QDir(dataFolder).absoluteFilePath(engine::kLogoFile))
-                             .toString(QUrl::FullyEncoded);
+    return reportHeadWithLogo(
+        QUrl::fromLocalFile(QDir(dataFolder).absoluteFilePath(engine::kLogoFile))
+            .toString(QUrl::FullyEncoded));
+}
+
+QString logoDataUrl(const QString& dataFolder) {
+    const QString path = QDir(dataFolder).absoluteFilePath(engine::kLogoFile);
+    // A logo is a few kilobytes; a larger file is no logo of ours and would bloat every report.
+    const QByteArray bytes = platform::readFileBytes(path, qint64(1) << 20);
+    // Told by its first bytes, as a browser tells it: the name says nothing certain.
+    static const std::pair<QByteArray, QLatin1String> kPictures[] = {
+        {QByteArrayLiteral("GIF87a"), QLatin1String("image/gif")},
+        {QByteArrayLiteral("GIF89a"), QLatin1String("image/gif")},
+        {QByteArrayLiteral("\x89PNG\r\n\x1A\n"), QLatin1String("image/png")},
+        {QByteArrayLiteral("\xFF\xD8\xFF"), QLatin1String("image/jpeg")},
+    };
+    for (const auto& [magic, type] : kPictures)
+        if (bytes.startsWith(magic))
+            return QStringLiteral("data:") + type + QStringLiteral(";base64,") +
+                   QString::fromLatin1(bytes.toBase64());
+    throw platform::EFOpenError(path, QStringLiteral("It is not a GIF, PNG or JPEG picture."));
+}
+
+QStringList reportHeadWithLogo(const QString& logoSource) {
     return {
         QStringLiteral("<html>"),
         QStringLiteral("<head>"),
@@ -116,8 +141,10 @@ QStringList reportHead(const QString& dataFolder) {
         QStringLiteral("<Title>Quillmark metadata analysis report</title>"),
         QStringLiteral("</HEAD>"),
         QStringLiteral("<body text=\"#000000\" bgcolor=\"#FFFFCC\">"),
-        QStringLiteral("<p><img border=\"0\" src=\"") + escapeHtml(logo) +
-            QStringLiteral("\" align=\"right\" alt=\"Varnholt Logo\" >"),
+        logoSource.isEmpty()
+            ? QStringLiteral("<p>")
+            : QStringLiteral("<p><img border=\"0\" src=\"") + escapeHtml(logoSource) +
+                  QStringLiteral("\" align=\"right\" alt=\"Varnholt Logo\" >"),
         QStringLiteral("<font face=\"Verdana\" size=\"4\">Quillmark metadata analysis report<br>"),
         QStringLiteral("</font><font face=\"Verdana\" size=\"2\">This report is developed to "
                        "assist you in determining the general meaning of"),

@@ -108,7 +108,8 @@ class TestBatchRun : public QObject {
             qWarning() << "the run ended:" << *fatal;
         output.finish(true);
         return {collect([&](auto w) { output.writeResults(w); }), collect([&](auto w) {
-                    output.writeReport(QStringLiteral("/program"), rules.bodychk, w);
+                    output.writeReport(engine::reportHead(QStringLiteral("/program")),
+                                       rules.bodychk, w);
                 }),
                 collect([&](auto w) { output.writeJUnit(w); })};
     }

@@ -1,5 +1,9 @@
 #include "analysis/engine/report.h"
+#include "analysis/engine/workfiles.h"
+#include "platform/errors.h"
 #include "platform/textfile.h"
+
+#include <QDir>
 
 #include <QtTest>
 
@@ -23,6 +27,56 @@ private slots:
         QCOMPARE(head.at(14), QStringLiteral("pages.  Additionally, the report will help you to "
                                              "determine if your pages follow company policy."));
         QCOMPARE(head.last(), QStringLiteral("</font></p>"));
+    }
+
+    // A report that carries its logo has the head of the window's report with only the picture's
+    // source changed; without a picture the head keeps its 18 lines.
+    void headWithLogo() {
+        const QStringList window = engine::reportHead(QStringLiteral("/data/"));
+        const QStringList carried = engine::reportHeadWithLogo(QStringLiteral("data:image/gif;x"));
+        QCOMPARE(carried.size(), window.size());
+        for (int i = 0; i < window.size(); ++i)
+            if (i != 10)
+                QCOMPARE(carried.at(i), window.at(i));
+        QCOMPARE(carried.at(10), QString(window.at(10))
+                                     .replace(QStringLiteral("file:///data/dorazo/logo22-gif.gif"),
+                                              QStringLiteral("data:image/gif;x")));
+        const QStringList none = engine::reportHeadWithLogo(QString());
+        QCOMPARE(none.size(), 18);
+        QCOMPARE(none.at(10), QStringLiteral("<p>"));
+    }
+
+    // The logo's bytes tell its type; what is no picture or cannot be read is refused.
+    void logoDataUrl_data() {
+        QTest::addColumn<QByteArray>("bytes"); // empty: no logo file at all
+        QTest::addColumn<QString>("type");     // empty: refused
+        QTest::newRow("gif") << QByteArray("GIF89a\x60\0\x28\0\xF7\0\0", 13) << "image/gif";
+        QTest::newRow("old gif") << QByteArray("GIF87a\1\0\1\0", 10) << "image/gif";
+        QTest::newRow("png") << QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16) << "image/png";
+        QTest::newRow("jpeg") << QByteArray("\xFF\xD8\xFF\xE0\0\x10JFIF") << "image/jpeg";
+        QTest::newRow("html named .gif") << QByteArray("<html>not a picture</html>") << "";
+        QTest::newRow("empty file") << QByteArray("", 0) << "";
+        QTest::newRow("missing") << QByteArray() << "";
+    }
+    void logoDataUrl() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, type);
+        QTemporaryDir dir;
+        const QString logo = dir.filePath(engine::kLogoFile);
+        if (!bytes.isNull()) {
+            QVERIFY(QDir().mkpath(QFileInfo(logo).path()));
+            platform::writeFileAtomically(logo, bytes);
+        }
+        if (type.isEmpty()) {
+            QVERIFY_THROWS_EXCEPTION(platform::EFOpenError, engine::logoDataUrl(dir.path()));
+            return;
+        }
+        const QString url = engine::logoDataUrl(dir.path());
+        const QString prefix = QStringLiteral("data:") + type + QStringLiteral(";base64,");
+        QVERIFY2(url.startsWith(prefix), qPrintable(url));
+        QCOMPARE(QByteArray::fromBase64(url.mid(prefix.size()).toLatin1(),
+                                        QByteArray::AbortOnBase64DecodingErrors),
+                 bytes);
     }
 
     void sections() {

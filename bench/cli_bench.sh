@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # quillmark-check on the corpus web: the default number of jobs against --jobs 1 (best of REPEATS
-# each), then HTMLHint with only its title and description rules on the same web, for scale.
+# each), the JSON and SARIF outputs against the text, then HTMLHint with only its title and description rules on the same web, for scale.
 # With --large DIR also the peak memory and the time on a web of ten times the pages: DIR/web,
 # made of hard-linked copies of the corpus web when it is not there yet.
 # Usage: bench/cli_bench.sh CORPUS_DIR [REPEATS] [--large DIR] [--no-htmlhint]
@@ -57,6 +57,14 @@ printf 'pages: %d, processors: %d, output lines: %d (identical for both)\n' "$pa
 printf 'quillmark-check, default jobs: %6.3f s  %7.0f pages/s\n' "$default_t" "$(calc "$pages / $default_t")"
 printf 'quillmark-check, --jobs 1:     %6.3f s  %7.0f pages/s\n' "$one_t" "$(calc "$pages / $one_t")"
 printf 'rate of the default jobs over --jobs 1: %.2f\n' "$(calc "$one_t / $default_t")"
+
+# The machine-readable outputs on standard output instead of the panes, default jobs.
+json_t=$(best "$exe" --format json "$web")
+sarif_t=$(best "$exe" --format sarif "$web")
+printf 'quillmark-check --format json:  %6.3f s  %7.0f pages/s, %.2f times the text time\n' \
+    "$json_t" "$(calc "$pages / $json_t")" "$(calc "$json_t / $default_t")"
+printf 'quillmark-check --format sarif: %6.3f s  %7.0f pages/s, %.2f times the text time\n' \
+    "$sarif_t" "$(calc "$pages / $sarif_t")" "$(calc "$sarif_t / $default_t")"
 
 if [ -n "$large" ]; then
     if [ ! -d "$large/web" ]; then

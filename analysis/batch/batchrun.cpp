@@ -46,8 +46,10 @@ engine::RuleTable ownTable(const engine::RuleTable& grid) {
 bool checkPage(engine::PageState& st, engine::RuleTable& table, const engine::RuleValues& rules,
                const engine::CheckOptions& options, const QString& address, const QString& file,
                engine::PaneOutput& out, const std::function<void()>& between,
-               const std::function<void(const QString& message, bool cannotOpen)>& onError) {
+               const std::function<void(const QString& message, bool cannotOpen)>& onError,
+               engine::PageText* keepText = nullptr) {
     engine::PageHooks hooks;
+    hooks.keepText = keepText;
     // Only a run that lets a window paint needs to hear of the steps.
     if (between)
         hooks.after = [&between](engine::PageStep step) {
@@ -140,6 +142,8 @@ private:
         engine::RuleTable table = ownTable(m_table);
         const engine::RuleValues rules = ownValues(m_rules);
         const std::function<void()> between; // no window to let paint
+        const bool facts = m_output.wantsFacts();
+        engine::PageText text;
         // A page's memory is freed by the thread that made it once the output has it: a thread
         // that frees another's memory holds that thread's allocator up.
         std::vector<std::pair<int, RunOutput::Page>> held;
@@ -156,12 +160,16 @@ private:
             const QString& address = m_pages.at(i);
             PageResult r;
             try {
-                r.failed =
-                    checkPage(st, table, rules, m_options, address, m_fileOf(i), r.out, between,
-                              [&](const QString& message, bool cannotOpen) {
-                                  r.unreadable = r.unreadable || cannotOpen;
-                                  r.messages.append(address + QStringLiteral(": ") + message);
-                              });
+                r.failed = checkPage(
+                    st, table, rules, m_options, address, m_fileOf(i), r.out, between,
+                    [&](const QString& message, bool cannotOpen) {
+                        r.unreadable = r.unreadable || cannotOpen;
+                        r.messages.append(address + QStringLiteral(": ") + message);
+                    },
+                    facts ? &text : nullptr);
+                if (facts)
+                    r.facts = pageFacts(st, table, text, address, r.out, r.failed, r.unreadable,
+                                        r.messages);
             } catch (const platform::EConvertError& e) {
                 // A rule value, not this page, ends the run.
                 r.fatal = true;

@@ -8,6 +8,7 @@
 #include "analysis/engine/checks.h"
 #include "analysis/engine/pagestate.h"
 #include "analysis/engine/rulebase.h"
+#include "pagefacts.h"
 
 #include <QStringList>
 
@@ -30,6 +31,8 @@ struct PageResult {
     // A rule value, or an error the check cannot go past, ends the run at this page.
     bool fatal = false;
     QString fatalMessage;
+    // Only for an output that reports them (JSON, SARIF).
+    std::optional<PageFacts> facts;
 };
 
 // What the window does around each page of a run in its own thread.

@@ -142,7 +142,8 @@ RunOutput::RunOutput(Wanted wanted)
                                           Spool(m_wanted.spoolMemory)},
       m_report{Spool(m_wanted.spoolMemory), Spool(m_wanted.spoolMemory),
                Spool(m_wanted.spoolMemory)},
-      m_junit(m_wanted.spoolMemory), m_messages(m_wanted.spoolMemory) {
+      m_junit(m_wanted.spoolMemory), m_messages(m_wanted.spoolMemory), m_json(m_wanted.spoolMemory),
+      m_sarif(m_wanted.spoolMemory) {
     if (m_wanted.report) {
         for (const QString& line : reportBodyWithMarks(QString())) {
             const qsizetype at = line.indexOf(kPaneMarks[0]);
@@ -201,6 +202,12 @@ RunOutput::Page RunOutput::prepare(QString address, PageResult result) const {
     if (m_wanted.report)
         for (int p = 0; p < 3; ++p)
             page.report[p] = reportLines(paneOf(result.out, p));
+    if (result.facts) {
+        if (m_wanted.json)
+            page.json = pageJson(page.address, *result.facts);
+        if (m_wanted.sarif)
+            page.sarif = pageSarifResults(page.address, *result.facts);
+    }
     page.result = std::move(result);
     return page;
 }
@@ -238,6 +245,14 @@ void RunOutput::add(Page page) {
     }
     if (m_wanted.junit)
         addJUnitCase(page);
+    if (m_wanted.json)
+        m_json.append((m_pages > 1 ? QByteArrayLiteral(",\n") : QByteArrayLiteral("\n")) +
+                      page.json);
+    if (m_wanted.sarif && !page.sarif.isEmpty()) {
+        m_sarif.append((m_anySarif ? QByteArrayLiteral(",\n") : QByteArrayLiteral("\n")) +
+                       page.sarif);
+        m_anySarif = true;
+    }
 }
 
 void RunOutput::addUnlistedPage(const webhost::UnlistedName& u) {
@@ -246,6 +261,8 @@ void RunOutput::addUnlistedPage(const webhost::UnlistedName& u) {
     r.failed = true;
     r.out.failed = {QStringLiteral("File = ") + shown,
                     QStringLiteral("    The page cannot be checked: ") + u.reason, QString()};
+    if (wantsFacts())
+        r.facts = unlistedFacts(u.reason, r.out.failed);
     add(prepare(shown, std::move(r)));
 }
 
@@ -362,6 +379,23 @@ void RunOutput::writeJUnit(const platform::ByteWriter& write) const {
     // The suite's opening is left open: the spooled cases go on from there.
     write(opening);
     m_junit.read(write);
+}
+
+void RunOutput::writeJson(const QByteArray& opening, const platform::ByteWriter& write) const {
+    write(opening);
+    m_json.read(write);
+    write(QByteArrayLiteral("\n],\"summary\":{\"pages\":") + QByteArray::number(m_pages) +
+          QByteArrayLiteral(",\"failed\":") + QByteArray::number(m_failedPages) +
+          QByteArrayLiteral("}}\n"));
+}
+
+void RunOutput::writeSarif(const QByteArray& opening, bool executionSuccessful,
+                           const platform::ByteWriter& write) const {
+    write(opening);
+    m_sarif.read(write);
+    write(QByteArrayLiteral("\n],\"invocations\":[{\"executionSuccessful\":") +
+          (executionSuccessful ? QByteArrayLiteral("true") : QByteArrayLiteral("false")) +
+          QByteArrayLiteral("}]}]}\n"));
 }
 
 } // namespace batch

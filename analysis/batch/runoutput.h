@@ -55,6 +55,8 @@ public:
         bool junit = false;
         QString junitSuite; // the suite's name, and the first part of each class name
         qsizetype spoolMemory = Spool::kMemoryLimit; // of each output, the most held in memory
+        bool json = false;                           // the pages' objects of the JSON output
+        bool sarif = false;                          // the pages' SARIF results
     };
     explicit RunOutput(Wanted wanted);
     ~RunOutput();
@@ -66,6 +68,8 @@ public:
         bool fits = true;    // every pane line fits Windows-1252
         QByteArray panes[3]; // passed, failed, keyword: Windows-1252 when fits, else UTF-8
         QByteArray report[3];
+        QByteArray json;  // the page's object
+        QByteArray sarif; // its results, joined by commas
     };
     Page prepare(QString address, PageResult result) const;
 
@@ -73,6 +77,9 @@ public:
     void add(Page page);
     // A page whose name the host could not list counts as a failed page of the run.
     void addUnlistedPage(const webhost::UnlistedName& page);
+
+    // The pages' results are to carry their facts.
+    bool wantsFacts() const { return m_wanted.json || m_wanted.sarif; }
 
     int pages() const { return m_pages; }
     int failedPages() const { return m_failedPages; }
@@ -92,6 +99,12 @@ public:
                      const platform::ByteWriter& write) const;
     // One JUnit test case per page.
     void writeJUnit(const platform::ByteWriter& write) const;
+    // The JSON output: `opening` is the run's object up to the open list of pages, which the
+    // pages' objects follow, then the summary.
+    void writeJson(const QByteArray& opening, const platform::ByteWriter& write) const;
+    // The SARIF log: `opening` is the log up to the open list of the run's results.
+    void writeSarif(const QByteArray& opening, bool executionSuccessful,
+                    const platform::ByteWriter& write) const;
 
 private:
     void switchToUtf8();
@@ -111,6 +124,9 @@ private:
     Spool m_report[3];
     Spool m_junit;
     Spool m_messages;
+    Spool m_json;
+    Spool m_sarif;
+    bool m_anySarif = false;
     bool m_utf8 = false;
     QBuffer m_junitBuffer;
     std::unique_ptr<QXmlStreamWriter> m_junitXml;

@@ -1,5 +1,7 @@
 #include "checkrun.h"
 
+#include "machineoutput.h"
+
 #include "analysis/batch/batchrun.h"
 #include "analysis/batch/gathering.h"
 #include "analysis/batch/runoutput.h"
@@ -41,6 +43,9 @@ const char* const kUsage =
     "  --results FILE also write the results file (.rls) of the run\n"
     "  --report FILE  also write the HTML report of the run\n"
     "  --junit FILE   also write a JUnit XML file, one test case per page\n"
+    "  --json FILE    also write the run's pages, facts and findings as JSON\n"
+    "  --sarif FILE   also write the findings as a SARIF 2.1.0 log\n"
+    "  --format F     standard output gets json or sarif instead of the panes\n"
     "  --jobs N       pages checked at once (default: the number of processors)\n"
     "  --quiet        no panes on standard output\n"
     "  --help         this text\n"
@@ -334,7 +339,8 @@ Options parseArguments(const QStringList& arguments) {
         static const QStringList withValue{
             QStringLiteral("--folder"),  QStringLiteral("--rules"),  QStringLiteral("--required"),
             QStringLiteral("--results"), QStringLiteral("--report"), QStringLiteral("--junit"),
-            QStringLiteral("--jobs")};
+            QStringLiteral("--jobs"),    QStringLiteral("--json"),   QStringLiteral("--sarif"),
+            QStringLiteral("--format")};
         if (!withValue.contains(name))
             throw UsageError{QStringLiteral("unknown option %1").arg(name)};
         if (!hasValue) {
@@ -342,6 +348,23 @@ Options parseArguments(const QStringList& arguments) {
                 throw UsageError{QStringLiteral("%1 needs a value").arg(name)};
             value = arguments.at(++i);
         }
+        // The machine-readable outputs.
+        if (name == QLatin1String("--format")) {
+            if (value == QLatin1String("json"))
+                o.format = Options::Format::Json;
+            else if (value == QLatin1String("sarif"))
+                o.format = Options::Format::Sarif;
+            else
+                throw UsageError{
+                    QStringLiteral("--format takes json or sarif, not \"%1\"").arg(value)};
+            continue;
+        }
+        if ((name == QLatin1String("--json") || name == QLatin1String("--sarif")) &&
+            !value.isEmpty()) {
+            (name == QLatin1String("--json") ? o.jsonFile : o.sarifFile) = value;
+            continue;
+        }
+
         if (name == QLatin1String("--folder"))
             o.folders.append(value);
         else if (name == QLatin1String("--jobs"))
@@ -416,6 +439,10 @@ int run(const Options& o, const platform::Folders& folders, std::FILE* out, std:
                 outputs.append({QStringLiteral("report"), o.reportFile});
             if (!o.junitFile.isEmpty())
                 outputs.append({QStringLiteral("JUnit file"), o.junitFile});
+            if (!o.jsonFile.isEmpty())
+                outputs.append({QStringLiteral("JSON file"), o.jsonFile});
+            if (!o.sarifFile.isEmpty())
+                outputs.append({QStringLiteral("SARIF file"), o.sarifFile});
             refuseSharedFiles(
                 outputs,
                 {{QStringLiteral("rules file"),
@@ -433,8 +460,12 @@ int run(const Options& o, const platform::Folders& folders, std::FILE* out, std:
         const int checked = int(pages.size());
 
         const bool showProgress = checked > 1 && isatty(fileno(err));
-        batch::RunOutput output(
-            {!o.reportFile.isEmpty(), !o.junitFile.isEmpty(), suiteName(web.webFolder())});
+        const bool json = !o.jsonFile.isEmpty() || (o.format == Options::Format::Json && !o.quiet);
+        const bool sarif =
+            !o.sarifFile.isEmpty() || (o.format == Options::Format::Sarif && !o.quiet);
+        batch::RunOutput output({!o.reportFile.isEmpty(), !o.junitFile.isEmpty(),
+                                 suiteName(web.webFolder()), batch::Spool::kMemoryLimit, json,
+                                 sarif});
         batch::BatchRun checks(pages, values, grid, !single);
         const std::optional<QString> fatal = checks.runOnJobs(fileOf, jobs, output, [&](int done) {
             if (showProgress)
@@ -467,8 +498,30 @@ int run(const Options& o, const platform::Folders& folders, std::FILE* out, std:
         if (!o.junitFile.isEmpty())
             writeOutput("JUnit file", o.junitFile,
                         [&](const platform::ByteWriter& write) { output.writeJUnit(write); });
+        const RuleSources sources{
+            o.rulesFile.isEmpty() ? QStringLiteral("settings") : QStringLiteral("file"),
+            o.rulesFile.isEmpty() ? platform::RegistryStore::defaultPath() : o.rulesFile,
+            !o.requiredFile.isEmpty()               ? QStringLiteral("file")
+            : requiredFile.startsWith(folders.data) ? QStringLiteral("program")
+                                                    : QStringLiteral("user"),
+            requiredFile};
+        const auto writeJson = [&](const platform::ByteWriter& write) {
+            output.writeJson(jsonOpening(sources, values, grid.names(), web.webFolder()), write);
+        };
+        const auto writeSarif = [&](const platform::ByteWriter& write) {
+            output.writeSarif(sarifOpening(sources, web.webFolder()), !unreadable, write);
+        };
+        if (!o.jsonFile.isEmpty())
+            writeOutput("JSON file", o.jsonFile, writeJson);
+        if (!o.sarifFile.isEmpty())
+            writeOutput("SARIF file", o.sarifFile, writeSarif);
         if (!o.quiet) {
-            output.writeResults([&](const QByteArray& bytes) {
+            const std::function<void(const platform::ByteWriter&)> toOut =
+                o.format == Options::Format::Json ? std::function(writeJson)
+                : o.format == Options::Format::Sarif
+                    ? std::function(writeSarif)
+                    : [&](const platform::ByteWriter& write) { output.writeResults(write); };
+            toOut([&](const QByteArray& bytes) {
                 if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out) !=
                     size_t(bytes.size()))
                     throw CannotRun{QStringLiteral("standard output cannot be written: %1")

@@ -22,6 +22,10 @@ struct Options {
     QString reportFile;
     QString junitFile;
     int jobs = 0; // 0: one per processor
+    // The machine-readable outputs: files, and what standard output gets instead of the panes.
+    QString jsonFile;
+    QString sarifFile;
+    enum class Format { Text, Json, Sarif } format = Format::Text;
     bool quiet = false;
     bool help = false;
     bool version = false;

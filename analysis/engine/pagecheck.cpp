@@ -47,6 +47,8 @@ bool checkPage(PageState& st, RuleTable& ruleTable, const RuleValues& rules, con
     done(PageStep::PolicyChecked);
     keywordChecks(st, page, address, rules, out, options);
     done(PageStep::KeywordsChecked);
+    if (hooks.keepText)
+        *hooks.keepText = std::move(page);
     return failedEntry;
 }
 

@@ -18,6 +18,8 @@ struct PageHooks {
     // A page file that cannot be read ends the check with its EFOpenError, as in the window's
     // single check; only the head pipeline's errors go to onError then.
     bool loadErrorEnds = false;
+    // Given the page's text when the check ends, for a caller that reports where things stand.
+    PageText* keepText = nullptr;
 };
 
 // A page's check, from its file to its pane lines: the rule table's values emptied, the page file

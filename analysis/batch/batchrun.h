@@ -30,6 +30,7 @@ struct PageResult {
     // A rule value, or an error the check cannot go past, ends the run at this page.
     bool fatal = false;
     QString fatalMessage;
+    double seconds = 0; // the page's check, on the job that ran it
 };
 
 // What the window does around each page of a run in its own thread.

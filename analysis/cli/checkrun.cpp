@@ -288,12 +288,12 @@ constexpr OptionRow kOptionRows[] = {
      "within a name, ** any folders)"},
     {Opt::Rules, nullptr, "rules", "FILE",
      "take the rule values from FILE (a registry file, key\n\\Software\\VRNH\\Quillmark) instead "
-     "of WEB_FOLDER/.quillmark/rules.reg,\nelse the user's registry file"},
+     "of .quillmark/rules.reg of\nthe web, else the user's registry file"},
     {Opt::Required, nullptr, "required", "FILE",
-     "the required tag file instead of WEB_FOLDER/.quillmark/metareq.txt,\nelse quillmark's (the "
-     "user's Required/metareq.txt, else the delivered one)"},
+     "the required tag file instead of .quillmark/metareq.txt of\nthe web, else quillmark's (the "
+     "user's Required/metareq.txt,\nelse the delivered one)"},
     {Opt::Init, nullptr, "init", "WEB",
-     "write WEB/.quillmark/rules.reg and metareq.txt from the rules\nand required tags in use, "
+     "write WEB/.quillmark/rules.reg and metareq.txt from the\nrules and required tags in use, "
      "and check nothing"},
     {Opt::Results, nullptr, "results", "FILE", "also write the results file (.rls) of the run"},
     {Opt::Report, nullptr, "report", "FILE", "also write the HTML report of the run"},
@@ -695,12 +695,10 @@ QByteArray usage() {
         text += names + '\n';
     }
     text += "\n"
-            "Pages are the named page addresses (relative to WEB_FOLDER, or paths of files in "
-            "it); else\n"
-            "the pages of the --folder folders; else every page of the web; less those that\n"
-            "--exclude or WEB_FOLDER/.quillmark/ignore leave out. Standard output holds the "
-            "passed,\n"
-            "the failed and the keyword pane.\n"
+            "Pages are the named page addresses (relative to WEB_FOLDER, or paths of files\n"
+            "in it); else the pages of the --folder folders; else every page of the web; less\n"
+            "those that --exclude or WEB_FOLDER/.quillmark/ignore leave out. Standard output\n"
+            "holds the passed, the failed and the keyword pane.\n"
             "Exit status: 0 every page passed, 1 a page failed, 2 the check could not be made.\n";
     return text;
 }

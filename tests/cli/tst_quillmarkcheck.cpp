@@ -62,7 +62,7 @@ Outcome runCheck(const QStringList& args, const QString& configHome,
         p.waitForFinished();
     }
     Outcome o{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-              p.readAllStandardError()};
+              p.readAllStandardError(), QByteArray()};
     takeSourcesNote(o);
     return o;
 }
@@ -1050,7 +1050,7 @@ private slots:
             << QStringList{"--exclude=**/index.htm"} << QByteArray()
             << without({"blog/index.htm", "index.htm"});
         QTest::newRow("question mark")
-            << QStringList{"--exclude=?bout.htm", "--exclude=blog/????/post.htm"} << QByteArray()
+            << QStringList{"--exclude=?bout.htm", "--exclude=blog/2?2?/post.htm"} << QByteArray()
             << without({"about.htm", "blog/2024/post.htm"});
         QTest::newRow("ignore file with comments")
             << QStringList{} << QByteArray("# work in progress\r\n\r\n  drafts  \nblog/*/draft-*\n")

@@ -497,7 +497,9 @@ private:
 // an absent one.
 bool presentAt(const QString& path) {
     struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+    // A folder on the way that may not be searched hides the file: it is there, unreadable.
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ||
+           (errno != ENOENT && errno != ENOTDIR);
 }
 
 QString sourceText(const QString& kind, const QString& path, const QString& webFile,

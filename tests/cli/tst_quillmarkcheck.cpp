@@ -911,16 +911,18 @@ private slots:
     // A web's rule file that its reader may not read stops the run (CI runs as root).
     void unreadableWebFiles_data() {
         QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("lockFolder"); // else the file
         QTest::addColumn<QString>("message");
-        QTest::newRow("rules") << "rules.reg"
-                               << "the rules file cannot be read";
-        QTest::newRow("required tags") << "metareq.txt"
-                                       << "the required tag file cannot be read";
-        QTest::newRow("ignore file") << "ignore"
-                                     << "the ignore file cannot be read";
+        QTest::newRow("rules") << "rules.reg" << false << "the rules file cannot be read";
+        QTest::newRow("required tags")
+            << "metareq.txt" << false << "the required tag file cannot be read";
+        QTest::newRow("ignore file") << "ignore" << false << "the ignore file cannot be read";
+        QTest::newRow("rules in a folder that may not be searched")
+            << "rules.reg" << true << "the rules file cannot be read";
     }
     void unreadableWebFiles() {
         QFETCH(QString, file);
+        QFETCH(bool, lockFolder);
         QFETCH(QString, message);
         testsupport::TestEnv env;
         setRules(env, false);
@@ -933,7 +935,8 @@ private slots:
         QVERIFY(QDir().mkpath(env.path(QStringLiteral("out"))));
         testsupport::shareFolder(env.root(), false);
         testsupport::shareFolder(env.path(QStringLiteral("out")), true);
-        QVERIFY(QFile::setPermissions(path, QFile::Permissions()));
+        QVERIFY(QFile::setPermissions(lockFolder ? web + QStringLiteral("/.quillmark") : path,
+                                      QFile::Permissions()));
         QProcess p;
         QProcessEnvironment pe = QProcessEnvironment::systemEnvironment();
         pe.insert(QStringLiteral("XDG_CONFIG_HOME"), env.path(QStringLiteral("config")));

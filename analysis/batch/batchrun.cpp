@@ -159,6 +159,7 @@ private:
                 continue; // the run ended before this page
             const QString& address = m_pages.at(i);
             PageResult r;
+            const auto started = std::chrono::steady_clock::now();
             try {
                 r.failed = checkPage(
                     st, table, rules, m_options, address, m_fileOf(i), r.out, between,
@@ -180,6 +181,8 @@ private:
                 r.fatalMessage = address + QStringLiteral(": ") + e.message();
                 m_stop.store(true);
             }
+            r.seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             RunOutput::Page page = m_output.prepare(address, std::move(r));
             m_checked.fetch_add(1);
             held.emplace_back(i, page);

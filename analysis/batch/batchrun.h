@@ -33,6 +33,7 @@ struct PageResult {
     QString fatalMessage;
     // Only for an output that reports them (JSON, SARIF).
     std::optional<PageFacts> facts;
+    double seconds = 0; // the page's check, on the job that ran it
 };
 
 // What the window does around each page of a run in its own thread.

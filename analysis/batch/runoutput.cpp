@@ -6,9 +6,12 @@
 #include "platform/textcodec.h"
 #include "platform/textfile.h"
 
+#include <QDateTime>
 #include <QFile>
+#include <QSysInfo>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -49,6 +52,17 @@ QString failureEntry(const QStringList& failedLines) {
 
 const QStringList& paneOf(const engine::PaneOutput& out, int pane) {
     return pane == 0 ? out.passed : pane == 1 ? out.failed : out.keyword;
+}
+
+qint64 steadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// JUnit's seconds, to the millisecond.
+QString junitSeconds(double seconds) {
+    return QString::number(seconds, 'f', 3);
 }
 
 } // namespace
@@ -152,6 +166,14 @@ RunOutput::RunOutput(Wanted wanted)
             m_reportLineStart = line.left(at);
             m_reportLineEnd = line.mid(at + kPaneMarks[0].size());
         }
+    }
+    if (m_wanted.junit && m_wanted.junitTimes) {
+        m_hostname = QSysInfo::machineHostName();
+        if (m_hostname.isEmpty())
+            m_hostname = QStringLiteral("localhost");
+        // Local time without a zone, as JUnit's schema has its timestamp.
+        m_timestamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+        m_startedNs = steadyNs();
     }
     if (m_wanted.junit) {
         m_junitBuffer.open(QIODevice::WriteOnly);
@@ -299,6 +321,8 @@ void RunOutput::addJUnitCase(const Page& page) {
     xml.writeAttribute(QStringLiteral("classname"),
                        slash < 0 ? suite : suite + QLatin1Char('/') + address.left(slash));
     xml.writeAttribute(QStringLiteral("name"), address);
+    if (m_wanted.junitTimes)
+        xml.writeAttribute(QStringLiteral("time"), junitSeconds(r.seconds));
     if (r.failed) {
         const QString entry = failureEntry(r.out.failed);
         xml.writeStartElement(QStringLiteral("failure"));
@@ -321,6 +345,8 @@ void RunOutput::addJUnitCase(const Page& page) {
 void RunOutput::finish(bool withSummary) {
     if (withSummary)
         engine::addSummary(m_summary, m_failedPages, m_pages);
+    if (m_wanted.junitTimes)
+        m_seconds = double(steadyNs() - m_startedNs) / 1e9;
     if (m_wanted.junit) {
         m_junitXml->writeEndElement();
         m_junitXml->writeEndElement();
@@ -334,10 +360,15 @@ void RunOutput::finish(bool withSummary) {
 void RunOutput::writeResults(const platform::ByteWriter& write) const {
     if (m_utf8)
         write(kUtf8Mark);
+    readPanes([&](int, Part, const QByteArray& bytes) { write(bytes); });
+}
+
+void RunOutput::readPanes(
+    const std::function<void(int pane, Part part, const QByteArray& bytes)>& take) const {
     for (int p = 0; p < 3; ++p) {
-        write(paneBytes(paneOf(m_headings, p)));
-        m_panes[p].read(write);
-        write(paneBytes(paneOf(m_summary, p)));
+        take(p, Part::Heading, paneBytes(paneOf(m_headings, p)));
+        m_panes[p].read([&](const QByteArray& piece) { take(p, Part::Pages, piece); });
+        take(p, Part::Summary, paneBytes(paneOf(m_summary, p)));
     }
 }
 
@@ -371,11 +402,18 @@ void RunOutput::writeJUnit(const platform::ByteWriter& write) const {
     xml.writeAttribute(QStringLiteral("name"), QStringLiteral("quillmark-check"));
     xml.writeAttribute(QStringLiteral("tests"), QString::number(m_pages));
     xml.writeAttribute(QStringLiteral("failures"), QString::number(m_failedPages));
+    if (m_wanted.junitTimes)
+        xml.writeAttribute(QStringLiteral("time"), junitSeconds(m_seconds));
     xml.writeStartElement(QStringLiteral("testsuite"));
     xml.writeAttribute(QStringLiteral("name"), m_wanted.junitSuite);
     xml.writeAttribute(QStringLiteral("tests"), QString::number(m_pages));
     xml.writeAttribute(QStringLiteral("failures"), QString::number(m_failedPages));
     xml.writeAttribute(QStringLiteral("errors"), QString::number(m_errorPages));
+    if (m_wanted.junitTimes) {
+        xml.writeAttribute(QStringLiteral("time"), junitSeconds(m_seconds));
+        xml.writeAttribute(QStringLiteral("timestamp"), m_timestamp);
+        xml.writeAttribute(QStringLiteral("hostname"), m_hostname);
+    }
     // The suite's opening is left open: the spooled cases go on from there.
     write(opening);
     m_junit.read(write);

@@ -57,6 +57,8 @@ public:
         qsizetype spoolMemory = Spool::kMemoryLimit; // of each output, the most held in memory
         bool json = false;                           // the pages' objects of the JSON output
         bool sarif = false;                          // the pages' SARIF results
+        // The JUnit file says how long each page and the run took, where and when it ran.
+        bool junitTimes = false;
     };
     explicit RunOutput(Wanted wanted);
     ~RunOutput();
@@ -94,6 +96,12 @@ public:
     // The results file's bytes, as standard output gets them: Windows-1252 when every line fits,
     // else UTF-8 with a byte-order mark.
     void writeResults(const platform::ByteWriter& write) const;
+    // The same bytes without the byte-order mark, each pane's heading, pages and summary in turn.
+    enum class Part { Heading, Pages, Summary };
+    void
+    readPanes(const std::function<void(int pane, Part part, const QByteArray& bytes)>& take) const;
+    // The panes are UTF-8, else Windows-1252.
+    bool isUtf8() const { return m_utf8; }
     // The HTML report of the run under `head` (engine::reportHead and its kin).
     void writeReport(const QStringList& head, const QString& bodychk,
                      const platform::ByteWriter& write) const;
@@ -130,6 +138,11 @@ private:
     bool m_utf8 = false;
     QBuffer m_junitBuffer;
     std::unique_ptr<QXmlStreamWriter> m_junitXml;
+    // Where and when the run started, and how long it took up to finish().
+    QString m_hostname;
+    QString m_timestamp;
+    qint64 m_startedNs = 0;
+    double m_seconds = 0;
     int m_pages = 0;
     int m_failedPages = 0;
     int m_errorPages = 0;

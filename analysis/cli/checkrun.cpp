@@ -7,12 +7,16 @@
 #include "analysis/batch/runoutput.h"
 #include "analysis/engine/report.h"
 #include "analysis/rules/rulestore.h"
+#include "analysis/rules/rulevalues.h"
 #include "platform/filenames.h"
 #include "platform/infooptions.h"
 #include "platform/registrystore.h"
 #include "platform/textfile.h"
 #include "webhost/localweb.h"
 
+#include <QByteArrayView>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 #include <QThread>
@@ -30,38 +34,13 @@
 
 namespace checkcli {
 
-const char* const kUsage =
-    "Usage: quillmark-check [options] WEB_FOLDER [PAGE ...]\n"
-    "Checks the title and meta tags of the pages of a web against its rule base.\n"
-    "\n"
-    "  --folder F     check the pages of folder F of the web (repeatable; \"\" or\n"
-    "                 \"Web Root Directory\" is the root)\n"
-    "  --rules FILE   take the rule values from FILE (a registry file, key\n"
-    "                 \\Software\\VRNH\\Quillmark) instead of the user's registry file\n"
-    "  --required FILE  the required tag file instead of quillmark's (the user's\n"
-    "                 Required/metareq.txt, else the delivered one)\n"
-    "  --results FILE also write the results file (.rls) of the run\n"
-    "  --report FILE  also write the HTML report of the run\n"
-    "  --junit FILE   also write a JUnit XML file, one test case per page\n"
-    "  --json FILE    also write the run's pages, facts and findings as JSON\n"
-    "  --sarif FILE   also write the findings as a SARIF 2.1.0 log\n"
-    "  --format F     standard output gets json or sarif instead of the panes\n"
-    "  --jobs N       pages checked at once (default: the number of processors)\n"
-    "  --quiet        no panes on standard output\n"
-    "  --help         this text\n"
-    "  --version      the version of quillmark-check\n"
-    "\n"
-    "Pages are the named page addresses (relative to WEB_FOLDER, or paths of files in it); else "
-    "the\n"
-    "pages of the --folder folders; else every page of the web. Standard output holds the passed,\n"
-    "the failed and the keyword pane, as a results file holds them.\n"
-    "Exit status: 0 every page passed, 1 a page failed, 2 the check could not be made.\n";
-
 namespace {
 
-struct UsageError {
-    QString message;
-};
+// RuleSources kinds.
+const QString kFromOption = QStringLiteral("option");
+const QString kFromWeb = QStringLiteral("web");
+const QString kFromSettings = QStringLiteral("settings");
+const QString kFromProgram = QStringLiteral("program");
 
 // A condition that ends the command with status 2.
 struct CannotRun {
@@ -72,22 +51,23 @@ void say(std::FILE* err, const QString& text) {
     std::fprintf(err, "quillmark-check: %s\n", batch::oneLine(text).toLocal8Bit().constData());
 }
 
-engine::RuleValues readRules(const QString& rulesFile) {
+engine::RuleValues readRules(const RuleSources& sources) {
     engine::RuleValues values = rules::startingRuleValues();
-    const QString path = rulesFile.isEmpty() ? platform::RegistryStore::defaultPath() : rulesFile;
+    const bool named = sources.rulesKind != kFromSettings;
+    const QString& path = sources.rulesPath;
     platform::RegistryStore reg(path);
     if (reg.openKeyReadOnly(rules::kSettingsKey)) {
         rules::readRuleValues(reg, values);
     } else if (reg.cannotRead()) {
         // Checking against rules other than the user's would report false results.
-        const QString what = rulesFile.isEmpty() ? QStringLiteral("the registry file")
-                                                 : QStringLiteral("the rules file");
+        const QString what =
+            named ? QStringLiteral("the rules file") : QStringLiteral("the registry file");
         throw CannotRun{QStringLiteral("%1 cannot be read: %2").arg(what, reg.lastError())};
-    } else if (!rulesFile.isEmpty()) {
-        if (!QFileInfo(rulesFile).isFile())
-            throw CannotRun{QStringLiteral("the rules file %1 cannot be read").arg(rulesFile)};
-        throw CannotRun{QStringLiteral("the rules file %1 holds no key %2")
-                            .arg(rulesFile, rules::kSettingsKey)};
+    } else if (named) {
+        if (!QFileInfo(path).isFile())
+            throw CannotRun{QStringLiteral("the rules file %1 cannot be read").arg(path)};
+        throw CannotRun{
+            QStringLiteral("the rules file %1 holds no key %2").arg(path, rules::kSettingsKey)};
     }
     return values;
 }
@@ -290,100 +270,549 @@ QString suiteName(const QString& webFolder) {
     return name.isEmpty() ? clean : name;
 }
 
+// The options, once: the parser, the help text and what each option sets come from this table.
+enum class Opt {
+    Folder,
+    Exclude,
+    Rules,
+    Required,
+    Init,
+    Results,
+    Report,
+    Junit,
+    Json,
+    Sarif,
+    Format,
+    Color,
+    Jobs,
+    Quiet,
+    Help,
+    Version,
+};
+struct OptionRow {
+    Opt id;
+    const char* shortName; // null: none
+    const char* longName;
+    const char* valueName; // null: a switch
+    const char* help;      // lines after the first indented by the table
+};
+constexpr OptionRow kOptionRows[] = {
+    {Opt::Folder, nullptr, "folder", "F",
+     "check the pages of folder F of the web (repeatable; \"\" or\n\"Web Root Directory\" is the "
+     "root)"},
+    {Opt::Exclude, nullptr, "exclude", "GLOB",
+     "leave out the pages GLOB matches, or the pages in folders it\nmatches (repeatable; * and ? "
+     "within a name, ** any folders)"},
+    {Opt::Rules, nullptr, "rules", "FILE",
+     "take the rule values from FILE (a registry file, key\n\\Software\\VRNH\\Quillmark) instead "
+     "of .quillmark/rules.reg of\nthe web, else the user's registry file"},
+    {Opt::Required, nullptr, "required", "FILE",
+     "the required tag file instead of .quillmark/metareq.txt of\nthe web, else quillmark's (the "
+     "user's Required/metareq.txt,\nelse the delivered one)"},
+    {Opt::Init, nullptr, "init", "WEB",
+     "write WEB/.quillmark/rules.reg and metareq.txt from the\nrules and required tags in use, "
+     "and check nothing"},
+    {Opt::Results, nullptr, "results", "FILE", "also write the results file (.rls) of the run"},
+    {Opt::Report, nullptr, "report", "FILE", "also write the HTML report of the run"},
+    {Opt::Junit, nullptr, "junit", "FILE", "also write a JUnit XML file, one test case per page"},
+    {Opt::Json, nullptr, "json", "FILE", "also write the run's pages, facts and findings as JSON"},
+    {Opt::Sarif, nullptr, "sarif", "FILE", "also write the findings as a SARIF 2.1.0 log"},
+    {Opt::Format, nullptr, "format", "F",
+     "standard output: text (default; UTF-8, LF), rls (the results\nfile's bytes), json or sarif "
+     "(the bytes of --json, --sarif)"},
+    {Opt::Color, nullptr, "color", "WHEN",
+     "colour the text output: auto (default: on a terminal, unless\nNO_COLOR is set), always or "
+     "never"},
+    {Opt::Jobs, "j", "jobs", "N", "pages checked at once (default: the number of processors)"},
+    {Opt::Quiet, "q", "quiet", nullptr, "no panes and no note of the rule sources"},
+    {Opt::Help, "h", "help", nullptr, "this text"},
+    {Opt::Version, nullptr, "version", nullptr, "the version of quillmark-check"},
+};
+
+const OptionRow* rowNamed(QStringView name) {
+    for (const OptionRow& row : kOptionRows)
+        if (name == QLatin1String(row.longName) ||
+            (row.shortName && name == QLatin1String(row.shortName)))
+            return &row;
+    return nullptr;
+}
+
+// "text, rls, json or sarif"
+QString formatNames() {
+    QStringList names;
+    for (const FormatName& f : kFormats)
+        names.append(QLatin1String(f.name));
+    const QString last = names.takeLast();
+    return names.join(QLatin1String(", ")) + QLatin1String(" or ") + last;
+}
+
+Format parseFormat(const QString& text) {
+    for (const FormatName& f : kFormats)
+        if (text == QLatin1String(f.name))
+            return f.format;
+    throw UsageError{
+        QStringLiteral("option '--format' takes %1, not '%2'").arg(formatNames(), text)};
+}
+
+ColorWhen parseColor(const QString& text) {
+    if (text == QLatin1String("auto"))
+        return ColorWhen::Auto;
+    if (text == QLatin1String("always"))
+        return ColorWhen::Always;
+    if (text == QLatin1String("never"))
+        return ColorWhen::Never;
+    throw UsageError{
+        QStringLiteral("option '--color' takes auto, always or never, not '%1'").arg(text)};
+}
+
 int parseJobs(const QString& text) {
     bool ok = false;
     const int n = text.toInt(&ok);
     if (!ok || n < 1 || n > 1024)
         throw UsageError{
-            QStringLiteral("--jobs needs a number from 1 to 1024, not \"%1\"").arg(text)};
+            QStringLiteral("option '--jobs' needs a number from 1 to 1024, not '%1'").arg(text)};
     return n;
+}
+
+QString fileName(const OptionRow& row, const QString& value) {
+    if (value.isEmpty())
+        throw UsageError{
+            QStringLiteral("option '--%1' needs a file name").arg(QLatin1String(row.longName))};
+    return value;
+}
+
+// The parser's own complaint in the words of the other messages: it quotes the argument at
+// fault.
+UsageError parserError(const QCommandLineParser& parser) {
+    if (!parser.unknownOptionNames().isEmpty()) {
+        const QString name = parser.unknownOptionNames().first();
+        return {QStringLiteral("unknown option '%1%2'")
+                    .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name)};
+    }
+    const QString text = parser.errorText();
+    const qsizetype open = text.indexOf(QLatin1Char('\''));
+    const qsizetype close = text.lastIndexOf(QLatin1Char('\''));
+    if (open < 0 || close <= open)
+        return {text};
+    const QString given = text.mid(open + 1, close - open - 1).section(QLatin1Char('='), 0, 0);
+    QStringView name(given);
+    while (name.startsWith(u'-'))
+        name = name.mid(1);
+    const OptionRow* row = rowNamed(name);
+    if (row && row->valueName)
+        return {QStringLiteral("option '%1' needs a value").arg(given)};
+    return {QStringLiteral("option '%1' takes no value").arg(given)};
+}
+
+bool isTerminal(std::FILE* f) {
+    return ::isatty(fileno(f)) == 1;
+}
+
+bool wantColor(ColorWhen when, std::FILE* out) {
+    switch (when) {
+    case ColorWhen::Always:
+        return true;
+    case ColorWhen::Never:
+        return false;
+    case ColorWhen::Auto:
+        break;
+    }
+    return qEnvironmentVariableIsEmpty("NO_COLOR") && isTerminal(out);
+}
+
+void writeOut(std::FILE* out, const char* bytes, size_t size) {
+    if (std::fwrite(bytes, 1, size, out) != size)
+        throw CannotRun{QStringLiteral("standard output cannot be written: %1")
+                            .arg(QString::fromLocal8Bit(std::strerror(errno)))};
+}
+
+// The panes for people: UTF-8 with LF line ends. In colour, the passed pane's pages are green,
+// the failed pane's lines red and the keyword pane's warnings yellow; headings and the summary
+// keep the terminal's colour.
+class TextOutput {
+public:
+    TextOutput(std::FILE* out, bool utf8Panes, bool color)
+        : m_out(out), m_utf8(utf8Panes), m_color(color) {
+        m_buffer.reserve(kFlushAt + 4096);
+    }
+
+    void take(int pane, batch::RunOutput::Part part, const QByteArray& bytes) {
+        const char* p = bytes.constData();
+        const char* const end = p + bytes.size();
+        while (p < end) {
+            const char* nl = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+            if (!nl) {
+                m_partial.append(p, end - p);
+                break;
+            }
+            if (m_partial.isEmpty()) {
+                line(pane, part, p, nl - p);
+            } else {
+                m_partial.append(p, nl - p);
+                line(pane, part, m_partial.constData(), m_partial.size());
+                m_partial.clear();
+            }
+            p = nl + 1;
+        }
+    }
+
+    void finish() {
+        if (!m_partial.isEmpty())
+            line(2, batch::RunOutput::Part::Summary, m_partial.constData(), m_partial.size());
+        m_partial.clear();
+        flush();
+    }
+
+private:
+    static constexpr qsizetype kFlushAt = 1 << 16;
+
+    static bool startsWith(const char* b, qsizetype n, const char* prefix, qsizetype size) {
+        return n >= size && std::memcmp(b, prefix, size_t(size)) == 0;
+    }
+
+    const char* colorOf(int pane, batch::RunOutput::Part part, const char* b, qsizetype n) const {
+        if (!m_color || part != batch::RunOutput::Part::Pages || n == 0)
+            return nullptr;
+        switch (pane) {
+        case 0:
+            return startsWith(b, n, "File = ", 7) ? "\x1b[32m" : nullptr;
+        case 1:
+            return "\x1b[31m";
+        default:
+            return QByteArrayView(b, n).contains("WARNING!") ? "\x1b[33m" : nullptr;
+        }
+    }
+
+    void line(int pane, batch::RunOutput::Part part, const char* b, qsizetype n) {
+        if (n > 0 && b[n - 1] == '\r')
+            --n;
+        const char* color = colorOf(pane, part, b, n);
+        if (color)
+            m_buffer.append(color);
+        bool ascii = true;
+        for (qsizetype i = 0; i < n && ascii; ++i)
+            ascii = static_cast<unsigned char>(b[i]) < 0x80;
+        if (m_utf8 || ascii)
+            m_buffer.append(b, n);
+        else
+            m_buffer.append(platform::decodeWindows1252(QByteArray(b, n)).toUtf8());
+        if (color)
+            m_buffer.append("\x1b[0m");
+        m_buffer.append('\n');
+        if (m_buffer.size() >= kFlushAt)
+            flush();
+    }
+
+    void flush() {
+        writeOut(m_out, m_buffer.constData(), size_t(m_buffer.size()));
+        m_buffer.clear();
+    }
+
+    std::FILE* const m_out;
+    const bool m_utf8;
+    const bool m_color;
+    QByteArray m_buffer;
+    QByteArray m_partial;
+};
+
+// A name at the web's root, whatever it is: a file there that cannot be read is an error, not
+// an absent one.
+bool presentAt(const QString& path) {
+    struct stat st;
+    // A folder on the way that may not be searched hides the file: it is there, unreadable.
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ||
+           (errno != ENOENT && errno != ENOTDIR);
+}
+
+QString sourceText(const QString& kind, const QString& path, const QString& webFile,
+                   const char* fallback) {
+    if (kind == kFromWeb)
+        return webFile;
+    if (kind == kFromOption)
+        return path;
+    return QStringLiteral("%1 (%2)").arg(QLatin1String(fallback), path);
+}
+
+// The globs of --exclude and of the web's ignore file, split into their names once.
+struct Glob {
+    QString text;
+    QStringList parts;
+    bool folderOnly = false;
+};
+
+Glob compileGlob(const QString& text) {
+    Glob g;
+    g.text = text;
+    QString t = text.trimmed();
+    t.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    while (t.startsWith(QLatin1String("./")))
+        t.remove(0, 2);
+    while (t.startsWith(QLatin1Char('/')))
+        t.remove(0, 1);
+    g.folderOnly = t.endsWith(QLatin1Char('/'));
+    g.parts = t.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    return g;
+}
+
+// '*' and '?' within one name.
+bool nameMatches(QStringView name, QStringView pattern) {
+    qsizetype n = 0;
+    qsizetype p = 0;
+    qsizetype starP = -1;
+    qsizetype starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == u'*') {
+            starP = p++;
+            starN = n;
+        } else if (starP >= 0) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'*')
+        ++p;
+    return p == pattern.size();
+}
+
+bool partsMatch(const QList<QStringView>& names, qsizetype n, const QStringList& parts,
+                qsizetype p) {
+    if (p == parts.size())
+        return n == names.size();
+    if (parts.at(p) == QLatin1String("**")) {
+        for (qsizetype k = n; k <= names.size(); ++k)
+            if (partsMatch(names, k, parts, p + 1))
+                return true;
+        return false;
+    }
+    return n < names.size() && nameMatches(names.at(n), parts.at(p)) &&
+           partsMatch(names, n + 1, parts, p + 1);
+}
+
+bool globExcludes(const QString& address, const Glob& glob) {
+    if (glob.parts.isEmpty())
+        return false;
+    QList<QStringView> names;
+    for (QStringView name : QStringView(address).split(u'/', Qt::SkipEmptyParts))
+        names.append(name);
+    // The page itself, then each folder it lies in.
+    for (qsizetype upTo = names.size(); upTo > 0; --upTo) {
+        if (upTo == names.size() && glob.folderOnly)
+            continue;
+        if (partsMatch(names.mid(0, upTo), 0, glob.parts, 0))
+            return true;
+    }
+    return false;
+}
+
+bool inConfigFolder(const QString& address) {
+    return address.startsWith(kWebConfigFolder + QLatin1Char('/'));
+}
+
+// The glob that leaves the page out, or null.
+const Glob* excludingGlob(const QString& address, const QList<Glob>& globs) {
+    for (const Glob& g : globs)
+        if (globExcludes(address, g))
+            return &g;
+    return nullptr;
+}
+
+QStringList ignoreFileGlobs(const QString& path) {
+    QStringList globs;
+    try {
+        for (const QString& line : platform::readLines(path)) {
+            const QString t = line.trimmed();
+            if (!t.isEmpty() && !t.startsWith(QLatin1Char('#')))
+                globs.append(t);
+        }
+    } catch (const platform::Error& e) {
+        throw CannotRun{QStringLiteral("the ignore file cannot be read: %1").arg(e.message())};
+    }
+    return globs;
+}
+
+webhost::LocalWeb openWeb(const QString& folder) {
+    try {
+        return webhost::LocalWeb::onFolder(folder);
+    } catch (const platform::Error& e) {
+        throw CannotRun{e.message()};
+    }
+}
+
+// The rule values and the required tag list in use, as files of the web's own folder.
+int initWeb(const Options& o, const platform::Folders& folders, std::FILE* err) {
+    const webhost::LocalWeb web = openWeb(o.initWeb);
+    // The sources the run would take were the web's files not there.
+    const RuleSources sources = chooseRuleSources(o, QString(), folders);
+    const engine::RuleValues values = readRules(sources);
+    QByteArray required;
+    try {
+        required = platform::readFileBytes(sources.requiredPath);
+    } catch (const platform::Error& e) {
+        throw CannotRun{
+            QStringLiteral("the required tag file cannot be read: %1").arg(e.message())};
+    }
+    const QString root = web.webFolder() + QLatin1Char('/');
+    const QString rulesPath = root + kWebRulesFile;
+    const QString requiredPath = root + kWebRequiredFile;
+    for (const QString& path : {rulesPath, requiredPath})
+        if (presentAt(path))
+            throw CannotRun{QStringLiteral("%1 exists already; it is not overwritten").arg(path)};
+    const QString folder = root + kWebConfigFolder;
+    if (!QFileInfo(folder).isDir() && !QDir().mkdir(folder))
+        throw CannotRun{QStringLiteral("the folder %1 cannot be made: %2")
+                            .arg(folder, QString::fromLocal8Bit(std::strerror(errno)))};
+
+    platform::RegistryStore::Section section;
+    section.header = QStringLiteral("[HKEY_LOCAL_MACHINE%1]").arg(rules::kSettingsKey);
+    section.key = platform::RegistryStore::normaliseKey(rules::kSettingsKey);
+    section.local = true;
+    for (const rulevalues::Rule& rule : rulevalues::kRules) {
+        platform::RegistryStore::Entry e;
+        e.isValue = true;
+        e.name = rulevalues::valueName(rule);
+        e.value = values.*rule.member;
+        section.entries.append(e);
+    }
+    platform::RegistryStore::Document doc;
+    doc.sections.append(section);
+    const auto write = [](const QString& path, const QByteArray& bytes) {
+        try {
+            platform::writeFileAtomically(path, bytes);
+        } catch (const platform::Error& e) {
+            throw CannotRun{QStringLiteral("%1 cannot be written: %2").arg(path, e.message())};
+        }
+    };
+    write(rulesPath, platform::RegistryStore::serialize(doc));
+    write(requiredPath, required);
+    if (!o.quiet)
+        say(err, QStringLiteral("wrote %1 and %2").arg(rulesPath, requiredPath));
+    return kAllPassed;
 }
 
 } // namespace
 
-Options parseArguments(const QStringList& arguments) {
-    Options o;
-    QStringList positional;
-    bool optionsEnd = false;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& a = arguments.at(i);
-        if (optionsEnd || !a.startsWith(QLatin1String("-")) || a == QLatin1String("-")) {
-            positional.append(a);
-            continue;
-        }
-        if (a == QLatin1String("--")) {
-            optionsEnd = true;
-            continue;
-        }
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            o.help = true;
-            continue;
-        }
-        if (a == QLatin1String("--version")) {
-            o.version = true;
-            continue;
-        }
-        if (a == QLatin1String("--quiet")) {
-            o.quiet = true;
-            continue;
-        }
-        QString name = a;
-        QString value;
-        bool hasValue = false;
-        const qsizetype eq = a.indexOf(QLatin1Char('='));
-        if (eq > 0) {
-            name = a.left(eq);
-            value = a.mid(eq + 1);
-            hasValue = true;
-        }
-        static const QStringList withValue{
-            QStringLiteral("--folder"),  QStringLiteral("--rules"),  QStringLiteral("--required"),
-            QStringLiteral("--results"), QStringLiteral("--report"), QStringLiteral("--junit"),
-            QStringLiteral("--jobs"),    QStringLiteral("--json"),   QStringLiteral("--sarif"),
-            QStringLiteral("--format")};
-        if (!withValue.contains(name))
-            throw UsageError{QStringLiteral("unknown option %1").arg(name)};
-        if (!hasValue) {
-            if (i + 1 >= arguments.size())
-                throw UsageError{QStringLiteral("%1 needs a value").arg(name)};
-            value = arguments.at(++i);
-        }
-        // The machine-readable outputs.
-        if (name == QLatin1String("--format")) {
-            if (value == QLatin1String("json"))
-                o.format = Options::Format::Json;
-            else if (value == QLatin1String("sarif"))
-                o.format = Options::Format::Sarif;
-            else
-                throw UsageError{
-                    QStringLiteral("--format takes json or sarif, not \"%1\"").arg(value)};
-            continue;
-        }
-        if ((name == QLatin1String("--json") || name == QLatin1String("--sarif")) &&
-            !value.isEmpty()) {
-            (name == QLatin1String("--json") ? o.jsonFile : o.sarifFile) = value;
-            continue;
-        }
+const QString kWebConfigFolder = QStringLiteral(".quillmark");
+const QString kWebRulesFile = QStringLiteral(".quillmark/rules.reg");
+const QString kWebRequiredFile = QStringLiteral(".quillmark/metareq.txt");
+const QString kWebIgnoreFile = QStringLiteral(".quillmark/ignore");
 
-        if (name == QLatin1String("--folder"))
-            o.folders.append(value);
-        else if (name == QLatin1String("--jobs"))
+QByteArray usage() {
+    QByteArray text = "Usage: quillmark-check [options] WEB_FOLDER [PAGE ...]\n"
+                      "       quillmark-check --init WEB\n"
+                      "Checks the title and meta tags of the pages of a web against its rule "
+                      "base.\n\n";
+    constexpr int kHelpColumn = 20;
+    for (const OptionRow& row : kOptionRows) {
+        QByteArray names =
+            row.shortName ? QByteArray("  -") + row.shortName + ", --" : QByteArray("      --");
+        names += row.longName;
+        if (row.valueName)
+            names += QByteArray(" ") + row.valueName;
+        names += names.size() + 1 < kHelpColumn ? QByteArray(kHelpColumn - names.size(), ' ')
+                                                : QByteArray("\n") + QByteArray(kHelpColumn, ' ');
+        names += QByteArray(row.help).replace("\n", "\n" + QByteArray(kHelpColumn, ' '));
+        text += names + '\n';
+    }
+    text += "\n"
+            "Pages are the named page addresses (relative to WEB_FOLDER, or paths of files\n"
+            "in it); else the pages of the --folder folders; else every page of the web; less\n"
+            "those that --exclude or WEB_FOLDER/.quillmark/ignore leave out. Standard output\n"
+            "holds the passed, the failed and the keyword pane.\n"
+            "Exit status: 0 every page passed, 1 a page failed, 2 the check could not be made.\n";
+    return text;
+}
+
+Options parseArguments(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    for (const OptionRow& row : kOptionRows) {
+        QStringList names;
+        if (row.shortName)
+            names.append(QLatin1String(row.shortName));
+        names.append(QLatin1String(row.longName));
+        QCommandLineOption option(names);
+        if (row.valueName)
+            option.setValueName(QLatin1String(row.valueName));
+        parser.addOption(option);
+    }
+    if (!parser.parse(QStringList{QStringLiteral("quillmark-check")} + arguments))
+        throw parserError(parser);
+
+    Options o;
+    for (const OptionRow& row : kOptionRows) {
+        const QString name = QLatin1String(row.longName);
+        if (!parser.isSet(name))
+            continue;
+        const QString value = row.valueName ? parser.value(name) : QString();
+        switch (row.id) {
+        case Opt::Folder:
+            o.folders = parser.values(name);
+            break;
+        case Opt::Exclude:
+            o.excludes = parser.values(name);
+            for (const QString& g : std::as_const(o.excludes))
+                if (g.trimmed().isEmpty())
+                    throw UsageError{QStringLiteral("option '--exclude' needs a pattern")};
+            break;
+        case Opt::Rules:
+            o.rulesFile = fileName(row, value);
+            break;
+        case Opt::Required:
+            o.requiredFile = fileName(row, value);
+            break;
+        case Opt::Init:
+            o.initWeb = fileName(row, value);
+            break;
+        case Opt::Results:
+            o.resultsFile = fileName(row, value);
+            break;
+        case Opt::Report:
+            o.reportFile = fileName(row, value);
+            break;
+        case Opt::Junit:
+            o.junitFile = fileName(row, value);
+            break;
+        case Opt::Json:
+            o.jsonFile = fileName(row, value);
+            break;
+        case Opt::Sarif:
+            o.sarifFile = fileName(row, value);
+            break;
+        case Opt::Format:
+            o.format = parseFormat(value);
+            break;
+        case Opt::Color:
+            o.color = parseColor(value);
+            break;
+        case Opt::Jobs:
             o.jobs = parseJobs(value);
-        else if (value.isEmpty())
-            throw UsageError{QStringLiteral("%1 needs a file name").arg(name)};
-        else if (name == QLatin1String("--rules"))
-            o.rulesFile = value;
-        else if (name == QLatin1String("--required"))
-            o.requiredFile = value;
-        else if (name == QLatin1String("--results"))
-            o.resultsFile = value;
-        else if (name == QLatin1String("--report"))
-            o.reportFile = value;
-        else
-            o.junitFile = value;
+            break;
+        case Opt::Quiet:
+            o.quiet = true;
+            break;
+        case Opt::Help:
+            o.help = true;
+            break;
+        case Opt::Version:
+            o.version = true;
+            break;
+        }
     }
     if (o.help || o.version)
         return o;
+    QStringList positional = parser.positionalArguments();
+    if (!o.initWeb.isEmpty()) {
+        if (!positional.isEmpty())
+            throw UsageError{QStringLiteral("--init takes no web folder or page besides its own, "
+                                            "not '%1'")
+                                 .arg(positional.first())};
+        return o;
+    }
     if (positional.isEmpty())
         throw UsageError{QStringLiteral("no web folder given")};
     o.web = positional.takeFirst();
@@ -391,36 +820,100 @@ Options parseArguments(const QStringList& arguments) {
     return o;
 }
 
+RuleSources chooseRuleSources(const Options& o, const QString& webFolder,
+                              const platform::Folders& folders) {
+    RuleSources s;
+    const QString root = webFolder.isEmpty() ? QString() : webFolder + QLatin1Char('/');
+    if (!o.rulesFile.isEmpty()) {
+        s.rulesKind = kFromOption;
+        s.rulesPath = o.rulesFile;
+    } else if (!root.isEmpty() && presentAt(root + kWebRulesFile)) {
+        s.rulesKind = kFromWeb;
+        s.rulesPath = root + kWebRulesFile;
+    } else {
+        s.rulesKind = kFromSettings;
+        s.rulesPath = platform::RegistryStore::defaultPath();
+    }
+    if (!o.requiredFile.isEmpty()) {
+        s.requiredKind = kFromOption;
+        s.requiredPath = o.requiredFile;
+    } else if (!root.isEmpty() && presentAt(root + kWebRequiredFile)) {
+        s.requiredKind = kFromWeb;
+        s.requiredPath = root + kWebRequiredFile;
+    } else {
+        s.requiredKind = kFromProgram;
+        s.requiredPath = rules::requiredTagFileToRead(folders);
+    }
+    return s;
+}
+
+bool excludedBy(const QString& address, const QString& glob) {
+    return globExcludes(address, compileGlob(glob));
+}
+
 int run(const Options& o, const platform::Folders& folders, std::FILE* out, std::FILE* err) {
     try {
-        webhost::LocalWeb web = [&] {
-            try {
-                return webhost::LocalWeb::onFolder(o.web);
-            } catch (const platform::Error& e) {
-                throw CannotRun{e.message()};
-            }
-        }();
+        if (!o.initWeb.isEmpty())
+            return initWeb(o, folders, err);
+        webhost::LocalWeb web = openWeb(o.web);
+        const QString root = web.webFolder() + QLatin1Char('/');
         const int jobs = o.jobs > 0 ? o.jobs : std::max(1, QThread::idealThreadCount());
-        const engine::RuleValues values = readRules(o.rulesFile);
-        const QString requiredFile =
-            o.requiredFile.isEmpty() ? rules::requiredTagFileToRead(folders) : o.requiredFile;
+        const RuleSources sources = chooseRuleSources(o, web.webFolder(), folders);
+        const engine::RuleValues values = readRules(sources);
         engine::RuleTable grid;
-        grid.setNames(requiredNames(requiredFile, values));
+        grid.setNames(requiredNames(sources.requiredPath, values));
+        QList<Glob> globs;
+        for (const QString& g : o.excludes)
+            globs.append(compileGlob(g));
+        const QString ignoreFile = root + kWebIgnoreFile;
+        const bool hasIgnoreFile = presentAt(ignoreFile);
+        if (hasIgnoreFile)
+            for (const QString& g : ignoreFileGlobs(ignoreFile))
+                globs.append(compileGlob(g));
+        if (!o.quiet)
+            say(err, QStringLiteral("rules from %1, required tags from %2")
+                         .arg(sourceText(sources.rulesKind, sources.rulesPath, kWebRulesFile,
+                                         "the user's settings"),
+                              sourceText(sources.requiredKind, sources.requiredPath,
+                                         kWebRequiredFile, "the program's list")));
 
         QStringList pages;
         QStringList namedFiles;
         Gathered gathered;
         if (!o.pages.isEmpty()) {
             for (const QString& p : o.pages) {
-                pages.append(pageAddress(web, p));
-                namedFiles.append(web.pathOf(pages.last()));
+                const QString address = pageAddress(web, p);
+                const Glob* by = excludingGlob(address, globs);
+                if (by || inConfigFolder(address)) {
+                    if (!o.quiet)
+                        say(err, by ? QStringLiteral("%1 is not checked: --exclude or the ignore "
+                                                     "file leaves it out (%2)")
+                                          .arg(p, by->text)
+                                    : QStringLiteral("%1 is not checked: it is in the web's "
+                                                     "%2 folder")
+                                          .arg(p, kWebConfigFolder));
+                    continue;
+                }
+                pages.append(address);
+                namedFiles.append(web.pathOf(address));
             }
+            if (pages.isEmpty())
+                return kAllPassed; // every page named is left out: nothing to check
         } else {
             // The listings hold only files inside the web.
             gathered = gatherPages(web, o.folders, jobs);
             pages = std::move(gathered.rows);
+            pages.removeIf([&](const QString& address) {
+                return inConfigFolder(address) || excludingGlob(address, globs);
+            });
+            gathered.unlisted.removeIf([&](const webhost::UnlistedName& u) {
+                const QString shown =
+                    u.folder.isEmpty() ? u.name : u.folder + QLatin1Char('/') + u.name;
+                return inConfigFolder(shown) || excludingGlob(shown, globs);
+            });
+            if (pages.isEmpty() && gathered.unlisted.isEmpty() && gathered.unreadable.isEmpty())
+                throw CannotRun{batch::kNoWebFiles};
         }
-        const QString root = web.webFolder() + QLatin1Char('/');
         // Called by the run's threads: the path is made without copying the shared root.
         const std::function<QString(int)> fileOf = [&](int i) {
             if (!namedFiles.isEmpty())
@@ -443,12 +936,11 @@ int run(const Options& o, const platform::Folders& folders, std::FILE* out, std:
                 outputs.append({QStringLiteral("JSON file"), o.jsonFile});
             if (!o.sarifFile.isEmpty())
                 outputs.append({QStringLiteral("SARIF file"), o.sarifFile});
-            refuseSharedFiles(
-                outputs,
-                {{QStringLiteral("rules file"),
-                  o.rulesFile.isEmpty() ? platform::RegistryStore::defaultPath() : o.rulesFile},
-                 {QStringLiteral("required tag file"), requiredFile}},
-                pages, fileOf);
+            QList<NamedFile> inputs{{QStringLiteral("rules file"), sources.rulesPath},
+                                    {QStringLiteral("required tag file"), sources.requiredPath}};
+            if (hasIgnoreFile)
+                inputs.append({QStringLiteral("ignore file"), ignoreFile});
+            refuseSharedFiles(outputs, inputs, pages, fileOf);
         }
         for (const QString& m : std::as_const(gathered.unreadable))
             say(err, m);
@@ -456,16 +948,16 @@ int run(const Options& o, const platform::Folders& folders, std::FILE* out, std:
             say(err, batch::unlistedMessage(u));
         if (pages.isEmpty() && gathered.unlisted.isEmpty())
             return kCannotRun; // nothing could be listed, and the reasons are said
-        const bool single = o.pages.size() == 1;
+        const bool single = namedFiles.size() == 1;
         const int checked = int(pages.size());
 
-        const bool showProgress = checked > 1 && isatty(fileno(err));
-        const bool json = !o.jsonFile.isEmpty() || (o.format == Options::Format::Json && !o.quiet);
-        const bool sarif =
-            !o.sarifFile.isEmpty() || (o.format == Options::Format::Sarif && !o.quiet);
-        batch::RunOutput output({!o.reportFile.isEmpty(), !o.junitFile.isEmpty(),
-                                 suiteName(web.webFolder()), batch::Spool::kMemoryLimit, json,
-                                 sarif});
+        const bool showProgress = checked > 1 && isTerminal(err);
+        batch::RunOutput::Wanted wanted{!o.reportFile.isEmpty(), !o.junitFile.isEmpty(),
+                                        suiteName(web.webFolder())};
+        wanted.junitTimes = true;
+        wanted.json = !o.jsonFile.isEmpty() || (o.format == Format::Json && !o.quiet);
+        wanted.sarif = !o.sarifFile.isEmpty() || (o.format == Format::Sarif && !o.quiet);
+        batch::RunOutput output(wanted);
         batch::BatchRun checks(pages, values, grid, !single);
         const std::optional<QString> fatal = checks.runOnJobs(fileOf, jobs, output, [&](int done) {
             if (showProgress)
@@ -498,13 +990,6 @@ int run(const Options& o, const platform::Folders& folders, std::FILE* out, std:
         if (!o.junitFile.isEmpty())
             writeOutput("JUnit file", o.junitFile,
                         [&](const platform::ByteWriter& write) { output.writeJUnit(write); });
-        const RuleSources sources{
-            o.rulesFile.isEmpty() ? QStringLiteral("settings") : QStringLiteral("file"),
-            o.rulesFile.isEmpty() ? platform::RegistryStore::defaultPath() : o.rulesFile,
-            !o.requiredFile.isEmpty()               ? QStringLiteral("file")
-            : requiredFile.startsWith(folders.data) ? QStringLiteral("program")
-                                                    : QStringLiteral("user"),
-            requiredFile};
         const auto writeJson = [&](const platform::ByteWriter& write) {
             output.writeJson(jsonOpening(sources, values, grid.names(), web.webFolder()), write);
         };
@@ -516,17 +1001,27 @@ int run(const Options& o, const platform::Folders& folders, std::FILE* out, std:
         if (!o.sarifFile.isEmpty())
             writeOutput("SARIF file", o.sarifFile, writeSarif);
         if (!o.quiet) {
-            const std::function<void(const platform::ByteWriter&)> toOut =
-                o.format == Options::Format::Json ? std::function(writeJson)
-                : o.format == Options::Format::Sarif
-                    ? std::function(writeSarif)
-                    : [&](const platform::ByteWriter& write) { output.writeResults(write); };
-            toOut([&](const QByteArray& bytes) {
-                if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out) !=
-                    size_t(bytes.size()))
-                    throw CannotRun{QStringLiteral("standard output cannot be written: %1")
-                                        .arg(QString::fromLocal8Bit(std::strerror(errno)))};
-            });
+            const platform::ByteWriter toOut = [&](const QByteArray& bytes) {
+                writeOut(out, bytes.constData(), size_t(bytes.size()));
+            };
+            switch (o.format) {
+            case Format::Text: {
+                TextOutput text(out, output.isUtf8(), wantColor(o.color, out));
+                output.readPanes([&](int pane, batch::RunOutput::Part part,
+                                     const QByteArray& bytes) { text.take(pane, part, bytes); });
+                text.finish();
+                break;
+            }
+            case Format::Rls:
+                output.writeResults(toOut);
+                break;
+            case Format::Json:
+                writeJson(toOut);
+                break;
+            case Format::Sarif:
+                writeSarif(toOut);
+                break;
+            }
             if (std::fflush(out) != 0)
                 throw CannotRun{QStringLiteral("standard output cannot be written: %1")
                                     .arg(QString::fromLocal8Bit(std::strerror(errno)))};
@@ -549,13 +1044,15 @@ int main(const QStringList& arguments, const platform::Folders& folders, std::FI
     try {
         o = parseArguments(arguments);
     } catch (const UsageError& e) {
-        say(err, e.message + QStringLiteral(" (see quillmark-check --help)"));
+        say(err, e.message);
+        std::fputs("Try 'quillmark-check --help'.\n", err);
         return kCannotRun;
     }
     if (o.help || o.version) {
-        const QByteArray version =
-            QByteArrayLiteral("quillmark-check ") + platform::programVersion() + '\n';
-        if (std::fputs(o.help ? kUsage : version.constData(), out) < 0 || std::fflush(out) != 0) {
+        const QByteArray text =
+            o.help ? usage()
+                   : QByteArrayLiteral("quillmark-check ") + platform::programVersion() + '\n';
+        if (std::fputs(text.constData(), out) < 0 || std::fflush(out) != 0) {
             say(err, QStringLiteral("standard output cannot be written: %1")
                          .arg(QString::fromLocal8Bit(std::strerror(errno))));
             return kCannotRun;

@@ -3,6 +3,8 @@
 // The run-wide parts of quillmark-check's JSON and SARIF outputs; the pages' parts come from the
 // run's output (batch::RunOutput::writeJson, writeSarif).
 
+#include "checkrun.h"
+
 #include "analysis/engine/rulebase.h"
 
 #include <QByteArray>
@@ -10,14 +12,6 @@
 #include <QStringList>
 
 namespace checkcli {
-
-// Where the rules and the required tags of a run come from.
-struct RuleSources {
-    QString rulesKind; // "file": --rules; "settings": the user's settings file
-    QString rulesPath;
-    QString requiredKind; // "file": --required; "user": the user's list; "program": quillmark's
-    QString requiredPath;
-};
 
 // The JSON output up to its open list of pages.
 QByteArray jsonOpening(const RuleSources& sources, const engine::RuleValues& values,

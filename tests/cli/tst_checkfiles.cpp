@@ -37,8 +37,12 @@ Outcome run(const QString& program, const QStringList& args, const QString& conf
         p.waitForFinished();
         return {-2, {}, "the checker did not end"};
     }
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-            p.readAllStandardError()};
+    Outcome o{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+              p.readAllStandardError()};
+    // The note of the rule sources that starts every run's messages is no message of these cases.
+    if (o.err.startsWith("quillmark-check: rules from "))
+        o.err.remove(0, o.err.indexOf('\n') + 1);
+    return o;
 }
 
 QByteArray fileBytes(const QString& path) {

@@ -149,7 +149,7 @@ private slots:
                  QStringLiteral(QM_VERSION));
         const QJsonObject rules = run.value(QStringLiteral("rules")).toObject();
         QCOMPARE(rules.value(QStringLiteral("source")).toObject().value(QStringLiteral("kind")),
-                 QStringLiteral("file"));
+                 QStringLiteral("option"));
         QCOMPARE(
             rules.value(QStringLiteral("values")).toObject().value(QStringLiteral("keywordsm")),
             QStringLiteral("5"));
@@ -269,7 +269,7 @@ private slots:
                      .value(QStringLiteral("required"))
                      .toObject()
                      .value(QStringLiteral("kind")),
-                 QStringLiteral("file"));
+                 QStringLiteral("option"));
 
         QStringList results;
         for (const QJsonValue& v : run.value(QStringLiteral("results")).toArray()) {
@@ -314,8 +314,36 @@ private slots:
         }
         const Outcome bad = check({QStringLiteral("--format"), QStringLiteral("xml"), m_web});
         QCOMPARE(bad.status, 2);
-        QVERIFY2(bad.err.contains("--format takes json or sarif"), bad.err.constData());
+        QVERIFY2(bad.err.contains("'--format' takes text, rls, json or sarif"),
+                 bad.err.constData());
         QVERIFY(bad.out.isEmpty());
+    }
+
+    // The web's own rule files are the sources the outputs record.
+    void webRuleFilesRecorded() {
+        const QString web = m_env.path(QStringLiteral("own"));
+        m_env.writeFile(QStringLiteral("own/index.htm"), kPass);
+        m_env.writeFile(QStringLiteral("own/.quillmark/rules.reg"),
+                        m_env.readFile(QStringLiteral("rules.reg")));
+        m_env.writeFile(QStringLiteral("own/.quillmark/metareq.txt"), "author\r\n");
+        const Outcome r =
+            runProgram(QStringLiteral(CHECK_EXE),
+                       {QStringLiteral("--format"), QStringLiteral("json"), web}, configHome());
+        QCOMPARE(r.status, 0);
+        const QString file = m_env.path(QStringLiteral("own.json"));
+        m_env.writeFile(QStringLiteral("own.json"), r.out);
+        QCOMPARE(schemaErrors(file), QString());
+        const QJsonObject run = parse(r.out);
+        for (const char* part : {"rules", "required"}) {
+            const QJsonObject source = run.value(QLatin1String(part))
+                                           .toObject()
+                                           .value(QStringLiteral("source"))
+                                           .toObject();
+            QCOMPARE(source.value(QStringLiteral("kind")), QStringLiteral("web"));
+            QVERIFY(source.value(QStringLiteral("path"))
+                        .toString()
+                        .startsWith(web + QStringLiteral("/.quillmark/")));
+        }
     }
 
     // Many pages: spooled past memory, in the same order and bytes for 1 and many jobs.

@@ -9,13 +9,18 @@
 #include "support/unprivileged.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QSysInfo>
 #include <QXmlStreamReader>
 #include <QtTest>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 using quillmark::MainWindow;
@@ -23,11 +28,24 @@ using testsupport::QuillmarkHarness;
 
 namespace {
 
+// Files of a web's .quillmark folder by name.
+using WebFiles = QMap<QString, QByteArray>;
+
 struct Outcome {
     int status = -1;
     QByteArray out;
-    QByteArray err;
+    QByteArray err;     // the messages after the note of the rule sources
+    QByteArray sources; // that note, "" when there is none
 };
+
+// The note of the rule sources that starts standard error, taken apart from the messages.
+void takeSourcesNote(Outcome& o) {
+    if (!o.err.startsWith("quillmark-check: rules from "))
+        return;
+    const qsizetype end = o.err.indexOf('\n') + 1;
+    o.sources = o.err.left(end);
+    o.err.remove(0, end);
+}
 
 // The checker with the test's own configuration folder, so that no user registry is read.
 Outcome runCheck(const QStringList& args, const QString& configHome,
@@ -43,8 +61,10 @@ Outcome runCheck(const QStringList& args, const QString& configHome,
         p.kill();
         p.waitForFinished();
     }
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-            p.readAllStandardError()};
+    Outcome o{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+              p.readAllStandardError(), QByteArray()};
+    takeSourcesNote(o);
+    return o;
 }
 
 // The rule values that reach most of the checks: required keywords and description with length
@@ -101,6 +121,73 @@ void writeNamed(const QString& folder, const QByteArray& relative, const QByteAr
     std::fclose(f);
 }
 
+// The checker with standard output on a pseudo-terminal (raw, so that line ends stay as written)
+// and standard error to /dev/null; env: the variables to set, a null value to unset.
+QByteArray runOnTerminal(const QStringList& args,
+                         const QList<std::pair<QByteArray, QByteArray>>& env) {
+    QList<QByteArray> argBytes{QByteArray(CHECK_EXE)};
+    for (const QString& a : args)
+        argBytes.append(QFile::encodeName(a));
+    std::vector<char*> argv;
+    for (QByteArray& a : argBytes)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    QProcessEnvironment pe = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : env) {
+        if (value.isNull())
+            pe.remove(QString::fromUtf8(name));
+        else
+            pe.insert(QString::fromUtf8(name), QString::fromUtf8(value));
+    }
+    QList<QByteArray> envBytes;
+    for (const QString& e : pe.toStringList())
+        envBytes.append(e.toUtf8());
+    std::vector<char*> envp;
+    for (QByteArray& e : envBytes)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    termios raw{};
+    ::cfmakeraw(&raw);
+    int master = -1;
+    const pid_t pid = ::forkpty(&master, nullptr, &raw, nullptr);
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 2);
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    QByteArray out;
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(master, buf, sizeof buf);
+        if (n > 0)
+            out.append(buf, n);
+        else if (!(n < 0 && errno == EINTR))
+            break; // EIO once the checker has ended
+    }
+    ::close(master);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return out;
+}
+
+// The pages a run checked: the "File = " lines of the keyword pane, which every page has.
+QStringList checkedPages(const QByteArray& textOut) {
+    const QString text = QString::fromUtf8(textOut);
+    QStringList pages;
+    for (const QString& line :
+         text.mid(text.indexOf(QLatin1String("\nKeyword Check\n"))).split(QLatin1Char('\n')))
+        if (line.startsWith(QLatin1String("File = ")))
+            pages.append(line.mid(7));
+    return pages;
+}
+
+// A JUnit file without the attributes that say how long and when it ran.
+QByteArray withoutTimes(QByteArray junit) {
+    static const QRegularExpression times(QStringLiteral(" (time|timestamp)=\"[^\"]*\""));
+    return QString::fromUtf8(junit).remove(times).toUtf8();
+}
+
 } // namespace
 
 class TestQuillmarkCheck : public QObject {
@@ -114,9 +201,10 @@ class TestQuillmarkCheck : public QObject {
     QString requiredFile() const {
         return m_env.programFolder() + QStringLiteral("Required/metareq.txt");
     }
+    // The results file's bytes on standard output, which these tests compare with the window's.
     QStringList common() const {
-        return {QStringLiteral("--rules"), rulesFile(), QStringLiteral("--required"),
-                requiredFile()};
+        return {QStringLiteral("--format=rls"), QStringLiteral("--rules"), rulesFile(),
+                QStringLiteral("--required"), requiredFile()};
     }
 
     // The window on the same web, program data and rules as the checker's runs.
@@ -195,9 +283,10 @@ private slots:
         QTest::newRow("quiet") << QStringList{"--quiet", w} << 1 << "";
         QTest::newRow("no web") << QStringList{} << 2 << "no web folder given";
         QTest::newRow("unknown option")
-            << QStringList{"--colour", w} << 2 << "unknown option --colour";
-        QTest::newRow("value missing") << QStringList{w, "--junit"} << 2 << "--junit needs a value";
-        QTest::newRow("jobs not a number") << QStringList{"--jobs", "two", w} << 2 << "\"two\"";
+            << QStringList{"--colour", w} << 2 << "unknown option '--colour'";
+        QTest::newRow("value missing")
+            << QStringList{w, "--junit"} << 2 << "option '--junit' needs a value";
+        QTest::newRow("jobs not a number") << QStringList{"--jobs", "two", w} << 2 << "'two'";
         QTest::newRow("web missing") << QStringList{r + "/nosuch"} << 2 << "nosuch";
         QTest::newRow("page missing") << QStringList{w, "gone.htm"} << 2 << "gone.htm";
         QTest::newRow("page outside") << QStringList{w, "../outside.htm"} << 2 << "outside the web";
@@ -225,8 +314,10 @@ private slots:
         const Outcome o = runCheck(args, configHome());
         QCOMPARE(o.status, status);
         const QString err = QString::fromLocal8Bit(o.err);
+        // A usage error says where to look next.
+        const bool usage = err.endsWith(QLatin1String("\nTry 'quillmark-check --help'.\n"));
         if (status == 2) {
-            QCOMPARE(err.count(QLatin1Char('\n')), 1);
+            QCOMPARE(err.count(QLatin1Char('\n')), usage ? 2 : 1);
             QVERIFY2(err.startsWith(QLatin1String("quillmark-check: ")) && err.contains(message),
                      qPrintable(err));
             QVERIFY(o.out.isEmpty());
@@ -364,9 +455,12 @@ private slots:
         QVERIFY(results::paneLines(testsupport::passedPane(form)).size() +
                     results::paneLines(testsupport::failedPane(form)).size() >
                 3);
-        QStringList args{QStringLiteral("--rules"), h->env.registryPath(),
+        QStringList args{QStringLiteral("--format=rls"),
+                         QStringLiteral("--rules"),
+                         h->env.registryPath(),
                          QStringLiteral("--required"),
-                         h->env.programFolder() + QStringLiteral("Required/metareq.txt"), web};
+                         h->env.programFolder() + QStringLiteral("Required/metareq.txt"),
+                         web};
         if (!page.isEmpty())
             args.append(page);
         const Outcome o = runCheck(args, configHome());
@@ -391,8 +485,9 @@ private slots:
                                                               web + "-" + tag + ".htm", web},
                                        configHome());
             QCOMPARE(o.status, 1);
+            // Times differ from run to run; all else is the same.
             const QByteArray files[3] = {m_env.readFile(web + "-" + tag + ".rls"),
-                                         m_env.readFile(web + "-" + tag + ".xml"),
+                                         withoutTimes(m_env.readFile(web + "-" + tag + ".xml")),
                                          m_env.readFile(web + "-" + tag + ".htm")};
             QCOMPARE(files[0], o.out);
             if (tag == QLatin1String("1")) {
@@ -626,6 +721,445 @@ private slots:
         QVERIFY(o.out.contains("2 of 2 passed verification."));
         QProcess::execute(QStringLiteral("rm"),
                           {QStringLiteral("-rf"), dir.path() + QStringLiteral("/d")});
+    }
+
+    // A web of a passing, a failing, a UTF-8 and a keyword-spamming page, as text for people.
+    QString textWeb() {
+        const QString web = m_env.path(QStringLiteral("textweb"));
+        if (QFileInfo::exists(web))
+            return web;
+        const QByteArray good = m_env.readFile(m_web + QStringLiteral("/good.htm"));
+        m_env.writeFile(QStringLiteral("textweb/good.htm"), good);
+        m_env.writeFile(QStringLiteral("textweb/nometa1.htm"),
+                        m_env.readFile(m_web + QStringLiteral("/nometa1.htm")));
+        m_env.writeFile(QStringLiteral("textweb/caf\u00E9.htm"),
+                        QStringLiteral("<html><head><title>Caf\u00E9 by the harbour</title>"
+                                       "<meta name=\"author\" content=\"Ann\">"
+                                       "<meta name=\"keywords\" content=\"caf\u00E9, glass\">"
+                                       "<meta name=\"description\" content=\"Caf\u00E9 and glass "
+                                       "by the sea\"></head><body>Caf\u00E9 glass</body></html>")
+                            .toUtf8());
+        m_env.writeFile(QStringLiteral("textweb/spam.htm"),
+                        QByteArray(good).replace(
+                            "pottery, glass", "glass, glass, glass, glass, glass, glass, glass"));
+        return web;
+    }
+
+    // Standard output for people is the results file's lines in UTF-8 with LF, nothing else.
+    void textOutput() {
+        const QString web = textWeb();
+        const Outcome text = runCheck(common().mid(1) + QStringList{web}, configHome());
+        const Outcome rls = runCheck(common() + QStringList{web}, configHome());
+        QCOMPARE(text.status, 1);
+        QCOMPARE(rls.status, 1);
+        QVERIFY(!rls.out.startsWith("\xEF\xBB\xBF")); // every line fits Windows-1252
+        QVERIFY(!text.out.contains('\r') && !text.out.contains('\x1b'));
+        QVERIFY2(text.out.contains("File = caf\xC3\xA9.htm\n") &&
+                     text.out.contains("caf\xC3\xA9 - "),
+                 text.out.constData());
+        QCOMPARE(
+            text.out,
+            platform::decodeWindows1252(rls.out).replace(QLatin1String("\r\n"), "\n").toUtf8());
+        QVERIFY2(text.sources.startsWith("quillmark-check: rules from " + rulesFile().toUtf8() +
+                                         ", required tags from " + requiredFile().toUtf8()),
+                 text.sources.constData());
+    }
+
+    // Colour on a terminal, or when asked; never through a pipe or with NO_COLOR unless asked.
+    void colour_data() {
+        QTest::addColumn<bool>("terminal");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("noColor"); // null: not set
+        QTest::addColumn<bool>("coloured");
+        QTest::newRow("pipe") << false << QStringList{} << QByteArray() << false;
+        QTest::newRow("pipe, always")
+            << false << QStringList{"--color=always"} << QByteArray() << true;
+        QTest::newRow("terminal") << true << QStringList{} << QByteArray() << true;
+        QTest::newRow("terminal, NO_COLOR") << true << QStringList{} << QByteArray("1") << false;
+        QTest::newRow("terminal, empty NO_COLOR")
+            << true << QStringList{} << QByteArray("") << true;
+        QTest::newRow("terminal, never")
+            << true << QStringList{"--color", "never"} << QByteArray() << false;
+        QTest::newRow("terminal, NO_COLOR, always")
+            << true << QStringList{"--color=always"} << QByteArray("1") << true;
+        QTest::newRow("terminal, rls")
+            << true << QStringList{"--format=rls"} << QByteArray() << false;
+    }
+    void colour() {
+        QFETCH(bool, terminal);
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, noColor);
+        QFETCH(bool, coloured);
+        const QString web = textWeb();
+        args = common().mid(1) + args + QStringList{web};
+        const QByteArray out =
+            terminal ? runOnTerminal(args, {{"XDG_CONFIG_HOME", configHome().toUtf8()},
+                                            {"NO_COLOR", noColor}})
+                     : runCheck(args, configHome(), {{"NO_COLOR", QString::fromUtf8(noColor)}}).out;
+        QVERIFY(out.contains("File = good.htm"));
+        QCOMPARE(out.contains('\x1b'), coloured);
+        if (!coloured)
+            return;
+        // A passed page green, the failed pane red, the spam warning yellow; headings plain.
+        QVERIFY(out.contains("\nListing of files that passed the checks.\n") ||
+                out.startsWith("Listing of files that passed the checks.\n"));
+        QVERIFY(out.contains("\n\x1b[32mFile = good.htm\x1b[0m\n"));
+        QVERIFY(out.contains("\n\x1b[31mFile = nometa1.htm\x1b[0m\n"));
+        QVERIFY2(out.contains("\n\x1b[33mWARNING! Keyword glass is repeated 7 times"),
+                 out.constData());
+        QByteArray plain = out;
+        static const QRegularExpression escapes(QStringLiteral("\x1b\\[[0-9]*m"));
+        plain = QString::fromUtf8(plain).remove(escapes).toUtf8();
+        QCOMPARE(plain, runCheck(common().mid(1) + QStringList{web}, configHome()).out);
+    }
+
+    // --format rls gives the results file's bytes, also when they are UTF-8.
+    void rlsIsTheResultsFile_data() {
+        QTest::addColumn<QString>("web");
+        QTest::newRow("Windows-1252") << textWeb();
+        QTest::newRow("UTF-8") << m_env.path(QStringLiteral("utf8web"));
+    }
+    void rlsIsTheResultsFile() {
+        QFETCH(QString, web);
+        const QString file = m_env.path(QStringLiteral("formatrls.rls"));
+        const Outcome o = runCheck(common() + QStringList{"--results", file, web}, configHome());
+        QCOMPARE(o.status, 1);
+        QCOMPARE(o.out, m_env.readFile(file));
+        QVERIFY(o.out.contains("\r\n"));
+    }
+
+    // Rule values: --rules, else the web's .quillmark/rules.reg, else the user's settings;
+    // required tags: --required, else .quillmark/metareq.txt, else the program's list.
+    void ruleSources_data() {
+        QTest::addColumn<WebFiles>("files"); // in the web; "/" makes a folder
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("note"); // a part of the note, or of the error for status 2
+        const QByteArray pics = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\VRNH\\Quillmark]"
+                                "\r\n\"rrsac\"=\"1\"\r\n";
+        const QByteArray subject = "author\r\nsubject\r\n";
+        const QString r = rulesFile();
+        const QString q = requiredFile();
+        using Files = WebFiles;
+        QTest::newRow("user settings, program's list")
+            << Files{} << QStringList{} << 0
+            << "rules from the user's settings (" + r +
+                   "), required tags from the program's list (";
+        QTest::newRow("web's rules") << Files{{"rules.reg", pics}} << QStringList{} << 1
+                                     << "rules from .quillmark/rules.reg, required tags from the "
+                                        "program's list";
+        QTest::newRow("--rules before the web's")
+            << Files{{"rules.reg", pics}} << QStringList{"--rules", r} << 0
+            << "rules from " + r + ", required";
+        QTest::newRow("web's required tags") << Files{{"metareq.txt", subject}} << QStringList{}
+                                             << 1 << "required tags from .quillmark/metareq.txt";
+        QTest::newRow("--required before the web's")
+            << Files{{"metareq.txt", subject}} << QStringList{"--required", q} << 0
+            << "required tags from " + q;
+        QTest::newRow("both of the web")
+            << Files{{"rules.reg", pics}, {"metareq.txt", subject}} << QStringList{} << 1
+            << "rules from .quillmark/rules.reg, required tags from .quillmark/metareq.txt";
+        QTest::newRow("web's rules a folder")
+            << Files{{"rules.reg", "/"}} << QStringList{} << 2 << "the rules file cannot be read";
+        QTest::newRow("web's rules without the key")
+            << Files{{"rules.reg", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Other]\r\n"}}
+            << QStringList{} << 2 << "holds no key";
+        QTest::newRow("web's rules a dangling link")
+            << Files{{"rules.reg", "->nowhere.reg"}} << QStringList{} << 2 << "the rules file";
+        QTest::newRow("web's required tags a folder")
+            << Files{{"metareq.txt", "/"}} << QStringList{} << 2
+            << "the required tag file cannot be read";
+        QTest::newRow("web's ignore file a folder")
+            << Files{{"ignore", "/"}} << QStringList{} << 2 << "the ignore file cannot be read";
+    }
+    void ruleSources() {
+        QFETCH(WebFiles, files);
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, note);
+        QTemporaryDir web;
+        m_env.writeFile(web.filePath(QStringLiteral("good.htm")),
+                        m_env.readFile(m_web + QStringLiteral("/good.htm")));
+        QVERIFY(QDir(web.path()).mkdir(QStringLiteral(".quillmark")));
+        for (auto f = files.cbegin(); f != files.cend(); ++f) {
+            const QString path = web.filePath(QStringLiteral(".quillmark/") + f.key());
+            if (f.value() == "/")
+                QVERIFY(QDir().mkdir(path));
+            else if (f.value().startsWith("->"))
+                QVERIFY(QFile::link(QString::fromUtf8(f.value().mid(2)), path));
+            else
+                m_env.writeFile(path, f.value());
+        }
+        const Outcome o = runCheck(args + QStringList{web.path(), "good.htm"}, configHome());
+        QCOMPARE(o.status, status);
+        if (status == 2) {
+            QCOMPARE(o.err.count('\n'), 1);
+            QVERIFY2(o.err.contains(note.toUtf8()) &&
+                         o.err.contains(QFile::encodeName(web.path() + "/.quillmark/")),
+                     o.err.constData());
+            QVERIFY(o.out.isEmpty());
+        } else {
+            QVERIFY2(o.sources.contains(note.toUtf8()), o.sources.constData());
+            QVERIFY2(o.err.isEmpty(), o.err.constData());
+        }
+        const Outcome quiet = runCheck(
+            QStringList{"--quiet"} + args + QStringList{web.path(), "good.htm"}, configHome());
+        QCOMPARE(quiet.status, status);
+        QVERIFY(quiet.sources.isEmpty());
+    }
+
+    // A web's rule file that its reader may not read stops the run (CI runs as root).
+    void unreadableWebFiles_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("lockFolder"); // else the file
+        QTest::addColumn<QString>("message");
+        QTest::newRow("rules") << "rules.reg" << false << "the rules file cannot be read";
+        QTest::newRow("required tags")
+            << "metareq.txt" << false << "the required tag file cannot be read";
+        QTest::newRow("ignore file") << "ignore" << false << "the ignore file cannot be read";
+        QTest::newRow("rules in a folder that may not be searched")
+            << "rules.reg" << true << "the rules file cannot be read";
+    }
+    void unreadableWebFiles() {
+        QFETCH(QString, file);
+        QFETCH(bool, lockFolder);
+        QFETCH(QString, message);
+        testsupport::TestEnv env;
+        setRules(env, false);
+        const QString web = env.path(QStringLiteral("web"));
+        env.writeFile(QStringLiteral("web/good.htm"),
+                      m_env.readFile(m_web + QStringLiteral("/good.htm")));
+        const QString path = web + QStringLiteral("/.quillmark/") + file;
+        env.writeFile(path, file == QLatin1String("rules.reg") ? m_env.readFile(rulesFile())
+                                                               : QByteArray("author\r\n"));
+        QVERIFY(QDir().mkpath(env.path(QStringLiteral("out"))));
+        testsupport::shareFolder(env.root(), false);
+        testsupport::shareFolder(env.path(QStringLiteral("out")), true);
+        QVERIFY(QFile::setPermissions(lockFolder ? web + QStringLiteral("/.quillmark") : path,
+                                      QFile::Permissions()));
+        QProcess p;
+        QProcessEnvironment pe = QProcessEnvironment::systemEnvironment();
+        pe.insert(QStringLiteral("XDG_CONFIG_HOME"), env.path(QStringLiteral("config")));
+        pe.insert(QStringLiteral("HOME"), env.path(QStringLiteral("out")));
+        p.setProcessEnvironment(pe);
+        // The other source named, so that only the file of the row comes from the web.
+        QStringList args{web};
+        if (file != QLatin1String("rules.reg"))
+            args = QStringList{QStringLiteral("--rules"), env.registryPath()} + args;
+        if (file != QLatin1String("metareq.txt"))
+            args = QStringList{QStringLiteral("--required"),
+                               env.programFolder() + QStringLiteral("Required/metareq.txt")} +
+                   args;
+        testsupport::startUnprivileged(p, QStringLiteral(CHECK_EXE), args,
+                                       env.path(QStringLiteral("out")));
+        QVERIFY(p.waitForFinished(120000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QCOMPARE(p.exitCode(), 2);
+        QVERIFY2(err.contains(message) && err.contains(path), qPrintable(err));
+        QVERIFY(p.readAllStandardOutput().isEmpty());
+    }
+
+    // --init writes the rules and required tags in use beside the pages; the web then checks
+    // the same without them.
+    void initWritesTheWebsRuleFiles() {
+        const QString web = m_env.path(QStringLiteral("initweb"));
+        testsupport::copyTree(testsupport::fixturePath(QStringLiteral("batchweb")), web);
+        const QString rules = web + QStringLiteral("/.quillmark/rules.reg");
+        const QString required = web + QStringLiteral("/.quillmark/metareq.txt");
+        const Outcome before = runCheck({web}, configHome());
+        QCOMPARE(before.status, 1);
+
+        const Outcome init = runCheck({QStringLiteral("--init"), web}, configHome());
+        QCOMPARE(init.status, 0);
+        QCOMPARE(init.err, "quillmark-check: wrote " + QFile::encodeName(rules) + " and " +
+                               QFile::encodeName(required) + "\n");
+        QVERIFY(init.out.isEmpty());
+        QCOMPARE(
+            m_env.readFile(required),
+            m_env.readFile(before.sources.mid(before.sources.lastIndexOf('(') + 1).chopped(2)));
+
+        // No user settings at all: only the web's files give the rules of the first run.
+        const Outcome after = runCheck({web}, m_env.path(QStringLiteral("noconfig")));
+        QVERIFY2(after.sources.contains("rules from .quillmark/rules.reg, required tags from "
+                                        ".quillmark/metareq.txt"),
+                 after.sources.constData());
+        QCOMPARE(after.status, before.status);
+        QCOMPARE(after.out, before.out);
+
+        // Neither file is overwritten, nor the missing one written while the other is there.
+        const QByteArray rulesBytes = m_env.readFile(rules);
+        QVERIFY(QFile::remove(required));
+        m_env.writeFile(required, "subject\r\n");
+        const Outcome again = runCheck({QStringLiteral("--init"), web}, configHome());
+        QCOMPARE(again.status, 2);
+        QVERIFY2(again.err.contains(QFile::encodeName(rules) + " exists already"),
+                 again.err.constData());
+        QCOMPARE(m_env.readFile(rules), rulesBytes);
+        QCOMPARE(m_env.readFile(required), QByteArray("subject\r\n"));
+        QVERIFY(QFile::remove(rules));
+        QCOMPARE(runCheck({QStringLiteral("--init"), web}, configHome()).status, 2);
+        QVERIFY(!QFileInfo::exists(rules));
+
+        // --required names the list that is written.
+        QVERIFY(QFile::remove(required));
+        const Outcome named =
+            runCheck({QStringLiteral("--required"), m_env.path(QStringLiteral("subject.txt")),
+                      QStringLiteral("--init"), web},
+                     configHome());
+        QCOMPARE(named.status, 2); // that file is not there
+        QVERIFY(!QFileInfo::exists(rules) && !QFileInfo::exists(required));
+        m_env.writeFile(QStringLiteral("subject.txt"), "author\r\nsubject\r\n");
+        QCOMPARE(runCheck({QStringLiteral("--required"), m_env.path(QStringLiteral("subject.txt")),
+                           QStringLiteral("--init"), web},
+                          configHome())
+                     .status,
+                 0);
+        QCOMPARE(m_env.readFile(required), QByteArray("author\r\nsubject\r\n"));
+        QCOMPARE(
+            runCheck({QStringLiteral("--init"), m_env.path(QStringLiteral("nosuch"))}, configHome())
+                .status,
+            2);
+    }
+
+    // --exclude and .quillmark/ignore leave pages out after the gathering; the .quillmark
+    // folder is never a page.
+    void excludes_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("ignore"); // null: no ignore file
+        QTest::addColumn<QStringList>("pages");
+        const QStringList all{"about.htm",      "blog/2024/draft-post.htm", "blog/2024/post.htm",
+                              "blog/index.htm", "drafts/new.htm",           "drafts/old/older.htm",
+                              "index.htm"};
+        const auto without = [&](const QStringList& out) {
+            QStringList left = all;
+            for (const QString& o : out)
+                left.removeAll(o);
+            return left;
+        };
+        QTest::newRow("none") << QStringList{} << QByteArray() << all;
+        QTest::newRow("a folder by name") << QStringList{"--exclude", "drafts"} << QByteArray()
+                                          << without({"drafts/new.htm", "drafts/old/older.htm"});
+        QTest::newRow("a folder with a slash")
+            << QStringList{"--exclude=drafts/"} << QByteArray()
+            << without({"drafts/new.htm", "drafts/old/older.htm"});
+        QTest::newRow("a nested folder") << QStringList{"--exclude=drafts/old"} << QByteArray()
+                                         << without({"drafts/old/older.htm"});
+        QTest::newRow("star stays in its name") << QStringList{"--exclude=*.htm"} << QByteArray()
+                                                << without({"about.htm", "index.htm"});
+        QTest::newRow("any depth")
+            << QStringList{"--exclude=**/draft*"} << QByteArray()
+            << without({"blog/2024/draft-post.htm", "drafts/new.htm", "drafts/old/older.htm"});
+        QTest::newRow("any depth, at the root too")
+            << QStringList{"--exclude=**/index.htm"} << QByteArray()
+            << without({"blog/index.htm", "index.htm"});
+        QTest::newRow("question mark")
+            << QStringList{"--exclude=?bout.htm", "--exclude=blog/2?2?/post.htm"} << QByteArray()
+            << without({"about.htm", "blog/2024/post.htm"});
+        QTest::newRow("ignore file with comments")
+            << QStringList{} << QByteArray("# work in progress\r\n\r\n  drafts  \nblog/*/draft-*\n")
+            << without({"blog/2024/draft-post.htm", "drafts/new.htm", "drafts/old/older.htm"});
+        QTest::newRow("ignore file and option")
+            << QStringList{"--exclude", "index.htm"} << QByteArray("drafts\n")
+            << without({"drafts/new.htm", "drafts/old/older.htm", "index.htm"});
+        QTest::newRow("a folder of the run")
+            << QStringList{"--folder", "blog", "--exclude", "blog/2024"} << QByteArray()
+            << QStringList{"blog/index.htm"};
+    }
+    void excludes() {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, ignore);
+        QFETCH(QStringList, pages);
+        QTemporaryDir web;
+        const QByteArray good = m_env.readFile(m_web + QStringLiteral("/good.htm"));
+        for (const char* page :
+             {"index.htm", "about.htm", "drafts/new.htm", "drafts/old/older.htm", "blog/index.htm",
+              "blog/2024/post.htm", "blog/2024/draft-post.htm", ".quillmark/template.htm"})
+            writeNamed(web.path(), page, good);
+        if (!ignore.isNull())
+            writeNamed(web.path(), ".quillmark/ignore", ignore);
+        const Outcome o = runCheck(common().mid(1) + args + QStringList{web.path()}, configHome());
+        QVERIFY2(o.err.isEmpty(), o.err.constData());
+        QCOMPARE(o.status, 0);
+        QStringList got = checkedPages(o.out);
+        got.sort();
+        QCOMPARE(got, pages);
+    }
+
+    // Named pages that an exclude matches are left out with a note; none left passes.
+    void excludedNamedPages() {
+        const QString web = m_env.path(QStringLiteral("namedweb"));
+        const QByteArray good = m_env.readFile(m_web + QStringLiteral("/good.htm"));
+        for (const char* page : {"about.htm", "drafts/new.htm", ".quillmark/template.htm"})
+            writeNamed(web, page, good);
+        const QStringList args = common().mid(1) + QStringList{"--exclude", "drafts"};
+        const Outcome some =
+            runCheck(args + QStringList{web, "drafts/new.htm", "about.htm"}, configHome());
+        QCOMPARE(some.status, 0);
+        QCOMPARE(checkedPages(some.out), QStringList{"about.htm"});
+        QCOMPARE(some.err, QByteArray("quillmark-check: drafts/new.htm is not checked: --exclude "
+                                      "or the ignore file leaves it out (drafts)\n"));
+        const Outcome none =
+            runCheck(args + QStringList{web, web + "/drafts/new.htm", ".quillmark/template.htm"},
+                     configHome());
+        QCOMPARE(none.status, 0);
+        QVERIFY(none.out.isEmpty());
+        QCOMPARE(none.err.count('\n'), 2);
+        QVERIFY2(none.err.contains("template.htm is not checked: it is in the web's .quillmark "
+                                   "folder"),
+                 none.err.constData());
+        const Outcome quiet = runCheck(QStringList{"--quiet"} + args +
+                                           QStringList{web, "drafts/new.htm", "about.htm"},
+                                       configHome());
+        QCOMPARE(quiet.status, 0);
+        QVERIFY(quiet.err.isEmpty() && quiet.sources.isEmpty());
+        // Every page of the web left out: nothing to check, as in a web without pages.
+        const Outcome all =
+            runCheck(common().mid(1) + QStringList{"--exclude=**", web}, configHome());
+        QCOMPARE(all.status, 2);
+        QVERIFY2(all.err.contains("The are no Web Files"), all.err.constData());
+    }
+
+    // JUnit: each case's time, the suite's time, where and when it ran.
+    void junitTimes() {
+        const QString junit = m_env.path(QStringLiteral("times.xml"));
+        const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
+        const Outcome o =
+            runCheck(common() + QStringList{"--quiet", "--junit", junit, m_web}, configHome());
+        const QDateTime ended = QDateTime::currentDateTime().addSecs(1);
+        QCOMPARE(o.status, 1);
+        QXmlStreamReader xml(m_env.readFile(junit));
+        static const QRegularExpression seconds(QStringLiteral("^[0-9]+\\.[0-9]{3}$"));
+        double suiteTime = -1;
+        double longestCase = 0;
+        int cases = 0;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            const QXmlStreamAttributes a = xml.attributes();
+            const QString time = a.value(QLatin1String("time")).toString();
+            if (xml.name() == QLatin1String("testsuite")) {
+                QVERIFY2(seconds.match(time).hasMatch(), qPrintable(time));
+                suiteTime = time.toDouble();
+                QCOMPARE(a.value(QLatin1String("hostname")).toString(),
+                         QSysInfo::machineHostName());
+                const QString stamp = a.value(QLatin1String("timestamp")).toString();
+                QVERIFY2(QRegularExpression(
+                             QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d$"))
+                             .match(stamp)
+                             .hasMatch(),
+                         qPrintable(stamp));
+                const QDateTime at = QDateTime::fromString(stamp, Qt::ISODate);
+                QVERIFY2(at >= started.addMSecs(-started.time().msec()) && at <= ended,
+                         qPrintable(stamp));
+            } else if (xml.name() == QLatin1String("testcase")) {
+                QVERIFY2(seconds.match(time).hasMatch(), qPrintable(time));
+                longestCase = std::max(longestCase, time.toDouble());
+                ++cases;
+            }
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QVERIFY(cases > 5);
+        QVERIFY2(suiteTime >= longestCase && suiteTime > 0, qPrintable(QString::number(suiteTime)));
     }
 };
 

@@ -11,25 +11,8 @@
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Outcome runProgram(const QString& program, const QStringList& args, const QString& configHome) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
-    p.setProcessEnvironment(env);
-    p.start(program, args);
-    if (!p.waitForFinished(240000)) {
-        p.kill();
-        p.waitForFinished();
-    }
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-            p.readAllStandardError()};
-}
+using Outcome = testsupport::ProcessOutcome;
+using testsupport::runProgram;
 
 // The schema's verdict on a JSON file: "" when it is valid, else the validator's message.
 QString schemaErrors(const QString& jsonFile) {

@@ -6,6 +6,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -123,6 +124,21 @@ QProcessEnvironment programEnvironment(const TestEnv& env, const QString& platfo
     pe.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     pe.insert(QStringLiteral("QM_PROGRAM_FOLDER"), env.programFolder());
     return pe;
+}
+
+ProcessOutcome runProgram(const QString& program, const QStringList& args,
+                          const QString& configHome, int timeoutMs) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+    }
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
 }
 
 mode_t fileMode(const QString& path) {

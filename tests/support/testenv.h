@@ -52,6 +52,16 @@ private:
 // the test host).
 QProcessEnvironment programEnvironment(const TestEnv& env, const QString& platform);
 
+// A program run to its end with the test's own settings folder (XDG_CONFIG_HOME): its exit
+// status (-1 when it crashed or was killed after the timeout) and what it wrote.
+struct ProcessOutcome {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+ProcessOutcome runProgram(const QString& program, const QStringList& args,
+                          const QString& configHome, int timeoutMs = 240000);
+
 // The permission bits of a file, 0 when it is not there.
 mode_t fileMode(const QString& path);
 

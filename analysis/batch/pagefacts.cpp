@@ -186,29 +186,8 @@ int lengthOf(const engine::RuleTable& table, const QString& name, const QString&
     return int(platform::trimControl(content).size());
 }
 
-// The failure entry: the page's lines of the failed pane without the empty lines around them.
-QStringList failureEntry(const QStringList& failed) {
-    qsizetype b = 0;
-    qsizetype e = failed.size();
-    while (b < e && failed.at(b).isEmpty())
-        ++b;
-    while (e > b && failed.at(e - 1).isEmpty())
-        --e;
-    return failed.mid(b, e - b);
-}
-
 void appendJsonNumber(QByteArray& to, qint64 n) {
     to += QByteArray::number(n);
-}
-
-void appendJsonStrings(QByteArray& to, const QStringList& list) {
-    to += '[';
-    for (qsizetype i = 0; i < list.size(); ++i) {
-        if (i > 0)
-            to += ',';
-        appendJsonString(to, list.at(i));
-    }
-    to += ']';
 }
 
 const FindingKind* kindOf(const QString& id, int* index) {
@@ -434,6 +413,26 @@ QByteArray pageSarifResults(const QString& address, const PageFacts& f) {
         s += '}';
     }
     return s;
+}
+
+QStringList failureEntry(const QStringList& failedLines) {
+    qsizetype b = 0;
+    qsizetype e = failedLines.size();
+    while (b < e && failedLines.at(b).isEmpty())
+        ++b;
+    while (e > b && failedLines.at(e - 1).isEmpty())
+        --e;
+    return failedLines.mid(b, e - b);
+}
+
+void appendJsonStrings(QByteArray& to, const QStringList& list) {
+    to += '[';
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        if (i > 0)
+            to += ',';
+        appendJsonString(to, list.at(i));
+    }
+    to += ']';
 }
 
 } // namespace batch

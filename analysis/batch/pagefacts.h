@@ -52,8 +52,13 @@ PageFacts pageFacts(const engine::PageState& st, const engine::RuleTable& table,
 // A page whose name could not be listed.
 PageFacts unlistedFacts(const QString& reason, const QStringList& failureLines);
 
+// A page's failure entry: its lines of the failed pane without the empty lines around them.
+QStringList failureEntry(const QStringList& failedLines);
+
 // JSON text of a string, quotes included, appended.
 void appendJsonString(QByteArray& to, QStringView text);
+// A JSON array of strings, appended.
+void appendJsonStrings(QByteArray& to, const QStringList& list);
 
 // The page's object of the JSON output.
 QByteArray pageJson(const QString& address, const PageFacts& facts);

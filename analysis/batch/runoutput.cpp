@@ -1,5 +1,7 @@
 #include "runoutput.h"
 
+#include "pagefacts.h"
+
 #include "analysis/engine/pagecheck.h"
 #include "analysis/engine/report.h"
 #include "platform/errors.h"
@@ -37,17 +39,6 @@ const QString kPaneMarks[3] = {QStringLiteral("QuillmarkPassedPaneMark"),
 
 QStringList reportBodyWithMarks(const QString& bodychk) {
     return engine::reportBody({kPaneMarks[1]}, {kPaneMarks[0]}, {kPaneMarks[2]}, bodychk);
-}
-
-// A page's failure entry: its lines of the failed pane without the empty lines around them.
-QString failureEntry(const QStringList& failedLines) {
-    qsizetype b = 0;
-    qsizetype e = failedLines.size();
-    while (b < e && failedLines.at(b).isEmpty())
-        ++b;
-    while (e > b && failedLines.at(e - 1).isEmpty())
-        --e;
-    return failedLines.mid(b, e - b).join(QLatin1Char('\n'));
 }
 
 const QStringList& paneOf(const engine::PaneOutput& out, int pane) {
@@ -324,7 +315,7 @@ void RunOutput::addJUnitCase(const Page& page) {
     if (m_wanted.junitTimes)
         xml.writeAttribute(QStringLiteral("time"), junitSeconds(r.seconds));
     if (r.failed) {
-        const QString entry = failureEntry(r.out.failed);
+        const QString entry = failureEntry(r.out.failed).join(QLatin1Char('\n'));
         xml.writeStartElement(QStringLiteral("failure"));
         xml.writeAttribute(QStringLiteral("message"), entry);
         xml.writeAttribute(QStringLiteral("type"), QStringLiteral("failed verification"));

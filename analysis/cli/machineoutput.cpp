@@ -48,13 +48,9 @@ QByteArray jsonOpening(const RuleSources& sources, const engine::RuleValues& val
     }
     j += "}},\n\"required\":{\"source\":";
     appendSource(j, sources.requiredKind, sources.requiredPath);
-    j += ",\"tags\":[";
-    for (qsizetype i = 0; i < requiredTags.size(); ++i) {
-        if (i > 0)
-            j += ',';
-        appendJsonString(j, requiredTags.at(i));
-    }
-    j += "]},\n\"web\":";
+    j += ",\"tags\":";
+    batch::appendJsonStrings(j, requiredTags);
+    j += "},\n\"web\":";
     appendJsonString(j, webFolder);
     j += ",\n\"pages\":[";
     return j;

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -701,6 +702,12 @@ void MainWindow::getUpdates() {
             try {
                 m_phase = Phase::Listing;
                 showProgress();
+                // Nothing to fetch: this product fails as a failed download does, the next goes on.
+                if (package.isEmpty()) {
+                    m_services.dialogs->error(kUnableToGetFile + name);
+                    hideProgress();
+                    continue;
+                }
                 if (!plain)
                     throw platform::Error(kBadVersionFile);
                 f.setAction(ftp::ickftpLogon);
@@ -819,6 +826,8 @@ void MainWindow::installSelected() {
             int counter = 0;
             while (poll.keyExists(code) && counter <= uninstallPolls) {
                 m_services.installer->pause(uninstallPollMs);
+                // The window repaints while it waits; clicks and keys wait for the poll's end.
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
                 ++counter;
             }
             setHourglass(false);

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -29,7 +30,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace tidewell {
 
@@ -150,6 +153,24 @@ void storeRemotePath(ftp::TickFTP& f, const QString& path) {
     }
 }
 
+// The version columns keep their own widths unless their headings need more, with any font.
+void fitVersionColumns(QHeaderView* header) {
+    const std::pair<MainWindow::Column, int> widths[] = {{MainWindow::Column::InstalledVersion, 90},
+                                                         {MainWindow::Column::OfferedVersion, 109}};
+    for (const auto& [column, width] : widths)
+        header->resizeSection(int(column), std::max(width, header->sectionSizeHint(int(column))));
+}
+
+class ColumnFitter : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+            fitVersionColumns(static_cast<QHeaderView*>(watched));
+        return false;
+    }
+};
+
 } // namespace
 
 MainWindow::MainWindow(const Services& services, QWidget* parent)
@@ -219,8 +240,8 @@ void MainWindow::buildWindow() {
         productList->setColumnHidden(c, true);
     productList->header()->setStretchLastSection(false);
     productList->header()->setSectionResizeMode(int(Column::Name), QHeaderView::Stretch);
-    productList->setColumnWidth(int(Column::InstalledVersion), 90);
-    productList->setColumnWidth(int(Column::OfferedVersion), 109);
+    fitVersionColumns(productList->header());
+    productList->header()->installEventFilter(new ColumnFitter(productList->header()));
     connect(productList, &QTreeWidget::itemSelectionChanged, this,
             [this] { productSelectionChanged(); });
     box->addWidget(productList, 1);
@@ -681,6 +702,12 @@ void MainWindow::getUpdates() {
             try {
                 m_phase = Phase::Listing;
                 showProgress();
+                // Nothing to fetch: this product fails as a failed download does, the next goes on.
+                if (package.isEmpty()) {
+                    m_services.dialogs->error(kUnableToGetFile + name);
+                    hideProgress();
+                    continue;
+                }
                 if (!plain)
                     throw platform::Error(kBadVersionFile);
                 f.setAction(ftp::ickftpLogon);
@@ -799,6 +826,8 @@ void MainWindow::installSelected() {
             int counter = 0;
             while (poll.keyExists(code) && counter <= uninstallPolls) {
                 m_services.installer->pause(uninstallPollMs);
+                // The window repaints while it waits; clicks and keys wait for the poll's end.
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
                 ++counter;
             }
             setHourglass(false);

@@ -28,7 +28,8 @@ std::unique_ptr<MainWindow> startTidewell(const Services& services) {
 }
 
 int runTidewell(const Services& services) {
-    QApplication::setApplicationDisplayName(MainWindow::kAppTitle);
+    // No display name: the toolkit would append it to every caption, and each window's caption
+    // is its own.
     std::unique_ptr<MainWindow> window = startTidewell(services);
     window->show();
     return QApplication::exec();

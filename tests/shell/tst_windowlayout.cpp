@@ -17,9 +17,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QTabWidget>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include <functional>
@@ -213,6 +215,33 @@ private slots:
                 QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u"; ")));
             }
         }
+    }
+
+    // tidewell's list headings are shown whole, at its starting size, with either font.
+    void productHeadingsShownWhole_data() {
+        QTest::addColumn<QString>("styleSheet");
+        QTest::newRow("default font") << QString();
+        QTest::newRow("large font") << kLargeFont;
+    }
+    void productHeadingsShownWhole() {
+        QFETCH(QString, styleSheet);
+        qApp->setStyleSheet(styleSheet);
+        Fixture f;
+        tidewell::MainWindow* w = f.tidewell.start();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QCoreApplication::processEvents();
+        const QHeaderView* h = w->productList->header();
+        QStringList clipped;
+        for (int i = 0; i < h->count(); ++i)
+            if (!h->isSectionHidden(i) && h->sectionSize(i) < h->sectionSizeHint(i))
+                clipped << QStringLiteral("%1 %2 < %3")
+                               .arg(h->model()->headerData(i, Qt::Horizontal).toString())
+                               .arg(h->sectionSize(i))
+                               .arg(h->sectionSizeHint(i));
+        QCOMPARE(clipped, QStringList());
+        QCOMPARE(h->sectionSize(int(tidewell::MainWindow::Column::InstalledVersion)) >= 90, true);
+        QCOMPARE(h->sectionSize(int(tidewell::MainWindow::Column::OfferedVersion)) >= 109, true);
     }
 
     // A window made with the default font follows a larger one set later.

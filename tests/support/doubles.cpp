@@ -122,6 +122,8 @@ bool ScriptedInstaller::start(const QString& command, const QString& parameters,
 
 void ScriptedInstaller::pause(int) {
     ++pauses;
+    if (onPause)
+        onPause();
     if (pauseMs > 0)
         QThread::msleep(ulong(pauseMs));
 }

@@ -134,6 +134,8 @@ public:
     bool realProcesses = false;
     int pauseMs = 0;
     int pauses = 0;
+    // Runs at every pause, after the count (e.g. to act while a poll waits).
+    std::function<void()> onPause;
     QList<Started> started;
 
     QString systemDirectory() override;

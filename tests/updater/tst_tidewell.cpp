@@ -17,9 +17,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
+#include <qpa/qwindowsysteminterface.h>
 
 using namespace tidewell;
 using platform::Dialogs;
@@ -29,6 +31,8 @@ namespace {
 
 const QString kKey = QStringLiteral("\\SOFTWARE\\VRNH\\Updater");
 const QString kSelect = QStringLiteral("Select \"Install\" to install the update.");
+const QString kAbout = QStringLiteral("Varnholt Tidewell\n\nKeeps the Varnholt products on this "
+                                      "computer up to date from the Varnholt update server.");
 
 QByteArray pattern(int size) {
     QByteArray b(size, Qt::Uninitialized);
@@ -76,6 +80,40 @@ struct Harness : testsupport::TidewellHarness {
         return s;
     }
 };
+
+// Counts the paints of one widget.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+// Queues a click as the window system delivers it, so that event processing that holds off
+// input holds it too.
+void queueClick(QWidget* target) {
+    QWidget* top = target->window();
+    const QPointF local = target->mapTo(top, target->rect().center());
+    const QPointF global = target->mapToGlobal(target->rect().center());
+    using Async = QWindowSystemInterface::AsynchronousDelivery;
+    QWindowSystemInterface::handleMouseEvent<Async>(top->windowHandle(), local, global,
+                                                    Qt::LeftButton, Qt::LeftButton,
+                                                    QEvent::MouseButtonPress);
+    QWindowSystemInterface::handleMouseEvent<Async>(top->windowHandle(), local, global,
+                                                    Qt::NoButton, Qt::LeftButton,
+                                                    QEvent::MouseButtonRelease);
+}
+
+// The caption the window system shows for a window title: the toolkit appends the application's
+// display name, when one is set, to every title that does not end with it.
+QString shownCaption(const QString& title) {
+    const QString display = QGuiApplication::applicationDisplayName();
+    if (display == QCoreApplication::applicationName() || title.endsWith(display))
+        return title;
+    return title + QStringLiteral(" \u2014 ") + display;
+}
 
 } // namespace
 
@@ -395,6 +433,23 @@ private slots:
         QCOMPARE(h.env.value(kKey + "\\a Gone", "fn"), QStringLiteral("missing.pkg"));
     }
 
+    // A product without a package name fails alone, as a failed download does.
+    void getUpdateEmptyPackage() {
+        Harness h(m_server.port());
+        h.add({"a Empty", "1.0", "alpha", "", "", "2.0", ""});
+        h.add({"b Beta", "", "beta", "", "beta-1.5.pkg", "1.5", ""});
+        MainWindow* w = h.start();
+        h.tick("a Empty");
+        h.tick("b Beta");
+        w->getUpdates();
+        QCOMPARE(h.dialogs.texts(),
+                 (QStringList{"Unable to get update file for a Empty", kSelect}));
+        QCOMPARE(h.dialogs.shown[0].kind, Dialogs::Kind::Error);
+        QCOMPARE(h.env.readFile(h.package("beta-1.5.pkg")), m_beta);
+        QCOMPARE(QDir(w->downloadFolder()).entryList(QDir::Files), QStringList{"beta-1.5.pkg"});
+        QCOMPARE(h.buttons(), QStringLiteral("1111111"));
+    }
+
     void getUpdateExchange_data() {
         QTest::addColumn<QString>("product");
         QTest::addColumn<QStringList>("download");
@@ -614,6 +669,46 @@ private slots:
         QCOMPARE(h.buttons(), QStringLiteral("1111111"));
     }
 
+    // While the poll waits the window repaints, but a click waits until the poll is over.
+    void uninstallPollRepaints() {
+        Harness h(m_server.port());
+        h.add({"Keyed", "1.0", "k", "k.txt", "keyed.pkg", "2.0", "{C0DE-1}"});
+        h.env.setValue(platform::kUninstallKey + "\\{C0DE-1}", "UninstallString",
+                       "MsiExec.exe /X{C0DE-1}");
+        h.env.writeFile(h.installer.systemDir + "/msiexec.exe", "");
+        MainWindow* w = h.start();
+        w->uninstallPolls = 5;
+        h.installer.pauseMs = 20;
+        h.env.writeFile(h.package("keyed.pkg"), "package");
+        h.tick("Keyed");
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QCoreApplication::processEvents();
+        PaintCounter counter;
+        w->explanation->installEventFilter(&counter);
+        int paints = 0;
+        qsizetype boxesBefore = 0, boxesDuring = 0;
+        h.installer.onPause = [&] {
+            if (h.installer.pauses == 1) {
+                boxesBefore = h.dialogs.shown.size();
+                w->explanation->update();
+                queueClick(w->aboutButton);
+            }
+            paints = counter.paints;
+            boxesDuring = h.dialogs.shown.size();
+        };
+        h.dialogs.answers << Dialogs::Button::Yes << Dialogs::Button::No;
+        w->installSelected();
+        QCOMPARE(h.installer.pauses, 6);
+        QVERIFY(paints > 0);
+        QCOMPARE(boxesDuring, boxesBefore);
+        QCOMPARE(h.dialogs.texts().value(1),
+                 QStringLiteral("Product was not uninstalled successfully."));
+        // The click was held, not lost: it reaches About once the poll is over.
+        QWindowSystemInterface::flushWindowSystemEvents();
+        QCOMPARE(h.dialogs.count(kAbout), 1);
+    }
+
     // Nothing on the desktop opens the package: a box names it and says what to do; the
     // updater stays as it was, ready for another try.
     void installFileNotOpened() {
@@ -724,6 +819,23 @@ private slots:
         again.env.setValue(kKey, "pxa", w->proxyServer);
         again.start()->checkForUpdates();
         QCOMPARE(again.dialogs.texts(), QStringList{"Unable to attach to update server for Alpha"});
+    }
+
+    // The program's captions are shown exactly as set, with nothing appended.
+    void captionsExact() {
+        Harness h(m_server.port());
+        QStringList captions;
+        QTimer::singleShot(0, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (auto* w = qobject_cast<MainWindow*>(top)) {
+                    SettingsWindow settings(h.services, w);
+                    captions << shownCaption(w->windowTitle())
+                             << shownCaption(settings.windowTitle());
+                    w->close();
+                }
+        });
+        QCOMPARE(runTidewell(h.services), 0);
+        QCOMPARE(captions, (QStringList{"Varnholt Tidewell", "Tidewell - Settings"}));
     }
 };
 

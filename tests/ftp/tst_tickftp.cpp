@@ -192,26 +192,29 @@ private slots:
 
     void tls_data() {
         QTest::addColumn<bool>("serverTls");
-        QTest::addColumn<bool>("trustCa");
+        QTest::addColumn<QString>("caFile"); // "ca": the test's CA; "": the system's store
         QTest::addColumn<bool>("require");
         QTest::addColumn<bool>("passive");
         QTest::addColumn<QString>("failure"); // what the failure's message holds; empty: none
-        QTest::newRow("offered, active") << true << true << false << false << QString();
-        QTest::newRow("offered, passive") << true << true << false << true << QString();
-        QTest::newRow("offered and required") << true << true << true << false << QString();
+        QTest::newRow("offered, active") << true << "ca" << false << false << QString();
+        QTest::newRow("offered, passive") << true << "ca" << false << true << QString();
+        QTest::newRow("offered and required") << true << "ca" << true << false << QString();
         QTest::newRow("unknown CA")
-            << true << false << false << false << "12157: SSL certificate problem";
+            << true << "" << false << false << "12157: SSL certificate problem";
         QTest::newRow("unknown CA, required")
-            << true << false << true << true << "12157: SSL certificate problem";
-        QTest::newRow("plain server") << false << true << false << false << QString();
+            << true << "" << true << true << "12157: SSL certificate problem";
+        QTest::newRow("CA file missing")
+            << true << "/nonexistent/ca.pem" << false << false
+            << "12157: error setting certificate file: /nonexistent/ca.pem";
+        QTest::newRow("plain server") << false << "ca" << false << false << QString();
         QTest::newRow("plain server, required")
-            << false << true << true << false
+            << false << "ca" << true << false
             << "12157: The server offers no encrypted connection, and one is required.";
     }
     // TLS whenever the server offers it, checked against the CA file; plain only where allowed.
     void tls() {
         QFETCH(bool, serverTls);
-        QFETCH(bool, trustCa);
+        QFETCH(QString, caFile);
         QFETCH(bool, require);
         QFETCH(bool, passive);
         QFETCH(QString, failure);
@@ -225,8 +228,7 @@ private slots:
         f.setPort(server.port());
         f.setRequireTls(require);
         // Without the test's CA the system's store is used, which does not know it.
-        if (trustCa)
-            f.setCaFile(certs.caFile());
+        f.setCaFile(caFile == "ca" ? certs.caFile() : caFile);
         f.setRemoteFile(QStringLiteral("where.txt"));
         f.setLocalFile(local("tls.txt"));
         QFile::remove(local("tls.txt"));
@@ -245,10 +247,13 @@ private slots:
         }
         QCOMPARE(o.message, QString());
         QCOMPARE(readBytes(local("tls.txt")), QByteArray("root"));
-        if (serverTls)
+        if (serverTls) {
             QCOMPARE(commands.mid(0, 5),
                      (QStringList{"AUTH TLS", "USER qmzvb", "PASS qmz7719", "PBSZ 0", "PROT P"}));
-        else
+            // A protected data connection is always the client's own, also in active mode.
+            QVERIFY(commands.contains("EPSV"));
+            QVERIFY(!commands.filter(QRegularExpression("^(EPRT|PORT) ")).size());
+        } else
             QCOMPARE(commands.mid(0, 3), (QStringList{"AUTH TLS", "AUTH SSL", "USER qmzvb"}));
     }
 

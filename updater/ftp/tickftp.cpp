@@ -210,8 +210,8 @@ struct TickFTP::Impl {
     QByteArray replyLines;
     QByteArray multiCode;
     QString description;
-    char errorText[CURL_ERROR_SIZE] = {}; // libcurl's own words on the last failure
-    QByteArray defaultCaFile;             // libcurl's built-in CA bundle
+    char errorText[CURL_ERROR_SIZE] = {};    // libcurl's own words on the last failure
+    QByteArray defaultCaFile, defaultCaPath; // libcurl's built-in CA bundle and folder
     // The control connection runs over TLS. libcurl cannot protect a data connection that the
     // server opens (active mode), so the data connections are then made passively.
     bool tlsInUse = false;
@@ -518,10 +518,13 @@ void TickFTP::Impl::handOver(std::function<void()> call) {
 void TickFTP::Impl::createHandles() {
     CURLM* mh = curl_multi_init();
     CURL* eh = curl_easy_init();
-    if (eh && defaultCaFile.isEmpty()) {
+    if (eh && defaultCaFile.isEmpty() && defaultCaPath.isEmpty()) {
         char* ca = nullptr;
         if (curl_easy_getinfo(eh, CURLINFO_CAINFO, &ca) == CURLE_OK && ca)
             defaultCaFile = ca;
+        ca = nullptr;
+        if (curl_easy_getinfo(eh, CURLINFO_CAPATH, &ca) == CURLE_OK && ca)
+            defaultCaPath = ca;
     }
     tlsInUse = false;
     std::lock_guard lk(sockMutex);
@@ -597,10 +600,16 @@ void TickFTP::Impl::prepare(const QByteArray& path) {
     curl_easy_setopt(e, CURLOPT_FTPSSLAUTH, long(CURLFTPAUTH_TLS));
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
-    curl_easy_setopt(e, CURLOPT_CAINFO,
-                     p.caFile.isEmpty()
-                         ? (defaultCaFile.isEmpty() ? nullptr : defaultCaFile.constData())
-                         : p.caFile.constData());
+    // A CA file of the settings is the only trust; without one, the system's store.
+    if (!p.caFile.isEmpty()) {
+        curl_easy_setopt(e, CURLOPT_CAINFO, p.caFile.constData());
+        curl_easy_setopt(e, CURLOPT_CAPATH, nullptr);
+    } else {
+        curl_easy_setopt(e, CURLOPT_CAINFO,
+                         defaultCaFile.isEmpty() ? nullptr : defaultCaFile.constData());
+        curl_easy_setopt(e, CURLOPT_CAPATH,
+                         defaultCaPath.isEmpty() ? nullptr : defaultCaPath.constData());
+    }
     errorText[0] = 0;
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &Impl::headerCb);

@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     qt6-base-private-dev
     libcurl4-openssl-dev libxml2-dev
-    python3 python3-pyftpdlib curl
+    python3 python3-pyftpdlib python3-openssl openssl curl
     xvfb xauth xdotool imagemagick poppler-utils fonts-dejavu-core
     clang-format
     desktop-file-utils appstream man-db groff-base dpkg-dev file

@@ -2,6 +2,7 @@
 #include "tidewell.h"
 
 #include "platform/dialogs.h"
+#include "platform/filedialogs.h"
 #include "platform/folders.h"
 #include "platform/help.h"
 #include "platform/infooptions.h"
@@ -30,10 +31,12 @@ int main(int argc, char** argv) {
     platform::QtDialogs dialogs(tidewell::MainWindow::kAppTitle);
     platform::QtHelp help(dialogs, QStringLiteral("Tidewell Help"));
     platform::QtShell shell;
+    platform::QtFileDialogs fileDialogs;
     platform::QtInstaller installer;
 
     tidewell::Services services;
     services.dialogs = &dialogs;
+    services.fileDialogs = &fileDialogs;
     services.help = &help;
     services.shell = &shell;
     services.installer = &installer;

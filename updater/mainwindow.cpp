@@ -375,6 +375,8 @@ void MainWindow::loadProxySettings() {
         proxyServer = reg.readString(QStringLiteral("pxa"));
         proxyUser = reg.readString(QStringLiteral("pxu"));
         proxyPassword = reg.readString(QStringLiteral("pxp"));
+        requireTls = reg.readString(QStringLiteral("tlsreq")) == QLatin1String("1");
+        caFile = reg.readString(QStringLiteral("cafile"));
     }
     reg.closeKey();
 }
@@ -572,6 +574,8 @@ void MainWindow::checkForUpdates() {
             f.setProxyUser(proxyUser);
             f.setProxyServer(proxyServer);
             f.setProxyPassword(proxyPassword);
+            f.setRequireTls(requireTls);
+            f.setCaFile(caFile);
             f.setUser(kServerUser);
             f.setPassword(kServerPassword);
             f.setRemoteHost(m_services.updateHost);
@@ -667,6 +671,8 @@ void MainWindow::getUpdates() {
             f.setProxyUser(proxyUser);
             f.setProxyServer(proxyServer);
             f.setProxyPassword(proxyPassword);
+            f.setRequireTls(requireTls);
+            f.setCaFile(caFile);
             {
                 platform::RegistryStore reg(m_services.registryPath);
                 if (reg.openKey(kUpdaterKey + QLatin1Char('\\') + name, true)) {

@@ -86,6 +86,8 @@ public:
 
     // The proxy settings in memory.
     QString proxyServer, proxyUser, proxyPassword;
+    bool requireTls = false;
+    QString caFile;
     void loadProxySettings();
 
     // Controls.

@@ -6,6 +6,7 @@
 
 namespace platform {
 class Dialogs;
+class FileDialogs;
 class Help;
 class Shell;
 class Installer;
@@ -17,6 +18,7 @@ namespace tidewell {
 // wire doubles and a server of their own.
 struct Services {
     platform::Dialogs* dialogs = nullptr;
+    platform::FileDialogs* fileDialogs = nullptr;
     platform::Help* help = nullptr;
     platform::Shell* shell = nullptr;
     platform::Installer* installer = nullptr;

@@ -3,10 +3,13 @@
 #include "mainwindow.h"
 
 #include "platform/dialogs.h"
+#include "platform/filedialogs.h"
 #include "platform/help.h"
 #include "platform/registrystore.h"
 #include "platform/windowsize.h"
 
+#include <QCheckBox>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -46,6 +49,22 @@ SettingsWindow::SettingsWindow(const Services& services, QWidget* parent)
     grid->addWidget(userEdit, 1, 1);
     grid->addWidget(password, 2, 0);
     grid->addWidget(passwordEdit, 2, 1);
+    requireTlsCheck = new QCheckBox(QStringLiteral("Require an encrypted connection"), this);
+    requireTlsCheck->setObjectName(QStringLiteral("requireTlsCheck"));
+    grid->addWidget(requireTlsCheck, 3, 0, 1, 2);
+    auto* caFile = new QLabel(QStringLiteral("C&A File"), this);
+    caFileEdit = new QLineEdit(this);
+    caFileEdit->setObjectName(QStringLiteral("caFileEdit"));
+    caFileEdit->setPlaceholderText(QStringLiteral("System certificates"));
+    caFile->setBuddy(caFileEdit);
+    browseButton = new QPushButton(QStringLiteral("&Browse..."), this);
+    browseButton->setObjectName(QStringLiteral("browseButton"));
+    browseButton->setAutoDefault(false);
+    auto* caRow = new QHBoxLayout;
+    caRow->addWidget(caFileEdit);
+    caRow->addWidget(browseButton);
+    grid->addWidget(caFile, 4, 0);
+    grid->addLayout(caRow, 4, 1);
     outer->addLayout(grid);
     outer->addStretch();
 
@@ -77,6 +96,7 @@ SettingsWindow::SettingsWindow(const Services& services, QWidget* parent)
     connect(helpButton, &QPushButton::clicked, this, guarded(&SettingsWindow::showHelp));
     connect(okButton, &QPushButton::clicked, this, guarded(&SettingsWindow::saveSettings));
     connect(cancelButton, &QPushButton::clicked, this, guarded(&SettingsWindow::cancel));
+    connect(browseButton, &QPushButton::clicked, this, guarded(&SettingsWindow::browseCaFile));
     platform::startSize(this, QSize(300, 164));
 }
 
@@ -86,6 +106,8 @@ void SettingsWindow::loadSettings() {
         serverEdit->setText(reg.readString(QStringLiteral("pxa")));
         userEdit->setText(reg.readString(QStringLiteral("pxu")));
         passwordEdit->setText(reg.readString(QStringLiteral("pxp")));
+        requireTlsCheck->setChecked(reg.readString(QStringLiteral("tlsreq")) == QLatin1String("1"));
+        caFileEdit->setText(reg.readString(QStringLiteral("cafile")));
     }
     reg.closeKey();
 }
@@ -96,6 +118,9 @@ void SettingsWindow::saveSettings() {
         reg.writeString(QStringLiteral("pxa"), serverEdit->text());
         reg.writeString(QStringLiteral("pxu"), userEdit->text());
         reg.writeString(QStringLiteral("pxp"), passwordEdit->text());
+        reg.writeString(QStringLiteral("tlsreq"),
+                        requireTlsCheck->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+        reg.writeString(QStringLiteral("cafile"), caFileEdit->text());
     }
     reg.closeKey();
     accept();
@@ -103,6 +128,22 @@ void SettingsWindow::saveSettings() {
 
 void SettingsWindow::cancel() {
     reject();
+}
+
+void SettingsWindow::browseCaFile() {
+    if (!m_services.fileDialogs)
+        return;
+    platform::FileDialogs::Options o;
+    o.title = QStringLiteral("CA File");
+    o.filter = QStringLiteral("Certificates|*.pem;*.crt|All Files|*.*");
+    const QFileInfo current(caFileEdit->text());
+    if (!caFileEdit->text().isEmpty()) {
+        o.folder = current.absolutePath();
+        o.fileName = current.fileName();
+    }
+    const QString chosen = m_services.fileDialogs->openFileName(o);
+    if (!chosen.isEmpty())
+        caFileEdit->setText(chosen);
 }
 
 void SettingsWindow::showHelp() {

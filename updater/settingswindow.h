@@ -4,12 +4,15 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 
 namespace tidewell {
 
-// The updater's proxy settings: pxa, pxu and pxp of the updater key, stored as typed.
+// The updater's connection settings, stored as typed in the updater key: the proxy (pxa, pxu,
+// pxp), whether the connection must be encrypted (tlsreq "1" or "0") and the CA file the
+// server's certificate is checked against (cafile; empty: the system's store).
 class SettingsWindow : public QDialog {
     Q_OBJECT
 public:
@@ -22,10 +25,14 @@ public:
     void saveSettings(); // "&Ok": stores the fields and closes
     void cancel();       // "&Cancel"
     void showHelp();     // "&Help"
+    void browseCaFile(); // "&Browse..."
 
     QLineEdit* serverEdit = nullptr; // proxy server address
     QLineEdit* userEdit = nullptr;
     QLineEdit* passwordEdit = nullptr;
+    QCheckBox* requireTlsCheck = nullptr;
+    QLineEdit* caFileEdit = nullptr;
+    QPushButton* browseButton = nullptr;
     QPushButton* helpButton = nullptr;
     QPushButton* okButton = nullptr;
     QPushButton* cancelButton = nullptr;

@@ -178,15 +178,83 @@ private slots:
         f.setTransferMode(icktmBinary);
         f.setAction(ickftpDownload);
         f.setAction(ickftpLogoff);
-        // The login directory first, then the path from there; the data connection is set up
-        // before the type, and the size asked before the file.
+        // TLS asked for and refused; the login directory first, then the path from there; the
+        // data connection is set up before the type, and the size asked before the file.
         const QStringList expected =
-            QStringList{"USER qmzvb", "PASS qmz7719", "PWD", "CWD /", "CWD sub"} + dataConnection +
-            QStringList{"TYPE I", "SIZE where.txt", "RETR where.txt", "QUIT"};
+            QStringList{"AUTH TLS", "AUTH SSL", "USER qmzvb", "PASS qmz7719",
+                        "PWD",      "CWD /",    "CWD sub"} +
+            dataConnection + QStringList{"TYPE I", "SIZE where.txt", "RETR where.txt", "QUIT"};
         QCOMPARE(testsupport::portsMasked(server.commands()), expected);
         QCOMPARE(readBytes(local("exchange.txt")),
                  hostile.isEmpty() ? QByteArray("sub")
                                    : QByteArray("hostile data\n").repeated(1000));
+    }
+
+    void tls_data() {
+        QTest::addColumn<bool>("serverTls");
+        QTest::addColumn<QString>("caFile"); // "ca": the test's CA; "": the system's store
+        QTest::addColumn<bool>("require");
+        QTest::addColumn<bool>("passive");
+        QTest::addColumn<QString>("failure"); // what the failure's message holds; empty: none
+        QTest::newRow("offered, active") << true << "ca" << false << false << QString();
+        QTest::newRow("offered, passive") << true << "ca" << false << true << QString();
+        QTest::newRow("offered and required") << true << "ca" << true << false << QString();
+        QTest::newRow("unknown CA")
+            << true << "" << false << false << "12157: SSL certificate problem";
+        QTest::newRow("unknown CA, required")
+            << true << "" << true << true << "12157: SSL certificate problem";
+        QTest::newRow("CA file missing")
+            << true << "/nonexistent/ca.pem" << false << false
+            << "12157: error setting certificate file: /nonexistent/ca.pem";
+        QTest::newRow("plain server") << false << "ca" << false << false << QString();
+        QTest::newRow("plain server, required")
+            << false << "ca" << true << false
+            << "12157: The server offers no encrypted connection, and one is required.";
+    }
+    // TLS whenever the server offers it, checked against the CA file; plain only where allowed.
+    void tls() {
+        QFETCH(bool, serverTls);
+        QFETCH(QString, caFile);
+        QFETCH(bool, require);
+        QFETCH(bool, passive);
+        QFETCH(QString, failure);
+        testsupport::TestCertificates certs;
+        QVERIFY(certs.make());
+        FtpServer server;
+        QVERIFY(server.start(m_root.path(),
+                             serverTls ? QStringList{"--tls", certs.serverFile()} : QStringList{}));
+        TickFTP f;
+        setUp(f, passive);
+        f.setPort(server.port());
+        f.setRequireTls(require);
+        // Without the test's CA the system's store is used, which does not know it.
+        f.setCaFile(caFile == "ca" ? certs.caFile() : caFile);
+        f.setRemoteFile(QStringLiteral("where.txt"));
+        f.setLocalFile(local("tls.txt"));
+        QFile::remove(local("tls.txt"));
+        const Outcome o = attempt([&] {
+            f.setAction(ickftpLogon);
+            f.setAction(ickftpDownload);
+            f.setAction(ickftpLogoff);
+        });
+        const QStringList commands = server.commands();
+        if (!failure.isEmpty()) {
+            QVERIFY2(o.message.startsWith(failure), qPrintable(o.message));
+            QVERIFY(!QFileInfo::exists(local("tls.txt")));
+            // Neither the login nor anything else is sent over a connection that failed.
+            QVERIFY(!commands.contains("USER qmzvb"));
+            return;
+        }
+        QCOMPARE(o.message, QString());
+        QCOMPARE(readBytes(local("tls.txt")), QByteArray("root"));
+        if (serverTls) {
+            QCOMPARE(commands.mid(0, 5),
+                     (QStringList{"AUTH TLS", "USER qmzvb", "PASS qmz7719", "PBSZ 0", "PROT P"}));
+            // A protected data connection is always the client's own, also in active mode.
+            QVERIFY(commands.contains("EPSV"));
+            QVERIFY(!commands.filter(QRegularExpression("^(EPRT|PORT) ")).size());
+        } else
+            QCOMPARE(commands.mid(0, 3), (QStringList{"AUTH TLS", "AUTH SSL", "USER qmzvb"}));
     }
 
     void downloadToMemoryAndAscii() {

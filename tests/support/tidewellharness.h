@@ -20,6 +20,7 @@ class TidewellHarness {
 public:
     explicit TidewellHarness(int port) {
         services.dialogs = &dialogs;
+        services.fileDialogs = &fileDialogs;
         services.help = &help;
         services.shell = &shell;
         services.installer = &installer;
@@ -33,6 +34,7 @@ public:
 
     TestEnv env{TestEnv::Layout::Separate};
     ScriptedDialogs dialogs;
+    ScriptedFileDialogs fileDialogs;
     RecordingHelp help;
     RecordingShell shell;
     ScriptedInstaller installer;

@@ -9,6 +9,7 @@
 #include "platform/help.h"
 #include "platform/installer.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
@@ -302,11 +303,11 @@ private slots:
         h.add({"Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
         h.start()->checkForUpdates();
         QCOMPARE(h.dialogs.texts(), QStringList{"An update is available for Alpha."});
-        // Active mode, the version file as text, and a Logoff.
-        QCOMPARE(
-            testsupport::portsMasked(server.commands()),
-            (QStringList{"USER qmzvb", "PASS qmz7719", "PWD", "CWD /", "CWD tidefeed", "CWD alpha",
-                         "EPRT |1|127.0.0.1|*|", "TYPE A", "RETR alpha.txt", "QUIT"}));
+        // TLS asked for and refused, active mode, the version file as text, and a Logoff.
+        QCOMPARE(testsupport::portsMasked(server.commands()),
+                 (QStringList{"AUTH TLS", "AUTH SSL", "USER qmzvb", "PASS qmz7719", "PWD", "CWD /",
+                              "CWD tidefeed", "CWD alpha", "EPRT |1|127.0.0.1|*|", "TYPE A",
+                              "RETR alpha.txt", "QUIT"}));
     }
 
     void checkWithoutServer() {
@@ -479,8 +480,10 @@ private slots:
         // Logon into the product's folder, the listing as text, then the package in binary.
         const QString folder = product.toLower();
         const QStringList expected =
-            QStringList{"USER qmzvb",    "PASS qmz7719",         "PWD",    "CWD /", "CWD tidefeed",
-                        "CWD " + folder, "EPRT |1|127.0.0.1|*|", "TYPE A", "LIST"} +
+            QStringList{"AUTH TLS",     "AUTH SSL",      "USER qmzvb",
+                        "PASS qmz7719", "PWD",           "CWD /",
+                        "CWD tidefeed", "CWD " + folder, "EPRT |1|127.0.0.1|*|",
+                        "TYPE A",       "LIST"} +
             download;
         QCOMPARE(testsupport::portsMasked(server.commands()), expected);
     }
@@ -793,6 +796,70 @@ private slots:
         QVERIFY(!h.env.valueExists(kKey, "pxa"));
         QCOMPARE(h.help.topics.size(), 1);
         QCOMPARE(h.help.topics[0].topic, 2);
+    }
+
+    // The encryption settings: saved as "1"/"0" and a path, read back, the CA file browsed for.
+    void settingsTls() {
+        Harness h(m_server.port());
+        {
+            SettingsWindow s(h.services);
+            s.loadSettings();
+            QVERIFY(!s.requireTlsCheck->isChecked());
+            QCOMPARE(s.requireTlsCheck->text(), QStringLiteral("Require an encrypted connection"));
+            QCOMPARE(s.caFileEdit->text(), QString());
+            h.fileDialogs.answers = QStringList{"/etc/feed/ca.pem", ""};
+            s.browseCaFile();
+            s.browseCaFile(); // cancelled: the chosen file stays
+            QCOMPARE(s.caFileEdit->text(), QStringLiteral("/etc/feed/ca.pem"));
+            QCOMPARE(h.fileDialogs.asked.size(), 2);
+            QCOMPARE(h.fileDialogs.asked[1].options.fileName, QStringLiteral("ca.pem"));
+            s.requireTlsCheck->setChecked(true);
+            s.saveSettings();
+        }
+        QCOMPARE(h.env.value(kKey, "tlsreq"), QStringLiteral("1"));
+        QCOMPARE(h.env.value(kKey, "cafile"), QStringLiteral("/etc/feed/ca.pem"));
+        SettingsWindow again(h.services);
+        again.loadSettings();
+        QVERIFY(again.requireTlsCheck->isChecked());
+        QCOMPARE(again.caFileEdit->text(), QStringLiteral("/etc/feed/ca.pem"));
+        again.requireTlsCheck->setChecked(false);
+        again.caFileEdit->clear();
+        again.saveSettings();
+        QCOMPARE(h.env.value(kKey, "tlsreq"), QStringLiteral("0"));
+        QCOMPARE(h.env.value(kKey, "cafile"), QString());
+    }
+
+    void checkOverTls_data() {
+        QTest::addColumn<bool>("serverTls");
+        QTest::addColumn<QString>("tlsreq");
+        QTest::addColumn<bool>("caFile");
+        QTest::addColumn<QString>("shown");
+        const QString found = QStringLiteral("An update is available for Alpha.");
+        const QString failed = QStringLiteral("Unable to attach to update server for Alpha");
+        QTest::newRow("TLS, CA file") << true << "1" << true << found;
+        QTest::newRow("TLS, unknown CA") << true << "0" << false << failed;
+        QTest::newRow("plain, not required") << false << "0" << true << found;
+        QTest::newRow("plain, required") << false << "1" << true << failed;
+    }
+    // The settings reach the check's connection.
+    void checkOverTls() {
+        QFETCH(bool, serverTls);
+        QFETCH(QString, tlsreq);
+        QFETCH(bool, caFile);
+        QFETCH(QString, shown);
+        testsupport::TestCertificates certs;
+        QVERIFY(certs.make());
+        FtpServer server;
+        QVERIFY(server.start(m_feed.path(),
+                             serverTls ? QStringList{"--tls", certs.serverFile()} : QStringList{}));
+        Harness h(server.port());
+        h.add({"Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
+        h.env.setValue(kKey, "tlsreq", tlsreq);
+        if (caFile)
+            h.env.setValue(kKey, "cafile", certs.caFile());
+        h.start()->checkForUpdates();
+        QCOMPARE(h.dialogs.texts(), QStringList{shown});
+        QCOMPARE(server.commands().value(0), QStringLiteral("AUTH TLS"));
     }
 
     // A proxy entered after the first check leaves the later checks of the run as they were.

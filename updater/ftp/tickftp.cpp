@@ -40,6 +40,8 @@ const QString kInvalidName = QStringLiteral("The RemoteFile name is invalid");
 const QString kWaitError = QStringLiteral("Error waiting for worker thread.");
 const QString kInterrupted = QStringLiteral("Interrupted.");
 const QString kOutOfMemory = QStringLiteral("Out of memory.");
+const QString kNoEncryption =
+    QStringLiteral("The server offers no encrypted connection, and one is required.");
 const QString kStatusConnecting = QStringLiteral("Connecting to server");
 const QString kStatusConnected = QStringLiteral("Connected to server");
 const QString kStatusDirectory =
@@ -154,6 +156,8 @@ struct Params {
     TickftpTransferMode mode = icktmDefault;
     bool passive = false;
     QByteArray proxy, proxyUser, proxyPassword;
+    bool requireTls = false;
+    QByteArray caFile;
 };
 
 struct TickFTP::Impl {
@@ -206,6 +210,11 @@ struct TickFTP::Impl {
     QByteArray replyLines;
     QByteArray multiCode;
     QString description;
+    char errorText[CURL_ERROR_SIZE] = {};    // libcurl's own words on the last failure
+    QByteArray defaultCaFile, defaultCaPath; // libcurl's built-in CA bundle and folder
+    // The control connection runs over TLS. libcurl cannot protect a data connection that the
+    // server opens (active mode), so the data connections are then made passively.
+    bool tlsInUse = false;
 
     // Per transfer.
     Params p;
@@ -509,6 +518,15 @@ void TickFTP::Impl::handOver(std::function<void()> call) {
 void TickFTP::Impl::createHandles() {
     CURLM* mh = curl_multi_init();
     CURL* eh = curl_easy_init();
+    if (eh && defaultCaFile.isEmpty() && defaultCaPath.isEmpty()) {
+        char* ca = nullptr;
+        if (curl_easy_getinfo(eh, CURLINFO_CAINFO, &ca) == CURLE_OK && ca)
+            defaultCaFile = ca;
+        ca = nullptr;
+        if (curl_easy_getinfo(eh, CURLINFO_CAPATH, &ca) == CURLE_OK && ca)
+            defaultCaPath = ca;
+    }
+    tlsInUse = false;
     std::lock_guard lk(sockMutex);
     multi = mh;
     easy = eh;
@@ -547,7 +565,7 @@ void TickFTP::Impl::prepare(const QByteArray& path) {
     curl_easy_setopt(e, CURLOPT_USERAGENT, kUserAgent);
     // Active mode on the control connection's own address; in passive mode the address of a
     // PASV reply is never used, only its port on the server's address.
-    curl_easy_setopt(e, CURLOPT_FTPPORT, p.passive ? nullptr : "-");
+    curl_easy_setopt(e, CURLOPT_FTPPORT, p.passive || tlsInUse ? nullptr : "-");
     curl_easy_setopt(e, CURLOPT_FTP_SKIP_PASV_IP, 1L);
     const QByteArray user = p.user.toUtf8();
     const QByteArray password = p.password.toUtf8();
@@ -575,6 +593,25 @@ void TickFTP::Impl::prepare(const QByteArray& path) {
         curl_easy_setopt(e, CURLOPT_PROXY, nullptr);
         curl_easy_setopt(e, CURLOPT_HTTPPROXYTUNNEL, 0L);
     }
+    // TLS when the server offers it; the certificate is always verified, never accepted
+    // unchecked.
+    curl_easy_setopt(e, CURLOPT_USE_SSL,
+                     p.requireTls ? long(CURLUSESSL_ALL) : long(CURLUSESSL_TRY));
+    curl_easy_setopt(e, CURLOPT_FTPSSLAUTH, long(CURLFTPAUTH_TLS));
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
+    // A CA file of the settings is the only trust; without one, the system's store.
+    if (!p.caFile.isEmpty()) {
+        curl_easy_setopt(e, CURLOPT_CAINFO, p.caFile.constData());
+        curl_easy_setopt(e, CURLOPT_CAPATH, nullptr);
+    } else {
+        curl_easy_setopt(e, CURLOPT_CAINFO,
+                         defaultCaFile.isEmpty() ? nullptr : defaultCaFile.constData());
+        curl_easy_setopt(e, CURLOPT_CAPATH,
+                         defaultCaPath.isEmpty() ? nullptr : defaultCaPath.constData());
+    }
+    errorText[0] = 0;
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &Impl::headerCb);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &Impl::writeCb);
@@ -653,6 +690,12 @@ int TickFTP::Impl::fail(CURLcode res) {
     }
     const int code = internetErrorFromCurl(res, !proxy.isEmpty());
     description = q.LastReply();
+    // A TLS failure is told by its cause: the server's last reply says nothing of it.
+    if (res == CURLE_USE_SSL_FAILED)
+        description = kNoEncryption;
+    else if (code == kInetSecurityChannelError)
+        description = errorText[0] ? QString::fromUtf8(errorText).trimmed()
+                                   : QString::fromUtf8(curl_easy_strerror(res));
     return code;
 }
 
@@ -928,6 +971,9 @@ void TickFTP::Impl::onReplyLine(const QByteArray& raw) {
         multiCode.clear();
         complete = true;
     }
+    // 234 answers AUTH alone: the control connection goes over TLS from here.
+    if (complete && replyLines.startsWith("234"))
+        tlsInUse = true;
     if (!complete)
         return;
     {
@@ -1198,6 +1244,8 @@ void TickFTP::setAction(TickftpActions action) {
     p.proxy = m_proxyServer.toUtf8();
     p.proxyUser = m_proxyUser.toUtf8();
     p.proxyPassword = m_proxyPassword.toUtf8();
+    p.requireTls = m_requireTls;
+    p.caFile = QFile::encodeName(m_caFile);
     const int code = d->run(p);
     if (code != 0)
         throw EickFTP(code, d->describe(code));

@@ -93,6 +93,13 @@ public:
     void setProxyUser(const QString& v) { m_proxyUser = v; }
     QString ProxyPassword() const { return m_proxyPassword; }
     void setProxyPassword(const QString& v) { m_proxyPassword = v; }
+    // Every connection asks for TLS (AUTH TLS, then both channels protected); a server that
+    // has none is used in plain text unless RequireTls is set, which makes that a failure.
+    bool RequireTls() const { return m_requireTls; }
+    void setRequireTls(bool v) { m_requireTls = v; }
+    // The CA certificates the server's certificate is checked against; empty: the system's.
+    QString CaFile() const { return m_caFile; }
+    void setCaFile(const QString& v) { m_caFile = v.left(4096); }
     QString LastReply() const;
 
     // The running action, ickftpIdle when none runs.
@@ -123,6 +130,8 @@ private:
     bool m_useCache = true;
     int m_timeout = 0;
     QString m_proxyServer, m_proxyUser, m_proxyPassword;
+    bool m_requireTls = false;
+    QString m_caFile;
     bool m_connected = false;
     std::unique_ptr<Impl> d;
 };

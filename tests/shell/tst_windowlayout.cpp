@@ -119,8 +119,9 @@ const QList<Window>& windows() {
              w->findChild<QWidget*>(QStringLiteral("progressRow"))->setVisible(true);
              return w;
          }},
+        // 300 x 164 as described, taller by the encrypted-connection rows.
         {"tidewell settings",
-         {300, 164},
+         {300, 198},
          [](Fixture& f) { return own(f, new tidewell::SettingsWindow(f.tidewell.services)); }},
     };
     return list;

@@ -7,6 +7,7 @@
 #include "platform/registrystore.h"
 #include "platform/windowsize.h"
 
+#include <QCheckBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -47,6 +48,9 @@ SettingsWindow::SettingsWindow(const Services& services, QWidget* parent)
     grid->addWidget(password, 2, 0);
     grid->addWidget(passwordEdit, 2, 1);
     outer->addLayout(grid);
+    signedOnlyBox = new QCheckBox(QStringLiteral("Accept only signed updates"), this);
+    signedOnlyBox->setObjectName(QStringLiteral("signedOnlyBox"));
+    outer->addWidget(signedOnlyBox);
     outer->addStretch();
 
     auto* panel = new QFrame(this);
@@ -86,6 +90,8 @@ void SettingsWindow::loadSettings() {
         serverEdit->setText(reg.readString(QStringLiteral("pxa")));
         userEdit->setText(reg.readString(QStringLiteral("pxu")));
         passwordEdit->setText(reg.readString(QStringLiteral("pxp")));
+        signedOnlyBox->setChecked(reg.readString(QStringLiteral("signedonly")) ==
+                                  QLatin1String("1"));
     }
     reg.closeKey();
 }
@@ -96,6 +102,8 @@ void SettingsWindow::saveSettings() {
         reg.writeString(QStringLiteral("pxa"), serverEdit->text());
         reg.writeString(QStringLiteral("pxu"), userEdit->text());
         reg.writeString(QStringLiteral("pxp"), passwordEdit->text());
+        reg.writeString(QStringLiteral("signedonly"),
+                        signedOnlyBox->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     }
     reg.closeKey();
     accept();

@@ -4,12 +4,14 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 
 namespace tidewell {
 
-// The updater's proxy settings: pxa, pxu and pxp of the updater key, stored as typed.
+// The updater's settings: the proxy (pxa, pxu and pxp of the updater key, stored as typed) and
+// "signedonly" ("1" when only signed version files are accepted).
 class SettingsWindow : public QDialog {
     Q_OBJECT
 public:
@@ -26,6 +28,7 @@ public:
     QLineEdit* serverEdit = nullptr; // proxy server address
     QLineEdit* userEdit = nullptr;
     QLineEdit* passwordEdit = nullptr;
+    QCheckBox* signedOnlyBox = nullptr;
     QPushButton* helpButton = nullptr;
     QPushButton* okButton = nullptr;
     QPushButton* cancelButton = nullptr;

@@ -34,7 +34,6 @@ bool parseVersionFile(const QStringList& lines, VersionInfo& info) {
 namespace {
 
 struct RawLine {
-    qsizetype start;
     QByteArray text;
 };
 
@@ -45,7 +44,7 @@ QList<RawLine> rawLines(const QByteArray& bytes) {
     while (i < bytes.size()) {
         const char c = bytes.at(i);
         if (c == '\r' || c == '\n') {
-            lines.append({start, bytes.mid(start, i - start)});
+            lines.append({bytes.mid(start, i - start)});
             i += (c == '\r' && i + 1 < bytes.size() && bytes.at(i + 1) == '\n') ? 2 : 1;
             start = i;
         } else {
@@ -53,7 +52,7 @@ QList<RawLine> rawLines(const QByteArray& bytes) {
         }
     }
     if (start < bytes.size())
-        lines.append({start, bytes.mid(start)});
+        lines.append({bytes.mid(start)});
     return lines;
 }
 
@@ -95,7 +94,12 @@ bool checkSignature(const QByteArray& bytes, const TrustPolicy& policy, VersionI
         cause = QStringLiteral("It is signed, but no signing keys are known to this program.");
         return false;
     }
-    if (!signing::verify(bytes.left(lines[signatureLine].start), signature.decoded, policy.keys)) {
+    // The maker signs the file with CR LF line ends; a text transfer may hand them over as LF,
+    // so each signed line counts with CR LF after it.
+    QByteArray message;
+    for (qsizetype i = 0; i < signatureLine; ++i)
+        message += lines[i].text + "\r\n";
+    if (!signing::verify(message, signature.decoded, policy.keys)) {
         cause = QStringLiteral("Its signature does not match any known signing key.");
         return false;
     }

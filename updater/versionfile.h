@@ -11,7 +11,7 @@ namespace tidewell {
 // A product's version file on the update server: line 1 the offered version, line 2 the file
 // name of its update package in the same folder. A signed file goes on with one name=value a
 // line: size= and sha256= of the package, expires= (UTC) and, last, signature= (Ed25519, Base64,
-// over every byte before that line).
+// over every byte before that line, each line ending in CR LF).
 struct VersionInfo {
     QString version;
     QString package;

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <fcntl.h>
@@ -160,9 +161,8 @@ int verifyFeed(const Options& o) {
         fail(QStringLiteral("%1 holds no public key").arg(keyFile));
     const QByteArray bytes = readFile(o.plain[0], "version file");
     VersionInfo info;
-    QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
-    for (QString& line : lines)
-        line.remove(QLatin1Char('\r'));
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    const QStringList lines = QString::fromUtf8(bytes).split(lineEnd);
     if (!parseVersionFile(lines, info))
         fail(QStringLiteral("%1: line 1 must be a version and line 2 a package file name")
                  .arg(o.plain[0]));

@@ -1,5 +1,6 @@
 // tidewell-feed: the maker's tool that makes signing keys, signs version files and checks them.
 
+#include "platform/infooptions.h"
 #include "updater/signing.h"
 #include "updater/versionfile.h"
 
@@ -190,7 +191,11 @@ int main(int argc, char** argv) {
     if (args.size() == 1 &&
         (args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h"))) {
         std::fputs(kUsage, stdout);
-        return 0;
+        return std::fflush(stdout) == 0 ? 0 : 2;
+    }
+    if (args.size() == 1 && args[0] == QLatin1String("--version")) {
+        std::printf("tidewell-feed %s\n", platform::programVersion());
+        return std::fflush(stdout) == 0 ? 0 : 2;
     }
     try {
         signing::initialise();

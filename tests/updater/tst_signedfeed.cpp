@@ -2,9 +2,11 @@
 #include "support/tidewellharness.h"
 #include "support/unprivileged.h"
 #include "updater/mainwindow.h"
+#include "updater/settingswindow.h"
 #include "updater/signing.h"
 #include "updater/versionfile.h"
 
+#include <QCheckBox>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -283,6 +285,28 @@ private slots:
         QVERIFY(p.readAllStandardError().contains("cannot write"));
         QVERIFY(QDir(locked).entryList(QDir::Files).isEmpty());
         QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    // The check box stores "1" or "0" in the updater key, and the window reads it on closing.
+    void acceptOnlySignedSetting() {
+        testsupport::TidewellHarness h(testsupport::closedPort());
+        MainWindow* w = h.start();
+        QVERIFY(!w->signedOnly);
+        for (const bool tick : {true, false}) {
+            w->execDialog = [&](QDialog& d) {
+                auto& s = static_cast<SettingsWindow&>(d);
+                [&] {
+                    QCOMPARE(s.signedOnlyBox->text(), QStringLiteral("Accept only signed updates"));
+                    QCOMPARE(s.signedOnlyBox->isChecked(), !tick);
+                }();
+                s.signedOnlyBox->setChecked(tick);
+                s.saveSettings();
+                return s.result();
+            };
+            w->editSettings();
+            QCOMPARE(h.env.value(kKey, "signedonly"), QString::fromLatin1(tick ? "1" : "0"));
+            QCOMPARE(w->signedOnly, tick);
+        }
     }
 
     // A feed signed with the tool, served over FTP and installed through the window.

@@ -81,7 +81,8 @@ SettingsWindow::SettingsWindow(const Services& services, QWidget* parent)
     connect(helpButton, &QPushButton::clicked, this, guarded(&SettingsWindow::showHelp));
     connect(okButton, &QPushButton::clicked, this, guarded(&SettingsWindow::saveSettings));
     connect(cancelButton, &QPushButton::clicked, this, guarded(&SettingsWindow::cancel));
-    platform::startSize(this, QSize(300, 164));
+    // One row taller than the proxy fields alone need: the check box below them.
+    platform::startSize(this, QSize(300, 190));
 }
 
 void SettingsWindow::loadSettings() {

@@ -120,7 +120,7 @@ const QList<Window>& windows() {
              return w;
          }},
         {"tidewell settings",
-         {300, 164},
+         {300, 190},
          [](Fixture& f) { return own(f, new tidewell::SettingsWindow(f.tidewell.services)); }},
     };
     return list;

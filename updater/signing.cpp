@@ -25,7 +25,8 @@ QByteArray decodePublicKey(const QString& base64) {
 
 QList<QByteArray> parseKeyList(const QString& text) {
     QList<QByteArray> keys;
-    for (const QString& part : text.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+    static const QRegularExpression separators(QStringLiteral("[;\\s]+"));
+    for (const QString& part : text.split(separators, Qt::SkipEmptyParts)) {
         const QByteArray key = decodePublicKey(part);
         if (!key.isEmpty() && !keys.contains(key))
             keys << key;

@@ -17,7 +17,7 @@ void initialise();
 
 // A Base64 public key as 32 bytes; empty when the text is no such key.
 QByteArray decodePublicKey(const QString& base64);
-// Keys separated by ';' (the build's built-in set); bad entries are skipped.
+// Keys separated by ';' or blanks (the build's built-in set); bad entries are skipped.
 QList<QByteArray> parseKeyList(const QString& text);
 // A key file: one Base64 key a line, '#' starts a comment; blank and bad lines are skipped.
 QList<QByteArray> parseKeyFile(const QByteArray& contents);

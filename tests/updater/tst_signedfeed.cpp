@@ -11,7 +11,9 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStyleOptionViewItem>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QtTest>
 
 using namespace tidewell;
@@ -202,6 +204,9 @@ private slots:
 
     void keySet() {
         const QString builtIn = m_maker.publicKey.toBase64() + ";not a key;";
+        QCOMPARE(signing::parseKeyList(m_maker.publicKey.toBase64() + " " +
+                                       m_other.publicKey.toBase64() + ";;"),
+                 (QList<QByteArray>{m_maker.publicKey, m_other.publicKey}));
         const QString file = m_dir.filePath("keys.pub");
         writeTo(file, "# the maker's second key\n" + m_other.publicKey.toBase64() +
                           "  # added\n\nAAAA\n" + m_maker.publicKey.toBase64() + "\n");
@@ -363,6 +368,14 @@ private slots:
                  (QStringList{"An update is available for Bad.", "An update is available for Good.",
                               "An update is available for Plain."}));
         QCOMPARE(w->shownText(1, MainWindow::Column::OfferedVersion), QStringLiteral("2.0"));
+        // The list draws what shownText says: the same version, wider with the word after it.
+        QStyleOptionViewItem option;
+        option.initFrom(w->productList);
+        const QAbstractItemDelegate* offered =
+            w->productList->itemDelegateForColumn(int(MainWindow::Column::OfferedVersion));
+        const QAbstractItemModel* model = w->productList->model();
+        QVERIFY(offered->sizeHint(option, model->index(2, 2)).width() >
+                offered->sizeHint(option, model->index(1, 2)).width() + 20);
 
         // The package whose bytes differ from the signed ones is refused and leaves no file.
         w->setTicked(0, true);

@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     qt6-base-private-dev
-    libcurl4-openssl-dev libxml2-dev
+    libcurl4-openssl-dev libxml2-dev libsodium-dev
     python3 python3-pyftpdlib python3-openssl openssl curl
     xvfb xauth xdotool imagemagick poppler-utils fonts-dejavu-core
     clang-format

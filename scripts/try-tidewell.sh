@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Try tidewell on this machine: builds it for a local update server, starts pyftpdlib on
 # 127.0.0.1 with a sample feed for two products, gives tidewell a registry file of its own with
-# those products, and opens it. Closing tidewell stops the server and removes the sample files.
+# those products, and opens it. The feed is signed with a throwaway key that this build trusts. Closing tidewell stops the server and removes the sample files.
 #
 #   scripts/try-tidewell.sh            (TIDEWELL_TRY_PORT=2121 by default)
 set -euo pipefail
@@ -10,9 +10,6 @@ top=$PWD
 scripts/setup.sh
 port=${TIDEWELL_TRY_PORT:-2121}
 dir=build/tryit
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQM_BUILD_TESTS=OFF -DQM_BUILD_BENCH=OFF \
-    -DTIDEWELL_UPDATE_HOST=127.0.0.1 -DTIDEWELL_UPDATE_PORT="$port" >&2
-cmake --build "$dir" --target tidewell program_data >&2
 
 work=$(mktemp -d)
 server=
@@ -22,16 +19,28 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The feed: one folder per product with its version file and its package.
+# A throwaway signing key: tidewell is built to trust it, and the sample feed is signed with it.
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQM_BUILD_TESTS=OFF -DQM_BUILD_BENCH=OFF \
+    -DTIDEWELL_UPDATE_HOST=127.0.0.1 -DTIDEWELL_UPDATE_PORT="$port" >&2
+cmake --build "$dir" --target tidewell-feed >&2
+"$dir/bin/tidewell-feed" keygen --out "$work/try"
+cmake -S . -B "$dir" -DTIDEWELL_SIGNING_KEYS="$(cat "$work/try.pub")" >&2
+cmake --build "$dir" --target tidewell program_data >&2
+
+# The feed: one folder per product with its signed version file and its package.
 feed=$work/feed/tidefeed
 mkdir -p "$feed/quillmark" "$feed/samples"
-printf '5.1.0.2\r\nquillmark-5.1.0.2.html\r\n' >"$feed/quillmark/qmver.txt"
-printf '1.2\r\nquillmark-samples-1.2.html\r\n' >"$feed/samples/samplesver.txt"
+sign() { # FOLDER PACKAGE VERSION VERSIONFILE
+    "$dir/bin/tidewell-feed" sign --key "$work/try.key" --package "$feed/$1/$2" --version "$3" \
+        --expires 7 >"$feed/$1/$4"
+}
 for pkg in quillmark/quillmark-5.1.0.2.html samples/quillmark-samples-1.2.html; do
     name=$(basename "$pkg" .html)
     printf '<html><body><h1>%s</h1><p>This sample package was fetched from the local update server by Tidewell and opened by your desktop.</p></body></html>\r\n' \
         "$name" >"$feed/$pkg"
 done
+sign quillmark quillmark-5.1.0.2.html 5.1.0.2 qmver.txt
+sign samples quillmark-samples-1.2.html 1.2 samplesver.txt
 
 # The registry file: Quillmark is installed (with an uninstall key, so Install shows what happens
 # where there is no Windows Installer); Quillmark Samples is not installed yet.

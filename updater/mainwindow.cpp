@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "settingswindow.h"
+#include "signing.h"
 #include "updater/ftp/tickftp.h"
 #include "versionfile.h"
 
@@ -25,6 +26,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -58,6 +60,10 @@ const QString kFeedFolder = QStringLiteral("tidefeed/");
 const QString kSelfName = QStringLiteral("Tidewell");
 const QString kInstallerEngine = QStringLiteral("msiexec.exe");
 const QString kPartSuffix = QStringLiteral(".part");
+const QString kKeyFile = QStringLiteral("keys.pub");
+const QString kSigned = QStringLiteral("signed");
+const QString kNotSigned = QStringLiteral("not signed");
+const QString kNotSignedSuffix = QStringLiteral(" (not signed)");
 
 // A wrapped text that is never narrower than two lines of it need, and asks for the height of
 // the lines it has at that width: the main window's layout reckons with one line only.
@@ -71,6 +77,21 @@ public:
                                                                       4 * m.averageCharWidth() +
                                                                       frame.left() + frame.right());
         return {width, heightForWidth(width)};
+    }
+};
+
+// Shows the offered version of an unsigned version file with a word that says so; the cell's
+// own text stays the version, which the other commands compare and store.
+class OfferedDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QString signature =
+            index.siblingAtColumn(int(MainWindow::Column::Signature)).data().toString();
+        option->text = MainWindow::offeredCaption(option->text, signature);
     }
 };
 
@@ -98,6 +119,10 @@ const QString kGettingUpdate = QStringLiteral("Getting Update, Please wait");
 const QString kGettingUpdateFor = QStringLiteral("Getting update for %1.");
 
 // Install.
+const QString kNotSignedQuestion =
+    QStringLiteral("%1 is not signed by the maker. Install it anyway?");
+const QString kUnsignedRefused =
+    QStringLiteral("It is not signed, and only signed updates are accepted.");
 const QString kTickOne =
     QStringLiteral("Please click in the checkbox for the file you want to install.");
 const QString kOnlyOne = QStringLiteral("You cannot install more than one product at a time.");
@@ -144,6 +169,16 @@ bool canWriteFolder(const QString& folder) {
     } catch (const platform::EFCreateError&) {
         return false;
     }
+}
+
+// The described message, with its cause as a second sentence.
+QString withCause(const QString& message, const QString& cause) {
+    return cause.isEmpty() ? message : message + QStringLiteral(". ") + cause;
+}
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 void storeRemotePath(ftp::TickFTP& f, const QString& path) {
@@ -242,6 +277,8 @@ void MainWindow::buildWindow() {
     productList->header()->setSectionResizeMode(int(Column::Name), QHeaderView::Stretch);
     fitVersionColumns(productList->header());
     productList->header()->installEventFilter(new ColumnFitter(productList->header()));
+    productList->setItemDelegateForColumn(int(Column::OfferedVersion),
+                                          new OfferedDelegate(productList));
     connect(productList, &QTreeWidget::itemSelectionChanged, this,
             [this] { productSelectionChanged(); });
     box->addWidget(productList, 1);
@@ -349,6 +386,16 @@ void MainWindow::setCellText(int row, Column column, const QString& text) {
         item->setText(int(column), text);
 }
 
+QString MainWindow::offeredCaption(const QString& version, const QString& signature) {
+    return signature == kNotSigned && !version.isEmpty() ? version + kNotSignedSuffix : version;
+}
+
+QString MainWindow::shownText(int row, Column column) const {
+    const QString text = cellText(row, column);
+    return column == Column::OfferedVersion ? offeredCaption(text, cellText(row, Column::Signature))
+                                            : text;
+}
+
 bool MainWindow::isTicked(int row) const {
     const QTreeWidgetItem* item = productList->topLevelItem(row);
     return item && item->checkState(int(Column::Name)) == Qt::Checked;
@@ -377,6 +424,7 @@ void MainWindow::loadProxySettings() {
         proxyPassword = reg.readString(QStringLiteral("pxp"));
         requireTls = reg.readString(QStringLiteral("tlsreq")) == QLatin1String("1");
         caFile = reg.readString(QStringLiteral("cafile"));
+        signedOnly = reg.readString(QStringLiteral("signedonly")) == QLatin1String("1");
     }
     reg.closeKey();
 }
@@ -567,6 +615,11 @@ void MainWindow::checkForUpdates() {
         enableAllButtons();
         return;
     }
+    // The keys and the setting as they are now: a key file added meanwhile counts.
+    TrustPolicy policy;
+    policy.keys = signing::loadKeys(builtInSigningKeys(), m_services.folders.data + kKeyFile);
+    policy.now = QDateTime::currentDateTimeUtc();
+    policy.signedOnly = signedOnly;
     try {
         for (int r = 0; r < rowCount() && !m_closed; ++r) {
             const QString name = cellText(r, Column::Name);
@@ -617,8 +670,18 @@ void MainWindow::checkForUpdates() {
                 m_services.dialogs->error(kBadVersionFile);
                 continue;
             }
+            QString cause;
+            if (!checkSignature(readBytes(versionFile), policy, info, cause)) {
+                m_services.dialogs->error(withCause(kBadVersionFile, cause));
+                continue;
+            }
             setCellText(r, Column::OfferedVersion, info.version);
             setCellText(r, Column::Package, info.package);
+            setCellText(r, Column::Signature, info.isSigned ? kSigned : kNotSigned);
+            setCellText(r, Column::SignedSize,
+                        info.isSigned ? QString::number(info.size) : QString());
+            setCellText(r, Column::SignedSha256,
+                        QString::fromLatin1(info.isSigned ? info.sha256.toHex() : QByteArray()));
             if (cellText(r, Column::OfferedVersion) != cellText(r, Column::InstalledVersion)) {
                 m_services.dialogs->information(kUpdateAvailable.arg(name));
                 getUpdateButton->setEnabled(true);
@@ -636,6 +699,14 @@ void MainWindow::checkForUpdates() {
 }
 
 // ---- Get Update
+
+VersionInfo MainWindow::signedValues(int row) const {
+    VersionInfo info;
+    info.isSigned = cellText(row, Column::Signature) == kSigned;
+    info.size = cellText(row, Column::SignedSize).toLongLong();
+    info.sha256 = QByteArray::fromHex(cellText(row, Column::SignedSha256).toLatin1());
+    return info;
+}
 
 void MainWindow::getUpdates() {
     disableAllButtons();
@@ -725,6 +796,17 @@ void MainWindow::getUpdates() {
                     setWindowTitle(kGettingUpdateFor.arg(name));
                     f.setAction(ftp::ickftpDownload);
                     QCoreApplication::processEvents();
+                    // Only a package that matches its signed version file gets its name.
+                    QString cause;
+                    const bool trusted = cellText(r, Column::Signature) == kSigned;
+                    if (!trusted && signedOnly)
+                        cause = kUnsignedRefused;
+                    if (!cause.isEmpty() || !checkPackage(partial, signedValues(r), cause)) {
+                        QFile::remove(partial);
+                        m_services.dialogs->error(withCause(kUnableToGetFile + name, cause));
+                        hideProgress();
+                        continue;
+                    }
                     QFile::remove(target);
                     if (!QFile::rename(partial, target))
                         throw platform::Error(kUnableToGetFile + name);
@@ -803,6 +885,15 @@ void MainWindow::installSelected() {
         m_services.dialogs->information(kSelfUpdate.arg(package, file));
         return;
     }
+    // A package fetched in an earlier run has no check of this run behind it: it was verified
+    // when it came if it was signed, so only the setting refuses it.
+    const QString signature = cellText(row, Column::Signature);
+    if (signedOnly && signature != kSigned) {
+        m_services.dialogs->error(withCause(kBadVersionFile, kUnsignedRefused));
+        return;
+    }
+    if (signature == kNotSigned && !m_services.dialogs->confirm(kNotSignedQuestion.arg(package)))
+        return;
     const QString systemDir = m_services.installer->systemDirectory();
     const QString code = cellText(row, Column::ProductCode);
     platform::RegistryStore reg(m_services.registryPath);

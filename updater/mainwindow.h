@@ -1,6 +1,7 @@
 #pragma once
 
 #include "services.h"
+#include "versionfile.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -49,6 +50,9 @@ public:
         Package,          // "fn": the update package
         ProductCode,      // "productcode": its key under the uninstall key
         PackageSize,      // the package's size in the server's listing
+        Signature,        // "signed" or "not signed" after a check, else empty
+        SignedSize,       // the package's size as its signed version file states it
+        SignedSha256,     // and its SHA-256, in hex
         Count
     };
 
@@ -84,10 +88,15 @@ public:
     bool isTicked(int row) const;
     void setTicked(int row, bool ticked);
 
-    // The proxy settings in memory.
+    // The text a cell shows: the offered version of an unsigned file says so.
+    QString shownText(int row, Column column) const;
+    static QString offeredCaption(const QString& version, const QString& signature);
+
+    // The proxy settings in memory, and whether unsigned version files are refused.
     QString proxyServer, proxyUser, proxyPassword;
     bool requireTls = false;
     QString caFile;
+    bool signedOnly = false;
     void loadProxySettings();
 
     // Controls.
@@ -137,6 +146,8 @@ private:
     void checkAllFetched();
     void runUninstaller();
     void openPackage();
+    // The signed values Check found for a row.
+    VersionInfo signedValues(int row) const;
 
     // Get Update's state while it runs.
     enum class Phase { Listing, Download };

@@ -30,6 +30,10 @@ struct Services {
     int updatePort = 21;
 };
 
+// The public keys whose signatures the window trusts: the build's (TIDEWELL_SIGNING_KEYS) plus
+// "keys.pub" in the data folder.
+QString builtInSigningKeys();
+
 // The update server, fixed when the program is built (TIDEWELL_UPDATE_HOST/PORT).
 QString defaultUpdateHost();
 int defaultUpdatePort();

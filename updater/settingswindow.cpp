@@ -66,6 +66,9 @@ SettingsWindow::SettingsWindow(const Services& services, QWidget* parent)
     grid->addWidget(caFile, 4, 0);
     grid->addLayout(caRow, 4, 1);
     outer->addLayout(grid);
+    signedOnlyBox = new QCheckBox(QStringLiteral("Accept only signed updates"), this);
+    signedOnlyBox->setObjectName(QStringLiteral("signedOnlyBox"));
+    outer->addWidget(signedOnlyBox);
     outer->addStretch();
 
     auto* panel = new QFrame(this);
@@ -108,6 +111,8 @@ void SettingsWindow::loadSettings() {
         passwordEdit->setText(reg.readString(QStringLiteral("pxp")));
         requireTlsCheck->setChecked(reg.readString(QStringLiteral("tlsreq")) == QLatin1String("1"));
         caFileEdit->setText(reg.readString(QStringLiteral("cafile")));
+        signedOnlyBox->setChecked(reg.readString(QStringLiteral("signedonly")) ==
+                                  QLatin1String("1"));
     }
     reg.closeKey();
 }
@@ -121,6 +126,8 @@ void SettingsWindow::saveSettings() {
         reg.writeString(QStringLiteral("tlsreq"),
                         requireTlsCheck->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
         reg.writeString(QStringLiteral("cafile"), caFileEdit->text());
+        reg.writeString(QStringLiteral("signedonly"),
+                        signedOnlyBox->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     }
     reg.closeKey();
     accept();

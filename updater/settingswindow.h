@@ -10,9 +10,10 @@ class QPushButton;
 
 namespace tidewell {
 
-// The updater's connection settings, stored as typed in the updater key: the proxy (pxa, pxu,
-// pxp), whether the connection must be encrypted (tlsreq "1" or "0") and the CA file the
-// server's certificate is checked against (cafile; empty: the system's store).
+// The updater's settings, stored as typed in the updater key: the proxy (pxa, pxu, pxp), whether
+// the connection must be encrypted (tlsreq "1" or "0"), the CA file the server's certificate is
+// checked against (cafile; empty: the system's store) and whether only signed version files are
+// accepted (signedonly "1" or "0").
 class SettingsWindow : public QDialog {
     Q_OBJECT
 public:
@@ -33,6 +34,7 @@ public:
     QCheckBox* requireTlsCheck = nullptr;
     QLineEdit* caFileEdit = nullptr;
     QPushButton* browseButton = nullptr;
+    QCheckBox* signedOnlyBox = nullptr;
     QPushButton* helpButton = nullptr;
     QPushButton* okButton = nullptr;
     QPushButton* cancelButton = nullptr;

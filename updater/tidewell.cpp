@@ -11,7 +11,15 @@
 #define TIDEWELL_UPDATE_PORT 21
 #endif
 
+#ifndef TIDEWELL_SIGNING_KEYS
+#define TIDEWELL_SIGNING_KEYS ""
+#endif
+
 namespace tidewell {
+
+QString builtInSigningKeys() {
+    return QStringLiteral(TIDEWELL_SIGNING_KEYS);
+}
 
 QString defaultUpdateHost() {
     return QStringLiteral(TIDEWELL_UPDATE_HOST);

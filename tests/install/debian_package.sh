@@ -56,11 +56,12 @@ for path in /usr/bin/quillmark /usr/bin/quillmark-check /usr/bin/tidewell \
     /usr/share/icons/hicolor/scalable/apps/com.varnholt.Quillmark.svg \
     /usr/share/icons/hicolor/256x256/apps/com.varnholt.Tidewell.png \
     /usr/share/man/man1/quillmark.1.gz /usr/share/man/man1/quillmark-check.1.gz \
-    /usr/share/man/man1/tidewell.1.gz; do
+    /usr/share/man/man1/tidewell.1.gz /usr/share/man/man1/tidewell-feed.1.gz \
+    /usr/bin/tidewell-feed; do
     grep -qx "$path" "$work/contents" || fail "$path is not in the package"
 done
 bins=$(grep '^/usr/bin/.' "$work/contents" | LC_ALL=C sort | tr '\n' ' ')
-[ "$bins" = "/usr/bin/quillmark /usr/bin/quillmark-check /usr/bin/tidewell " ] ||
+[ "$bins" = "/usr/bin/quillmark /usr/bin/quillmark-check /usr/bin/tidewell /usr/bin/tidewell-feed " ] ||
     fail "/usr/bin holds: $bins"
 buildonly=$(grep -E '/(tst_|fuzz_)|_bench$|/bench/|dorazo/temp\.|metatemp' "$work/contents")
 [ -z "$buildonly" ] || fail "build-only files in the package: $buildonly"

@@ -19,11 +19,11 @@ if ! cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; then
     exit 1
 fi
 
-# Exactly the three programs, and nothing the build only uses (tests, benchmarks).
+# Exactly the four programs, and nothing the build only uses (tests, benchmarks).
 listing() { (cd "$1" && find . -mindepth 1 \( -type f -o -type l \) | sed 's|^\./||' | LC_ALL=C sort); }
 programs=$(listing "$prefix/bin")
-[ "$programs" = $'quillmark\nquillmark-check\ntidewell' ] || fail "bin/ holds: $(echo $programs)"
-for p in quillmark quillmark-check tidewell; do
+[ "$programs" = $'quillmark\nquillmark-check\ntidewell\ntidewell-feed' ] || fail "bin/ holds: $(echo $programs)"
+for p in quillmark quillmark-check tidewell tidewell-feed; do
     [ -x "$prefix/bin/$p" ] || fail "bin/$p is not executable"
 done
 
@@ -77,7 +77,7 @@ for app in Quillmark Tidewell; do
 done
 
 # Manual pages: each renders without a warning and names its program.
-for page in quillmark quillmark-check tidewell; do
+for page in quillmark quillmark-check tidewell tidewell-feed; do
     file=$(ls "$prefix/share/man/man1/$page.1"* 2>/dev/null | head -n 1)
     if [ -z "$file" ]; then
         fail "no manual page $page(1)"
@@ -90,7 +90,7 @@ for page in quillmark quillmark-check tidewell; do
 done
 
 # The installed programs run.
-for p in quillmark quillmark-check tidewell; do
+for p in quillmark quillmark-check tidewell tidewell-feed; do
     out=$("$prefix/bin/$p" --version 2>&1)
     [ "$out" = "$p $version" ] || fail "$p --version says: $out"
 done

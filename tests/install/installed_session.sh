@@ -82,7 +82,7 @@ gone() {
 keys() {
     local w
     w=$(window "$1") || fail "no window \"$1\" for keys ${*:2}"
-    xdotool windowfocus --sync "$w" && sleep 0.2 && xdotool key --delay 80 "${@:2}"
+    xdotool windowfocus --sync "$w" && sleep 0.5 && xdotool key --delay 250 "${@:2}"
 }
 ended() { # pid, seconds
     for _ in $(seq $(($2 * 10))); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done

@@ -119,9 +119,9 @@ const QList<Window>& windows() {
              w->findChild<QWidget*>(QStringLiteral("progressRow"))->setVisible(true);
              return w;
          }},
-        // 300 x 164 as described, taller by the encrypted-connection rows.
+        // 300 x 164 as described, taller by the encrypted-connection and signed-only rows.
         {"tidewell settings",
-         {300, 198},
+         {300, 224},
          [](Fixture& f) { return own(f, new tidewell::SettingsWindow(f.tidewell.services)); }},
     };
     return list;

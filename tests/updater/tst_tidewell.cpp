@@ -196,9 +196,9 @@ private slots:
         QCOMPARE(w->rowCount(), 3);
         // Registry order (sorted without regard to case); every column.
         const QList<QStringList> rows{
-            {"alpha", "1.0", "", "alpha", "alpha.txt", "", "{A-1}", ""},
-            {"Beta", "Not Installed", "1.5", "beta", "beta.txt", "", "", ""},
-            {"Gamma", "7", "", "g", "g.txt", "g.pkg", "", ""}};
+            {"alpha", "1.0", "", "alpha", "alpha.txt", "", "{A-1}", "", "", "", ""},
+            {"Beta", "Not Installed", "1.5", "beta", "beta.txt", "", "", "", "", "", ""},
+            {"Gamma", "7", "", "g", "g.txt", "g.pkg", "", "", "", "", ""}};
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < int(MainWindow::Column::Count); ++c)
                 QCOMPARE(w->cellText(r, MainWindow::Column(c)), rows[r][c]);

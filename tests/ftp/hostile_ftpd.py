@@ -17,6 +17,7 @@ Usage: hostile_ftpd.py MODE [--log FILE]
   stall-data    RETR sends 1000 bytes, then nothing, the connections kept open
   stall-reply   RETR is never answered
   drip          RETR sends 200 bytes (SIZE answered), 10 at a time, 0.25 s apart
+  stall-list    LIST is never answered
   port-late     RETR says 150, waits 1.5 s, then connects to the client's data port
 LIST always names file.txt (12 bytes) and pkg.bin (13000 bytes, the size of the data).
 Every file holds b"hostile data\\n" * 1000 unless the mode says otherwise.
@@ -191,6 +192,9 @@ def handle(conn):
             if r is None:
                 return
         elif cmd in ("LIST", "NLST"):
+            if MODE == "stall-list":
+                conn.recv(1)
+                return
             if MODE == "bad-listing":
                 payload = (b"total 3\r\n"
                            b"this is not a listing line\r\n"

@@ -321,7 +321,7 @@ private slots:
         QCOMPARE(h.package("alpha-2.0.pkg"),
                  h.env.cacheFolder() + "tidewell-downloads/alpha-2.0.pkg");
         QCOMPARE(h.env.readFile(h.package("alpha-2.0.pkg")), m_alpha);
-        QVERIFY(!QFileInfo::exists(h.package("alpha-2.0.pkg.part")));
+        QVERIFY(!QFileInfo::exists(h.package(".download.part")));
         // Owner, group and other bits: the downloads are private to the user.
         QCOMPARE(int(QFileInfo(h.env.cacheFolder() + "tidewell-downloads").permissions() & 0x7077),
                  int(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
@@ -397,7 +397,7 @@ private slots:
         w->getUpdates();
         QCOMPARE(h.dialogs.texts(), (QStringList{"Unable to get update file for a Gone", kSelect}));
         QVERIFY(!QFileInfo::exists(h.package("missing.pkg")));
-        QVERIFY(!QFileInfo::exists(h.package("missing.pkg.part")));
+        QVERIFY(!QFileInfo::exists(h.package(".download.part")));
         QCOMPARE(h.env.readFile(h.package("alpha-2.0.pkg")), m_alpha);
         QCOMPARE(h.env.value(kKey + "\\a Gone", "fn"), QStringLiteral("missing.pkg"));
     }

@@ -25,6 +25,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
+#include <QShortcut>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QToolBar>
@@ -59,11 +60,13 @@ const QString kServerPassword = QStringLiteral("qmz7719");
 const QString kFeedFolder = QStringLiteral("tidefeed/");
 const QString kSelfName = QStringLiteral("Tidewell");
 const QString kInstallerEngine = QStringLiteral("msiexec.exe");
-const QString kPartSuffix = QStringLiteral(".part");
 const QString kKeyFile = QStringLiteral("keys.pub");
 const QString kSigned = QStringLiteral("signed");
 const QString kNotSigned = QStringLiteral("not signed");
 const QString kNotSignedSuffix = QStringLiteral(" (not signed)");
+// A package arrives under this name in the download folder and gets its own only when
+// complete: short and fixed, so that a package name as long as the file system allows fits.
+const QString kPartName = QStringLiteral(".download.part");
 
 // A wrapped text that is never narrower than two lines of it need, and asks for the height of
 // the lines it has at that width: the main window's layout reckons with one line only.
@@ -181,6 +184,22 @@ QByteArray readBytes(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// Raised by a step of Check or Get Update after a Cancel: the command ends quietly.
+struct Cancelled {};
+
+// One step with the FTP client; after a Cancel its outcome, error or not, is Cancelled.
+void step(const bool& cancelled, const std::function<void()>& run) {
+    try {
+        run();
+    } catch (const std::exception&) {
+        if (cancelled)
+            throw Cancelled{};
+        throw;
+    }
+    if (cancelled)
+        throw Cancelled{};
+}
+
 void storeRemotePath(ftp::TickFTP& f, const QString& path) {
     try {
         f.setRemotePath(path);
@@ -217,6 +236,7 @@ MainWindow::MainWindow(const Services& services, QWidget* parent)
 
     versionFtp = std::make_unique<ftp::TickFTP>(services.updatePort);
     versionFtp->setUseCache(false);
+    versionFtp->setMaxSize(kMaxVersionFile);
     packageFtp = std::make_unique<ftp::TickFTP>(services.updatePort);
     packageFtp->setUseCache(false);
     packageFtp->setTransferMode(ftp::icktmBinary);
@@ -350,6 +370,9 @@ void MainWindow::buildWindow() {
     connect(exitButton, &QToolButton::clicked, this,
             [this] { runCommand(&MainWindow::closeWindow); });
     connect(helpButton, &QToolButton::clicked, this, [this] { runCommand(&MainWindow::showHelp); });
+    auto* cancel = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    cancel->setObjectName(QStringLiteral("cancelShortcut"));
+    connect(cancel, &QShortcut::activated, this, [this] { cancelTransfer(); });
 
     // Client area 421 by 212 to start with, centred on the screen; larger where a large font
     // needs more room.
@@ -528,6 +551,15 @@ void MainWindow::closeWindow() {
     close();
 }
 
+void MainWindow::cancelTransfer() {
+    if (!m_transferring || m_cancelled)
+        return;
+    m_cancelled = true;
+    for (ftp::TickFTP* f : {versionFtp.get(), packageFtp.get()})
+        if (f->busy())
+            f->setAction(ftp::ickftpIdle);
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
     // A command that runs when the window closes stops at its next product.
     m_closed = true;
@@ -562,6 +594,7 @@ void MainWindow::wireFtpEvents() {
                                    const QString&, const QString&) {
         setCellText(m_currentRow, Column::PackageSize, QString::number(fileSize));
         m_packageSize = fileSize;
+        m_listedSize = fileSize;
     };
     // Progress of the download.
     packageFtp->OnTransfer = [this](ftp::TickFTP&, qint64 bytesTransferred, const QByteArray&) {
@@ -620,6 +653,8 @@ void MainWindow::checkForUpdates() {
     policy.keys = signing::loadKeys(builtInSigningKeys(), m_services.folders.data + kKeyFile);
     policy.now = QDateTime::currentDateTimeUtc();
     policy.signedOnly = signedOnly;
+    m_transferring = true;
+    m_cancelled = false;
     try {
         for (int r = 0; r < rowCount() && !m_closed; ++r) {
             const QString name = cellText(r, Column::Name);
@@ -640,17 +675,21 @@ void MainWindow::checkForUpdates() {
                 continue;
             setHourglass(false);
             try {
-                f.setAction(ftp::ickftpLogon);
+                step(m_cancelled, [&] { f.setAction(ftp::ickftpLogon); });
                 f.setTransferMode(ftp::icktmASCII);
-                f.setRemotePath(path);
+                step(m_cancelled, [&] { f.setRemotePath(path); });
                 try {
-                    f.setAction(ftp::ickftpDownload);
-                    QCoreApplication::processEvents();
+                    step(m_cancelled, [&] {
+                        f.setAction(ftp::ickftpDownload);
+                        QCoreApplication::processEvents();
+                    });
                 } catch (const std::exception&) {
+                    // Whatever arrived of a failed version file is of no use.
+                    QFile::remove(versionFile);
                     m_services.dialogs->error(kUnableToGetInfo + name);
                     continue;
                 }
-                f.setAction(ftp::ickftpLogoff);
+                step(m_cancelled, [&] { f.setAction(ftp::ickftpLogoff); });
             } catch (const std::exception&) {
                 m_services.dialogs->error(kUnableToAttach + name);
                 continue;
@@ -689,11 +728,15 @@ void MainWindow::checkForUpdates() {
                 m_services.dialogs->information(kNoUpdate.arg(name));
             }
         }
+    } catch (const Cancelled&) {
+        QFile::remove(versionFile);
     } catch (...) {
+        m_transferring = false;
         enableAllButtons();
         setHourglass(false);
         throw;
     }
+    m_transferring = false;
     enableAllButtons();
     setHourglass(false);
 }
@@ -724,7 +767,11 @@ void MainWindow::getUpdates() {
         enableAllButtons();
         return;
     }
+    const QString partial = downloadFolder() + QLatin1Char('/') + kPartName;
+    m_transferring = true;
+    m_cancelled = false;
     auto finish = [this] {
+        m_transferring = false;
         enableAllButtons();
         hideProgress();
         setHourglass(false);
@@ -756,6 +803,7 @@ void MainWindow::getUpdates() {
             }
             if (!canWriteFolder(downloadFolder())) {
                 m_services.dialogs->error(kCannotCreateDir + downloadFolder());
+                m_transferring = false;
                 enableAllButtons();
                 return;
             }
@@ -764,9 +812,6 @@ void MainWindow::getUpdates() {
             const QString target = packagePath(package);
             if (plain && QFileInfo::exists(target) && !QFile::remove(target))
                 m_services.dialogs->error(kCannotDelete + target);
-            // The package arrives under a temporary name and gets its own only when complete,
-            // so a broken download never leaves a package that Install would start.
-            const QString partial = target + kPartSuffix;
             const QString path = kFeedFolder + folder + QLatin1Char('/');
             f.setUser(kServerUser);
             f.setPassword(kServerPassword);
@@ -778,6 +823,7 @@ void MainWindow::getUpdates() {
             m_currentRow = r;
             try {
                 m_phase = Phase::Listing;
+                m_listedSize = -1;
                 showProgress();
                 // Nothing to fetch: this product fails as a failed download does, the next goes on.
                 if (package.isEmpty()) {
@@ -787,15 +833,20 @@ void MainWindow::getUpdates() {
                 }
                 if (!plain)
                     throw platform::Error(kBadVersionFile);
-                f.setAction(ftp::ickftpLogon);
+                step(m_cancelled, [&] { f.setAction(ftp::ickftpLogon); });
                 f.setTransferMode(ftp::icktmBinary);
-                f.setRemotePath(path);
-                f.setAction(ftp::ickftpListDirectoryLong);
+                step(m_cancelled, [&] { f.setRemotePath(path); });
+                step(m_cancelled, [&] { f.setAction(ftp::ickftpListDirectoryLong); });
                 m_phase = Phase::Download;
                 try {
                     setWindowTitle(kGettingUpdateFor.arg(name));
-                    f.setAction(ftp::ickftpDownload);
-                    QCoreApplication::processEvents();
+                    step(m_cancelled, [&] {
+                        f.setAction(ftp::ickftpDownload);
+                        QCoreApplication::processEvents();
+                    });
+                    // The listing named the package's size: anything else is not the package.
+                    if (m_listedSize >= 0 && QFileInfo(partial).size() != m_listedSize)
+                        throw platform::Error(kUnableToGetFile + name);
                     // Only a package that matches its signed version file gets its name.
                     QString cause;
                     const bool trusted = cellText(r, Column::Signature) == kSigned;
@@ -819,19 +870,24 @@ void MainWindow::getUpdates() {
                     continue;
                 }
                 try {
-                    f.setAction(ftp::ickftpLogoff);
+                    step(m_cancelled, [&] { f.setAction(ftp::ickftpLogoff); });
                 } catch (const std::exception&) {
                     m_services.dialogs->information(kUnableToDisconnect);
                 }
             } catch (const std::exception&) {
                 setWindowTitle(kAppTitle);
                 m_services.dialogs->error(kUnableToLocate);
+                m_transferring = false;
                 enableAllButtons();
                 hideProgress();
                 setHourglass(false);
                 return;
             }
         }
+    } catch (const Cancelled&) {
+        QFile::remove(partial);
+        finish();
+        return;
     } catch (...) {
         finish();
         throw;

@@ -70,7 +70,10 @@ public:
     void editSettings();    // Settings
     void showAbout();       // About
     void closeWindow();     // Exit
-    void showHelp();        // Help
+    // Esc while Check or Get Update transfers: stops the transfer and ends the command, leaving
+    // no partial file behind and showing nothing more.
+    void cancelTransfer();
+    void showHelp(); // Help
     void productSelectionChanged() {}
 
     void disableAllButtons();
@@ -128,6 +131,8 @@ public:
 
     // Shows a modal dialog; tests replace it to fill in and close the dialog themselves.
     std::function<int(QDialog&)> execDialog;
+    // The version file is small; a server that sends more is cut off there.
+    static constexpr qint64 kMaxVersionFile = 64 * 1024;
     // The uninstall poll: at most this many looks at the uninstall key, one pause apart.
     int uninstallPolls = 360;
     int uninstallPollMs = 500;
@@ -154,6 +159,9 @@ private:
     Phase m_phase = Phase::Listing;
     int m_currentRow = -1;
     qint64 m_packageSize = 0;
+    qint64 m_listedSize = -1;    // the package's size in the listing; -1 when it was not listed
+    bool m_transferring = false; // Check or Get Update runs
+    bool m_cancelled = false;
 
     ProcessStarter m_uninstaller;
     ProcessStarter m_packageStarter;

@@ -8,6 +8,18 @@ Usage: hostile_ftpd.py MODE [--log FILE]
   bad-listing   LIST mixes garbage lines with two good ones
   stall-greeting accepts and never says anything
   trickle       RETR sends its data in pieces of 1000 bytes, a little apart
+  short         RETR sends half of the file, then says 226; SIZE is refused
+  short-sized   the same, with SIZE answered with the whole size
+  long          RETR sends 5000 bytes more than the file, then says 226; SIZE is refused
+  long-sized    the same, with SIZE answered with the file's size
+  endless       RETR sends data until the client goes
+  big-line      RETR sends one line of 50 MB
+  stall-data    RETR sends 1000 bytes, then nothing, the connections kept open
+  stall-reply   RETR is never answered
+  drip          RETR sends 200 bytes (SIZE answered), 10 at a time, 0.25 s apart
+  stall-list    LIST is never answered
+  port-late     RETR says 150, waits 1.5 s, then connects to the client's data port
+LIST always names file.txt (12 bytes) and pkg.bin (13000 bytes, the size of the data).
 Every file holds b"hostile data\\n" * 1000 unless the mode says otherwise.
 With --log every command line received is appended to FILE, one a line, before it is answered.
 """
@@ -24,17 +36,38 @@ DATA = b"hostile data\n" * 1000
 FOREIGN = "10,255,255,1"
 
 
-def serve_data(conn, sock_factory, payload, cut=None, piece=None):
+def endless():
+    chunk = b"e" * 65536
+    while True:
+        yield chunk
+
+
+def big_line():
+    chunk = b"x" * (1 << 20)
+    for _ in range(50):
+        yield chunk
+    yield b"\r\n"
+
+
+def serve_data(conn, sock_factory, payload, cut=None, piece=None, late=False, pause=0.005):
+    if late:
+        conn.sendall(b"150 Opening data connection.\r\n")
+        time.sleep(1.5)
     d = sock_factory()
     if d is None:
         conn.sendall(b"425 Can't open data connection.\r\n")
         return False
-    conn.sendall(b"150 Opening data connection.\r\n")
+    if not late:
+        conn.sendall(b"150 Opening data connection.\r\n")
+    if not isinstance(payload, bytes):
+        for chunk in payload:
+            d.sendall(chunk)
+        payload = b""
     if piece is not None:
         d.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         for i in range(0, len(payload), piece):
             d.sendall(payload[i:i + piece])
-            time.sleep(0.005)
+            time.sleep(pause)
         payload = b""
     if cut is not None:
         d.sendall(payload[:cut])
@@ -117,9 +150,37 @@ def handle(conn):
             n = [int(x) for x in arg.split(",")]
             port_addr = (".".join(map(str, n[:4])), n[4] * 256 + n[5])
             conn.sendall(b"200 PORT okay.\r\n")
+        elif cmd == "SIZE":
+            if MODE in ("short-sized", "long-sized"):
+                conn.sendall(b"213 %d\r\n" % len(DATA))
+            elif MODE == "drip":
+                conn.sendall(b"213 200\r\n")
+            else:
+                conn.sendall(b"502 Not implemented.\r\n")
         elif cmd == "RETR":
             r = True
-            if MODE == "long-reply":
+            if MODE in ("short", "short-sized"):
+                r = serve_data(conn, data_socket, DATA[:len(DATA) // 2])
+            elif MODE in ("long", "long-sized"):
+                r = serve_data(conn, data_socket, DATA + b"!" * 5000)
+            elif MODE == "endless":
+                r = serve_data(conn, data_socket, endless())
+            elif MODE == "big-line":
+                r = serve_data(conn, data_socket, big_line())
+            elif MODE == "stall-data":
+                d = data_socket()
+                conn.sendall(b"150 Opening data connection.\r\n")
+                d.sendall(DATA[:1000])
+                conn.recv(1)  # waits until the client goes
+                return
+            elif MODE == "stall-reply":
+                conn.recv(1)
+                return
+            elif MODE == "drip":
+                r = serve_data(conn, data_socket, b"d" * 200, piece=10, pause=0.25)
+            elif MODE == "port-late":
+                r = serve_data(conn, data_socket, DATA, late=True)
+            elif MODE == "long-reply":
                 conn.sendall(b"550 " + b"x" * 100000 + b"\r\n")
             elif MODE == "drop-midway":
                 payload = b"z" * 65536
@@ -131,6 +192,9 @@ def handle(conn):
             if r is None:
                 return
         elif cmd in ("LIST", "NLST"):
+            if MODE == "stall-list":
+                conn.recv(1)
+                return
             if MODE == "bad-listing":
                 payload = (b"total 3\r\n"
                            b"this is not a listing line\r\n"
@@ -140,7 +204,8 @@ def handle(conn):
                            + b"y" * 20000 + b"\r\n"
                            b"01-05-23  12:34PM       <DIR>          good2\r\n")
             else:
-                payload = b"-rw-r--r--   1 o g   12 Jan 05  2021 file.txt\r\n"
+                payload = (b"-rw-r--r--   1 o g   12 Jan 05  2021 file.txt\r\n"
+                           b"-rw-r--r--   1 o g   13000 Jan 05  2021 pkg.bin\r\n")
             serve_data(conn, data_socket, payload)
         elif cmd == "QUIT":
             conn.sendall(b"221 Bye.\r\n")

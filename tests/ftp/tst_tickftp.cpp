@@ -1,4 +1,5 @@
 #include "ftpserver.h"
+#include "support/latencyprobe.h"
 #include "updater/ftp/ineterrors.h"
 #include "updater/ftp/tickftp.h"
 
@@ -10,6 +11,11 @@
 #include <QTimer>
 #include <QtTest/qtestspontaneevent.h>
 #include <QtTest>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace ftp;
 using testsupport::FtpServer;
@@ -633,6 +639,138 @@ private slots:
         QCOMPARE(attempt([&] { f.setAction(ickftpDeleteFile); }).code, 87);
         QCOMPARE(attempt([&] { f.setAction(TickftpActions(14)); }).message,
                  QStringLiteral("87: Invalid Action value"));
+    }
+
+    void bounds_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("binary");
+        QTest::addColumn<qint64>("cap");
+        QTest::addColumn<int>("stall");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("fewer bytes than SIZE, then 226")
+            << "short-sized" << true << qint64(0) << 60 << 12111
+            << "12111: Received 6500 of the 13000 bytes announced.";
+        QTest::newRow("more bytes than SIZE")
+            << "long-sized" << true << qint64(0) << 60 << 12030
+            << "12030: Received more than the 13000 bytes announced.";
+        QTest::newRow("endless file past the cap")
+            << "endless" << false << qint64(65536) << 60 << 12030
+            << "12030: The file is larger than the 65536 bytes allowed.";
+        QTest::newRow("50 MB line past the cap")
+            << "big-line" << false << qint64(65536) << 60 << 12030
+            << "12030: The file is larger than the 65536 bytes allowed.";
+        QTest::newRow("data stops coming") << "stall-data" << true << qint64(0) << 2 << 12002
+                                           << "12002: Nothing came from the server for 2 seconds.";
+        QTest::newRow("reply never comes") << "stall-reply" << true << qint64(0) << 2 << 12002
+                                           << "12002: Nothing came from the server for 2 seconds.";
+        QTest::newRow("greeting never comes")
+            << "stall-greeting" << true << qint64(0) << 2 << 12002
+            << "12002: Nothing came from the server for 2 seconds.";
+        // Slow but steady is no stall: 10 bytes every 0.25 s for 5 s.
+        QTest::newRow("trickle slower than the stall time")
+            << "drip" << true << qint64(0) << 1 << 0 << QString();
+    }
+    // A download gets exactly what was announced, within the cap, or fails once with its cause;
+    // a stall is not tried again, and the caller's events keep flowing meanwhile.
+    void bounds() {
+        QFETCH(QString, mode);
+        QFETCH(bool, binary);
+        QFETCH(qint64, cap);
+        QFETCH(int, stall);
+        QFETCH(int, code);
+        FtpServer bad;
+        QVERIFY(bad.startHostile(mode));
+        TickFTP f;
+        setUp(f);
+        f.setPort(bad.port());
+        f.setStallTimeout(stall);
+        f.setMaxSize(cap);
+        f.setTransferMode(binary ? icktmBinary : icktmASCII);
+        f.setRemoteFile(QStringLiteral("file.bin"));
+        f.setLocalFile(local("bounds.bin"));
+        QElapsedTimer clock;
+        clock.start();
+        testsupport::LatencyProbe probe;
+        const Outcome o = attempt([&] {
+            f.setAction(ickftpLogon);
+            f.setAction(ickftpDownload);
+        });
+        probe.stop();
+        QCOMPARE(o.code, code);
+        QTEST(o.message, "message");
+        qInfo("worst event loop latency: %lld ms", probe.worstMs());
+        QVERIFY2(probe.worstMs() < 100, qPrintable(QString::number(probe.worstMs())));
+        if (code == 12002) {
+            // The transfer rate is an average over the last few seconds, so a stall after data
+            // shows a little later than one before any; a second try would take as long again.
+            const qint64 lag = mode == "stall-data" ? 6000 : 0;
+            qInfo("stall ended after %lld ms", clock.elapsed());
+            QVERIFY(clock.elapsed() >= stall * 1000 - 100);
+            QVERIFY2(clock.elapsed() < 2 * stall * 1000 + lag, "a stall was tried again");
+        }
+        if (code == 0)
+            QCOMPARE(readBytes(local("bounds.bin")), QByteArray(200, 'd'));
+        else if (cap > 0)
+            QVERIFY(QFileInfo(local("bounds.bin")).size() <= cap);
+    }
+
+    void foreignDataConnection_data() {
+        QTest::addColumn<bool>("intruder");
+        QTest::newRow("only the server connects") << false;
+        QTest::newRow("another address connects first") << true;
+    }
+    // In active mode the data port takes the file from the server's address only.
+    void foreignDataConnection() {
+        QFETCH(bool, intruder);
+        FtpServer bad;
+        QVERIFY(bad.startHostile(QStringLiteral("port-late")));
+        TickFTP f;
+        setUp(f);
+        f.setPort(bad.port());
+        f.setTransferMode(icktmBinary);
+        f.setRemoteFile(QStringLiteral("file.bin"));
+        f.setLocalFile(local("foreign.bin"));
+        int sock = -1;
+        QTimer watch;
+        watch.setInterval(5);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (!intruder || sock >= 0)
+                return;
+            for (const QString& c : bad.commands()) {
+                if (!c.startsWith(QLatin1String("PORT ")))
+                    continue;
+                const QStringList n = c.mid(5).split(QLatin1Char(','));
+                sockaddr_in self{}, to{};
+                self.sin_family = to.sin_family = AF_INET;
+                inet_pton(AF_INET, "127.0.0.2", &self.sin_addr);
+                inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
+                to.sin_port = htons(quint16(n[4].toInt() * 256 + n[5].toInt()));
+                sock = ::socket(AF_INET, SOCK_STREAM, 0);
+                QCOMPARE(::bind(sock, reinterpret_cast<sockaddr*>(&self), sizeof self), 0);
+                QCOMPARE(::connect(sock, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+                const char junk[] = "forged package";
+                QVERIFY(::write(sock, junk, sizeof junk) > 0);
+            }
+        });
+        watch.start();
+        const Outcome o = attempt([&] {
+            f.setAction(ickftpLogon);
+            f.setAction(ickftpDownload);
+        });
+        watch.stop();
+        if (sock >= 0)
+            ::close(sock);
+        if (intruder) {
+            QVERIFY(sock >= 0);
+            QCOMPARE(o.code, 12030);
+            QCOMPARE(o.message, QStringLiteral("12030: A data connection came from another "
+                                               "address than the server's."));
+            QVERIFY(!readBytes(local("foreign.bin")).contains("forged"));
+        } else {
+            QCOMPARE(o.code, 0);
+            QCOMPARE(readBytes(local("foreign.bin")), QByteArray("hostile data\n").repeated(1000));
+        }
     }
 
     void hostile_data() {

@@ -1,4 +1,5 @@
 #include "ftpserver.h"
+#include "support/latencyprobe.h"
 #include "support/tidewellharness.h"
 #include "updater/ftp/tickftp.h"
 #include "updater/mainwindow.h"
@@ -125,6 +126,7 @@ class TestTidewell : public QObject {
     FtpServer m_server;
     QByteArray m_alpha = pattern(50000);
     QByteArray m_beta = pattern(9000);
+    const QString m_longName = QString(248, QLatin1Char('n')) + QStringLiteral(".pkg");
 
     void feed(const QString& relative, const QByteArray& bytes) {
         const QString path = m_feed.filePath(QStringLiteral("tidefeed/") + relative);
@@ -148,6 +150,11 @@ private slots:
         feed("short/short.txt", "4.0\r\n");
         feed("evil/evil.txt", "4.0\r\n../../evil.sh\r\n");
         feed("gone/gone.txt", "1.0\r\nmissing.pkg\r\n");
+        // Names starting with "stall" are announced but never sent.
+        feed("stall/stall.txt", "1.0\r\nstall.pkg\r\n");
+        feed("stall/stall.pkg", m_beta);
+        feed("long/long.txt", "2.0\r\n" + m_longName.toUtf8() + "\r\n");
+        feed("long/" + m_longName, m_beta);
         QVERIFY(m_server.start(m_feed.path()));
     }
 
@@ -353,7 +360,7 @@ private slots:
         QCOMPARE(h.package("alpha-2.0.pkg"),
                  h.env.cacheFolder() + "tidewell-downloads/alpha-2.0.pkg");
         QCOMPARE(h.env.readFile(h.package("alpha-2.0.pkg")), m_alpha);
-        QVERIFY(!QFileInfo::exists(h.package("alpha-2.0.pkg.part")));
+        QVERIFY(!QFileInfo::exists(h.package(".download.part")));
         // Owner, group and other bits: the downloads are private to the user.
         QCOMPARE(int(QFileInfo(h.env.cacheFolder() + "tidewell-downloads").permissions() & 0x7077),
                  int(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
@@ -429,7 +436,7 @@ private slots:
         w->getUpdates();
         QCOMPARE(h.dialogs.texts(), (QStringList{"Unable to get update file for a Gone", kSelect}));
         QVERIFY(!QFileInfo::exists(h.package("missing.pkg")));
-        QVERIFY(!QFileInfo::exists(h.package("missing.pkg.part")));
+        QVERIFY(!QFileInfo::exists(h.package(".download.part")));
         QCOMPARE(h.env.readFile(h.package("alpha-2.0.pkg")), m_alpha);
         QCOMPARE(h.env.value(kKey + "\\a Gone", "fn"), QStringLiteral("missing.pkg"));
     }
@@ -486,6 +493,147 @@ private slots:
                         "TYPE A",       "LIST"} +
             download;
         QCOMPARE(testsupport::portsMasked(server.commands()), expected);
+    }
+
+    // A package name as long as the file system allows still downloads.
+    void getUpdateLongName() {
+        QCOMPARE(m_longName.size(), 252);
+        Harness h(m_server.port());
+        h.add({"Long", "1.0", "long", "long.txt", "", "", ""});
+        MainWindow* w = h.start();
+        w->checkForUpdates();
+        h.tick("Long");
+        h.dialogs.shown.clear();
+        w->getUpdates();
+        QCOMPARE(h.dialogs.texts(), QStringList{kSelect});
+        QCOMPARE(h.env.readFile(h.package(m_longName)), m_beta);
+        QCOMPARE(QDir(w->downloadFolder()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{m_longName});
+    }
+
+    void getUpdateBounds_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("fetched");
+        // The listing names pkg.bin with 13000 bytes, the size of the data.
+        QTest::newRow("fewer bytes than listed, then 226") << "short" << false;
+        QTest::newRow("fewer bytes than SIZE, then 226") << "short-sized" << false;
+        QTest::newRow("more bytes than listed") << "long" << false;
+        QTest::newRow("more bytes than SIZE") << "long-sized" << false;
+        QTest::newRow("data stops coming") << "stall-data" << false;
+        QTest::newRow("reply never comes") << "stall-reply" << false;
+        QTest::newRow("pieces of 1000 bytes") << "trickle" << true;
+    }
+    // A package that is not what the server announced, or does not come, is never offered.
+    void getUpdateBounds() {
+        QFETCH(QString, mode);
+        QFETCH(bool, fetched);
+        FtpServer bad;
+        QVERIFY(bad.startHostile(mode));
+        Harness h(bad.port());
+        h.add({"Alpha", "1.0", "alpha", "", "pkg.bin", "2.0", ""});
+        MainWindow* w = h.start();
+        w->packageFtp->setStallTimeout(1);
+        h.tick("Alpha");
+        testsupport::LatencyProbe probe;
+        w->getUpdates();
+        probe.stop();
+        qInfo("worst event loop latency: %lld ms", probe.worstMs());
+        QVERIFY2(probe.worstMs() < 100, qPrintable(QString::number(probe.worstMs())));
+        if (fetched) {
+            QCOMPARE(h.dialogs.texts(), QStringList{kSelect});
+            QCOMPARE(h.env.readFile(h.package("pkg.bin")),
+                     QByteArray("hostile data\n").repeated(1000));
+        } else {
+            QCOMPARE(h.dialogs.texts(),
+                     (QStringList{"Unable to get update file for Alpha", kSelect}));
+            QVERIFY(QDir(w->downloadFolder()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+        }
+        QCOMPARE(h.buttons(), QStringLiteral("1111111"));
+    }
+
+    void checkBounds_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("message");
+        const QString info = QStringLiteral("Unable to get update information for Alpha");
+        QTest::newRow("endless version file") << "endless" << info;
+        QTest::newRow("a line of 50 MB") << "big-line" << info;
+        QTest::newRow("data stops coming") << "stall-data" << info;
+        QTest::newRow("reply never comes") << "stall-reply" << info;
+        QTest::newRow("greeting never comes")
+            << "stall-greeting" << QStringLiteral("Unable to attach to update server for Alpha");
+    }
+    // A version file that does not end, or does not come, fails that product and no other.
+    void checkBounds() {
+        QFETCH(QString, mode);
+        FtpServer bad;
+        QVERIFY(bad.startHostile(mode));
+        Harness h(bad.port());
+        h.add({"Alpha", "1.0", "alpha", "alpha.txt", "", "", ""});
+        h.add({"Beta", "1.0", "beta", "", "", "", ""});
+        MainWindow* w = h.start();
+        w->versionFtp->setStallTimeout(1);
+        testsupport::LatencyProbe probe;
+        w->checkForUpdates();
+        probe.stop();
+        qInfo("worst event loop latency: %lld ms", probe.worstMs());
+        QVERIFY2(probe.worstMs() < 100, qPrintable(QString::number(probe.worstMs())));
+        QTEST(h.dialogs.texts().join('|'), "message");
+        QVERIFY(!QFileInfo::exists(h.env.cacheFolder() + "wversion.txt"));
+        QCOMPARE(w->cellText(h.row("Alpha"), MainWindow::Column::OfferedVersion), QString());
+        QCOMPARE(h.buttons(), QStringLiteral("1111111"));
+    }
+
+    void cancel_data() {
+        QTest::addColumn<QString>("hostile"); // empty: pyftpdlib
+        QTest::addColumn<bool>("check");
+        QTest::newRow("checking") << QString() << true;
+        QTest::newRow("logging on") << "stall-greeting" << false;
+        QTest::newRow("listing") << "stall-list" << false;
+        QTest::newRow("downloading") << QString() << false;
+    }
+    // Esc during a transfer ends the command at once: nothing more is shown or fetched, and
+    // nothing half-written stays.
+    void cancel() {
+        QFETCH(QString, hostile);
+        QFETCH(bool, check);
+        FtpServer bad;
+        if (!hostile.isEmpty())
+            QVERIFY(bad.startHostile(hostile));
+        Harness h(hostile.isEmpty() ? m_server.port() : bad.port());
+        h.add({"a Stall", "1.0", "stall", "stall.txt", "stall.pkg", "2.0", ""});
+        h.add({"b Beta", "1.0", "beta", "beta.txt", "beta-1.5.pkg", "1.5", ""});
+        MainWindow* w = h.start();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        h.tick("a Stall");
+        h.tick("b Beta");
+        QTimer::singleShot(700, w, [w] { QTest::keyClick(w->productList, Qt::Key_Escape); });
+        QElapsedTimer clock;
+        clock.start();
+        testsupport::LatencyProbe probe;
+        if (check)
+            w->checkForUpdates();
+        else
+            w->getUpdates();
+        probe.stop();
+        qInfo("worst event loop latency: %lld ms, ended after %lld ms", probe.worstMs(),
+              clock.elapsed());
+        QVERIFY2(probe.worstMs() < 100, qPrintable(QString::number(probe.worstMs())));
+        QVERIFY(clock.elapsed() < 5000);
+        QCOMPARE(h.dialogs.texts(), QStringList());
+        QVERIFY(!QFileInfo::exists(h.env.cacheFolder() + "wversion.txt"));
+        QVERIFY(!QFileInfo::exists(w->downloadFolder()) ||
+                QDir(w->downloadFolder()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+        QCOMPARE(w->cellText(h.row("b Beta"), MainWindow::Column::OfferedVersion), QString());
+        QCOMPARE(h.buttons(), QStringLiteral("1111111"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Varnholt Tidewell"));
+        // The window works as before afterwards.
+        if (hostile.isEmpty()) {
+            h.window->setTicked(h.row("a Stall"), false);
+            w->getUpdates();
+            QCOMPARE(h.dialogs.texts(), QStringList{kSelect});
+            QCOMPARE(h.env.readFile(h.package("beta-1.5.pkg")), m_beta);
+        }
     }
 
     void getUpdateRefused_data() {

@@ -11,7 +11,9 @@
 #include <QThread>
 #include <QUrl>
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -48,6 +50,12 @@ const QString kStatusDirectory =
     QStringLiteral("Successfully sent the information request to the server.");
 const QString kStatusClosed = QStringLiteral("Closed the connection to the server.");
 const char* const kUserAgent = "TickFTP/1.0";
+const QString kStalled = QStringLiteral("Nothing came from the server for %1 seconds.");
+const QString kShortBody = QStringLiteral("Received %1 of the %2 bytes announced.");
+const QString kLongBody = QStringLiteral("Received more than the %1 bytes announced.");
+const QString kTooLarge = QStringLiteral("The file is larger than the %1 bytes allowed.");
+const QString kForeignData =
+    QStringLiteral("A data connection came from another address than the server's.");
 
 constexpr int kBlock = 4096;
 // libcurl's receive buffer, for as long as a transfer runs. Events still come per block of
@@ -155,10 +163,15 @@ struct Params {
     int port = 21;
     TickftpTransferMode mode = icktmDefault;
     bool passive = false;
+    int stall = TickFTP::kStallSeconds;
+    qint64 maxSize = 0;
     QByteArray proxy, proxyUser, proxyPassword;
     bool requireTls = false;
     QByteArray caFile;
 };
+
+// Why a download was ended although its connections were fine.
+enum class Cut { None, MoreThanAnnounced, TooLarge, ForeignData };
 
 struct TickFTP::Impl {
     explicit Impl(TickFTP& owner) : q(owner) {}
@@ -228,6 +241,10 @@ struct TickFTP::Impl {
     bool skippingLine = false;
     bool listing = false;
     bool namesOnly = false;
+    qint64 announced = -1; // the size of the server's SIZE reply
+    bool sizeAsked = false;
+    bool sizeRefused = false; // SIZE said the file is not there (550)
+    Cut cut = Cut::None;
 
     // ---- calling thread ----
 
@@ -267,6 +284,7 @@ struct TickFTP::Impl {
     static size_t headerCb(char* b, size_t s, size_t n, void* self);
     static size_t writeCb(char* b, size_t s, size_t n, void* self);
     static size_t readCb(char* b, size_t s, size_t n, void* self);
+    static int sockOptCb(void* self, curl_socket_t fd, curlsocktype purpose);
     static curl_socket_t openSocketCb(void* self, curlsocktype purpose, curl_sockaddr* a);
     static int closeSocketCb(void* self, curl_socket_t fd);
 };
@@ -620,6 +638,16 @@ void TickFTP::Impl::prepare(const QByteArray& path) {
     curl_easy_setopt(e, CURLOPT_OPENSOCKETDATA, this);
     curl_easy_setopt(e, CURLOPT_CLOSESOCKETFUNCTION, &Impl::closeSocketCb);
     curl_easy_setopt(e, CURLOPT_CLOSESOCKETDATA, this);
+    curl_easy_setopt(e, CURLOPT_SOCKOPTFUNCTION, &Impl::sockOptCb);
+    curl_easy_setopt(e, CURLOPT_SOCKOPTDATA, this);
+    // A transfer that stalls, a reply that never comes, or a data connection the server never
+    // opens ends the action instead of holding the product forever.
+    const long stall = p.stall;
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, stall);
+    curl_easy_setopt(e, CURLOPT_SERVER_RESPONSE_TIMEOUT, stall);
+    curl_easy_setopt(e, CURLOPT_ACCEPTTIMEOUT_MS, stall * 1000L);
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, stall);
     curl_easy_setopt(e, CURLOPT_NOBODY, 0L);
     curl_easy_setopt(e, CURLOPT_UPLOAD, 0L);
     curl_easy_setopt(e, CURLOPT_QUOTE, nullptr);
@@ -637,6 +665,12 @@ void TickFTP::Impl::prepare(const QByteArray& path) {
     listLine.clear();
     skippingLine = false;
     block.clear();
+    announced = -1;
+    sizeAsked = false;
+    sizeRefused = false;
+    cut = Cut::None;
+    curl_easy_setopt(e, CURLOPT_PREQUOTE, nullptr);
+    curl_easy_setopt(e, CURLOPT_IGNORE_CONTENT_LENGTH, 0L);
 }
 
 CURLcode TickFTP::Impl::perform() {
@@ -669,12 +703,12 @@ CURLcode TickFTP::Impl::perform() {
     return res;
 }
 
-// A connection reused after the server's idle timeout fails with a timeout or a 421 reply
-// before anything was transferred: connect afresh and try once more.
+// A connection reused after the server's idle timeout fails with a 421 reply before anything
+// was transferred: connect afresh and try once more. A timeout is never tried again: that would
+// only double the wait on a server that does not answer.
 CURLcode TickFTP::Impl::performReusing() {
     CURLcode res = perform();
-    const bool idleDrop =
-        res == CURLE_OPERATION_TIMEDOUT || q.LastReply().startsWith(QLatin1String("421"));
+    const bool idleDrop = q.LastReply().startsWith(QLatin1String("421"));
     if (res != CURLE_OK && idleDrop && !opened && total == 0 && !abort && localError == 0) {
         curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
         res = perform();
@@ -689,13 +723,16 @@ int TickFTP::Impl::fail(CURLcode res) {
         return localError;
     }
     const int code = internetErrorFromCurl(res, !proxy.isEmpty());
-    description = q.LastReply();
     // A TLS failure is told by its cause: the server's last reply says nothing of it.
     if (res == CURLE_USE_SSL_FAILED)
         description = kNoEncryption;
     else if (code == kInetSecurityChannelError)
         description = errorText[0] ? QString::fromUtf8(errorText).trimmed()
                                    : QString::fromUtf8(curl_easy_strerror(res));
+    else if (res == CURLE_OPERATION_TIMEDOUT || res == CURLE_FTP_ACCEPT_TIMEOUT)
+        description = kStalled.arg(p.stall);
+    else
+        description = q.LastReply();
     return code;
 }
 
@@ -841,9 +878,25 @@ int TickFTP::Impl::download() {
         return kErrInvalidParameter;
     }
     prepare(urlPath(cwd, p.remoteFile));
+    // The size is asked here rather than by libcurl, which would read no byte past it: a body
+    // longer than announced must fail, not be cut to fit. As before, a file that SIZE reports
+    // missing is not retrieved, and a server without SIZE still delivers.
+    curl_slist* sizeCommand = nullptr;
+    QByteArray sizeText;
+    if (p.mode != icktmASCII) {
+        const QStringList parts = p.remoteFile.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        sizeText = "*SIZE " + parts.value(parts.size() - 1).toUtf8();
+        sizeCommand = curl_slist_append(nullptr, sizeText.constData());
+        curl_easy_setopt(easy, CURLOPT_PREQUOTE, sizeCommand);
+        curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
+        sizeAsked = true;
+    }
     CURLcode res = performReusing();
+    curl_easy_setopt(easy, CURLOPT_PREQUOTE, nullptr);
+    curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH, 0L);
+    curl_slist_free_all(sizeCommand);
     // The last, short block; after a stop nothing more is delivered.
-    if (!block.isEmpty() && !abort && localError == 0) {
+    if (!block.isEmpty() && !abort && localError == 0 && cut == Cut::None) {
         if (onData(block.constData(), size_t(block.size())))
             writeOut(block.constData(), size_t(block.size()));
     }
@@ -863,7 +916,32 @@ int TickFTP::Impl::download() {
         });
     if (localError)
         return fail(res);
-    if (stopped || res == CURLE_OK)
+    if (stopped)
+        return 0;
+    if (sizeRefused) {
+        description = q.LastReply();
+        return kInetExtendedError;
+    }
+    switch (cut) {
+    case Cut::None:
+        break;
+    case Cut::MoreThanAnnounced:
+        description = kLongBody.arg(announced);
+        return kInetConnectionAborted;
+    case Cut::TooLarge:
+        description = kTooLarge.arg(p.maxSize);
+        return kInetConnectionAborted;
+    case Cut::ForeignData:
+        description = kForeignData;
+        return kInetConnectionAborted;
+    }
+    // Fewer bytes than the server announced, whether it then said the transfer was complete or
+    // dropped the connection.
+    if (announced >= 0 && total < announced && (res == CURLE_OK || res == CURLE_PARTIAL_FILE)) {
+        description = kShortBody.arg(total).arg(announced);
+        return kFtpDropped;
+    }
+    if (res == CURLE_OK)
         return 0;
     return fail(res);
 }
@@ -928,6 +1006,10 @@ int TickFTP::Impl::list() {
             if (q.OnEndTransfer)
                 q.OnEndTransfer(q);
         });
+    if (cut == Cut::ForeignData) {
+        description = kForeignData;
+        return kInetConnectionAborted;
+    }
     return fail(res);
 }
 
@@ -980,6 +1062,16 @@ void TickFTP::Impl::onReplyLine(const QByteArray& raw) {
         std::lock_guard lk(m);
         lastReply = platform::decodeText(replyLines).text.left(kMaxReply);
     }
+    // The answer to the SIZE that precedes a retrieval in binary mode.
+    if (sizeAsked && !opened && line.startsWith("213 ")) {
+        bool ok = false;
+        const qint64 size = line.mid(4).trimmed().toLongLong(&ok);
+        if (ok && size >= 0)
+            announced = size;
+    }
+    // 550 before the transfer opened: the file (or its folder) is not there.
+    if (sizeAsked && !opened && line.startsWith("550"))
+        sizeRefused = true;
     if (coded && line[0] == '1' && (p.action == ickftpDownload || listing)) {
         opened = true;
         if (p.action == ickftpDownload)
@@ -991,7 +1083,7 @@ size_t TickFTP::Impl::headerCb(char* b, size_t s, size_t n, void* self) {
     auto* d = static_cast<Impl*>(self);
     const size_t len = s * n;
     d->onReplyLine(QByteArray::fromRawData(b, qsizetype(qMin<size_t>(len, kMaxReply + 2))));
-    if (d->localError)
+    if (d->localError || d->sizeRefused)
         return 0; // ends the transfer
     return len;
 }
@@ -1004,6 +1096,17 @@ size_t TickFTP::Impl::writeCb(char* b, size_t s, size_t n, void* self) {
     if (d->listing) {
         d->onListBytes(b, len);
         return len;
+    }
+    // Bytes past the announced size or past the cap end the transfer at once: a server that
+    // sends more, or without end, fills neither the disk nor the time.
+    const qint64 received = d->total + d->block.size() + qint64(len);
+    if (d->announced >= 0 && received > d->announced) {
+        d->cut = Cut::MoreThanAnnounced;
+        return 0;
+    }
+    if (d->p.maxSize > 0 && received > d->p.maxSize) {
+        d->cut = Cut::TooLarge;
+        return 0;
     }
     // Full blocks of 4096 bytes, as the platform's reads return them, whatever size libcurl's
     // reads had: one OnTransfer per block, the same count on every run. Each block is written
@@ -1164,6 +1267,59 @@ void TickFTP::Impl::onListLine(const QByteArray& raw) {
     });
 }
 
+namespace {
+
+// An address as IPv6, IPv4 addresses mapped into it; false for other families.
+bool asIpv6(const sockaddr_storage& a, in6_addr& out) {
+    if (a.ss_family == AF_INET6) {
+        out = reinterpret_cast<const sockaddr_in6&>(a).sin6_addr;
+        return true;
+    }
+    if (a.ss_family == AF_INET) {
+        std::memset(&out, 0, sizeof out);
+        out.s6_addr[10] = 0xff;
+        out.s6_addr[11] = 0xff;
+        std::memcpy(&out.s6_addr[12], &reinterpret_cast<const sockaddr_in&>(a).sin_addr, 4);
+        return true;
+    }
+    return false;
+}
+
+bool parseIp(const char* text, in6_addr& out) {
+    sockaddr_storage a{};
+    QByteArray ip(text);
+    const qsizetype scope = ip.indexOf('%');
+    if (scope >= 0)
+        ip.truncate(scope);
+    if (inet_pton(AF_INET, ip.constData(), &reinterpret_cast<sockaddr_in&>(a).sin_addr) == 1)
+        a.ss_family = AF_INET;
+    else if (inet_pton(AF_INET6, ip.constData(), &reinterpret_cast<sockaddr_in6&>(a).sin6_addr) ==
+             1)
+        a.ss_family = AF_INET6;
+    return asIpv6(a, out);
+}
+
+} // namespace
+
+// In active mode anyone may connect to the data port first; only the server's own address may
+// deliver the file.
+int TickFTP::Impl::sockOptCb(void* self, curl_socket_t fd, curlsocktype purpose) {
+    if (purpose != CURLSOCKTYPE_ACCEPT)
+        return CURL_SOCKOPT_OK;
+    auto* d = static_cast<Impl*>(self);
+    char* server = nullptr;
+    in6_addr expected{}, peer{};
+    sockaddr_storage a{};
+    socklen_t len = sizeof a;
+    if (curl_easy_getinfo(d->easy, CURLINFO_PRIMARY_IP, &server) == CURLE_OK && server &&
+        parseIp(server, expected) &&
+        ::getpeername(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0 && asIpv6(a, peer) &&
+        std::memcmp(&expected, &peer, sizeof peer) == 0)
+        return CURL_SOCKOPT_OK;
+    d->cut = Cut::ForeignData;
+    return CURL_SOCKOPT_ERROR;
+}
+
 curl_socket_t TickFTP::Impl::openSocketCb(void* self, curlsocktype, curl_sockaddr* a) {
     auto* d = static_cast<Impl*>(self);
     const int fd = ::socket(a->family, a->socktype | SOCK_CLOEXEC, a->protocol);
@@ -1241,6 +1397,8 @@ void TickFTP::setAction(TickftpActions action) {
     p.remotePath = m_remotePath;
     p.mode = m_transferMode;
     p.passive = m_passive;
+    p.stall = m_stallTimeout;
+    p.maxSize = m_maxSize;
     p.proxy = m_proxyServer.toUtf8();
     p.proxyUser = m_proxyUser.toUtf8();
     p.proxyPassword = m_proxyPassword.toUtf8();

@@ -87,6 +87,14 @@ public:
     void setUseCache(bool v) { m_useCache = v; }
     int Timeout() const { return m_timeout; }
     void setTimeout(int seconds) { m_timeout = seconds; }
+    // Seconds without a byte of a transfer or without a reply of the server after which the
+    // action fails with 12002; never retried. Tests lower it; the updater keeps the default.
+    static constexpr int kStallSeconds = 60;
+    int StallTimeout() const { return m_stallTimeout; }
+    void setStallTimeout(int seconds) { m_stallTimeout = qMax(1, seconds); }
+    // The most bytes a download may bring; more end it there with 12030. 0: no cap.
+    qint64 MaxSize() const { return m_maxSize; }
+    void setMaxSize(qint64 bytes) { m_maxSize = qMax<qint64>(0, bytes); }
     QString ProxyServer() const { return m_proxyServer; }
     void setProxyServer(const QString& v) { m_proxyServer = v; }
     QString ProxyUser() const { return m_proxyUser; }
@@ -129,6 +137,8 @@ private:
     bool m_passive = false;
     bool m_useCache = true;
     int m_timeout = 0;
+    int m_stallTimeout = kStallSeconds;
+    qint64 m_maxSize = 0;
     QString m_proxyServer, m_proxyUser, m_proxyPassword;
     bool m_requireTls = false;
     QString m_caFile;

@@ -2,6 +2,7 @@
 
 #include "settingswindow.h"
 #include "signing.h"
+#include "updater/ftp/ineterrors.h"
 #include "updater/ftp/tickftp.h"
 #include "versionfile.h"
 
@@ -177,6 +178,13 @@ bool canWriteFolder(const QString& folder) {
 // The described message, with its cause as a second sentence.
 QString withCause(const QString& message, const QString& cause) {
     return cause.isEmpty() ? message : message + QStringLiteral(". ") + cause;
+}
+
+// What a failure of the FTP client adds to the described message: the cause of a safeguard's
+// failure (TLS, a stall, bytes that do not belong); nothing for the failures described.
+QString causeOf(const std::exception& e) {
+    const auto* f = dynamic_cast<const ftp::EickFTP*>(&e);
+    return f && f->isSafeguard() ? f->description() : QString();
 }
 
 QByteArray readBytes(const QString& path) {
@@ -683,15 +691,15 @@ void MainWindow::checkForUpdates() {
                         f.setAction(ftp::ickftpDownload);
                         QCoreApplication::processEvents();
                     });
-                } catch (const std::exception&) {
+                } catch (const std::exception& e) {
                     // Whatever arrived of a failed version file is of no use.
                     QFile::remove(versionFile);
-                    m_services.dialogs->error(kUnableToGetInfo + name);
+                    m_services.dialogs->error(withCause(kUnableToGetInfo + name, causeOf(e)));
                     continue;
                 }
                 step(m_cancelled, [&] { f.setAction(ftp::ickftpLogoff); });
-            } catch (const std::exception&) {
-                m_services.dialogs->error(kUnableToAttach + name);
+            } catch (const std::exception& e) {
+                m_services.dialogs->error(withCause(kUnableToAttach + name, causeOf(e)));
                 continue;
             }
             if (!QFileInfo(versionFile).isFile()) {
@@ -846,7 +854,12 @@ void MainWindow::getUpdates() {
                     });
                     // The listing named the package's size: anything else is not the package.
                     if (m_listedSize >= 0 && QFileInfo(partial).size() != m_listedSize)
-                        throw platform::Error(kUnableToGetFile + name);
+                        throw ftp::EickFTP(
+                            ftp::kInetConnectionAborted,
+                            QStringLiteral("Received %1 bytes; the listing names %2.")
+                                .arg(QFileInfo(partial).size())
+                                .arg(m_listedSize),
+                            true);
                     // Only a package that matches its signed version file gets its name.
                     QString cause;
                     const bool trusted = cellText(r, Column::Signature) == kSigned;
@@ -863,9 +876,9 @@ void MainWindow::getUpdates() {
                         throw platform::Error(kUnableToGetFile + name);
                     checkAllFetched();
                     hideProgress();
-                } catch (const std::exception&) {
+                } catch (const std::exception& e) {
                     QFile::remove(partial);
-                    m_services.dialogs->error(kUnableToGetFile + name);
+                    m_services.dialogs->error(withCause(kUnableToGetFile + name, causeOf(e)));
                     hideProgress();
                     continue;
                 }
@@ -874,9 +887,9 @@ void MainWindow::getUpdates() {
                 } catch (const std::exception&) {
                     m_services.dialogs->information(kUnableToDisconnect);
                 }
-            } catch (const std::exception&) {
+            } catch (const std::exception& e) {
                 setWindowTitle(kAppTitle);
-                m_services.dialogs->error(kUnableToLocate);
+                m_services.dialogs->error(withCause(kUnableToLocate, causeOf(e)));
                 m_transferring = false;
                 enableAllButtons();
                 hideProgress();

@@ -223,6 +223,9 @@ struct TickFTP::Impl {
     QByteArray replyLines;
     QByteArray multiCode;
     QString description;
+    // The description is a safeguard's own cause (TLS, a stall, bytes that do not belong), which
+    // the window shows after its message.
+    bool ownCause = false;
     char errorText[CURL_ERROR_SIZE] = {};    // libcurl's own words on the last failure
     QByteArray defaultCaFile, defaultCaPath; // libcurl's built-in CA bundle and folder
     // The control connection runs over TLS. libcurl cannot protect a data connection that the
@@ -324,6 +327,7 @@ int TickFTP::Impl::run(const Params& params) {
         multiCode.clear();
     }
     description.clear();
+    ownCause = false;
     abort = false;
     stopRequested = false;
     closeSeen = false;
@@ -724,6 +728,7 @@ int TickFTP::Impl::fail(CURLcode res) {
     }
     const int code = internetErrorFromCurl(res, !proxy.isEmpty());
     // A TLS failure is told by its cause: the server's last reply says nothing of it.
+    ownCause = true;
     if (res == CURLE_USE_SSL_FAILED)
         description = kNoEncryption;
     else if (code == kInetSecurityChannelError)
@@ -731,8 +736,10 @@ int TickFTP::Impl::fail(CURLcode res) {
                                    : QString::fromUtf8(curl_easy_strerror(res));
     else if (res == CURLE_OPERATION_TIMEDOUT || res == CURLE_FTP_ACCEPT_TIMEOUT)
         description = kStalled.arg(p.stall);
-    else
+    else {
         description = q.LastReply();
+        ownCause = false;
+    }
     return code;
 }
 
@@ -927,18 +934,22 @@ int TickFTP::Impl::download() {
         break;
     case Cut::MoreThanAnnounced:
         description = kLongBody.arg(announced);
+        ownCause = true;
         return kInetConnectionAborted;
     case Cut::TooLarge:
         description = kTooLarge.arg(p.maxSize);
+        ownCause = true;
         return kInetConnectionAborted;
     case Cut::ForeignData:
         description = kForeignData;
+        ownCause = true;
         return kInetConnectionAborted;
     }
     // Fewer bytes than the server announced, whether it then said the transfer was complete or
     // dropped the connection.
     if (announced >= 0 && total < announced && (res == CURLE_OK || res == CURLE_PARTIAL_FILE)) {
         description = kShortBody.arg(total).arg(announced);
+        ownCause = true;
         return kFtpDropped;
     }
     if (res == CURLE_OK)
@@ -1008,6 +1019,7 @@ int TickFTP::Impl::list() {
         });
     if (cut == Cut::ForeignData) {
         description = kForeignData;
+        ownCause = true;
         return kInetConnectionAborted;
     }
     return fail(res);
@@ -1406,7 +1418,7 @@ void TickFTP::setAction(TickftpActions action) {
     p.caFile = QFile::encodeName(m_caFile);
     const int code = d->run(p);
     if (code != 0)
-        throw EickFTP(code, d->describe(code));
+        throw EickFTP(code, d->describe(code), d->ownCause);
 }
 
 } // namespace ftp

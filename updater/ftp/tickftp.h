@@ -34,13 +34,17 @@ enum TickftpTransferMode { icktmDefault, icktmASCII, icktmBinary };
 // A failed action: the code, and the message "code: description".
 class EickFTP : public platform::Error {
 public:
-    EickFTP(int code, const QString& description)
+    EickFTP(int code, const QString& description, bool safeguard = false)
         : platform::Error(QStringLiteral("%1: %2").arg(code).arg(description), code),
-          m_description(description) {}
+          m_description(description), m_safeguard(safeguard) {}
     const QString& description() const { return m_description; }
+    // The failure is one of the client's safeguards (TLS, a stall, bytes that do not belong,
+    // a size cap); its description says which.
+    bool isSafeguard() const { return m_safeguard; }
 
 private:
     QString m_description;
+    bool m_safeguard = false;
 };
 
 // An FTP client driven by properties: set host, login, paths and modes, then set Action. Each

@@ -3,12 +3,14 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLayout>
 #include <QScreen>
 #include <QToolBar>
 #include <QWidget>
 
 #include <functional>
+#include <vector>
 
 namespace platform {
 
@@ -79,6 +81,36 @@ void keepToolbarWhole(QToolBar* toolbar) {
         return toolbar->orientation() == Qt::Horizontal ? QSize(all.width(), 0)
                                                         : QSize(0, all.height());
     });
+}
+
+namespace {
+
+class ColumnWidths : public QObject {
+public:
+    ColumnWidths(QHeaderView* header, std::vector<std::pair<int, int>> widths)
+        : QObject(header), m_header(header), m_widths(std::move(widths)) {
+        fit();
+        header->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+            fit();
+        return false;
+    }
+
+private:
+    void fit() {
+        for (const auto& [column, width] : m_widths)
+            m_header->resizeSection(column, std::max(width, m_header->sectionSizeHint(column)));
+    }
+    QHeaderView* m_header;
+    std::vector<std::pair<int, int>> m_widths;
+};
+
+} // namespace
+
+void keepColumnWidths(QHeaderView* header, std::initializer_list<std::pair<int, int>> widths) {
+    new ColumnWidths(header, widths);
 }
 
 } // namespace platform

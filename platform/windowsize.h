@@ -2,6 +2,10 @@
 
 #include <QSize>
 
+#include <initializer_list>
+#include <utility>
+
+class QHeaderView;
 class QToolBar;
 class QWidget;
 
@@ -20,5 +24,9 @@ void keepMinimumSize(QWidget* widget, QSize floor);
 // Keeps a toolbar as large as all its buttons together, so that none goes behind the toolbar's
 // overflow arrow however large the font.
 void keepToolbarWhole(QToolBar* toolbar);
+
+// Keeps the given columns of a header at their widths (column, width), or wider where their
+// heading needs more, also after a change of font or style.
+void keepColumnWidths(QHeaderView* header, std::initializer_list<std::pair<int, int>> widths);
 
 } // namespace platform

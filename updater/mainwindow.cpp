@@ -215,24 +215,6 @@ void storeRemotePath(ftp::TickFTP& f, const QString& path) {
     }
 }
 
-// The version columns keep their own widths unless their headings need more, with any font.
-void fitVersionColumns(QHeaderView* header) {
-    const std::pair<MainWindow::Column, int> widths[] = {{MainWindow::Column::InstalledVersion, 90},
-                                                         {MainWindow::Column::OfferedVersion, 109}};
-    for (const auto& [column, width] : widths)
-        header->resizeSection(int(column), std::max(width, header->sectionSizeHint(int(column))));
-}
-
-class ColumnFitter : public QObject {
-public:
-    using QObject::QObject;
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
-            fitVersionColumns(static_cast<QHeaderView*>(watched));
-        return false;
-    }
-};
-
 } // namespace
 
 MainWindow::MainWindow(const Services& services, QWidget* parent)
@@ -303,8 +285,9 @@ void MainWindow::buildWindow() {
         productList->setColumnHidden(c, true);
     productList->header()->setStretchLastSection(false);
     productList->header()->setSectionResizeMode(int(Column::Name), QHeaderView::Stretch);
-    fitVersionColumns(productList->header());
-    productList->header()->installEventFilter(new ColumnFitter(productList->header()));
+    // The version columns keep their own widths unless their headings need more, with any font.
+    platform::keepColumnWidths(productList->header(), {{int(Column::InstalledVersion), 90},
+                                                       {int(Column::OfferedVersion), 109}});
     productList->setItemDelegateForColumn(int(Column::OfferedVersion),
                                           new OfferedDelegate(productList));
     connect(productList, &QTreeWidget::itemSelectionChanged, this,

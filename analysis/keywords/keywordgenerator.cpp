@@ -112,8 +112,7 @@ void KeywordGenerator::buildWindow() {
     wordList->setSortingEnabled(false);
     wordList->setRootIsDecorated(false);
     wordList->setUniformRowHeights(true);
-    wordList->setColumnWidth(0, 190);
-    wordList->setColumnWidth(1, 90);
+    platform::keepColumnWidths(wordList->header(), {{0, 190}, {1, 90}});
     frame->addWidget(wordList, 1);
     auto* row1 = new QHBoxLayout;
     btnAddKeywords = makeButton(QStringLiteral("Add Checked to &Keywords"),

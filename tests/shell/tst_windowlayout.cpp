@@ -218,31 +218,40 @@ private slots:
         }
     }
 
-    // tidewell's list headings are shown whole, at its starting size, with either font.
-    void productHeadingsShownWhole_data() {
+    // The list headings of tidewell and the keyword generator are shown whole, at the windows'
+    // starting sizes, with either font; the columns keep at least their own widths.
+    void listHeadingsShownWhole_data() {
         QTest::addColumn<QString>("styleSheet");
         QTest::newRow("default font") << QString();
         QTest::newRow("large font") << kLargeFont;
     }
-    void productHeadingsShownWhole() {
+    void listHeadingsShownWhole() {
         QFETCH(QString, styleSheet);
         qApp->setStyleSheet(styleSheet);
         Fixture f;
         tidewell::MainWindow* w = f.tidewell.start();
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
+        auto* generator = own(f, new quillmark::KeywordGenerator(
+                                     f.quillmark.dialogs, f.quillmark.help,
+                                     f.quillmark.env.registryPath(), f.quillmark.env.folders()));
+        generator->show();
+        QVERIFY(QTest::qWaitForWindowExposed(generator));
         QCoreApplication::processEvents();
-        const QHeaderView* h = w->productList->header();
         QStringList clipped;
-        for (int i = 0; i < h->count(); ++i)
-            if (!h->isSectionHidden(i) && h->sectionSize(i) < h->sectionSizeHint(i))
-                clipped << QStringLiteral("%1 %2 < %3")
-                               .arg(h->model()->headerData(i, Qt::Horizontal).toString())
-                               .arg(h->sectionSize(i))
-                               .arg(h->sectionSizeHint(i));
+        for (const QHeaderView* h : {w->productList->header(), generator->wordList->header()})
+            for (int i = 0; i < h->count(); ++i)
+                if (!h->isSectionHidden(i) && h->sectionSize(i) < h->sectionSizeHint(i))
+                    clipped << QStringLiteral("%1 %2 < %3")
+                                   .arg(h->model()->headerData(i, Qt::Horizontal).toString())
+                                   .arg(h->sectionSize(i))
+                                   .arg(h->sectionSizeHint(i));
         QCOMPARE(clipped, QStringList());
+        const QHeaderView* h = w->productList->header();
         QCOMPARE(h->sectionSize(int(tidewell::MainWindow::Column::InstalledVersion)) >= 90, true);
         QCOMPARE(h->sectionSize(int(tidewell::MainWindow::Column::OfferedVersion)) >= 109, true);
+        QCOMPARE(generator->wordList->header()->sectionSize(0) >= 190, true);
+        QCOMPARE(generator->wordList->header()->sectionSize(1) >= 90, true);
     }
 
     // A window made with the default font follows a larger one set later.

@@ -12,6 +12,7 @@
 #include "platform/installer.h"
 #include "platform/registrystore.h"
 #include "platform/shell.h"
+#include "platform/textcodec.h"
 #include "platform/textfile.h"
 #include "platform/windowsize.h"
 
@@ -185,11 +186,6 @@ QString withCause(const QString& message, const QString& cause) {
 QString causeOf(const std::exception& e) {
     const auto* f = dynamic_cast<const ftp::EickFTP*>(&e);
     return f && f->isSafeguard() ? f->description() : QString();
-}
-
-QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // Raised by a step of Check or Get Update after a Cancel: the command ends quietly.
@@ -690,18 +686,20 @@ void MainWindow::checkForUpdates() {
                 continue;
             }
             VersionInfo info;
-            QStringList lines;
+            // Read once: the lines for the rules, the bytes for the signature.
+            QByteArray bytes;
             try {
-                lines = platform::readLines(versionFile);
+                bytes = platform::readFileBytes(versionFile);
             } catch (const std::exception&) {
-                lines.clear();
+                bytes.clear();
             }
+            const QStringList lines = platform::splitLines(platform::decodeText(bytes).text);
             if (!parseVersionFile(lines, info)) {
                 m_services.dialogs->error(kBadVersionFile);
                 continue;
             }
             QString cause;
-            if (!checkSignature(readBytes(versionFile), policy, info, cause)) {
+            if (!checkSignature(bytes, policy, info, cause)) {
                 m_services.dialogs->error(withCause(kBadVersionFile, cause));
                 continue;
             }

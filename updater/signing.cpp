@@ -1,8 +1,10 @@
 #include "signing.h"
 
+#include "platform/errors.h"
+#include "platform/textfile.h"
+
 #include <sodium.h>
 
-#include <QFile>
 #include <QRegularExpression>
 #include <QTimeZone>
 
@@ -49,11 +51,18 @@ QList<QByteArray> parseKeyFile(const QByteArray& contents) {
 
 QList<QByteArray> loadKeys(const QString& builtIn, const QString& keyFile) {
     QList<QByteArray> keys = parseKeyList(builtIn);
-    QFile f(keyFile);
-    if (!keyFile.isEmpty() && f.open(QIODevice::ReadOnly))
-        for (const QByteArray& key : parseKeyFile(f.readAll()))
-            if (!keys.contains(key))
-                keys << key;
+    if (keyFile.isEmpty())
+        return keys;
+    QByteArray text;
+    try {
+        // A regular file of bounded size only: a FIFO in its place would hold up every Check.
+        text = platform::readFileBytes(keyFile);
+    } catch (const platform::Error&) {
+        return keys; // no key file, or none that can be read: the built-in keys
+    }
+    for (const QByteArray& key : parseKeyFile(text))
+        if (!keys.contains(key))
+            keys << key;
     return keys;
 }
 

@@ -1,6 +1,8 @@
 // tidewell-feed: the maker's tool that makes signing keys, signs version files and checks them.
 
+#include "platform/errors.h"
 #include "platform/infooptions.h"
+#include "platform/textfile.h"
 #include "updater/signing.h"
 #include "updater/versionfile.h"
 
@@ -76,11 +78,13 @@ Options parseOptions(const QStringList& args, const QStringList& known) {
 }
 
 QByteArray readFile(const QString& path, const char* what) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    try {
+        return platform::readFileBytes(path);
+    } catch (const platform::Error& e) {
         fail(QStringLiteral("cannot read the %1 %2: %3")
-                 .arg(QLatin1String(what), path, f.errorString()));
-    return f.readAll();
+                 .arg(QLatin1String(what), path, e.message()));
+    }
+    return {};
 }
 
 // A new file only, made with its final mode so the secret key is never readable by others.

@@ -1,5 +1,6 @@
 #include "checkrun.h"
 
+#include "analysis/rules/rulestore.h"
 #include "platform/folders.h"
 
 #include <QCoreApplication>
@@ -19,6 +20,5 @@ int main(int argc, char** argv) {
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     // The checker works on quillmark's data and the user's lists, as the window does.
-    return checkcli::main(args, platform::programFolders(QStringLiteral("quillmark")), stdout,
-                          stderr);
+    return checkcli::main(args, rules::quillmarkFolders(), stdout, stderr);
 }

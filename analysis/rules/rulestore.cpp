@@ -25,6 +25,10 @@ QString derivedTagFile(const QString& folder) {
     return QDir(folder).filePath(kDerivedTagList);
 }
 
+platform::Folders quillmarkFolders() {
+    return platform::programFolders(QStringLiteral("quillmark"));
+}
+
 QString requiredTagFileToRead(const platform::Folders& folders) {
     return folders.listToRead(kRequiredTagList);
 }

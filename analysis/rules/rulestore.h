@@ -22,6 +22,8 @@ QString requiredTagFile(const QString& folder);
 QString derivedTagFile(const QString& folder);
 // The list a check reads: the user's when there is one, else the delivered default.
 QString requiredTagFileToRead(const platform::Folders& folders);
+// quillmark's folders: the window and the checker read the same data and the same user's lists.
+platform::Folders quillmarkFolders();
 
 // The rule values before anything is read: the starting values of the rule values table, which the
 // rule base editor starts with too, so that a check never stops on a number that was never stored;

@@ -2,6 +2,8 @@
 
 #include "mainwindow.h"
 
+#include "analysis/rules/rulestore.h"
+
 #include "platform/dialogs.h"
 #include "platform/filedialogs.h"
 #include "platform/help.h"
@@ -33,7 +35,7 @@ WiredServices::WiredServices(Services given) : m_services(std::move(given)) {
     Services& s = m_services;
     if (s.folders.data.isEmpty() || s.folders.cache.isEmpty() || s.folders.userData.isEmpty()) {
         // quillmark's own folders also when another executable (a benchmark) runs the window.
-        const platform::Folders real = platform::programFolders(QStringLiteral("quillmark"));
+        const platform::Folders real = rules::quillmarkFolders();
         for (auto member :
              {&platform::Folders::data, &platform::Folders::cache, &platform::Folders::userData})
             if ((s.folders.*member).isEmpty())

@@ -29,6 +29,16 @@ struct UnlistedName {
 struct PageListing {
     QStringList pages;
     QList<UnlistedName> unlisted;
+    // Every address is a page whatever its name: the host knows its pages by their answers, not
+    // by their file types.
+    bool allPages = false;
+};
+
+// A page the host lists but cannot give: a site's page that answers 404, one that redirects out
+// of the site, one too big. A batch shows it as a failed page and goes on.
+class PageFailure : public HostError {
+public:
+    using HostError::HostError;
 };
 
 // The web: the Explorer's automation operations, called by name as the system calls them.
@@ -42,6 +52,12 @@ public:
     virtual PageListing vtigetpagesinfolder(const QString& folder, int flag) = 0;
     // The web's folders below the root, as folder names that vtigetpagesinfolder takes.
     virtual QStringList webFolders() = 0;
+    // The page as the host's last listing read it, where the host keeps such a copy (a site
+    // fetches every page to list it); else vtiGetDocToFile. Only a batch over that listing
+    // asks for it.
+    virtual void copyListedPage(QString& address, const QString& localPath) {
+        vtiGetDocToFile(address, localPath);
+    }
 };
 
 // The open page: the Editor's automation operations.

@@ -70,6 +70,11 @@ engine::PaneOutput paneHeadings() {
     return heads;
 }
 
+QStringList cannotCheckEntry(const QString& address, const QString& reason) {
+    return {QStringLiteral("File = ") + address,
+            QStringLiteral("    The page cannot be checked: ") + reason, QString()};
+}
+
 BatchRun::BatchRun(QStringList pages, const engine::RuleValues& rules,
                    const engine::RuleTable& table, bool batch)
     : m_pages(std::move(pages)), m_rules(rules), m_table(table), m_options{batch} {}
@@ -80,12 +85,16 @@ bool BatchRun::runHere(engine::PageState& st, engine::RuleTable& table, PageStep
     for (int i = 0; i < int(m_pages.size()); ++i) {
         const QString& address = m_pages.at(i);
         QString file;
-        if (!steps.fetch(i, address, file))
+        QString failure;
+        if (!steps.fetch(i, address, file, failure))
             return false;
-        if (checkPage(st, table, m_rules, m_options, address, file, out, between,
-                      [&](const QString& message, bool cannotOpen) {
-                          steps.pageError(address, message, cannotOpen);
-                      }))
+        if (!failure.isEmpty()) {
+            out.failed += cannotCheckEntry(address, failure);
+            ++m_failedPages;
+        } else if (checkPage(st, table, m_rules, m_options, address, file, out, between,
+                             [&](const QString& message, bool cannotOpen) {
+                                 steps.pageError(address, message, cannotOpen);
+                             }))
             ++m_failedPages;
         steps.pageDone(i, address);
     }
@@ -103,10 +112,12 @@ namespace {
 class JobsRun {
 public:
     JobsRun(const QStringList& pages, const std::function<QString(int)>& fileOf,
-            const engine::RuleValues& rules, const engine::RuleTable& table,
-            const engine::CheckOptions& options, RunOutput& output, int jobs)
-        : m_pages(pages), m_fileOf(fileOf), m_rules(rules), m_table(table), m_options(options),
-          m_output(output), m_jobs(std::max(1, std::min(jobs, int(pages.size())))),
+            const std::function<QString(int)>& failureOf, const engine::RuleValues& rules,
+            const engine::RuleTable& table, const engine::CheckOptions& options, RunOutput& output,
+            int jobs)
+        : m_pages(pages), m_fileOf(fileOf), m_failureOf(failureOf), m_rules(rules), m_table(table),
+          m_options(options), m_output(output),
+          m_jobs(std::max(1, std::min(jobs, int(pages.size())))),
           m_slots(size_t(std::max(64, 16 * m_jobs))) {}
 
     void execute(const std::function<void(int)>& progress) {
@@ -160,26 +171,34 @@ private:
             const QString& address = m_pages.at(i);
             PageResult r;
             const auto started = std::chrono::steady_clock::now();
-            try {
-                r.failed = checkPage(
-                    st, table, rules, m_options, address, m_fileOf(i), r.out, between,
-                    [&](const QString& message, bool cannotOpen) {
-                        r.unreadable = r.unreadable || cannotOpen;
-                        r.messages.append(address + QStringLiteral(": ") + message);
-                    },
-                    facts ? &text : nullptr);
+            const QString failure = m_failureOf ? m_failureOf(i) : QString();
+            if (!failure.isEmpty()) {
+                r.failed = true;
+                r.out.failed = cannotCheckEntry(address, failure);
                 if (facts)
-                    r.facts = pageFacts(st, table, text, address, r.out, r.failed, r.unreadable,
-                                        r.messages);
-            } catch (const platform::EConvertError& e) {
-                // A rule value, not this page, ends the run.
-                r.fatal = true;
-                r.fatalMessage = e.message();
-                m_stop.store(true);
-            } catch (const platform::Error& e) {
-                r.fatal = true;
-                r.fatalMessage = address + QStringLiteral(": ") + e.message();
-                m_stop.store(true);
+                    r.facts = unfetchedFacts(failure, r.out.failed);
+            } else {
+                try {
+                    r.failed = checkPage(
+                        st, table, rules, m_options, address, m_fileOf(i), r.out, between,
+                        [&](const QString& message, bool cannotOpen) {
+                            r.unreadable = r.unreadable || cannotOpen;
+                            r.messages.append(address + QStringLiteral(": ") + message);
+                        },
+                        facts ? &text : nullptr);
+                    if (facts)
+                        r.facts = pageFacts(st, table, text, address, r.out, r.failed, r.unreadable,
+                                            r.messages);
+                } catch (const platform::EConvertError& e) {
+                    // A rule value, not this page, ends the run.
+                    r.fatal = true;
+                    r.fatalMessage = e.message();
+                    m_stop.store(true);
+                } catch (const platform::Error& e) {
+                    r.fatal = true;
+                    r.fatalMessage = address + QStringLiteral(": ") + e.message();
+                    m_stop.store(true);
+                }
             }
             r.seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -249,6 +268,7 @@ private:
 
     const QStringList& m_pages;
     const std::function<QString(int)>& m_fileOf;
+    const std::function<QString(int)>& m_failureOf;
     const engine::RuleValues& m_rules;
     const engine::RuleTable& m_table;
     const engine::CheckOptions m_options;
@@ -277,10 +297,11 @@ private:
 
 std::optional<QString> BatchRun::runOnJobs(const std::function<QString(int)>& fileOf, int jobs,
                                            RunOutput& output,
-                                           const std::function<void(int)>& progress) {
+                                           const std::function<void(int)>& progress,
+                                           const std::function<QString(int)>& failureOf) {
     if (m_pages.isEmpty())
         return std::nullopt;
-    JobsRun run(m_pages, fileOf, m_rules, m_table, m_options, output, jobs);
+    JobsRun run(m_pages, fileOf, failureOf, m_rules, m_table, m_options, output, jobs);
     run.execute(progress);
     m_failedPages += run.failedPages();
     return run.fatalMessage();

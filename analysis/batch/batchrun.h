@@ -22,6 +22,9 @@ class RunOutput;
 // The lines every check and run starts its three panes with.
 engine::PaneOutput paneHeadings();
 
+// The failed pane's entry of a page that could not be checked: "File = address", then why.
+QStringList cannotCheckEntry(const QString& address, const QString& reason);
+
 // A page's outcome in a run.
 struct PageResult {
     engine::PaneOutput out;
@@ -40,8 +43,9 @@ struct PageResult {
 class PageSteps {
 public:
     virtual ~PageSteps() = default;
-    // Puts the page's file in place and names it; false ends the run before this page.
-    virtual bool fetch(int index, const QString& address, QString& file) = 0;
+    // Puts the page's file in place and names it; false ends the run before this page. A page
+    // the host cannot give sets failure to why: it becomes a failed page and the run goes on.
+    virtual bool fetch(int index, const QString& address, QString& file, QString& failure) = 0;
     // Between the steps of a page: the window answers and repaints.
     virtual void between() = 0;
     // An error of the page's checks that lets the run go on (cannotOpen: the file cannot be read).
@@ -69,10 +73,12 @@ public:
     // fileOf(i) (called on those threads). Each page's result goes to output in page order; the run
     // ends at the first page in that order whose result is fatal, the same page for any number of
     // jobs, and answers its message. progress gets the count of checked pages about every 100 ms,
-    // on the calling thread. An error of the output is raised here.
+    // on the calling thread. An error of the output is raised here. A page for which failureOf
+    // (when given) answers a reason is not read: it is a failed page that says why.
     std::optional<QString> runOnJobs(const std::function<QString(int index)>& fileOf, int jobs,
                                      RunOutput& output,
-                                     const std::function<void(int checked)>& progress);
+                                     const std::function<void(int checked)>& progress,
+                                     const std::function<QString(int index)>& failureOf = {});
 
     // The summary lines after the last page.
     void addSummary(engine::PaneOutput& out) const;

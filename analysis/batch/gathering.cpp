@@ -64,10 +64,17 @@ QStringList gatherRows(const QStringList& folders,
         folderListing.clear();
         const webhost::PageListing listing = listFolder(listingFolder(f));
         addUniqueLines(folderListing, listing.pages);
-        rows += candidateRows(folderListing);
+        if (listing.allPages) {
+            for (const QString& l : std::as_const(folderListing))
+                if (!isResultPage(l))
+                    rows.append(l);
+        } else {
+            rows += candidateRows(folderListing);
+        }
         if (unlisted)
             for (const webhost::UnlistedName& u : listing.unlisted)
-                if (u.isFolder || (!isResultPage(u.name) && isWebPage(u.name)))
+                if (u.isFolder ||
+                    (!isResultPage(u.name) && (listing.allPages || isWebPage(u.name))))
                     unlisted->append(u);
     }
     return rows;

@@ -15,7 +15,7 @@ namespace batch {
 namespace {
 
 // The kinds in the order the SARIF output lists its rules.
-constexpr std::array<FindingKind, 23> kKinds{{
+constexpr std::array<FindingKind, 24> kKinds{{
     {"no-meta-tags", "NoMetaTags", "The page has no meta tags.",
      "The page holds no <meta> tag at all, so none of the required tags can be read.", "error"},
     {"missing-tag", "MissingRequiredTag", "A required tag is missing.",
@@ -64,6 +64,10 @@ constexpr std::array<FindingKind, 23> kKinds{{
      "An error stopped part of the page's check.", "error"},
     {"unlisted-page", "UnlistedPage", "The page cannot be checked.",
      "The page's name could not be listed in the web, so it was not checked.", "error"},
+    {"unfetched-page", "UnfetchedPage", "The page cannot be fetched.",
+     "The site answered the page with an error, a redirect out of the site or more than a page "
+     "may hold, so it was not checked.",
+     "error"},
 }};
 
 const QString kFileIs = QStringLiteral("File = ");
@@ -292,6 +296,13 @@ PageFacts unlistedFacts(const QString& reason, const QStringList& failureLines) 
     f.failure = failureEntry(failureLines);
     f.findings.append({QStringLiteral("unlisted-page"), QString(),
                        QStringLiteral("The page cannot be checked: ") + reason, 0});
+    return f;
+}
+
+PageFacts unfetchedFacts(const QString& reason, const QStringList& failureLines) {
+    PageFacts f = unlistedFacts(reason, failureLines);
+    f.status = QStringLiteral("unfetched");
+    f.findings.first().kind = QStringLiteral("unfetched-page");
     return f;
 }
 

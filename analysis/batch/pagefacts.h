@@ -34,7 +34,7 @@ struct Finding {
 };
 
 struct PageFacts {
-    QString status; // "passed", "failed", "unreadable", "unlisted"
+    QString status; // "passed", "failed", "unreadable", "unlisted", "unfetched"
     bool hasTitle = false;
     QString title;
     int keywordsLength = 0;
@@ -51,6 +51,8 @@ PageFacts pageFacts(const engine::PageState& st, const engine::RuleTable& table,
                     const QStringList& messages);
 // A page whose name could not be listed.
 PageFacts unlistedFacts(const QString& reason, const QStringList& failureLines);
+// A page the host listed but could not give (an error answer of a site).
+PageFacts unfetchedFacts(const QString& reason, const QStringList& failureLines);
 
 // A page's failure entry: its lines of the failed pane without the empty lines around them.
 QStringList failureEntry(const QStringList& failedLines);

@@ -1,5 +1,7 @@
 #include "runoutput.h"
 
+#include "batchrun.h"
+
 #include "pagefacts.h"
 
 #include "analysis/engine/pagecheck.h"
@@ -272,8 +274,7 @@ void RunOutput::addUnlistedPage(const webhost::UnlistedName& u) {
     const QString shown = u.folder.isEmpty() ? u.name : u.folder + QLatin1Char('/') + u.name;
     PageResult r;
     r.failed = true;
-    r.out.failed = {QStringLiteral("File = ") + shown,
-                    QStringLiteral("    The page cannot be checked: ") + u.reason, QString()};
+    r.out.failed = cannotCheckEntry(shown, u.reason);
     if (wantsFacts())
         r.facts = unlistedFacts(u.reason, r.out.failed);
     add(prepare(shown, std::move(r)));

@@ -84,11 +84,14 @@ public:
           m_workingFile(std::move(workingFile)), m_pages(pages), m_breathe(breathe),
           m_flush(std::move(flush)) {}
 
-    bool fetch(int index, const QString& address, QString& file) override {
+    bool fetch(int index, const QString& address, QString& file, QString& failure) override {
         m_progress.setText(progressText("Opening File: ", index, m_pages, address));
         try {
             QString a = address;
-            m_explorer.vtiGetDocToFile(a, m_workingFile);
+            m_explorer.copyListedPage(a, m_workingFile);
+        } catch (const webhost::PageFailure& e) {
+            failure = e.message();
+            return true;
         } catch (const std::exception&) {
             return false;
         }

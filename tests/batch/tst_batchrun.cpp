@@ -36,7 +36,7 @@ engine::RuleTable ruleTable() {
 class FilesInPlace : public batch::PageSteps {
 public:
     explicit FilesInPlace(QString folder) : m_folder(std::move(folder)) {}
-    bool fetch(int, const QString& address, QString& file) override {
+    bool fetch(int, const QString& address, QString& file, QString&) override {
         file = m_folder + QLatin1Char('/') + address;
         return true;
     }

@@ -13,17 +13,23 @@
 #include "platform/registrystore.h"
 #include "platform/textfile.h"
 #include "webhost/localweb.h"
+#include "webhost/siteweb.h"
 
 #include <QByteArrayView>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
+#include <QTemporaryDir>
 #include <QThread>
+#include <QUrl>
 
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -285,6 +291,13 @@ enum class Opt {
     Format,
     Color,
     Jobs,
+    MaxPages,
+    MaxDepth,
+    Connections,
+    UserAgent,
+    Header,
+    Insecure,
+    CaFile,
     Quiet,
     Help,
     Version,
@@ -324,6 +337,19 @@ constexpr OptionRow kOptionRows[] = {
      "colour the text output: auto (default: on a terminal, unless\nNO_COLOR is set), always or "
      "never"},
     {Opt::Jobs, "j", "jobs", "N", "pages checked at once (default: the number of processors)"},
+    {Opt::MaxPages, nullptr, "max-pages", "N", "a site: list at most N pages (default 10000)"},
+    {Opt::MaxDepth, nullptr, "max-depth", "N",
+     "a site without a sitemap: follow links at most N deep from\nthe start address (default 100)"},
+    {Opt::Connections, nullptr, "connections", "N",
+     "a site: at most N connections to it at once (default 4)"},
+    {Opt::UserAgent, nullptr, "user-agent", "TEXT",
+     "a site: the user agent sent and matched in robots.txt\n(default quillmark/VERSION)"},
+    {Opt::Header, nullptr, "header", "LINE",
+     "a site: send \"Name: value\" with every request (repeatable;\nfor a staging site's login)"},
+    {Opt::Insecure, nullptr, "insecure", nullptr,
+     "a site over HTTPS: take any certificate, unchecked"},
+    {Opt::CaFile, nullptr, "ca-file", "FILE",
+     "a site over HTTPS: trust the certificates in FILE in place of\nthe system's"},
     {Opt::Quiet, "q", "quiet", nullptr, "no panes and no note of the rule sources"},
     {Opt::Help, "h", "help", nullptr, "this text"},
     {Opt::Version, nullptr, "version", nullptr, "the version of quillmark-check"},
@@ -363,6 +389,38 @@ ColorWhen parseColor(const QString& text) {
         return ColorWhen::Never;
     throw UsageError{
         QStringLiteral("option '--color' takes auto, always or never, not '%1'").arg(text)};
+}
+
+int parseCount(const char* option, const QString& text, int most) {
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    if (!ok || n < 1 || n > most)
+        throw UsageError{QStringLiteral("option '--%1' needs a number from 1 to %2, not '%3'")
+                             .arg(QLatin1String(option), QString::number(most), text)};
+    return n;
+}
+
+bool oneLine(const QString& text) {
+    for (const QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return false;
+    return true;
+}
+
+// A header line as sent: a token, a colon, a value without line breaks.
+QString parseHeader(const QString& text) {
+    const qsizetype colon = text.indexOf(QLatin1Char(':'));
+    bool token = colon > 0;
+    for (qsizetype i = 0; token && i < colon; ++i) {
+        const QChar c = text.at(i);
+        token = c.unicode() > 0x20 && c.unicode() < 0x7f &&
+                !QStringLiteral("()<>@,;:\\\"/[]?={}").contains(c);
+    }
+    if (!token || !oneLine(text))
+        throw UsageError{
+            QStringLiteral("option '--header' needs \"Name: value\" on one line, not '%1'")
+                .arg(text)};
+    return text;
 }
 
 int parseJobs(const QString& text) {
@@ -694,6 +752,100 @@ int initWeb(const Options& o, const platform::Folders& folders, std::FILE* err) 
     return kAllPassed;
 }
 
+// The pages of a site: its listing (or the named pages only), by folder through the gathering
+// rules of a web, each with its copy or the reason it cannot be checked.
+struct SitePages {
+    QStringList pages;
+    QStringList files;
+    QStringList failures;
+};
+
+SitePages sitePages(webhost::SiteWeb& site, const Options& o, const QList<Glob>& globs,
+                    std::FILE* err) {
+    const bool showProgress = isTerminal(err) && !o.quiet;
+    site.setProgress([&](int fetched, int known) {
+        if (showProgress)
+            std::fprintf(err, "\rquillmark-check: %d pages fetched, %d addresses known", fetched,
+                         known);
+        return true;
+    });
+    QStringList named;
+    for (const QString& p : o.pages) {
+        const QString address = site.addressOf(p);
+        if (address.isEmpty())
+            throw CannotRun{
+                QStringLiteral("the page %1 is not within the site %2").arg(p, site.rootUrl())};
+        const Glob* by = excludingGlob(address, globs);
+        if (by) {
+            if (!o.quiet)
+                say(err, QStringLiteral("%1 is not checked: --exclude leaves it out (%2)")
+                             .arg(p, by->text));
+            continue;
+        }
+        named.append(address);
+    }
+    if (!o.pages.isEmpty() && named.isEmpty())
+        return {}; // every page named is left out
+    const webhost::SiteListing* listing = nullptr;
+    try {
+        listing = named.isEmpty() ? &site.list() : &site.listPages(named);
+    } catch (const platform::Error& e) {
+        if (showProgress)
+            std::fputc('\n', err);
+        throw CannotRun{e.message()};
+    }
+    if (showProgress)
+        std::fputc('\n', err);
+    if (!o.quiet)
+        for (const QString& note : listing->notes)
+            say(err, note);
+
+    QHash<QString, QString> failureOf;
+    std::map<QString, webhost::PageListing> byFolder;
+    QStringList entries;
+    for (const webhost::SitePage& p : listing->pages) {
+        failureOf.insert(p.address, p.failure);
+        webhost::PageListing& l = byFolder[p.folder];
+        l.allPages = true;
+        l.pages.append(p.address);
+    }
+    if (!named.isEmpty() || o.folders.isEmpty()) {
+        for (const auto& [folder, l] : byFolder)
+            entries.append(folder.isEmpty() ? batch::kWebRootEntry : batch::folderEntry(folder));
+    } else {
+        for (const QString& f : o.folders)
+            entries.append(f.isEmpty() || f == batch::kWebRootEntry ? batch::kWebRootEntry
+                                                                    : batch::folderEntry(f));
+    }
+    QStringList folderListing;
+    SitePages out;
+    out.pages = batch::gatherRows(
+        entries,
+        [&](const QString& folder) {
+            const auto it = byFolder.find(folder);
+            return it == byFolder.end() ? webhost::PageListing{} : it->second;
+        },
+        folderListing);
+    batch::sortRows(out.pages);
+    out.pages.removeIf([&](const QString& address) { return excludingGlob(address, globs); });
+    if (out.pages.isEmpty())
+        throw CannotRun{named.isEmpty() && o.folders.isEmpty()
+                            ? QStringLiteral("the site %1 has no page to check").arg(site.rootUrl())
+                            : batch::kNoWebFiles};
+    for (const QString& address : std::as_const(out.pages)) {
+        out.failures.append(failureOf.value(address));
+        out.files.append(site.copyOf(address));
+    }
+    return out;
+}
+
+// The name of a run's suite in JUnit: the web folder's own name, or the site's host.
+QString siteSuiteName(const QString& rootUrl) {
+    const QUrl url(rootUrl);
+    return url.host() +
+           (url.port() > 0 ? QLatin1Char(':') + QString::number(url.port()) : QString());
+}
+
 } // namespace
 
 const QString kWebConfigFolder = QStringLiteral(".quillmark");
@@ -703,6 +855,7 @@ const QString kWebIgnoreFile = QStringLiteral(".quillmark/ignore");
 
 QByteArray usage() {
     QByteArray text = "Usage: quillmark-check [options] WEB_FOLDER [PAGE ...]\n"
+                      "       quillmark-check [options] https://SITE/ [PAGE ...]\n"
                       "       quillmark-check --init WEB\n"
                       "Checks the title and meta tags of the pages of a web against its rule "
                       "base.\n\n";
@@ -723,6 +876,9 @@ QByteArray usage() {
             "in it); else the pages of the --folder folders; else every page of the web; less\n"
             "those that --exclude or WEB_FOLDER/.quillmark/ignore leave out. Standard output\n"
             "holds the passed, the failed and the keyword pane.\n"
+            "A site's pages come from its sitemap, else from its links within the start\n"
+            "address's folder; robots.txt is obeyed and nothing on the site is changed. PAGE\n"
+            "is then an address relative to the site or a URL within it.\n"
             "Exit status: 0 every page passed, 1 a page failed, 2 the check could not be made.\n";
     return text;
 }
@@ -749,6 +905,8 @@ Options parseArguments(const QStringList& arguments) {
         if (!parser.isSet(name))
             continue;
         const QString value = row.valueName ? parser.value(name) : QString();
+        if (row.id >= Opt::MaxPages && row.id <= Opt::CaFile)
+            o.siteOptionsGiven.append(QStringLiteral("--") + name);
         switch (row.id) {
         case Opt::Folder:
             o.folders = parser.values(name);
@@ -792,6 +950,30 @@ Options parseArguments(const QStringList& arguments) {
         case Opt::Jobs:
             o.jobs = parseJobs(value);
             break;
+        case Opt::MaxPages:
+            o.site.maxPages = parseCount(row.longName, value, 10000000);
+            break;
+        case Opt::MaxDepth:
+            o.site.maxDepth = parseCount(row.longName, value, 100000);
+            break;
+        case Opt::Connections:
+            o.site.connections = parseCount(row.longName, value, 64);
+            break;
+        case Opt::UserAgent:
+            if (value.trimmed().isEmpty() || !oneLine(value))
+                throw UsageError{QStringLiteral("option '--user-agent' needs a text on one line")};
+            o.site.userAgent = value;
+            break;
+        case Opt::Header:
+            for (const QString& h : parser.values(name))
+                o.site.headers.append(parseHeader(h));
+            break;
+        case Opt::Insecure:
+            o.site.insecure = true;
+            break;
+        case Opt::CaFile:
+            o.site.caFile = fileName(row, value);
+            break;
         case Opt::Quiet:
             o.quiet = true;
             break;
@@ -817,7 +999,16 @@ Options parseArguments(const QStringList& arguments) {
         throw UsageError{QStringLiteral("no web folder given")};
     o.web = positional.takeFirst();
     o.pages = positional;
+    if (!isSiteAddress(o.web) && !o.siteOptionsGiven.isEmpty())
+        throw UsageError{
+            QStringLiteral("option '%1' is for a site's address, not the web folder '%2'")
+                .arg(o.siteOptionsGiven.first(), o.web)};
     return o;
+}
+
+bool isSiteAddress(const QString& web) {
+    return web.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
+           web.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
 }
 
 RuleSources chooseRuleSources(const Options& o, const QString& webFolder,
@@ -855,18 +1046,47 @@ int run(const Options& o, const platform::Folders& folders, std::FILE* out, std:
     try {
         if (!o.initWeb.isEmpty())
             return initWeb(o, folders, err);
-        webhost::LocalWeb web = openWeb(o.web);
-        const QString root = web.webFolder() + QLatin1Char('/');
+        const bool isSite = isSiteAddress(o.web);
+        std::optional<webhost::LocalWeb> localWeb;
+        std::unique_ptr<webhost::SiteWeb> site;
+        std::optional<QTemporaryDir> copies;
+        if (isSite) {
+            copies.emplace(
+                QDir(QDir::tempPath()).filePath(QStringLiteral("quillmark-check-XXXXXX")));
+            if (!copies->isValid())
+                throw CannotRun{QStringLiteral("no temporary folder for the site's pages: %1")
+                                    .arg(copies->errorString())};
+            webhost::SiteOptions so;
+            so.address = o.web;
+            so.limits.maxPages = o.site.maxPages;
+            so.limits.maxDepth = o.site.maxDepth;
+            so.limits.connections = o.site.connections;
+            so.userAgent = o.site.userAgent;
+            so.headers = o.site.headers;
+            so.insecure = o.site.insecure;
+            so.caFile = o.site.caFile;
+            try {
+                site = std::make_unique<webhost::SiteWeb>(
+                    so, copies->filePath(QStringLiteral("pages")));
+            } catch (const platform::Error& e) {
+                throw CannotRun{e.message()};
+            }
+        } else {
+            localWeb.emplace(openWeb(o.web));
+        }
+        // The folder's path, or the site's root URL.
+        const QString webName = site ? site->rootUrl() : localWeb->webFolder();
+        const QString root = site ? QString() : webName + QLatin1Char('/');
         const int jobs = o.jobs > 0 ? o.jobs : std::max(1, QThread::idealThreadCount());
-        const RuleSources sources = chooseRuleSources(o, web.webFolder(), folders);
+        const RuleSources sources = chooseRuleSources(o, site ? QString() : webName, folders);
         const engine::RuleValues values = readRules(sources);
         engine::RuleTable grid;
         grid.setNames(requiredNames(sources.requiredPath, values));
         QList<Glob> globs;
         for (const QString& g : o.excludes)
             globs.append(compileGlob(g));
-        const QString ignoreFile = root + kWebIgnoreFile;
-        const bool hasIgnoreFile = presentAt(ignoreFile);
+        const QString ignoreFile = site ? QString() : root + kWebIgnoreFile;
+        const bool hasIgnoreFile = !site && presentAt(ignoreFile);
         if (hasIgnoreFile)
             for (const QString& g : ignoreFileGlobs(ignoreFile))
                 globs.append(compileGlob(g));
@@ -879,8 +1099,17 @@ int run(const Options& o, const platform::Folders& folders, std::FILE* out, std:
 
         QStringList pages;
         QStringList namedFiles;
+        QStringList failures; // a site's pages that cannot be checked, and why
         Gathered gathered;
-        if (!o.pages.isEmpty()) {
+        if (site) {
+            SitePages got = sitePages(*site, o, globs, err);
+            if (got.pages.isEmpty())
+                return kAllPassed; // every page named is left out: nothing to check
+            pages = std::move(got.pages);
+            namedFiles = std::move(got.files);
+            failures = std::move(got.failures);
+        } else if (!o.pages.isEmpty()) {
+            const webhost::LocalWeb& web = *localWeb;
             for (const QString& p : o.pages) {
                 const QString address = pageAddress(web, p);
                 const Glob* by = excludingGlob(address, globs);
@@ -901,7 +1130,7 @@ int run(const Options& o, const platform::Folders& folders, std::FILE* out, std:
                 return kAllPassed; // every page named is left out: nothing to check
         } else {
             // The listings hold only files inside the web.
-            gathered = gatherPages(web, o.folders, jobs);
+            gathered = gatherPages(*localWeb, o.folders, jobs);
             pages = std::move(gathered.rows);
             pages.removeIf([&](const QString& address) {
                 return inConfigFolder(address) || excludingGlob(address, globs);
@@ -940,7 +1169,8 @@ int run(const Options& o, const platform::Folders& folders, std::FILE* out, std:
                                     {QStringLiteral("required tag file"), sources.requiredPath}};
             if (hasIgnoreFile)
                 inputs.append({QStringLiteral("ignore file"), ignoreFile});
-            refuseSharedFiles(outputs, inputs, pages, fileOf);
+            // A site's pages are copies of the run's own.
+            refuseSharedFiles(outputs, inputs, site ? QStringList() : pages, fileOf);
         }
         for (const QString& m : std::as_const(gathered.unreadable))
             say(err, m);
@@ -948,21 +1178,27 @@ int run(const Options& o, const platform::Folders& folders, std::FILE* out, std:
             say(err, batch::unlistedMessage(u));
         if (pages.isEmpty() && gathered.unlisted.isEmpty())
             return kCannotRun; // nothing could be listed, and the reasons are said
-        const bool single = namedFiles.size() == 1;
+        const bool single = !o.pages.isEmpty() && pages.size() == 1;
         const int checked = int(pages.size());
 
         const bool showProgress = checked > 1 && isTerminal(err);
         batch::RunOutput::Wanted wanted{!o.reportFile.isEmpty(), !o.junitFile.isEmpty(),
-                                        suiteName(web.webFolder())};
+                                        site ? siteSuiteName(webName) : suiteName(webName)};
         wanted.junitTimes = true;
         wanted.json = !o.jsonFile.isEmpty() || (o.format == Format::Json && !o.quiet);
         wanted.sarif = !o.sarifFile.isEmpty() || (o.format == Format::Sarif && !o.quiet);
         batch::RunOutput output(wanted);
         batch::BatchRun checks(pages, values, grid, !single);
-        const std::optional<QString> fatal = checks.runOnJobs(fileOf, jobs, output, [&](int done) {
-            if (showProgress)
-                std::fprintf(err, "\rquillmark-check: %d of %d pages checked", done, checked);
-        });
+        const std::function<QString(int)> failureOf = failures.isEmpty()
+                                                          ? std::function<QString(int)>()
+                                                          : [&](int i) { return failures.at(i); };
+        const std::optional<QString> fatal = checks.runOnJobs(
+            fileOf, jobs, output,
+            [&](int done) {
+                if (showProgress)
+                    std::fprintf(err, "\rquillmark-check: %d of %d pages checked", done, checked);
+            },
+            failureOf);
         if (showProgress)
             std::fprintf(err, "\rquillmark-check: %d of %d pages checked\n", checked, checked);
         output.readMessages([&](const QString& m) { say(err, m); });
@@ -991,10 +1227,10 @@ int run(const Options& o, const platform::Folders& folders, std::FILE* out, std:
             writeOutput("JUnit file", o.junitFile,
                         [&](const platform::ByteWriter& write) { output.writeJUnit(write); });
         const auto writeJson = [&](const platform::ByteWriter& write) {
-            output.writeJson(jsonOpening(sources, values, grid.names(), web.webFolder()), write);
+            output.writeJson(jsonOpening(sources, values, grid.names(), webName), write);
         };
         const auto writeSarif = [&](const platform::ByteWriter& write) {
-            output.writeSarif(sarifOpening(sources, web.webFolder()), !unreadable, write);
+            output.writeSarif(sarifOpening(sources, webName), !unreadable, write);
         };
         if (!o.jsonFile.isEmpty())
             writeOutput("JSON file", o.jsonFile, writeJson);

@@ -29,8 +29,19 @@ inline constexpr FormatName kFormats[] = {
 
 enum class ColorWhen { Auto, Always, Never };
 
+// What bounds the listing of a site; the defaults of the site host.
+struct SiteOptions {
+    int maxPages = 10000;
+    int maxDepth = 100;
+    int connections = 4;
+    QString userAgent;   // empty: the host's own
+    QStringList headers; // "Name: value"
+    bool insecure = false;
+    QString caFile;
+};
+
 struct Options {
-    QString web;
+    QString web;          // a web folder, or a site's http:// or https:// address
     QStringList pages;    // page addresses or paths as given
     QStringList folders;  // --folder values as given
     QStringList excludes; // --exclude globs as given
@@ -46,6 +57,8 @@ struct Options {
     // The machine-readable outputs.
     QString jsonFile;
     QString sarifFile;
+    SiteOptions site;
+    QStringList siteOptionsGiven; // "--max-pages", ...: refused for a web folder
     bool quiet = false;
     bool help = false;
     bool version = false;
@@ -60,6 +73,9 @@ extern const char* const kUsage;
 
 // Throws UsageError for options that cannot be taken.
 Options parseArguments(const QStringList& arguments);
+
+// The web named on the command line is a site: an http:// or https:// address.
+bool isSiteAddress(const QString& web);
 
 // Where a run's rule values and required tags come from.
 struct RuleSources {

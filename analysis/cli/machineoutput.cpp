@@ -79,7 +79,10 @@ QByteArray sarifOpening(const RuleSources& sources, const QString& webFolder) {
         s += "\"}}";
     }
     s += "]}},\n\"originalUriBaseIds\":{\"WEBROOT\":{\"uri\":";
-    QString root = QUrl::fromLocalFile(webFolder).toString(QUrl::FullyEncoded);
+    // A site's root is its address already.
+    QString root = isSiteAddress(webFolder)
+                       ? QUrl(webFolder).toString(QUrl::FullyEncoded)
+                       : QUrl::fromLocalFile(webFolder).toString(QUrl::FullyEncoded);
     if (!root.endsWith(QLatin1Char('/')))
         root += QLatin1Char('/');
     appendJsonString(s, root);

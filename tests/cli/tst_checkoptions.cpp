@@ -31,6 +31,18 @@ QString describe(const checkcli::Options& o) {
                                                             : QStringLiteral("color=never"));
     if (o.jobs)
         parts.append(QStringLiteral("jobs=%1").arg(o.jobs));
+    const checkcli::SiteOptions site;
+    if (o.site.maxPages != site.maxPages)
+        parts.append(QStringLiteral("max-pages=%1").arg(o.site.maxPages));
+    if (o.site.maxDepth != site.maxDepth)
+        parts.append(QStringLiteral("max-depth=%1").arg(o.site.maxDepth));
+    if (o.site.connections != site.connections)
+        parts.append(QStringLiteral("connections=%1").arg(o.site.connections));
+    add("user-agent", o.site.userAgent);
+    add("headers", o.site.headers.join(QLatin1Char('|')));
+    if (o.site.insecure)
+        parts.append(QStringLiteral("insecure"));
+    add("ca-file", o.site.caFile);
     if (o.quiet)
         parts.append(QStringLiteral("quiet"));
     if (o.help)
@@ -86,7 +98,44 @@ private slots:
             << QStringList{"w", "--", "--version", "-q"} << "web=w pages=--version,-q";
         QTest::newRow("a lone dash is a page") << QStringList{"w", "-"} << "web=w pages=-";
 
+        QTest::newRow("site") << QStringList{"https://example.org/docs/", "a.htm"}
+                              << "web=https://example.org/docs/ pages=a.htm";
+        QTest::newRow("site options")
+            << QStringList{"--max-pages=50",
+                           "--max-depth",
+                           "3",
+                           "--connections=2",
+                           "--user-agent",
+                           "ci-bot/1",
+                           "--header",
+                           "Authorization: Basic eA==",
+                           "--header=X-A: 1",
+                           "--insecure",
+                           "--ca-file=ca.pem",
+                           "HTTP://h/"}
+            << "web=HTTP://h/ max-pages=50 max-depth=3 connections=2 user-agent=ci-bot/1 "
+               "headers=Authorization: Basic eA==|X-A: 1 insecure ca-file=ca.pem";
+
         QTest::newRow("no web") << QStringList{} << "error: no web folder given";
+        QTest::newRow("site option for a folder")
+            << QStringList{"--insecure", "w"}
+            << "error: option '--insecure' is for a site's address, not the web folder 'w'";
+        QTest::newRow("connections zero")
+            << QStringList{"--connections=0", "http://h/"}
+            << "error: option '--connections' needs a number from 1 to 64, not '0'";
+        QTest::newRow("header without a name")
+            << QStringList{"--header", ": v", "http://h/"}
+            << "error: option '--header' needs \"Name: value\" on one line, not ': v'";
+        QTest::newRow("header with a line break")
+            << QStringList{"--header", "A: b\r\nHost: evil", "http://h/"}
+            << "error: option '--header' needs \"Name: value\" on one line, not 'A: b\r\nHost: "
+               "evil'";
+        QTest::newRow("header name with a space")
+            << QStringList{"--header", "A b: c", "http://h/"}
+            << "error: option '--header' needs \"Name: value\" on one line, not 'A b: c'";
+        QTest::newRow("empty user agent")
+            << QStringList{"--user-agent=", "http://h/"}
+            << "error: option '--user-agent' needs a text on one line";
         QTest::newRow("unknown long")
             << QStringList{"--colour", "w"} << "error: unknown option '--colour'";
         QTest::newRow("unknown short") << QStringList{"-x", "w"} << "error: unknown option '-x'";

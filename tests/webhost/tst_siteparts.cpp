@@ -1,4 +1,7 @@
+#include "webhost/pagelinks.h"
 #include "webhost/siteurl.h"
+
+#include "platform/textcodec.h"
 
 #include <QtTest>
 
@@ -17,6 +20,12 @@ private slots:
     void addressRoundTrip();
     void folderOfAddress_data();
     void folderOfAddress();
+    void pageLinks_data();
+    void pageLinks();
+    void contentType_data();
+    void contentType();
+    void bytesForChecks_data();
+    void bytesForChecks();
 };
 
 void TestSiteParts::normalUrl_data() {
@@ -225,6 +234,159 @@ void TestSiteParts::folderOfAddress() {
     QFETCH(QString, address);
     QFETCH(QString, folder);
     QCOMPARE(webhost::site::folderOfAddress(address), folder);
+}
+
+void TestSiteParts::pageLinks_data() {
+    QTest::addColumn<QByteArray>("html");
+    QTest::addColumn<QStringList>("links");
+    QTest::addColumn<QString>("base");
+    QTest::addColumn<bool>("nofollow");
+    QTest::addColumn<bool>("noindex");
+    const auto row = [](const char* name, const QByteArray& html, const QStringList& links,
+                        const char* base = "", bool nofollow = false, bool noindex = false) {
+        QTest::newRow(name) << html << links << QString::fromUtf8(base) << nofollow << noindex;
+    };
+    row("quotes and unquoted",
+        "<a href=\"a.htm\">x</a><A HREF='b c.htm'>y</A><a class=x href=c.htm>z</a>"
+        "<a\nhref = \"d.htm\"\n>w</a><a href=e.htm/>",
+        {"a.htm", "b c.htm", "c.htm", "d.htm", "e.htm/"});
+    row("quoted value holds > and the other quote", "<a title='1 > 0' href=\"it's.htm?a>b\">",
+        {"it's.htm?a>b"});
+    row("first of two hrefs", "<a href=one.htm href=two.htm>", {"one.htm"});
+    row("no href, empty href", "<a name=top><a href=\"\"><a href>", {});
+    row("entities", "<a href=\"p?a=1&amp;b=2&amp&#38;c&#x3D;3&lt;&#0;&#150;&bogus;&copy=4\">",
+        {QStringLiteral("p?a=1&b=2&&c=3<\uFFFD\u2013&bogus;&copy=4")});
+    row("area, frames, iframes",
+        "<map><area shape=rect href=map.htm></map><frameset><frame src=left.htm>"
+        "<iframe src=\"in.htm\"></iframe>",
+        {"map.htm", "left.htm", "in.htm"});
+    row("link rel tokens",
+        "<link rel=stylesheet href=s.css><link rel=\"Alternate\" hreflang=de href=de.htm>"
+        "<link href=fr.htm rel=\"nofollow  ALTERNATE\"><link rel=\"alternate stylesheet\" "
+        "href=alt.css><link rel=alternates href=no.htm>",
+        {"de.htm", "fr.htm"});
+    row("comments skipped",
+        "<!-- <a href=c1.htm> --><a href=1.htm><!--><a href=2.htm><!---><a href=3.htm>"
+        "<!-- -- <a href=c2.htm> -- --><a href=4.htm><!DOCTYPE html><?xml x?>",
+        {"1.htm", "2.htm", "3.htm", "4.htm"});
+    row("unclosed comment", "<a href=1.htm><!-- <a href=c.htm>", {"1.htm"});
+    row("scripts and styles skipped",
+        "<script>document.write('<a href=s1.htm>')</script><a href=1.htm>"
+        "<SCRIPT type=x>if (a </b) '<a href=s2.htm>'</SCRIPTx></Script ><a href=2.htm>"
+        "<style>a[href=s3]{}</style><textarea><a href=t.htm></textarea><a href=3.htm>",
+        {"1.htm", "2.htm", "3.htm"});
+    row("unclosed script", "<a href=1.htm><script><a href=2.htm>", {"1.htm"});
+    row("unterminated tag", "<a href=1.htm><a href=\"2.htm", {"1.htm"});
+    row("text lt", "a < b <3 <a href=1.htm>", {"1.htm"});
+    row("non-ASCII",
+        QStringLiteral("<a href=\"ü.htm\">").toUtf8() + "<a href=\"\xFC"
+                                                        "2.htm\">",
+        {QStringLiteral("ü.htm"), QStringLiteral("ü2.htm")});
+    row("base", "<base target=_top><base href=\" http://x.example/d/ \"><base href=/other/>", {},
+        "http://x.example/d/");
+    row("robots nofollow", "<meta name=\"ROBOTS\" content=\"index, NoFollow\">", {}, "", true,
+        false);
+    row("robots none", "<meta content=none name=robots>", {}, "", true, true);
+    row("robots noindex", "<meta name=robots content=\"noindex,follow\">", {}, "", false, true);
+    row("other meta",
+        "<meta name=description content=\"nofollow noindex\">"
+        "<meta name=robots content=\"nofollowing\">",
+        {});
+    row("refresh", "<meta http-equiv=Refresh content=\"5; URL='next.htm'\">", {"next.htm"});
+}
+
+void TestSiteParts::pageLinks() {
+    QFETCH(QByteArray, html);
+    QFETCH(QStringList, links);
+    QFETCH(QString, base);
+    QFETCH(bool, nofollow);
+    QFETCH(bool, noindex);
+    const PageLinks found = webhost::site::pageLinks(html);
+    QCOMPARE(found.links, links);
+    QCOMPARE(found.base, base);
+    QCOMPARE(found.nofollow, nofollow);
+    QCOMPARE(found.noindex, noindex);
+}
+
+void TestSiteParts::contentType_data() {
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<QString>("mediaType");
+    QTest::addColumn<QString>("charset");
+    QTest::newRow("plain") << QByteArray("text/html") << "text/html"
+                           << "";
+    QTest::newRow("charset") << QByteArray(" Text/HTML ; Charset=ISO-8859-2") << "text/html"
+                             << "iso-8859-2";
+    QTest::newRow("quoted, among others")
+        << QByteArray("application/xhtml+xml; q=1; charset=\"UTF-8\"; x=y")
+        << "application/xhtml+xml"
+        << "utf-8";
+    QTest::newRow("empty") << QByteArray() << ""
+                           << "";
+    QTest::newRow("no value") << QByteArray("text/html; charset") << "text/html"
+                              << "";
+}
+
+void TestSiteParts::contentType() {
+    QFETCH(QByteArray, header);
+    QFETCH(QString, mediaType);
+    QFETCH(QString, charset);
+    QCOMPARE(mediaTypeOf(header), mediaType);
+    QCOMPARE(charsetOfContentType(header), charset);
+}
+
+void TestSiteParts::bytesForChecks_data() {
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("header");
+    QTest::addColumn<QString>("text"); // what the checks read; empty: the body stays as it is
+    const QByteArray latin = "<p>caf\xE9 \x80</p>";
+    const QByteArray utf8 = QStringLiteral("<p>café €</p>").toUtf8();
+    const QByteArray latin2 = "<p>\xB1\xE6</p>";
+    const QString polish = QStringLiteral("<p>ąć</p>");
+    QTest::newRow("no charset") << latin << ""
+                                << "";
+    QTest::newRow("utf-8 stays") << utf8 << "utf-8"
+                                 << "";
+    QTest::newRow("windows-1252 stays") << latin << "windows-1252"
+                                        << "";
+    QTest::newRow("iso-8859-1 reads as windows-1252") << latin << "iso-8859-1"
+                                                      << "";
+    QTest::newRow("ascii in any charset") << QByteArray("<p>x</p>") << "shift_jis"
+                                          << "";
+    QTest::newRow("unknown charset") << latin << "x-no-such-charset"
+                                     << "";
+    QTest::newRow("byte-order mark outranks") << QByteArray("\xEF\xBB\xBF") + utf8 << "iso-8859-2"
+                                              << "";
+    QTest::newRow("iso-8859-2") << latin2 << "iso-8859-2" << polish;
+    QTest::newRow("iso-8859-2 declared by the page")
+        << "<meta charset=ISO-8859-2>" + latin2 << ""
+        << QStringLiteral("<meta charset=ISO-8859-2>") + polish;
+    QTest::newRow("header wins over the page")
+        << "<meta charset=windows-1252>" + latin2 << "iso-8859-2"
+        << QStringLiteral("<meta charset=windows-1252>") + polish;
+    QTest::newRow("header wins: windows-1252 page stays")
+        << "<meta charset=iso-8859-2>" + latin << "windows-1252"
+        << "";
+    QTest::newRow("shift_jis") << QByteArray("<p>\x82\xA0</p>") << "Shift_JIS"
+                               << QStringLiteral("<p>あ</p>");
+    QTest::newRow("windows-1252 that reads as UTF-8")
+        << QByteArray("<p>\xC3\xA9</p>") << "windows-1252" << QStringLiteral("<p>Ã©</p>");
+    QTest::newRow("utf-8 that is not")
+        << latin << "utf-8" << QStringLiteral("<p>caf\uFFFD \uFFFD</p>");
+    QTest::newRow("utf-16 with its mark")
+        << QByteArray("\xFF\xFE<\0p\0>\0\xE9\0", 10) << "" << QStringLiteral("<p>é");
+}
+
+void TestSiteParts::bytesForChecks() {
+    QFETCH(QByteArray, body);
+    QFETCH(QString, header);
+    QFETCH(QString, text);
+    const QByteArray bytes = webhost::site::bytesForChecks(body, header);
+    if (text.isEmpty()) {
+        QCOMPARE(bytes, body);
+    } else {
+        QCOMPARE(platform::decodeText(bytes).encoding, platform::TextEncoding::Utf8Bom);
+        QCOMPARE(platform::decodeText(bytes).text, text);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSiteParts)

@@ -1,4 +1,5 @@
 #include "webhost/pagelinks.h"
+#include "webhost/robots.h"
 #include "webhost/siteurl.h"
 
 #include "platform/textcodec.h"
@@ -26,6 +27,9 @@ private slots:
     void contentType();
     void bytesForChecks_data();
     void bytesForChecks();
+    void robotsAllows_data();
+    void robotsAllows();
+    void robotsGroups();
 };
 
 void TestSiteParts::normalUrl_data() {
@@ -387,6 +391,88 @@ void TestSiteParts::bytesForChecks() {
         QCOMPARE(platform::decodeText(bytes).encoding, platform::TextEncoding::Utf8Bom);
         QCOMPARE(platform::decodeText(bytes).text, text);
     }
+}
+
+void TestSiteParts::robotsAllows_data() {
+    QTest::addColumn<QByteArray>("robots");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("allowed");
+    const auto row = [](const char* name, const QByteArray& rules, const char* path, bool allowed) {
+        QTest::newRow(name) << "User-agent: *\n" + rules << QString::fromUtf8(path) << allowed;
+    };
+    row("no rules", "", "/a", true);
+    row("prefix", "Disallow: /fish\n", "/fish.html", false);
+    row("prefix is case-sensitive", "Disallow: /fish\n", "/Fish.html", true);
+    row("empty disallow", "Disallow:\n", "/a", true);
+    row("longest match: allow", "Allow: /p\nDisallow: /\n", "/page", true);
+    row("longest match: disallow", "Allow: /folder\nDisallow: /folder/page\n", "/folder/page.htm",
+        false);
+    row("tie: allow wins", "Disallow: /page\nAllow: /page\n", "/page", true);
+    row("tie with wildcards", "Allow: /$\nDisallow: /\n", "/", true);
+    row("anchor", "Allow: /$\nDisallow: /\n", "/page.htm", false);
+    row("wildcard", "Disallow: /*.php$\n", "/index.php", false);
+    row("wildcard anchored, query", "Disallow: /*.php$\n", "/index.php?x=1", true);
+    row("wildcard in middle", "Disallow: /fish*.php\n", "/fishheads/catfish.php?p", false);
+    row("wildcard no match", "Disallow: /fish*.php\n", "/fish.PHP", true);
+    row("several stars", "Disallow: /*a*b*c\n", "/xxaxxbxxcxx", false);
+    row("query in pattern", "Disallow: /*?sort=\n", "/list?sort=asc", false);
+    row("percent-encoding", "Disallow: /%7Ejoe/\n", "/~joe/index.htm", false);
+    row("percent-encoded path", "Disallow: /~joe/\n", "/%7ejoe/x", false);
+    row("non-ASCII pattern", QStringLiteral("Disallow: /ä\n").toUtf8(), "/%C3%A4x", false);
+    row("non-ASCII path", "Disallow: /%c3%a4\n", QStringLiteral("/äx").toUtf8(), false);
+    row("robots.txt always allowed", "Disallow: /\n", "/robots.txt", true);
+    row("no leading slash in path", "Disallow: /a\n", "a", false);
+    row("comments, spacing, case", "  DISALLOW :  /x # why\n#Allow: /\n", "/x", false);
+}
+
+void TestSiteParts::robotsAllows() {
+    QFETCH(QByteArray, robots);
+    QFETCH(QString, path);
+    QFETCH(bool, allowed);
+    QCOMPARE(parseRobots(robots, "quillmark").allows(path), allowed);
+}
+
+void TestSiteParts::robotsGroups() {
+    const auto disallowed = [](const QByteArray& text, const char* path) {
+        return !parseRobots(text, "quillmark").allows(QString::fromUtf8(path));
+    };
+    // our group, not '*'; several User-agent lines share a group; groups of one agent combine
+    const QByteArray groups = "User-agent: *\nDisallow: /z\n\n"
+                              "User-agent: other\nUser-agent: QuillMark/5.0 (x)\nDisallow: /a\n"
+                              "Sitemap: https://example.org/s1.xml\n"
+                              "Crawl-delay: 2.5\n\n"
+                              "user-agent: quillmarker\nDisallow: /c\n"
+                              "User-agent: quillmark\nDisallow: /b\n";
+    QVERIFY(disallowed(groups, "/a"));
+    QVERIFY(disallowed(groups, "/b"));
+    QVERIFY(!disallowed(groups, "/z"));
+    QVERIFY(!disallowed(groups, "/c"));
+    RobotsRules rules = parseRobots(groups, "quillmark");
+    QCOMPARE(rules.crawlDelay, 2.5);
+    QCOMPARE(rules.sitemaps, QStringList{"https://example.org/s1.xml"});
+
+    // the '*' groups when none is ours; rules before any group and unreadable lines count for none
+    const QByteArray star = "\xEF\xBB\xBF"
+                            "Disallow: /early\r\nUser-agent: other\r\nDisallow: /o\r"
+                            "User-agent: *\rnonsense\rDisallow: /s\r"
+                            "Crawl-delay: soon\r\nSitemap: /map.xml\r\n"
+                            "User-agent: *\nDisallow: /t";
+    QVERIFY(!disallowed(star, "/early"));
+    QVERIFY(!disallowed(star, "/o"));
+    QVERIFY(disallowed(star, "/s"));
+    QVERIFY(disallowed(star, "/t"));
+    rules = parseRobots(star, "quillmark");
+    QCOMPARE(rules.crawlDelay, 0.0);
+    QCOMPARE(rules.sitemaps, QStringList{"/map.xml"});
+
+    // a body past 500 KB is read up to the last whole line before the cap: the line the cap cuts
+    // ("Disallow: /priv" of "/private-area") and all after it count for nothing
+    QByteArray big = "User-agent: *\nDisallow: /first\n";
+    big += QByteArray(500 * 1024 - big.size() - 16, '#') + "\nDisallow: /private-area\n";
+    big += "Disallow: /late\n";
+    QVERIFY(disallowed(big, "/first"));
+    QVERIFY(!disallowed(big, "/privacy.htm"));
+    QVERIFY(!disallowed(big, "/late"));
 }
 
 QTEST_GUILESS_MAIN(TestSiteParts)

@@ -1,5 +1,6 @@
 #include "webhost/pagelinks.h"
 #include "webhost/robots.h"
+#include "webhost/sitemap.h"
 #include "webhost/siteurl.h"
 
 #include "platform/textcodec.h"
@@ -30,6 +31,9 @@ private slots:
     void robotsAllows_data();
     void robotsAllows();
     void robotsGroups();
+    void sitemap_data();
+    void sitemap();
+    void sitemapEntityBomb();
 };
 
 void TestSiteParts::normalUrl_data() {
@@ -473,6 +477,100 @@ void TestSiteParts::robotsGroups() {
     QVERIFY(disallowed(big, "/first"));
     QVERIFY(!disallowed(big, "/privacy.htm"));
     QVERIFY(!disallowed(big, "/late"));
+}
+
+void TestSiteParts::sitemap_data() {
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<int>("max");
+    QTest::addColumn<bool>("isIndex");
+    QTest::addColumn<QStringList>("locations");
+    QTest::addColumn<bool>("truncated");
+    QTest::addColumn<QString>("error"); // the start of the error text
+    const QByteArray urlset =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\" "
+        "xmlns:image=\"http://www.google.com/schemas/sitemap-image/1.1\">\n"
+        "<url><loc>\n  https://example.org/a.htm  \n</loc><lastmod>2024-01-01</lastmod></url>\n"
+        "<url><image:image><image:loc>https://example.org/i.png</image:loc></image:image>"
+        "<loc>https://example.org/b.htm?x=1&amp;y=2</loc></url>\n"
+        "<url><loc><![CDATA[https://example.org/c.htm]]></loc></url>\n"
+        "<url><loc></loc></url><loc>https://example.org/stray</loc>\n"
+        "</urlset>\n";
+    const QStringList all{"https://example.org/a.htm", "https://example.org/b.htm?x=1&y=2",
+                          "https://example.org/c.htm"};
+    QTest::newRow("urlset") << urlset << 100 << false << all << false << "";
+    QTest::newRow("cap reached exactly") << urlset << 3 << false << all << false << "";
+    QTest::newRow("cap") << urlset << 2 << false << all.mid(0, 2) << true << "";
+    QTest::newRow("index, prefixed namespace")
+        << QByteArray("<sm:sitemapindex xmlns:sm=\"http://www.sitemaps.org/schemas/sitemap/0.9\">"
+                      "<sm:sitemap><sm:loc>https://example.org/s1.xml</sm:loc></sm:sitemap>"
+                      "<sm:sitemap><sm:loc>https://example.org/s2.xml</sm:loc></sm:sitemap>"
+                      "</sm:sitemapindex>")
+        << 100 << true << QStringList{"https://example.org/s1.xml", "https://example.org/s2.xml"}
+        << false << "";
+    QTest::newRow("no namespace, Latin-1")
+        << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><urlset><url>"
+                      "<loc>https://example.org/\xE4.htm</loc></url></urlset>")
+        << 100 << false << QStringList{QStringLiteral("https://example.org/ä.htm")} << false << "";
+    QTest::newRow("empty urlset") << QByteArray("<urlset/>") << 100 << false << QStringList()
+                                  << false << "";
+    QTest::newRow("html page") << QByteArray("<html><body><a href=x>") << 100 << false
+                               << QStringList() << false << "Not a sitemap";
+    QTest::newRow("rss") << QByteArray("<rss><channel><loc>x</loc></channel></rss>") << 100 << false
+                         << QStringList() << false << "Not a sitemap";
+    QTest::newRow("empty") << QByteArray() << 100 << false << QStringList() << false
+                           << "The sitemap is not well-formed XML";
+    QTest::newRow("malformed")
+        << QByteArray("<urlset><url><loc>https://example.org/a</loc></url><url><loc>x</url>") << 100
+        << false << QStringList{"https://example.org/a"} << false
+        << "The sitemap is not well-formed XML (line 1";
+    QTest::newRow("unclosed") << QByteArray("<urlset><url><loc>https://example.org/a</loc></url>")
+                              << 100 << false << QStringList{"https://example.org/a"} << false
+                              << "The sitemap is not well-formed XML";
+}
+
+void TestSiteParts::sitemap() {
+    QFETCH(QByteArray, xml);
+    QFETCH(int, max);
+    QFETCH(bool, isIndex);
+    QFETCH(QStringList, locations);
+    QFETCH(bool, truncated);
+    QFETCH(QString, error);
+    const SitemapEntries entries = parseSitemap(xml, max);
+    QCOMPARE(entries.isIndex, isIndex);
+    QCOMPARE(entries.locations, locations);
+    QCOMPARE(entries.truncated, truncated);
+    QVERIFY2(error.isEmpty() ? entries.error.isEmpty() : entries.error.startsWith(error),
+             qPrintable(entries.error));
+}
+
+void TestSiteParts::sitemapEntityBomb() {
+    // ten levels of ten: 10^10 characters if it were expanded
+    QByteArray xml = "<?xml version=\"1.0\"?>\n<!DOCTYPE urlset [\n<!ENTITY e0 \"lollollol\">\n";
+    for (int i = 1; i <= 10; ++i) {
+        xml += "<!ENTITY e" + QByteArray::number(i) + " \"";
+        for (int k = 0; k < 10; ++k)
+            xml += "&e" + QByteArray::number(i - 1) + ";";
+        xml += "\">\n";
+    }
+    xml += "]>\n<urlset><url><loc>https://example.org/&e10;</loc></url></urlset>\n";
+    const SitemapEntries entries = parseSitemap(xml, 100);
+    QVERIFY(entries.locations.isEmpty());
+    QVERIFY(!entries.error.isEmpty());
+
+    // an external entity is never fetched nor read
+    const SitemapEntries external =
+        parseSitemap("<!DOCTYPE urlset [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
+                     "<urlset><url><loc>&x;</loc></url></urlset>",
+                     100);
+    QVERIFY(external.locations.isEmpty());
+    QVERIFY(!external.error.isEmpty());
+
+    // a plain document type declaration is harmless
+    const SitemapEntries plain = parseSitemap(
+        "<!DOCTYPE urlset><urlset><url><loc>https://example.org/</loc></url></urlset>", 100);
+    QCOMPARE(plain.locations, QStringList{"https://example.org/"});
+    QVERIFY(plain.error.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSiteParts)

@@ -84,7 +84,7 @@ RobotsRules parseRobots(const QByteArray& body, const QString& agent) {
         const qsizetype lastBreak = std::max(text.lastIndexOf('\n'), text.lastIndexOf('\r'));
         text.truncate(lastBreak < 0 ? 0 : lastBreak);
     }
-    const QByteArray ourAgent = agent.toLower().toUtf8();
+    const QByteArray ourAgent = productToken(agent.toUtf8());
 
     struct Group {
         bool ours = false;

@@ -11,10 +11,12 @@
 namespace webhost::site {
 
 struct PageLinks {
-    QStringList links; // as written, entities decoded: <a href>, <area href>,
-                       // <link rel=alternate href>, <frame src>, <iframe src>; comments,
-                       // scripts and styles skipped
-    QString base;      // <base href>, empty when none
+    QStringList links;     // as written, entities decoded, in page order: <a href>, <area href>,
+                           // <link rel=alternate href> (not an alternate style sheet), <frame src>,
+                           // <iframe src>, the target of <meta http-equiv=refresh>; empty values,
+                           // comments, scripts, styles, titles and text areas skipped. A value's
+                           // bytes read as UTF-8 when they are that, else as Windows-1252.
+    QString base;          // the first <base href>, trimmed; empty when none
     bool nofollow = false; // <meta name="robots"> says nofollow or none
     bool noindex = false;  // ... says noindex or none
 };

@@ -3,14 +3,17 @@
 // The addresses of a site: URLs normalised so that a page is fetched once, and the relation of
 // a URL to the site's root (its origin and path prefix).
 
+#include <QByteArray>
 #include <QString>
 
 namespace webhost::site {
 
-// The URL in one spelling: scheme and host in lower case, the default port dropped, the
-// fragment dropped, "." and ".." segments resolved, percent-encoding normalised (unreserved
-// characters decoded, hex digits upper case, other bytes that need it encoded), an empty path
-// made "/". Empty for a URL that is not absolute http or https, or has no host.
+// The URL in one spelling: scheme and host in lower case (an international host name in its
+// ASCII form, "xn--..."), the default port dropped, the fragment and an empty query dropped,
+// "." and ".." segments resolved, percent-encoding normalised (unreserved characters decoded, hex
+// digits upper case, blanks, controls and non-ASCII characters encoded as UTF-8), a backslash in
+// the path read as '/', an empty path made "/". Empty for a URL that is not absolute http or
+// https, or has no valid host or port.
 QString normalUrl(const QString& url);
 
 // A link of a page resolved against the page's base URL and normalised; empty for a link that
@@ -26,13 +29,18 @@ QString siteRoot(const QString& startUrl);
 bool withinRoot(const QString& root, const QString& url);
 
 // A URL within the root as a page address: its path relative to the root's path, then '?' and
-// the query when it has one ("a/b.htm", "list.php?page=2", "products/"); "/" for the root itself.
-// Empty for a URL outside the root.
+// the query when it has one ("a/b.htm", "list.php?page=2", "products/"); "/" for the root itself
+// ("/?x=1" with a query). Percent-encoding stays as normalUrl writes it, so that "%2F" and "/"
+// stay apart. Empty for a URL outside the root.
 QString addressOf(const QString& root, const QString& url);
 
 // The URL of a page address (the inverse of addressOf); an absolute URL given as an address is
 // normalised. Empty when it does not lie within the root.
 QString urlOfAddress(const QString& root, const QString& address);
+
+// Path-and-query bytes with their percent-encoding normalised as normalUrl does it (for
+// comparing them with other spellings, as robots.txt rules are).
+QByteArray normalPercentEncoding(QByteArrayView pathAndQuery);
 
 // The folder an address lies in, "" for the root: "a/b" for "a/b/c.htm" and for "a/b/?x=1".
 QString folderOfAddress(const QString& address);

@@ -499,13 +499,18 @@ int Fetcher::queued() const {
     return int(d->queue.size());
 }
 
+void Fetcher::setDelay(double seconds) {
+    d->config.delaySeconds = seconds;
+}
+
 void Fetcher::clear() {
     d->clear();
 }
 
 bool Fetcher::run(const std::function<void(FetchResult&)>& done,
                   const std::function<bool()>& tick) {
-    auto lastTick = Clock::now();
+    // The first tick comes at once: even a short run can be cancelled.
+    auto lastTick = Clock::now() - std::chrono::milliseconds(kTickMs);
     for (;;) {
         d->startQueued(done);
         if (d->queue.empty() && d->active.isEmpty())

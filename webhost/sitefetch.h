@@ -80,6 +80,8 @@ public:
     bool run(const std::function<void(FetchResult&)>& done, const std::function<bool()>& tick);
     int running() const;
     int queued() const;
+    // The pause between the starts of two requests from now on.
+    void setDelay(double seconds);
     // Drops every queued and running request.
     void clear();
 

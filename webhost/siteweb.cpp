@@ -18,6 +18,7 @@
 #include <QUrl>
 
 #include <chrono>
+#include <deque>
 #include <set>
 
 namespace webhost {
@@ -34,6 +35,11 @@ namespace {
 constexpr double kMaxCrawlDelaySeconds = 30;
 // Sitemap indexes are followed this deep: an index, then its sitemaps.
 constexpr int kSitemapLevels = 2;
+
+// The text for one, or the other with the number.
+QString counted(qsizetype n, const char* one, const char* many) {
+    return n == 1 ? QString::fromUtf8(one) : QString::fromUtf8(many).arg(n);
+}
 
 bool rowLess(const QString& a, const QString& b) {
     const int c = a.compare(b, Qt::CaseInsensitive);
@@ -120,7 +126,8 @@ namespace {
 // Fetcher. Pages stand in the order they were found; what fails to become a page is dropped.
 class Lister {
 public:
-    Lister(SiteWeb::State& s) : m_s(s), m_started(Clock::now()) {}
+    explicit Lister(SiteWeb::State& s)
+        : m_s(s), m_started(Clock::now()), m_client(s.fetchConfig()) {}
 
     SiteListing run(bool wholeSite, const QStringList& addresses) {
         QDir().mkpath(m_s.copyFolder);
@@ -190,15 +197,14 @@ private:
 
     // One request outside the pages (robots.txt, a sitemap), redirects kept to the origin.
     FetchResult fetchResource(const QString& url) {
-        site::Fetcher fetcher(m_s.fetchConfig());
         const QString origin = originOf(m_s.root);
         FetchResult result;
-        fetcher.add(0, url, FetchKind::Resource, [origin](const QString& target) {
+        m_client.add(0, url, FetchKind::Resource, [origin](const QString& target) {
             return target.startsWith(origin) ? RedirectVerdict::Follow : RedirectVerdict::OutOfSite;
         });
         result.outcome = Outcome::Failed;
         result.failure = QStringLiteral("not fetched");
-        fetcher.run([&](FetchResult& r) { result = std::move(r); }, [this] { return tick(); });
+        m_client.run([&](FetchResult& r) { result = std::move(r); }, [this] { return tick(); });
         if (m_timedOut)
             result.failure = QStringLiteral("the listing's time ran out");
         return result;
@@ -303,9 +309,11 @@ private:
             }
         }
         if (outside > 0)
-            m_out.notes << QStringLiteral("%1 addresses of the sitemap lie outside the site and "
-                                          "were left out.")
-                               .arg(outside);
+            m_out.notes << counted(outside,
+                                   "1 address of the sitemaps lies outside the site and was left "
+                                   "out.",
+                                   "%1 addresses of the sitemaps lie outside the site and were "
+                                   "left out.");
         if (m_deepIndex)
             m_out.notes << QStringLiteral("Sitemap indexes are followed %1 levels deep; deeper "
                                           "ones were not read.")
@@ -327,6 +335,9 @@ private:
     }
 
     // Takes a URL (normalised, within the root) into the listing once.
+    bool full() const { return known() >= std::max(0, m_s.options.limits.maxPages); }
+
+    // Takes a URL (normalised, within the root) into the listing once.
     void admit(const QString& url, int depth) {
         if (m_seen.contains(url))
             return;
@@ -334,7 +345,7 @@ private:
             m_disallowed.insert(url);
             return;
         }
-        if (known() >= std::max(0, m_s.options.limits.maxPages)) {
+        if (full()) {
             m_limitReached = true;
             return;
         }
@@ -345,13 +356,13 @@ private:
         e.page.folder = site::folderOfAddress(e.page.address);
         e.page.depth = depth;
         m_pages.push_back(std::move(e));
-        if (m_fetcher)
+        if (m_fetching)
             queue(m_pages.size() - 1);
     }
 
     void queue(size_t index) {
-        m_fetcher->add(index, m_pages[index].page.url, FetchKind::Page,
-                       [this](const QString& target) { return redirectVerdict(target); });
+        m_client.add(index, m_pages[index].page.url, FetchKind::Page,
+                     [this](const QString& target) { return redirectVerdict(target); });
     }
 
     RedirectVerdict redirectVerdict(const QString& target) {
@@ -373,12 +384,12 @@ private:
     }
 
     void fetchPages() {
-        site::Fetcher fetcher(m_s.fetchConfig(m_delay));
-        m_fetcher = &fetcher;
+        m_client.setDelay(m_delay);
+        m_fetching = true;
         for (size_t i = 0; i < m_pages.size(); ++i)
             queue(i);
-        fetcher.run([this](FetchResult& r) { take(r); }, [this] { return tick(); });
-        m_fetcher = nullptr;
+        m_client.run([this](FetchResult& r) { take(r); }, [this] { return tick(); });
+        m_fetching = false;
     }
 
     void take(FetchResult& r) {
@@ -444,6 +455,11 @@ private:
                 base = given;
         }
         for (const QString& link : links.links) {
+            if (full()) {
+                // What is left is not looked at: a page may hold 100,000 links.
+                m_limitReached = true;
+                break;
+            }
             const QString url = site::resolveLink(base, link);
             if (!url.isEmpty() && site::withinRoot(m_s.root, url))
                 admit(url, e.page.depth + 1);
@@ -476,31 +492,34 @@ private:
         for (const QString& f : folders)
             m_out.folders.append(f);
         if (m_timedOut)
-            m_out.notes << QStringLiteral("The listing stopped after %1 seconds; %2 addresses "
-                                          "were not fetched.")
-                               .arg(m_s.options.limits.runSeconds)
-                               .arg(notFetched);
+            m_out.notes << QStringLiteral("The listing stopped after %1 seconds; ")
+                                   .arg(m_s.options.limits.runSeconds) +
+                               counted(notFetched, "1 address was not fetched.",
+                                       "%1 addresses were not fetched.");
         if (!m_disallowed.isEmpty())
-            m_out.notes << QStringLiteral("%1 addresses were left out: robots.txt disallows "
-                                          "them.")
-                               .arg(m_disallowed.size());
+            m_out.notes << counted(m_disallowed.size(),
+                                   "1 address was left out: robots.txt disallows it.",
+                                   "%1 addresses were left out: robots.txt disallows them.");
         if (m_limitReached)
             m_out.notes << QStringLiteral("The listing stopped at the limit of %1 pages; the "
                                           "site has more addresses.")
                                .arg(m_s.options.limits.maxPages);
         if (m_depthReached)
-            m_out.notes << QStringLiteral("Links more than %1 steps from the start address were "
-                                          "not followed.")
-                               .arg(m_s.options.limits.maxDepth);
+            m_out.notes << counted(m_s.options.limits.maxDepth,
+                                   "Links more than 1 step from the start address were not "
+                                   "followed.",
+                                   "Links more than %1 steps from the start address were not "
+                                   "followed.");
         if (m_notPages > 0) {
             QStringList types = m_notPageTypes.values();
             types.removeAll(QString());
             std::sort(types.begin(), types.end());
-            m_out.notes << QStringLiteral("%1 answers that are not pages were left out%2.")
-                               .arg(m_notPages)
-                               .arg(types.isEmpty() ? QString()
-                                                    : QStringLiteral(" (%1)").arg(
-                                                          types.join(QStringLiteral(", "))));
+            const QString list =
+                types.isEmpty() ? QString()
+                                : QStringLiteral(" (%1)").arg(types.join(QStringLiteral(", ")));
+            m_out.notes << counted(m_notPages, "1 answer that is not a page was left out",
+                                   "%1 answers that are not pages were left out") +
+                               list + u'.';
         }
         return std::move(m_out);
     }
@@ -508,12 +527,14 @@ private:
     SiteWeb::State& m_s;
     Clock::time_point m_started;
     SiteListing m_out;
-    std::vector<Entry> m_pages;
+    std::deque<Entry> m_pages; // stays in place while pages are added
     QSet<QString> m_seen;
     QSet<QString> m_disallowed;
     QSet<QString> m_notPageTypes;
     site::RobotsRules m_robots;
-    site::Fetcher* m_fetcher = nullptr;
+    // One client for the whole listing: its connections are kept open from robots.txt on.
+    site::Fetcher m_client;
+    bool m_fetching = false;
     double m_delay = 0;
     int m_fetched = 0;
     int m_droppedCount = 0;

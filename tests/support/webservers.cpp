@@ -6,7 +6,9 @@
 #include <QThread>
 
 #include <arpa/inet.h>
+#include <csignal>
 #include <netinet/in.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -25,6 +27,11 @@ bool connects(int port) {
     const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
     ::close(fd);
     return ok;
+}
+
+// A server outlives no test, even one that crashed.
+void diesWithTest(QProcess& p) {
+    p.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
 }
 
 void killProcess(QProcess& p) {
@@ -92,7 +99,8 @@ bool NginxServer::start(const QString& root, const QString& serverConfig,
                 "error_log %1/logs/error.log info;\n"
                 "events { worker_connections 512; }\n"
                 "http {\n"
-                "  log_format qm '$connection $status \"$request\" \"$http_user_agent\"';\n"
+                "  log_format qm '$connection $status $body_bytes_sent \"$request\" "
+                "\"$http_user_agent\"';\n"
                 "  access_log %1/logs/access.log qm;\n"
                 "  client_body_temp_path %1/temp/body;\n"
                 "  proxy_temp_path %1/temp/proxy;\n"
@@ -129,6 +137,7 @@ bool NginxServer::start(const QString& root, const QString& serverConfig,
                                 QStringLiteral("-c"), f.fileName(), QStringLiteral("-g"),
                                 QStringLiteral("daemon off;")});
         m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+        diesWithTest(m_process);
         m_process.start();
         if (!m_process.waitForStarted(5000))
             return false;
@@ -136,8 +145,7 @@ bool NginxServer::start(const QString& root, const QString& serverConfig,
         while (!deadline.hasExpired() && m_process.state() == QProcess::Running &&
                !(connects(m_port) && connects(m_httpsPort)))
             QThread::msleep(20);
-        if (m_process.state() == QProcess::Running && connects(m_port) &&
-            connects(m_httpsPort)) {
+        if (m_process.state() == QProcess::Running && connects(m_port) && connects(m_httpsPort)) {
             // The probes are in the access log's connection numbers only if they sent a
             // request; they did not.
             return true;
@@ -179,10 +187,11 @@ bool ScriptedHttpServer::start(const QString& mode, const QStringList& extra) {
     const QString log = m_dir.filePath(QStringLiteral("requests.log"));
     QFile::remove(log);
     m_process.setProgram(QStringLiteral("/usr/bin/python3"));
-    m_process.setArguments(QStringList{QStringLiteral(HOSTILE_HTTPD_SCRIPT), mode,
-                                       QStringLiteral("--log"), log} +
-                           extra);
+    m_process.setArguments(
+        QStringList{QStringLiteral(HOSTILE_HTTPD_SCRIPT), mode, QStringLiteral("--log"), log} +
+        extra);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    diesWithTest(m_process);
     m_process.start();
     if (!m_process.waitForStarted(5000))
         return false;

@@ -287,7 +287,7 @@ private:
             if (firstRead.isEmpty())
                 firstRead = url;
             entries += int(map.locations.size());
-            if (map.truncated || entries >= maxPages)
+            if (map.truncated)
                 m_sitemapTruncated = true;
             for (const QString& loc : map.locations) {
                 const QString target = site::normalUrl(loc);
@@ -492,8 +492,9 @@ private:
         for (const QString& f : folders)
             m_out.folders.append(f);
         if (m_timedOut)
-            m_out.notes << QStringLiteral("The listing stopped after %1 seconds; ")
-                                   .arg(m_s.options.limits.runSeconds) +
+            m_out.notes << counted(m_s.options.limits.runSeconds,
+                                   "The listing stopped after 1 second; ",
+                                   "The listing stopped after %1 seconds; ") +
                                counted(notFetched, "1 address was not fetched.",
                                        "%1 addresses were not fetched.");
         if (!m_disallowed.isEmpty())

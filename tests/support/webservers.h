@@ -35,8 +35,8 @@ public:
     QString caFile() const { return m_certificates.caFile(); }
     int port() const { return m_port; }
     int httpsPort() const { return m_httpsPort; }
-    // The access log's lines: <connection> <status> <body bytes sent> "<request line>"
-    // "<user agent>".
+    // The access log's lines: <connection> <status> <body bytes sent> "<X-Test header>"
+    // "<request line>" "<user agent>". nginx writes a line once it has answered: wait for it.
     QStringList accessLog() const;
     QString errorLog() const;
 

@@ -3,6 +3,7 @@
 // The addresses of a site: URLs normalised so that a page is fetched once, and the relation of
 // a URL to the site's root (its origin and path prefix).
 
+#include <QByteArray>
 #include <QString>
 
 namespace webhost::site {
@@ -33,6 +34,10 @@ QString addressOf(const QString& root, const QString& url);
 // The URL of a page address (the inverse of addressOf); an absolute URL given as an address is
 // normalised. Empty when it does not lie within the root.
 QString urlOfAddress(const QString& root, const QString& address);
+
+// Path-and-query bytes with their percent-encoding normalised as normalUrl does it (for
+// comparing them with other spellings, as robots.txt rules are).
+QByteArray normalPercentEncoding(QByteArrayView pathAndQuery);
 
 // The folder an address lies in, "" for the root: "a/b" for "a/b/c.htm" and for "a/b/?x=1".
 QString folderOfAddress(const QString& address);

@@ -26,8 +26,8 @@ struct SiteLimits {
 struct SiteOptions {
     QString address; // the start address: http:// or https://
     SiteLimits limits;
-    QString userAgent;   // empty: "quillmark/<version>"
-    QStringList headers; // "Name: value", sent with every request to the site
+    QString userAgent;     // empty: "quillmark/<version>"
+    QStringList headers;   // "Name: value", sent with every request to the site
     bool insecure = false; // certificates and host names not checked (only when asked for)
     QString caFile;        // certificates to trust in place of the system's; empty: the system's
 };
@@ -100,8 +100,11 @@ public:
     QString openPageAddress() const;
     void openPage(const QString& address);
 
-private:
+    // The host's state, shared with its explorer, editor and listing engine.
     struct State;
+
+private:
+    friend struct SiteWebAccess;
     std::unique_ptr<State> m;
 };
 

@@ -131,11 +131,15 @@ void MainWindow::openPage() {
         // The pages of the last listing; a site not listed yet is listed first.
         if (site->listing().pages.isEmpty() && !withSiteListing([site] { site->list(); }, true))
             return;
+        // The start page of a site at its root has the empty address: it is shown as the root.
+        const auto shown = [site](const QString& address) {
+            return address.isEmpty() ? site->rootUrl() : address;
+        };
         QStringList pages;
         for (const webhost::SitePage& p : site->listing().pages)
             if (p.failure.isEmpty())
-                pages.append(p.address);
-        PageChooser chooser(pages, site->openPageAddress(), this,
+                pages.append(shown(p.address));
+        PageChooser chooser(pages, shown(site->openPageAddress()), this,
                             QStringLiteral("Pages of the open site:"));
         if (chooser.exec() != QDialog::Accepted || chooser.list()->currentItem() == nullptr)
             return;

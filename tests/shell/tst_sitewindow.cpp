@@ -1,6 +1,7 @@
 // The main window on a site: Open Site, a site kept for the next start, the batch commands, the
 // check and the keyword builder over a site served by nginx on the loopback.
 #include "analysis/batch/pageselection.h"
+#include "analysis/engine/workfiles.h"
 #include "analysis/keywords/keywordgenerator.h"
 #include "analysis/results/resultpane.h"
 #include "analysis/shell/openweb.h"
@@ -9,15 +10,20 @@
 #include "platform/registrystore.h"
 #include "support/modal.h"
 #include "support/quillmarkharness.h"
-#include "support/webservers.h"
 #include "webhost/localweb.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
@@ -51,6 +57,76 @@ QAction* action(MainWindow* form, const char* name) {
     if (!a)
         qFatal("no action %s", name);
     return a;
+}
+
+// nginx on a free loopback port, serving a folder.
+class NginxServer {
+public:
+    NginxServer() = default;
+    ~NginxServer() {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    bool start(const QString& root) {
+        QDir().mkpath(m_dir.filePath(QStringLiteral("logs")));
+        m_port = freePort();
+        const QString conf = m_dir.filePath(QStringLiteral("nginx.conf"));
+        QFile f(conf);
+        if (!f.open(QIODevice::WriteOnly))
+            return false;
+        f.write(QStringLiteral("daemon off;\nmaster_process off;\nworker_processes 1;\n"
+                               "pid %1/nginx.pid;\nerror_log %1/logs/error.log;\n"
+                               "events { worker_connections 64; }\n"
+                               "http { access_log off; client_body_temp_path %1/cb; "
+                               "proxy_temp_path %1/px; fastcgi_temp_path %1/fc; "
+                               "uwsgi_temp_path %1/uw; scgi_temp_path %1/sc;\n"
+                               "types { text/html html htm; application/xml xml; "
+                               "text/plain txt; }\n"
+                               "server { listen 127.0.0.1:%2; root %3; } }\n")
+                    .arg(m_dir.path())
+                    .arg(m_port)
+                    .arg(root)
+                    .toUtf8());
+        f.close();
+        m_process.start(QStringLiteral("/usr/sbin/nginx"),
+                        {QStringLiteral("-p"), m_dir.path(), QStringLiteral("-c"), conf});
+        if (!m_process.waitForStarted(5000))
+            return false;
+        for (int i = 0; i < 200 && m_process.state() == QProcess::Running; ++i) {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, quint16(m_port));
+            if (probe.waitForConnected(50))
+                return true;
+            QTest::qWait(10);
+        }
+        return false;
+    }
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/").arg(m_port); }
+
+private:
+    static int freePort() {
+        QTcpServer server;
+        server.listen(QHostAddress::LocalHost);
+        return server.serverPort();
+    }
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    int m_port = 0;
+};
+
+void writeFile(const QString& folder, const QString& relative, const QByteArray& bytes) {
+    const QString path = folder + QLatin1Char('/') + relative;
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+QByteArray readFile(const QString& folder, const QString& relative) {
+    QFile f(folder + QLatin1Char('/') + relative);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // A harness whose host is the web the window opens (folder or site), as the program has it.
@@ -120,9 +196,8 @@ quint16 closedPort() {
 // The batch fixture pages, with a sitemap that names them (and `extra` pages) on `root`.
 void writeSite(const QString& folder, const QString& root, const QStringList& extra = {}) {
     testsupport::copyTree(testsupport::fixturePath(QStringLiteral("batchweb")), folder);
-    QStringList pages{"colours.htm", "emptytitle.htm", "good.htm",  "nometa1.htm",
-                      "nometa2.htm", "nometa3.htm",    "shoes6.htm", "shoes7.htm",
-                      "sub/deep.htm"};
+    QStringList pages{"colours.htm", "emptytitle.htm", "good.htm",   "nometa1.htm", "nometa2.htm",
+                      "nometa3.htm", "shoes6.htm",     "shoes7.htm", "sub/deep.htm"};
     pages += extra;
     QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                      "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n";
@@ -155,8 +230,8 @@ private slots:
         auto* form = h->start();
         QStringList offered;
         {
-            const ModalScript user(typeAddress(QStringLiteral("  http://127.0.0.1:9/docs/ "),
-                                               &offered));
+            const ModalScript user(
+                typeAddress(QStringLiteral("  http://127.0.0.1:9/docs/ "), &offered));
             action(form, "OpenSite1")->trigger();
         }
         QVERIFY(offered.isEmpty());
@@ -270,58 +345,64 @@ private slots:
     // The site gives the same pane lines as its files opened as a web folder; a page the
     // sitemap names that answers 404 is a failed page and the run goes on.
     void batchOverASiteIsTheBatchOverItsFolder() {
-        testsupport::NginxServer server;
-        const QString root = server.url(QStringLiteral("/"));
-        writeSite(server.folder(), root, {QStringLiteral("missing.htm")});
+        const QTemporaryDir served;
+        const QString folder = served.path();
+        NginxServer server;
+        QVERIFY(server.start(folder));
+        const QString root = server.url();
+        writeSite(folder, root, {QStringLiteral("missing.htm")});
 
         auto folderRun = harness();
-        folderRun->openWeb(server.folder(), QStringLiteral("good.htm"));
-        const Panes folder = batchAll(folderRun->start());
+        folderRun->openWeb(folder, QStringLiteral("good.htm"));
+        const Panes asFolder = batchAll(folderRun->start());
 
         auto h = harness();
         auto* form = h->start();
         openSite(form, root);
-        const Panes site = batchAll(form);
+        const Panes asSite = batchAll(form);
 
-        QStringList rows = folder.rows;
+        QStringList rows = asFolder.rows;
         rows.insert(rows.indexOf(QStringLiteral("nometa1.htm")), QStringLiteral("missing.htm"));
-        QCOMPARE(site.rows, rows);
-        QCOMPARE(site.passed, folder.passed.mid(0, folder.passed.size() - 1) +
-                                  QStringList{QStringLiteral("%1 of %2 passed verification.")
-                                                  .arg(folder.passed.last().section(' ', 0, 0))
-                                                  .arg(rows.size())});
-        QVERIFY(site.failed.contains(QStringLiteral("File = missing.htm")));
-        const int at = site.failed.indexOf(QStringLiteral("File = missing.htm"));
-        QVERIFY2(site.failed.value(at + 1).startsWith(
+        QCOMPARE(asSite.rows, rows);
+        QCOMPARE(asSite.passed, asFolder.passed.mid(0, asFolder.passed.size() - 1) +
+                                    QStringList{QStringLiteral("%1 of %2 passed verification.")
+                                                    .arg(asFolder.passed.last().section(' ', 0, 0))
+                                                    .arg(rows.size())});
+        QVERIFY(asSite.failed.contains(QStringLiteral("File = missing.htm")));
+        const int at = asSite.failed.indexOf(QStringLiteral("File = missing.htm"));
+        QVERIFY2(asSite.failed.value(at + 1).startsWith(
                      QStringLiteral("    The page cannot be checked: 404")),
-                 qPrintable(site.failed.value(at + 1)));
-        QStringList withoutMissing = site.failed;
+                 qPrintable(asSite.failed.value(at + 1)));
+        QStringList withoutMissing = asSite.failed;
         withoutMissing.remove(at, 3);
         QCOMPARE(withoutMissing.mid(0, withoutMissing.size() - 1),
-                 folder.failed.mid(0, folder.failed.size() - 1));
-        QCOMPARE(site.keyword, folder.keyword);
+                 asFolder.failed.mid(0, asFolder.failed.size() - 1));
+        QCOMPARE(asSite.keyword, asFolder.keyword);
         // Only the report offer was shown.
         QCOMPARE(h->dialogs.texts(), folderRun->dialogs.texts());
     }
 
     void cancelDuringTheListingEndsQuietly() {
-        testsupport::NginxServer server;
+        const QTemporaryDir served;
+        const QString folder = served.path();
+        NginxServer server;
+        QVERIFY(server.start(folder));
         // A chain of pages, so that the listing takes a while.
         for (int i = 0; i < 400; ++i)
-            server.writeFile(QStringLiteral("p%1.html").arg(i),
-                             QStringLiteral("<html><head><title>%1</title></head><body>"
-                                            "<a href=\"p%2.html\">next</a></body></html>")
-                                 .arg(i)
-                                 .arg(i + 1)
-                                 .toUtf8());
+            writeFile(folder, QStringLiteral("p%1.html").arg(i),
+                      QStringLiteral("<html><head><title>%1</title></head><body>"
+                                     "<a href=\"p%2.html\">next</a></body></html>")
+                          .arg(i)
+                          .arg(i + 1)
+                          .toUtf8());
         auto h = harness();
         auto* form = h->start();
-        openSite(form, server.url(QStringLiteral("/p0.html")));
+        openSite(form, server.url() + QStringLiteral("p0.html"));
         QString caption;
         {
             const ModalScript user(expect<SiteListingWindow>([&](SiteListingWindow* w) {
                 caption = w->windowTitle();
-                QVERIFY(w->siteLabel->text().contains(server.url(QStringLiteral("/"))));
+                QVERIFY(w->siteLabel->text().contains(server.url()));
                 w->cancelButton->click();
             }));
             action(form, "BatchCheckAllFiles1")->trigger();
@@ -357,26 +438,28 @@ private slots:
 
     // Each check fetches the page anew; a page that answers an error is a failed page.
     void checkCurrentFileFetchesAnew() {
-        testsupport::NginxServer server;
-        server.writeFile(QStringLiteral("page.htm"),
-                         "<html><head><title>Old</title></head><body></body></html>");
+        const QTemporaryDir served;
+        const QString folder = served.path();
+        NginxServer server;
+        QVERIFY(server.start(folder));
+        writeFile(folder, QStringLiteral("page.htm"),
+                  "<html><head><title>Old</title></head><body></body></html>");
         auto h = harness();
         auto* form = h->start();
-        openSite(form, server.url(QStringLiteral("/page.htm")));
+        openSite(form, server.url() + QStringLiteral("page.htm"));
         action(form, "CheckCurrentFile1")->trigger();
         const QStringList first = lines(failedPane(form)) + lines(passedPane(form));
-        server.writeFile(QStringLiteral("page.htm"),
-                         "<html><head><title>New</title><meta name=\"author\" content=\"Ann\">"
-                         "<meta name=\"keywords\" content=\"pottery\"><meta name=\"description\" "
-                         "content=\"pottery\"></head><body>pottery</body></html>");
+        writeFile(folder, QStringLiteral("page.htm"),
+                  "<html><head><title>New</title><meta name=\"author\" content=\"Ann\">"
+                  "<meta name=\"keywords\" content=\"pottery\"><meta name=\"description\" "
+                  "content=\"pottery\"></head><body>pottery</body></html>");
         action(form, "CheckCurrentFile1")->trigger();
         const QStringList second = lines(failedPane(form)) + lines(passedPane(form));
         QVERIFY(first != second);
-        QCOMPARE(h->env.readFile(h->env.cacheFolder() + QStringLiteral("dorazo/temp.tgf"))
-                     .contains("<title>New</title>"),
-                 true);
+        QVERIFY(h->env.readFile(engine::workingFile(h->env.programFolder()))
+                    .contains("<title>New</title>"));
 
-        QFile::remove(server.folder() + QStringLiteral("/page.htm"));
+        QFile::remove(folder + QStringLiteral("/page.htm"));
         h->dialogs.shown.clear();
         action(form, "CheckCurrentFile1")->trigger();
         QStringList failed = lines(failedPane(form));
@@ -391,19 +474,21 @@ private slots:
     }
 
     void keywordsAreNotWrittenToASite() {
-        testsupport::NginxServer server;
+        const QTemporaryDir served;
+        const QString folder = served.path();
+        NginxServer server;
+        QVERIFY(server.start(folder));
         const QByteArray page = "<html><head><title>Jugs</title>"
                                 "<meta name=\"keywords\" content=\"jugs\"></head>"
                                 "<body>Pottery jugs and glass jugs, pottery bowls.</body></html>";
-        server.writeFile(QStringLiteral("jugs.htm"), page);
+        writeFile(folder, QStringLiteral("jugs.htm"), page);
         auto h = harness();
         auto* form = h->start();
-        openSite(form, server.url(QStringLiteral("/jugs.htm")));
+        openSite(form, server.url() + QStringLiteral("jugs.htm"));
         const ModalScript user(expect<KeywordGenerator>([](KeywordGenerator* f) {
             for (int i = 0; i < f->wordList->topLevelItemCount(); ++i) {
                 QTreeWidgetItem* it = f->wordList->topLevelItem(i);
-                if (it->text(0) == QLatin1String("pottery") ||
-                    it->text(0) == QLatin1String("jugs"))
+                if (it->text(0) == QLatin1String("pottery") || it->text(0) == QLatin1String("jugs"))
                     it->setCheckState(0, Qt::Checked);
             }
             QTest::mouseClick(f->btnAddKeywords, Qt::LeftButton);
@@ -415,17 +500,20 @@ private slots:
         QCOMPARE(h->dialogs.shown.first().kind, Kind::Warning);
         const QString text = h->dialogs.shown.first().text;
         QVERIFY2(text.contains(QStringLiteral("read-only")), qPrintable(text));
-        QVERIFY2(text.contains(server.url(QStringLiteral("/jugs.htm"))), qPrintable(text));
+        QVERIFY2(text.contains(server.url() + QStringLiteral("jugs.htm")), qPrintable(text));
         // The word the page holds already is not named.
         QVERIFY2(text.contains(QStringLiteral("\r\n\r\npottery\r\n\r\n")), qPrintable(text));
-        QCOMPARE(server.readFile(QStringLiteral("jugs.htm")), page);
+        QCOMPARE(readFile(folder, QStringLiteral("jugs.htm")), page);
     }
 
     // Open Page lists the site first, then offers its pages; the page chosen is kept.
     void openPageOffersTheListedPages() {
-        testsupport::NginxServer server;
-        const QString root = server.url(QStringLiteral("/"));
-        writeSite(server.folder(), root, {QStringLiteral("missing.htm")});
+        const QTemporaryDir served;
+        const QString folder = served.path();
+        NginxServer server;
+        QVERIFY(server.start(folder));
+        const QString root = server.url();
+        writeSite(folder, root, {QStringLiteral("missing.htm")});
         auto h = harness();
         auto* form = h->start();
         openSite(form, root + QStringLiteral("good.htm"));

@@ -550,6 +550,13 @@ QString withMetaTag(const QString& html, const QString& name, const QString& con
     return out.replace(edit->position, edit->removed, edit->inserted);
 }
 
+bool isUtf8Label(const QString& label) {
+    return utf8Labels().contains(label);
+}
+bool isWindows1252Label(const QString& label) {
+    return windows1252Labels().contains(label);
+}
+
 QString declaredCharset(const QString& html) {
     QString label;
     findHeadTag(

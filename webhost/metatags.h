@@ -43,6 +43,10 @@ QString withMetaTag(const QString& html, const QString& name, const QString& con
 // The charset label that the page declares (meta charset, the Content-Type meta tag, else the
 // XML declaration), lower case; empty when it declares none.
 QString declaredCharset(const QString& html);
+// Charset labels that browsers read as UTF-8, and as Windows-1252 (ISO-8859-1 and ASCII among
+// them); lower case.
+bool isUtf8Label(const QString& label);
+bool isWindows1252Label(const QString& label);
 
 // How characters that a page does not hold yet are written into its bytes.
 enum class NewTextBytes {

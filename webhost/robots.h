@@ -13,10 +13,11 @@ struct RobotsRules {
     struct Rule {
         QString pattern; // as written: '*' any characters, a final '$' the end
         bool allow = false;
+        QByteArray normalPattern; // the pattern's percent-encoding normalised, as paths are
     };
-    QList<Rule> rules;    // of the group for our agent, else of the '*' group
+    QList<Rule> rules;     // of the group for our agent, else of the '*' group
     double crawlDelay = 0; // seconds between requests; 0: none given
-    QStringList sitemaps; // every Sitemap line, whatever group it stands in
+    QStringList sitemaps;  // every Sitemap line, whatever group it stands in
 
     // The path (with its query) may be fetched: the longest matching rule decides, Allow winning
     // a tie; no matching rule allows it. "/robots.txt" is always allowed.

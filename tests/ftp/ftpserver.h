@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "support/certificates.h"
+
 namespace testsupport {
 
 class FtpServer {
@@ -37,21 +39,6 @@ private:
     int m_port = 0;
     QTemporaryDir m_logDir;
     qint64 m_logStart = 0;
-};
-
-// A throwaway CA and a certificate it signed for 127.0.0.1, made with the openssl tool in a
-// folder of their own, for servers that offer TLS.
-class TestCertificates {
-public:
-    bool make();
-    // The CA's certificate, to trust.
-    QString caFile() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
-    // The server's certificate and key in one file.
-    QString serverFile() const { return m_dir.filePath(QStringLiteral("server.pem")); }
-
-private:
-    bool run(const QStringList& args) const;
-    QTemporaryDir m_dir;
 };
 
 // A port on 127.0.0.1 that nothing listens on (bound, then released).

@@ -10,6 +10,7 @@
 #include "platform/registrystore.h"
 #include "support/modal.h"
 #include "support/quillmarkharness.h"
+#include "support/webservers.h"
 #include "webhost/localweb.h"
 #include "webhost/siteweb.h"
 
@@ -19,11 +20,8 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -59,63 +57,6 @@ QAction* action(MainWindow* form, const char* name) {
         qFatal("no action %s", name);
     return a;
 }
-
-// nginx on a free loopback port, serving a folder.
-class NginxServer {
-public:
-    NginxServer() = default;
-    ~NginxServer() {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    bool start(const QString& root) {
-        QDir().mkpath(m_dir.filePath(QStringLiteral("logs")));
-        m_port = freePort();
-        const QString conf = m_dir.filePath(QStringLiteral("nginx.conf"));
-        QFile f(conf);
-        if (!f.open(QIODevice::WriteOnly))
-            return false;
-        f.write(QStringLiteral("daemon off;\nmaster_process off;\nworker_processes 1;\n"
-                               "pid %1/nginx.pid;\nerror_log %1/logs/error.log;\n"
-                               "events { worker_connections 64; }\n"
-                               "http { access_log off; client_body_temp_path %1/cb; "
-                               "proxy_temp_path %1/px; fastcgi_temp_path %1/fc; "
-                               "uwsgi_temp_path %1/uw; scgi_temp_path %1/sc;\n"
-                               "types { text/html html htm; application/xml xml; "
-                               "text/plain txt; }\n"
-                               "server { listen 127.0.0.1:%2; root %3; } }\n")
-                    .arg(m_dir.path())
-                    .arg(m_port)
-                    .arg(root)
-                    .toUtf8());
-        f.close();
-        m_process.start(QStringLiteral("/usr/sbin/nginx"),
-                        {QStringLiteral("-p"), m_dir.path(), QStringLiteral("-c"), conf});
-        if (!m_process.waitForStarted(5000))
-            return false;
-        for (int i = 0; i < 200 && m_process.state() == QProcess::Running; ++i) {
-            QTcpSocket probe;
-            probe.connectToHost(QHostAddress::LocalHost, quint16(m_port));
-            if (probe.waitForConnected(50))
-                return true;
-            QTest::qWait(10);
-        }
-        return false;
-    }
-    QString url() const { return QStringLiteral("http://127.0.0.1:%1/").arg(m_port); }
-
-private:
-    static int freePort() {
-        QTcpServer server;
-        server.listen(QHostAddress::LocalHost);
-        return server.serverPort();
-    }
-    QTemporaryDir m_dir;
-    QProcess m_process;
-    int m_port = 0;
-};
 
 void writeFile(const QString& folder, const QString& relative, const QByteArray& bytes) {
     const QString path = folder + QLatin1Char('/') + relative;
@@ -182,16 +123,6 @@ Panes batchAll(MainWindow* form) {
     p.failed = lines(failedPane(form));
     p.keyword = lines(keywordPane(form));
     return p;
-}
-
-// A loopback port that nothing listens on.
-quint16 closedPort() {
-    QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost))
-        qFatal("no free port");
-    const quint16 port = server.serverPort();
-    server.close();
-    return port;
 }
 
 // The batch fixture pages, with a sitemap that names them (and `extra` pages) on `root`.
@@ -348,7 +279,7 @@ private slots:
     void batchOverASiteIsTheBatchOverItsFolder() {
         const QTemporaryDir served;
         const QString folder = served.path();
-        NginxServer server;
+        testsupport::NginxServer server;
         QVERIFY(server.start(folder));
         const QString root = server.url();
         writeSite(folder, root, {QStringLiteral("missing.htm")});
@@ -386,7 +317,7 @@ private slots:
     void cancelDuringTheListingEndsQuietly() {
         const QTemporaryDir served;
         const QString folder = served.path();
-        NginxServer server;
+        testsupport::NginxServer server;
         QVERIFY(server.start(folder));
         // A sitemap of many addresses, so that the listing is still under way when Cancel comes.
         writeFile(folder, QStringLiteral("p.html"),
@@ -423,7 +354,7 @@ private slots:
     void unreachableSiteSaysWhy() {
         auto h = harness();
         auto* form = h->start();
-        openSite(form, QStringLiteral("http://127.0.0.1:%1/").arg(closedPort()));
+        openSite(form, QStringLiteral("http://127.0.0.1:%1/").arg(testsupport::freeLoopbackPort()));
         const ModalScript closeAll = ModalScript::closeEach();
         for (const char* command : {"CheckCurrentFile1", "BatchCheckAllFiles1"}) {
             h->dialogs.shown.clear();
@@ -443,7 +374,7 @@ private slots:
     void checkCurrentFileFetchesAnew() {
         const QTemporaryDir served;
         const QString folder = served.path();
-        NginxServer server;
+        testsupport::NginxServer server;
         QVERIFY(server.start(folder));
         writeFile(folder, QStringLiteral("page.htm"),
                   "<html><head><title>Old</title></head><body></body></html>");
@@ -479,7 +410,7 @@ private slots:
     void keywordsAreNotWrittenToASite() {
         const QTemporaryDir served;
         const QString folder = served.path();
-        NginxServer server;
+        testsupport::NginxServer server;
         QVERIFY(server.start(folder));
         const QByteArray page = "<html><head><title>Jugs</title>"
                                 "<meta name=\"keywords\" content=\"jugs\"></head>"
@@ -514,7 +445,7 @@ private slots:
     void openPageOffersTheListedPages() {
         const QTemporaryDir served;
         const QString folder = served.path();
-        NginxServer server;
+        testsupport::NginxServer server;
         QVERIFY(server.start(folder));
         const QString root = server.url();
         writeSite(folder, root, {QStringLiteral("missing.htm")});

@@ -79,6 +79,9 @@ void SiteListingWindow::finish() {
 QString SiteListingWindow::countsText() const {
     if (m_cancelled)
         return QStringLiteral("Cancelling ...");
+    // Before the first address: robots.txt and the sitemap are being read.
+    if (m_known == 0)
+        return QStringLiteral("Looking for the site's pages ...");
     return QStringLiteral("%1 of %2 pages fetched").arg(m_fetched).arg(m_known);
 }
 

@@ -16,6 +16,7 @@
 #include "platform/windowtitle.h"
 #include "webhost/host.h"
 #include "webhost/localweb.h"
+#include "webhost/siteweb.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -134,7 +135,14 @@ void MainWindow::buildWindow() {
 
 void MainWindow::showOpenPage() {
     QString title = kCaption;
-    if (const webhost::LocalWeb* web = m_services.localWeb) {
+    if (const webhost::SiteWeb* site = openSiteHost()) {
+        // The site's root names it as the folder names a web.
+        const QString root = site->rootUrl();
+        const QString page = site->openPageAddress();
+        title += QStringLiteral(" - ") +
+                 platform::titleText(
+                     page.isEmpty() ? root : page + QStringLiteral(" (") + root + QLatin1Char(')'));
+    } else if (const webhost::LocalWeb* web = m_services.localWeb) {
         const QFileInfo folder(web->webFolder());
         const QString webName = folder.fileName().isEmpty()
                                     ? QDir::toNativeSeparators(web->webFolder())

@@ -7,6 +7,8 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include <exception>
+#include <functional>
 #include <memory>
 
 class QGroupBox;
@@ -23,6 +25,7 @@ class SingleInstance;
 namespace webhost {
 class Explorer;
 class Editor;
+class SiteWeb;
 } // namespace webhost
 
 namespace quillmark {
@@ -31,6 +34,7 @@ class AboutBox;
 class BatchProgressWindow;
 class BodyCheckTester;
 class PasswordWindow;
+class SiteListingWindow;
 
 // The main window of quillmark.
 class MainWindow : public QMainWindow {
@@ -59,6 +63,7 @@ public:
     void showAbout();
     void exitProgram();
     void openWebFolder();
+    void openSite();
     void openPage();
     // The caption, followed by the page and the web open in the host when there is one.
     void showOpenPage();
@@ -181,6 +186,7 @@ private:
     BatchProgressWindow* m_batchProgress = nullptr;
     BodyCheckTester* m_bodyCheckTester = nullptr;
     PasswordWindow* m_passwordWindow = nullptr;
+    SiteListingWindow* m_siteListing = nullptr; // made when a site is first listed
 
     QStringList m_resultsBuffer; // the buffer a results file is written and read through
     QStringList m_allResults;    // all results put together for the clipboard and mail
@@ -209,6 +215,18 @@ private:
     void routePaneShortcuts();
     // The report in the desktop's web browser, or a box naming it when none takes it.
     void openInBrowser(const QString& file);
+
+    // The site open in the window; null while a folder is open (mainwindow_web.cpp).
+    webhost::SiteWeb* openSiteHost() const;
+    // Runs `work`, which may list the open site, with the listing's progress window: shown at
+    // once, or when the listing first reports. False when the user cancelled the listing (nothing
+    // is shown then) or the site could not be reached (Error 3001's box with the cause). Without
+    // a site, runs `work` as it is.
+    bool withSiteListing(const std::function<void()>& work, bool showAtOnce);
+    // Error 3001's text, followed by the cause where the open web is a site.
+    QString fetchFailure(const std::exception& e) const;
+    // The keyword builder's words on a site, which cannot take them: the box that says so.
+    void keywordsNotWritten(const QString& address, const QStringList& words);
 
     Services m_services;
     std::unique_ptr<platform::SingleInstance> m_instance;

@@ -79,10 +79,14 @@ class WindowSteps : public batch::PageSteps {
 public:
     WindowSteps(BatchProgressWindow& progress, webhost::Explorer& explorer,
                 platform::Dialogs& dialogs, QString workingFile, int pages, Breather& breathe,
-                std::function<void()> flush)
+                std::function<void()> flush,
+                std::function<QString(const std::exception&)> describeFailure)
         : m_progress(progress), m_explorer(explorer), m_dialogs(dialogs),
           m_workingFile(std::move(workingFile)), m_pages(pages), m_breathe(breathe),
-          m_flush(std::move(flush)) {}
+          m_flush(std::move(flush)), m_describeFailure(std::move(describeFailure)) {}
+
+    // The box's text for the fetch that ended the run.
+    QString failureText() const { return m_failureText; }
 
     bool fetch(int index, const QString& address, QString& file, QString& failure) override {
         m_progress.setText(progressText("Opening File: ", index, m_pages, address));
@@ -92,7 +96,8 @@ public:
         } catch (const webhost::PageFailure& e) {
             failure = e.message();
             return true;
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
+            m_failureText = m_describeFailure(e);
             return false;
         }
         file = m_workingFile;
@@ -120,6 +125,8 @@ private:
     const int m_pages;
     Breather& m_breathe;
     std::function<void()> m_flush;
+    std::function<QString(const std::exception&)> m_describeFailure;
+    QString m_failureText;
 };
 
 } // namespace
@@ -128,8 +135,12 @@ void MainWindow::batchCheckAllFiles() {
     BusyScope busy(*this);
     {
         platform::WaitCursor cursor;
+        QStringList folders;
+        // A site is listed here, its progress window shown meanwhile.
+        if (!withSiteListing([&] { folders = m_explorer->webFolders(); }, true))
+            return;
         m_batchFolders = QStringList{batch::kWebRootEntry};
-        for (const QString& f : m_explorer->webFolders())
+        for (const QString& f : folders)
             m_batchFolders.append(batch::folderEntry(f));
     }
     choosePages();
@@ -140,7 +151,8 @@ void MainWindow::batchCheckSelectedFolders() {
     QStringList folders;
     {
         platform::WaitCursor cursor;
-        folders = m_explorer->webFolders();
+        if (!withSiteListing([&] { folders = m_explorer->webFolders(); }, true))
+            return;
     }
     FolderChooser chooser(folders, this);
     if (chooser.exec() != QDialog::Accepted)
@@ -160,11 +172,20 @@ void MainWindow::choosePages() {
     auto dialog =
         std::make_unique<PageSelectionDialog>(m_batchPages, *m_services.help, m_helpFile, this);
     QList<webhost::UnlistedName> unlisted;
-    const QStringList rows = batch::gatherRows(
-        m_batchFolders,
-        [this](const QString& folder) { return m_explorer->vtigetpagesinfolder(folder, 1); },
-        m_folderListing, &unlisted);
+    QStringList rows;
+    const bool gathered = withSiteListing(
+        [&] {
+            rows = batch::gatherRows(
+                m_batchFolders,
+                [this](const QString& folder) {
+                    return m_explorer->vtigetpagesinfolder(folder, 1);
+                },
+                m_folderListing, &unlisted);
+        },
+        false);
     m_batchFolders.clear();
+    if (!gathered)
+        return;
     dialog->addRows(rows);
     // The hourglass is for the gathering; the user chooses with the normal cursor.
     cursor.restore();
@@ -202,8 +223,9 @@ void MainWindow::runBatch() {
         flushPanes(out);
         m_batchProgress->refresh();
     });
-    WindowSteps steps(*m_batchProgress, *m_explorer, dialogs, workingFile, n, breathe,
-                      [&] { flushPanes(out); });
+    WindowSteps steps(
+        *m_batchProgress, *m_explorer, dialogs, workingFile, n, breathe, [&] { flushPanes(out); },
+        [this](const std::exception& e) { return fetchFailure(e); });
     breathe.now();
 
     try {
@@ -211,7 +233,7 @@ void MainWindow::runBatch() {
             flushPanes(out);
             m_batchProgress->refresh();
             progress.close();
-            dialogs.error(kError3001);
+            dialogs.error(steps.failureText());
             return;
         }
     } catch (...) {

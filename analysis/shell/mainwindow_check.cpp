@@ -57,8 +57,19 @@ void MainWindow::checkCurrentFile() {
     const QString workingFile = m_services.folders.cacheFile(engine::kWorkingFile);
     try {
         m_explorer->vtiGetDocToFile(address, workingFile);
-    } catch (const std::exception&) {
-        dialogs.error(kError3001);
+    } catch (const webhost::PageFailure& e) {
+        // A page the host cannot give is a failed page, as in a batch.
+        m_reportLines = engine::reportHead(m_services.folders.data);
+        preparePanes();
+        engine::PaneOutput out;
+        out.failed = batch::cannotCheckEntry(address, e.message());
+        flushPanes(out);
+        setStatusText(kReady);
+        cursor.restore();
+        reportOffer();
+        return;
+    } catch (const std::exception& e) {
+        dialogs.error(fetchFailure(e));
         return;
     }
 

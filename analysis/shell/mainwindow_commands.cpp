@@ -180,6 +180,7 @@ void MainWindow::buildCommands() {
          "Web1",
          {
              {"&Open Web Folder ...", &MainWindow::openWebFolder, "OpenWebFolder1"},
+             {"Open &Site ...", &MainWindow::openSite, "OpenSite1"},
              {"Open &Page ...", &MainWindow::openPage, "OpenPage1"},
          }},
         {"&Help",
@@ -206,6 +207,10 @@ void MainWindow::buildCommands() {
         QMenu* menu = menuBar()->addMenu(QString::fromUtf8(m.caption));
         menu->setObjectName(QString::fromLatin1(m.name));
         fill(this, menu, m.items);
+        // Sites are opened only where the host is the web that can be one.
+        if (!m_services.openWeb)
+            if (QAction* site = menu->findChild<QAction*>(QStringLiteral("OpenSite1")))
+                delete site;
     }
 
     const std::initializer_list<Button> buttons = {

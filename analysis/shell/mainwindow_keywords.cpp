@@ -29,18 +29,27 @@ const QString kBuilderLoadError =
 const QString kNoExplorer = QStringLiteral("No Explorer object");
 const QString kKeywordsTag = QStringLiteral("keywords");
 
-// New queued words go in front of the old content, in the order they were queued, each followed
-// by a comma; a word the old content holds already (as an item, case aside) is left out.
-QString mergeKeywords(const QString& content, const QStringList& wordList,
-                      const QStringList& added) {
+// The queued words that the old content does not hold already (as an item, case aside), in the
+// order they were queued.
+QStringList newKeywords(const QStringList& wordList, const QStringList& added) {
     QSet<QString> present;
     for (const QString& w : wordList)
         present.insert(keywords::foldKey(w));
-    QString merged = content;
-    for (qsizetype i = added.size() - 1; i >= 0; --i)
-        if (!present.contains(keywords::foldKey(added.at(i))))
-            merged = added.at(i) + QLatin1Char(',') + merged;
-    return merged;
+    QStringList fresh;
+    for (const QString& w : added)
+        if (!present.contains(keywords::foldKey(w)))
+            fresh.append(w);
+    return fresh;
+}
+
+// New queued words go in front of the old content, in the order they were queued, each followed
+// by a comma.
+QString mergeKeywords(const QString& content, const QStringList& wordList,
+                      const QStringList& added) {
+    QString merged;
+    for (const QString& w : newKeywords(wordList, added))
+        merged += w + QLatin1Char(',');
+    return merged + content;
 }
 
 } // namespace
@@ -82,7 +91,18 @@ void MainWindow::openKeywordBuilder() {
     window->GenerateList(workingFile);
     window->exec();
 
-    if (!window->AddedKeywords.isEmpty()) {
+    if (!window->AddedKeywords.isEmpty() && openSiteHost()) {
+        // A site's pages cannot be written: the user is told which words to add by hand.
+        QStringList words = window->AddedKeywords;
+        try {
+            buildKeyWdsVal();
+            words = newKeywords(engine::splitCommaText(m_page.keywordsContent), words);
+        } catch (const webhost::HostError&) {
+            // The page's tag cannot be read again: every word queued is named.
+        }
+        if (!words.isEmpty())
+            keywordsNotWritten(address, words);
+    } else if (!window->AddedKeywords.isEmpty()) {
         buildKeyWdsVal();
         wordList = engine::splitCommaText(m_page.keywordsContent);
         m_page.keywordsContent =
@@ -119,9 +139,9 @@ void MainWindow::showBodyCheckTester() {
         if (!m_explorer)
             throw webhost::HostError(kNoExplorer);
         m_explorer->vtiGetDocToFile(address, workingFile);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         cursor.restore();
-        m_services.dialogs->error(checktexts::kError3001);
+        m_services.dialogs->error(fetchFailure(e));
         return;
     }
     cursor.restore();

@@ -20,13 +20,14 @@ QStringList webPages(const QStringList& files) {
     return pages;
 }
 
-PageChooser::PageChooser(const QStringList& pages, const QString& current, QWidget* parent)
+PageChooser::PageChooser(const QStringList& pages, const QString& current, QWidget* parent,
+                         const QString& heading)
     : QDialog(parent) {
     setObjectName(QStringLiteral("PageChooser"));
     setWindowTitle(QStringLiteral("Open Page"));
     resize(420, 360);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Pages of the open web:"), this));
+    layout->addWidget(new QLabel(heading, this));
     m_list = new QListWidget(this);
     m_list->setObjectName(QStringLiteral("pages"));
     m_list->addItems(pages);

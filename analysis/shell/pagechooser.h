@@ -10,7 +10,8 @@ namespace quillmark {
 class PageChooser : public QDialog {
     Q_OBJECT
 public:
-    PageChooser(const QStringList& pages, const QString& current, QWidget* parent = nullptr);
+    PageChooser(const QStringList& pages, const QString& current, QWidget* parent = nullptr,
+                const QString& heading = QStringLiteral("Pages of the open web:"));
     QString selectedPage() const;
     QListWidget* list() const { return m_list; }
 

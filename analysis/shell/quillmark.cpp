@@ -1,6 +1,7 @@
 #include "quillmark.h"
 
 #include "mainwindow.h"
+#include "openweb.h"
 
 #include "analysis/rules/rulestore.h"
 
@@ -14,6 +15,7 @@
 #include "webhost/localweb.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 
 namespace quillmark {
@@ -57,7 +59,13 @@ WiredServices::WiredServices(Services given) : m_services(std::move(given)) {
             m_localWeb = std::make_unique<webhost::LocalWeb>(s.registryPath, s.folders.data);
             s.localWeb = m_localWeb.get();
         }
-        s.host = s.localWeb;
+        if (!s.openWeb) {
+            m_openWeb =
+                std::make_unique<OpenWeb>(*s.localWeb, s.registryPath,
+                                          QDir(s.folders.cache).filePath(QStringLiteral("site")));
+            s.openWeb = m_openWeb.get();
+        }
+        s.host = s.openWeb;
     }
 }
 

@@ -9,10 +9,11 @@ namespace quillmark {
 class MainWindow;
 
 // The services of one run: the seams `given` sets and, for each one it leaves unset, the
-// platform's real one, made and owned here. Without a host the host is the LocalWeb of the
-// registry file and data folder. An empty folder, registry file or instance name is the
-// installed program's: quillmark's folders (platform::programFolders), the user's registry file,
-// the executable's name. main.cpp gives nothing; tests and benchmarks give the seams they script.
+// platform's real one, made and owned here. Without a host the host is an OpenWeb: the LocalWeb
+// of the registry file and data folder, or the site the user opened, its copies in the cache
+// folder's site/. An empty folder, registry file or instance name is the installed program's:
+// quillmark's folders (platform::programFolders), the user's registry file, the executable's name.
+// main.cpp gives nothing; tests and benchmarks give the seams they script.
 class WiredServices {
 public:
     explicit WiredServices(Services given = {});
@@ -33,6 +34,7 @@ private:
     std::unique_ptr<platform::Printer> m_printer;
     std::unique_ptr<platform::Mail> m_mail;
     std::unique_ptr<webhost::LocalWeb> m_localWeb;
+    std::unique_ptr<OpenWeb> m_openWeb; // on the LocalWeb: declared after it
 };
 
 // The program entry's start-up: the main window with the instance test and initialize, then the

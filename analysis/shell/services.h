@@ -20,6 +20,8 @@ class LocalWeb;
 
 namespace quillmark {
 
+class OpenWeb;
+
 // What the main window reaches the platform through. main.cpp wires the real ones; tests wire
 // doubles.
 struct Services {
@@ -31,6 +33,8 @@ struct Services {
     platform::Mail* mail = nullptr;
     webhost::Host* host = nullptr;
     webhost::LocalWeb* localWeb = nullptr; // the host's own Web menu, when the host is LocalWeb
+    // The folder or the site, whichever is open, when the host is it: the Web menu's sites.
+    OpenWeb* openWeb = nullptr;
     // The delivered data (read), the cache (working copies) and the user's lists (edited).
     platform::Folders folders;
     QString registryPath;

@@ -14,7 +14,7 @@ packages=(
     desktop-file-utils appstream man-db groff-base dpkg-dev file
     git pre-commit python3-yaml
     python3-jsonschema nodejs
-    nginx wget linkchecker
+    nginx wget linkchecker time
 )
 # npm comes with some builds of nodejs; the Debian package only where it does not.
 command -v npm >/dev/null 2>&1 || packages+=(npm)

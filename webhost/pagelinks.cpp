@@ -512,4 +512,27 @@ QByteArray bytesForChecks(const QByteArray& body, const QString& headerCharset) 
     return text == checksRead ? body : utf8WithMark(text);
 }
 
+bool robotsHeaderNofollow(const QByteArray& values, const QString& agent) {
+    for (const QByteArray& raw : values.split('\n')) {
+        QByteArray line = raw.trimmed().toLower();
+        // "name: directives" names the agent it is for; a directive such as unavailable_after
+        // also holds a colon, but after a comma or as a known word.
+        const qsizetype colon = line.indexOf(':');
+        const qsizetype comma = line.indexOf(',');
+        if (colon > 0 && (comma < 0 || colon < comma)) {
+            const QByteArray name = line.left(colon).trimmed();
+            if (name != "unavailable_after" && name != "max-snippet" &&
+                name != "max-image-preview" && name != "max-video-preview") {
+                if (name != agent.toLower().toUtf8())
+                    continue;
+                line = line.mid(colon + 1);
+            }
+        }
+        for (const QByteArray& d : line.split(','))
+            if (d.trimmed() == "nofollow" || d.trimmed() == "none")
+                return true;
+    }
+    return false;
+}
+
 } // namespace webhost::site

@@ -23,6 +23,10 @@ struct PageLinks {
 
 PageLinks pageLinks(const QByteArray& html);
 
+// The X-Robots-Tag header values of an answer (one a line) say nofollow or none, for every
+// agent or for the one whose product token is `agent`.
+bool robotsHeaderNofollow(const QByteArray& values, const QString& agent);
+
 // The charset parameter of a Content-Type header value, lower case; empty when none.
 QString charsetOfContentType(const QByteArray& contentType);
 // The media type of a Content-Type header value, lower case, without parameters.

@@ -181,6 +181,7 @@ struct Fetcher::Impl {
         int status = 0;
         QByteArray reason;
         QByteArray contentType;
+        QByteArray robotsTag; // the X-Robots-Tag headers, one a line
         QByteArray body;
         qint64 errorBytes = 0;
         enum class Stop { None, NotPage, TooBig, ErrorBody } stop = Stop::None;
@@ -227,6 +228,7 @@ struct Fetcher::Impl {
             t->status = 0;
             t->reason.clear();
             t->contentType.clear();
+            t->robotsTag.clear();
             const QByteArray line = QByteArray(p, qsizetype(len)).trimmed();
             const qsizetype sp = line.indexOf(' ');
             if (sp > 0) {
@@ -237,6 +239,8 @@ struct Fetcher::Impl {
             }
         } else if (startsWithNoCase(p, len, "content-type:")) {
             t->contentType = QByteArray(p + 13, qsizetype(len - 13)).trimmed();
+        } else if (startsWithNoCase(p, len, "x-robots-tag:") && t->robotsTag.size() < 4096) {
+            t->robotsTag += QByteArray(p + 13, qsizetype(len - 13)).trimmed() + '\n';
         }
         return len;
     }
@@ -393,6 +397,7 @@ struct Fetcher::Impl {
         r.finalUrl = t->current;
         r.status = t->status;
         r.contentType = t->contentType;
+        r.robotsTag = t->robotsTag;
         using Outcome = FetchResult::Outcome;
         using Stop = Transfer::Stop;
         const bool answered =

@@ -56,6 +56,7 @@ struct FetchResult {
     int status = 0;          // the last answer's status, 0 for none
     QString failure;         // why it failed: "404 Not Found", curl's error text, ...
     QByteArray contentType;  // the answer's Content-Type header value
+    QByteArray robotsTag;    // its X-Robots-Tag header values, one a line
     QByteArray body;         // decoded, at most maxBytes
 };
 

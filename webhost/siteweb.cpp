@@ -441,7 +441,7 @@ private:
                                 .arg(e.page.url, file, out.errorString()));
         out.close();
         m_s.copies.insert(e.page.address, file);
-        if (!m_crawl || links.nofollow)
+        if (!m_crawl || links.nofollow || site::robotsHeaderNofollow(r.robotsTag, m_s.agentToken()))
             return;
         if (e.page.depth >= m_s.options.limits.maxDepth) {
             if (!links.links.isEmpty())

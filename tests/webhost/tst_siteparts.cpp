@@ -26,6 +26,8 @@ private slots:
     void pageLinks();
     void contentType_data();
     void contentType();
+    void robotsHeader_data();
+    void robotsHeader();
     void bytesForChecks_data();
     void bytesForChecks();
     void robotsAllows_data();
@@ -340,6 +342,26 @@ void TestSiteParts::contentType() {
     QFETCH(QString, charset);
     QCOMPARE(mediaTypeOf(header), mediaType);
     QCOMPARE(charsetOfContentType(header), charset);
+}
+
+void TestSiteParts::robotsHeader_data() {
+    QTest::addColumn<QByteArray>("values");
+    QTest::addColumn<bool>("nofollow");
+    QTest::newRow("none given") << QByteArray() << false;
+    QTest::newRow("nofollow") << QByteArray("noindex, NoFollow\n") << true;
+    QTest::newRow("none") << QByteArray("none\n") << true;
+    QTest::newRow("index only") << QByteArray("noindex\n") << false;
+    QTest::newRow("for us") << QByteArray("noarchive\nQuillmark: nofollow\n") << true;
+    QTest::newRow("for another agent") << QByteArray("otherbot: nofollow\n") << false;
+    QTest::newRow("a directive with a colon")
+        << QByteArray("unavailable_after: 2030-01-01, nofollow\n") << true;
+    QTest::newRow("a word that holds it") << QByteArray("nofollowing\n") << false;
+}
+
+void TestSiteParts::robotsHeader() {
+    QFETCH(QByteArray, values);
+    QFETCH(bool, nofollow);
+    QCOMPARE(robotsHeaderNofollow(values, QStringLiteral("quillmark")), nofollow);
 }
 
 void TestSiteParts::bytesForChecks_data() {

@@ -109,6 +109,26 @@ private slots:
         QTest::newRow("http") << false;
         QTest::newRow("https, HTTP/2, the test CA") << true;
     }
+    // A page whose answer says nofollow in its X-Robots-Tag header is listed, its links are not
+    // followed; the header for another agent does not count.
+    void robotsHeader_data() {
+        QTest::addColumn<QString>("header");
+        QTest::addColumn<bool>("followed");
+        QTest::newRow("nofollow") << "noindex, nofollow" << false;
+        QTest::newRow("for another agent") << "otherbot: nofollow" << true;
+    }
+    void robotsHeader() {
+        QFETCH(QString, header);
+        QFETCH(bool, followed);
+        restartNginx(
+            QStringLiteral("location = /docs/index.htm { add_header X-Robots-Tag \"%1\"; }\n")
+                .arg(header));
+        SiteWeb site(options(nginx.url()), copyFolder());
+        const QStringList listed = described(site.list());
+        QVERIFY(listed.contains(QStringLiteral("docs/index.htm")));
+        QCOMPARE(listed.contains(QStringLiteral("docs/guide.htm")), followed);
+    }
+
     void crawl() {
         QFETCH(bool, https);
         SiteOptions o = options(https ? nginx.httpsUrl() : nginx.url());

@@ -428,7 +428,9 @@ private:
             e.page.address = site::addressOf(m_s.root, r.finalUrl);
             e.page.folder = site::folderOfAddress(e.page.address);
         }
-        const site::PageLinks links = m_crawl ? site::pageLinks(r.body) : site::PageLinks();
+        // The links of an answer that says nofollow in its header are not looked for.
+        const bool follow = m_crawl && !site::robotsHeaderNofollow(r.robotsTag, m_s.agentToken());
+        const site::PageLinks links = follow ? site::pageLinks(r.body) : site::PageLinks();
         const QByteArray bytes =
             site::bytesForChecks(r.body, site::charsetOfContentType(r.contentType));
         r.body = QByteArray();
@@ -441,7 +443,7 @@ private:
                                 .arg(e.page.url, file, out.errorString()));
         out.close();
         m_s.copies.insert(e.page.address, file);
-        if (!m_crawl || links.nofollow || site::robotsHeaderNofollow(r.robotsTag, m_s.agentToken()))
+        if (!follow || links.nofollow)
             return;
         if (e.page.depth >= m_s.options.limits.maxDepth) {
             if (!links.links.isEmpty())

@@ -1,5 +1,7 @@
 #include "ftpserver.h"
 
+#include "support/serverprocess.h"
+
 #include <QFile>
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -22,19 +24,9 @@ bool FtpServer::launch(const QString& script, const QStringList& args) {
     // A server started again logs afresh.
     QFile::remove(m_logDir.filePath(kLogName));
     m_logStart = 0;
-    m_process.setProgram(QStringLiteral("/usr/bin/python3"));
-    m_process.setArguments(QStringList{script} + args +
-                           QStringList{QStringLiteral("--log"), m_logDir.filePath(kLogName)});
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start();
-    if (!m_process.waitForStarted(5000))
-        return false;
-    // The first line is the port the server listens on.
-    while (!m_process.canReadLine()) {
-        if (!m_process.waitForReadyRead(10000))
-            return false;
-    }
-    m_port = m_process.readLine().trimmed().toInt();
+    m_port = testsupport::startPortServer(
+        m_process, QStringList{script} + args +
+                       QStringList{QStringLiteral("--log"), m_logDir.filePath(kLogName)});
     return m_port > 0;
 }
 
@@ -66,10 +58,7 @@ void FtpServer::clearCommands() {
 }
 
 void FtpServer::stop() {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    testsupport::killProcess(m_process);
 }
 
 int closedPort() {

@@ -1,14 +1,14 @@
 #include "webservers.h"
 
+#include "serverprocess.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QThread>
 
 #include <arpa/inet.h>
-#include <csignal>
 #include <netinet/in.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -27,18 +27,6 @@ bool connects(int port) {
     const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
     ::close(fd);
     return ok;
-}
-
-// A server outlives no test, even one that crashed.
-void diesWithTest(QProcess& p) {
-    p.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-}
-
-void killProcess(QProcess& p) {
-    if (p.state() != QProcess::NotRunning) {
-        p.kill();
-        p.waitForFinished(5000);
-    }
 }
 
 QStringList fileLines(const QString& path) {
@@ -187,21 +175,9 @@ bool ScriptedHttpServer::start(const QString& mode, const QStringList& extra) {
         return false;
     const QString log = m_dir.filePath(QStringLiteral("requests.log"));
     QFile::remove(log);
-    m_process.setProgram(QStringLiteral("/usr/bin/python3"));
-    m_process.setArguments(
-        QStringList{QStringLiteral(HOSTILE_HTTPD_SCRIPT), mode, QStringLiteral("--log"), log} +
-        extra);
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    diesWithTest(m_process);
-    m_process.start();
-    if (!m_process.waitForStarted(5000))
-        return false;
-    // The first line is the port it listens on.
-    while (!m_process.canReadLine()) {
-        if (!m_process.waitForReadyRead(10000))
-            return false;
-    }
-    m_port = m_process.readLine().trimmed().toInt();
+    m_port = startPortServer(m_process, QStringList{QStringLiteral(HOSTILE_HTTPD_SCRIPT), mode,
+                                                    QStringLiteral("--log"), log} +
+                                            extra);
     return m_port > 0;
 }
 

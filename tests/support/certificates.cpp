@@ -8,9 +8,15 @@ namespace testsupport {
 bool TestCertificates::run(const QStringList& args) const {
     QProcess p;
     p.setWorkingDirectory(m_dir.path());
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Its chatter is shown only when it fails.
+    p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(QStringLiteral("openssl"), args);
-    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    const bool made =
+        p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (!made)
+        qWarning("openssl %s: %s", qPrintable(args.join(QLatin1Char(' '))),
+                 p.readAll().constData());
+    return made;
 }
 
 bool TestCertificates::make() {

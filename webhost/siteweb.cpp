@@ -17,9 +17,14 @@
 #include <QSet>
 #include <QUrl>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <deque>
 #include <set>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace webhost {
 
@@ -65,7 +70,15 @@ struct SiteWeb::State {
     SiteListing listing;
     bool listed = false;
     QHash<QString, qsizetype> byAddress; // address → index in listing.pages
-    QHash<QString, QString> copies;      // address → file of its copy
+    // The listing's copies, one after another in one spool file: making a file for each page
+    // costs the system more than fetching it.
+    struct Copy {
+        qint64 offset = 0;
+        qint64 size = 0;
+    };
+    QHash<QString, Copy> copies; // address → where its copy stands in the spool
+    int spool = -1;
+    qint64 spoolSize = 0;
     QString openPage;
 
     site::FetchConfig fetchConfig(double delaySeconds = 0) const {
@@ -108,6 +121,10 @@ struct SiteWeb::State {
     }
     void removeCopies() {
         copies.clear();
+        if (spool >= 0)
+            ::close(spool);
+        spool = -1;
+        spoolSize = 0;
         if (!copyFolder.isEmpty())
             QDir(copyFolder).removeRecursively();
     }
@@ -135,6 +152,13 @@ public:
             throw HostError(QStringLiteral("The folder %1 for the copies of the site's pages "
                                            "cannot be made.")
                                 .arg(m_s.copyFolder));
+        const QString spool = m_s.copyFolder + QStringLiteral("/pages.spool");
+        m_s.spool = ::open(QFile::encodeName(spool).constData(),
+                           O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (m_s.spool < 0)
+            throw HostError(
+                QStringLiteral("The copies of the site's pages cannot be kept in %1: %2")
+                    .arg(spool, QString::fromLocal8Bit(std::strerror(errno))));
         if (wholeSite) {
             readRobots();
             if (!m_blocked) {
@@ -434,15 +458,20 @@ private:
         const QByteArray bytes =
             site::bytesForChecks(r.body, site::charsetOfContentType(r.contentType));
         r.body = QByteArray();
-        const QString file =
-            m_s.copyFolder + QStringLiteral("/page%1.htm").arg(++m_fileCounter, 5, 10, QChar(u'0'));
-        QFile out(file);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            out.write(bytes) != bytes.size() || !out.flush())
-            throw HostError(QStringLiteral("The copy of %1 cannot be written to %2: %3")
-                                .arg(e.page.url, file, out.errorString()));
-        out.close();
-        m_s.copies.insert(e.page.address, file);
+        const SiteWeb::State::Copy copy{m_s.spoolSize, bytes.size()};
+        for (qint64 done = 0; done < bytes.size();) {
+            const ssize_t n = ::pwrite(m_s.spool, bytes.constData() + done,
+                                       size_t(bytes.size() - done), copy.offset + done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                throw HostError(QStringLiteral("The copy of %1 cannot be kept in %2: %3")
+                                    .arg(e.page.url, m_s.copyFolder,
+                                         QString::fromLocal8Bit(std::strerror(errno))));
+            done += n;
+        }
+        m_s.spoolSize += bytes.size();
+        m_s.copies.insert(e.page.address, copy);
         if (!follow || links.nofollow)
             return;
         if (e.page.depth >= m_s.options.limits.maxDepth) {
@@ -542,7 +571,6 @@ private:
     int m_fetched = 0;
     int m_droppedCount = 0;
     int m_notPages = 0;
-    int m_fileCounter = 0;
     bool m_robotsChecked = false;
     bool m_blocked = false;
     bool m_crawl = false;
@@ -610,9 +638,9 @@ public:
         const SitePage& page = l.pages.at(*it);
         if (!page.failure.isEmpty())
             throw PageFailure(page.failure);
+        const QByteArray bytes = m_site.copyBytes(page.address);
         try {
-            platform::writeFileAtomically(
-                localPath, platform::readFileBytes(m_site.copyOf(page.address), qint64(1) << 40));
+            platform::writeFileAtomically(localPath, bytes);
         } catch (const platform::Error& e) {
             throw HostError(e.message());
         }
@@ -733,8 +761,28 @@ const SiteListing& SiteWeb::listing() const {
     return m->listing;
 }
 
-QString SiteWeb::copyOf(const QString& address) const {
-    return m->copies.value(addressOf(address));
+bool SiteWeb::hasCopy(const QString& address) const {
+    return m->copies.contains(addressOf(address));
+}
+
+QByteArray SiteWeb::copyBytes(const QString& address) const {
+    const auto it = m->copies.constFind(addressOf(address));
+    if (it == m->copies.constEnd())
+        throw HostError(QStringLiteral("The listing holds no copy of %1.").arg(address));
+    QByteArray bytes(qsizetype(it->size), Qt::Uninitialized);
+    for (qint64 done = 0; done < it->size;) {
+        const ssize_t n =
+            ::pread(m->spool, bytes.data() + done, size_t(it->size - done), it->offset + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw HostError(QStringLiteral("The copy of %1 cannot be read: %2")
+                                .arg(address, n == 0
+                                                  ? QStringLiteral("it is cut short")
+                                                  : QString::fromLocal8Bit(std::strerror(errno))));
+        done += n;
+    }
+    return bytes;
 }
 
 QString SiteWeb::openPageAddress() const {

@@ -93,8 +93,11 @@ public:
     const SiteListing& listPages(const QStringList& addresses);
     // The last listing; empty before the first.
     const SiteListing& listing() const;
-    // The file a listed page's copy is kept in; empty for a failed page or one not listed.
-    QString copyOf(const QString& address) const;
+    // A listed page's copy is kept: not for a failed page or one not listed.
+    bool hasCopy(const QString& address) const;
+    // The bytes of a listed page's copy; throws HostError for a page without one. May be called
+    // from several threads at once while no listing runs.
+    QByteArray copyBytes(const QString& address) const;
 
     // The page the host has open (vtiGetTopPageURL); the start page until another is opened.
     QString openPageAddress() const;

@@ -47,9 +47,10 @@ bool checkPage(engine::PageState& st, engine::RuleTable& table, const engine::Ru
                const engine::CheckOptions& options, const QString& address, const QString& file,
                engine::PaneOutput& out, const std::function<void()>& between,
                const std::function<void(const QString& message, bool cannotOpen)>& onError,
-               engine::PageText* keepText = nullptr) {
+               engine::PageText* keepText = nullptr, const QByteArray* bytes = nullptr) {
     engine::PageHooks hooks;
     hooks.keepText = keepText;
+    hooks.bytes = bytes;
     // Only a run that lets a window paint needs to hear of the steps.
     if (between)
         hooks.after = [&between](engine::PageStep step) {
@@ -112,11 +113,12 @@ namespace {
 class JobsRun {
 public:
     JobsRun(const QStringList& pages, const std::function<QString(int)>& fileOf,
-            const std::function<QString(int)>& failureOf, const engine::RuleValues& rules,
+            const std::function<QString(int)>& failureOf,
+            const std::function<QByteArray(int)>& bytesOf, const engine::RuleValues& rules,
             const engine::RuleTable& table, const engine::CheckOptions& options, RunOutput& output,
             int jobs)
-        : m_pages(pages), m_fileOf(fileOf), m_failureOf(failureOf), m_rules(rules), m_table(table),
-          m_options(options), m_output(output),
+        : m_pages(pages), m_fileOf(fileOf), m_failureOf(failureOf), m_bytesOf(bytesOf),
+          m_rules(rules), m_table(table), m_options(options), m_output(output),
           m_jobs(std::max(1, std::min(jobs, int(pages.size())))),
           m_slots(size_t(std::max(64, 16 * m_jobs))) {}
 
@@ -179,13 +181,14 @@ private:
                     r.facts = unfetchedFacts(failure, r.out.failed);
             } else {
                 try {
+                    const QByteArray bytes = m_bytesOf ? m_bytesOf(i) : QByteArray();
                     r.failed = checkPage(
                         st, table, rules, m_options, address, m_fileOf(i), r.out, between,
                         [&](const QString& message, bool cannotOpen) {
                             r.unreadable = r.unreadable || cannotOpen;
                             r.messages.append(address + QStringLiteral(": ") + message);
                         },
-                        facts ? &text : nullptr);
+                        facts ? &text : nullptr, m_bytesOf ? &bytes : nullptr);
                     if (facts)
                         r.facts = pageFacts(st, table, text, address, r.out, r.failed, r.unreadable,
                                             r.messages);
@@ -269,6 +272,7 @@ private:
     const QStringList& m_pages;
     const std::function<QString(int)>& m_fileOf;
     const std::function<QString(int)>& m_failureOf;
+    const std::function<QByteArray(int)>& m_bytesOf;
     const engine::RuleValues& m_rules;
     const engine::RuleTable& m_table;
     const engine::CheckOptions m_options;
@@ -298,10 +302,11 @@ private:
 std::optional<QString> BatchRun::runOnJobs(const std::function<QString(int)>& fileOf, int jobs,
                                            RunOutput& output,
                                            const std::function<void(int)>& progress,
-                                           const std::function<QString(int)>& failureOf) {
+                                           const std::function<QString(int)>& failureOf,
+                                           const std::function<QByteArray(int)>& bytesOf) {
     if (m_pages.isEmpty())
         return std::nullopt;
-    JobsRun run(m_pages, fileOf, failureOf, m_rules, m_table, m_options, output, jobs);
+    JobsRun run(m_pages, fileOf, failureOf, bytesOf, m_rules, m_table, m_options, output, jobs);
     run.execute(progress);
     m_failedPages += run.failedPages();
     return run.fatalMessage();

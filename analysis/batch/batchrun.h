@@ -74,11 +74,13 @@ public:
     // ends at the first page in that order whose result is fatal, the same page for any number of
     // jobs, and answers its message. progress gets the count of checked pages about every 100 ms,
     // on the calling thread. An error of the output is raised here. A page for which failureOf
-    // (when given) answers a reason is not read: it is a failed page that says why.
+    // (when given) answers a reason is not read: it is a failed page that says why. With bytesOf
+    // the page's bytes come from there and fileOf only names the page in errors.
     std::optional<QString> runOnJobs(const std::function<QString(int index)>& fileOf, int jobs,
                                      RunOutput& output,
                                      const std::function<void(int checked)>& progress,
-                                     const std::function<QString(int index)>& failureOf = {});
+                                     const std::function<QString(int index)>& failureOf = {},
+                                     const std::function<QByteArray(int index)>& bytesOf = {});
 
     // The summary lines after the last page.
     void addSummary(engine::PaneOutput& out) const;

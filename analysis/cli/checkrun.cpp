@@ -756,7 +756,6 @@ int initWeb(const Options& o, const platform::Folders& folders, std::FILE* err) 
 // rules of a web, each with its copy or the reason it cannot be checked.
 struct SitePages {
     QStringList pages;
-    QStringList files;
     QStringList failures;
 };
 
@@ -832,10 +831,8 @@ SitePages sitePages(webhost::SiteWeb& site, const Options& o, const QList<Glob>&
         throw CannotRun{named.isEmpty() && o.folders.isEmpty()
                             ? QStringLiteral("the site %1 has no page to check").arg(site.rootUrl())
                             : batch::kNoWebFiles};
-    for (const QString& address : std::as_const(out.pages)) {
+    for (const QString& address : std::as_const(out.pages))
         out.failures.append(failureOf.value(address));
-        out.files.append(site.copyOf(address));
-    }
     return out;
 }
 
@@ -1106,7 +1103,6 @@ int run(const Options& o, const platform::Folders& folders, std::FILE* out, std:
             if (got.pages.isEmpty())
                 return kAllPassed; // every page named is left out: nothing to check
             pages = std::move(got.pages);
-            namedFiles = std::move(got.files);
             failures = std::move(got.failures);
         } else if (!o.pages.isEmpty()) {
             const webhost::LocalWeb& web = *localWeb;
@@ -1189,6 +1185,11 @@ int run(const Options& o, const platform::Folders& folders, std::FILE* out, std:
         wanted.sarif = !o.sarifFile.isEmpty() || (o.format == Format::Sarif && !o.quiet);
         batch::RunOutput output(wanted);
         batch::BatchRun checks(pages, values, grid, !single);
+        // A site's pages are read from its listing's copies.
+        const std::function<QByteArray(int)> bytesOf =
+            site ? std::function<QByteArray(int)>(
+                       [&](int i) { return site->copyBytes(pages.at(i)); })
+                 : std::function<QByteArray(int)>();
         const std::function<QString(int)> failureOf = failures.isEmpty()
                                                           ? std::function<QString(int)>()
                                                           : [&](int i) { return failures.at(i); };
@@ -1198,7 +1199,7 @@ int run(const Options& o, const platform::Folders& folders, std::FILE* out, std:
                 if (showProgress)
                     std::fprintf(err, "\rquillmark-check: %d of %d pages checked", done, checked);
             },
-            failureOf);
+            failureOf, bytesOf);
         if (showProgress)
             std::fprintf(err, "\rquillmark-check: %d of %d pages checked\n", checked, checked);
         output.readMessages([&](const QString& m) { say(err, m); });

@@ -21,7 +21,7 @@ bool checkPage(PageState& st, RuleTable& ruleTable, const RuleValues& rules, con
 
     PageText page;
     try {
-        page.text = readPageFile(file);
+        page.text = hooks.bytes ? decodePageBytes(*hooks.bytes, file) : readPageFile(file);
         page.read = true;
     } catch (const platform::EFOpenError& e) {
         if (hooks.loadErrorEnds || !hooks.onError)

@@ -20,6 +20,8 @@ struct PageHooks {
     bool loadErrorEnds = false;
     // Given the page's text when the check ends, for a caller that reports where things stand.
     PageText* keepText = nullptr;
+    // The page's bytes, read already: the file is not opened and names the page in errors.
+    const QByteArray* bytes = nullptr;
 };
 
 // A page's check, from its file to its pane lines: the rule table's values emptied, the page file

@@ -138,6 +138,11 @@ QString decodePage(const QByteArray& bytes) {
 
 } // namespace
 
+QString decodePageBytes(const QByteArray& bytes, const QString& name) {
+    refuseLargePage(name, bytes.size());
+    return decodePage(bytes);
+}
+
 QString readPageFile(const QString& path) {
     QByteArray bytes;
     const int fd = platform::openNative(platform::nativePath(path), O_RDONLY | O_NONBLOCK);

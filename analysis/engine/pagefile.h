@@ -25,5 +25,8 @@ constexpr qint64 kMaxPageBytes = qint64(64) << 20;
 // among the pages cannot hold the check. Raises EFOpenError, also for a page larger than
 // kMaxPageBytes.
 QString readPageFile(const QString& path);
+// A page's text from bytes read already (a site's copy), decoded as readPageFile decodes; raises
+// EFOpenError naming `name` for more than kMaxPageBytes.
+QString decodePageBytes(const QByteArray& bytes, const QString& name);
 
 } // namespace engine

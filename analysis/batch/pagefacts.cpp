@@ -392,7 +392,9 @@ QByteArray pageSarifResults(const QString& address, const PageFacts& f) {
     QByteArray s;
     if (f.findings.isEmpty())
         return s;
-    const QByteArray uri = QUrl::toPercentEncoding(address, "/");
+    // A site's start page "/" is the root itself, not the root of its origin.
+    const QByteArray uri =
+        address == QLatin1String("/") ? QByteArray("./") : QUrl::toPercentEncoding(address, "/");
     for (qsizetype i = 0; i < f.findings.size(); ++i) {
         const Finding& g = f.findings.at(i);
         int index = 0;

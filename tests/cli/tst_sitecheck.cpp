@@ -134,6 +134,34 @@ private slots:
         QCOMPARE(sitePages, jsonPages(folderJson));
     }
 
+    // SARIF places a site's findings below its address; the start page is the root itself.
+    void sarifLocations() {
+        const QString web = m_dir.filePath(QStringLiteral("sarif"));
+        testsupport::copyTree(testsupport::fixturePath(QStringLiteral("checkweb")), web);
+        writeFile(web + QStringLiteral("/index.htm"),
+                  "<html><head><title>Start</title></head><body>"
+                  "<a href=\"bad.htm\">bad</a></body></html>\n");
+        NginxServer server;
+        QVERIFY(server.start(web, QStringLiteral("index index.htm;\n")));
+        const QString sarif = m_dir.filePath(QStringLiteral("site.sarif"));
+        const ProcessOutcome o = check({"--quiet", "--sarif", sarif, server.url()}, configHome());
+        QCOMPARE(o.status, 1);
+        QFile f(sarif);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QJsonObject run =
+            QJsonDocument::fromJson(f.readAll())[QStringLiteral("runs")][0].toObject();
+        QCOMPARE(run[QStringLiteral("originalUriBaseIds")][QStringLiteral("WEBROOT")]
+                    [QStringLiteral("uri")]
+                        .toString(),
+                 server.url());
+        QSet<QString> uris;
+        for (const QJsonValue& r : run[QStringLiteral("results")].toArray())
+            uris.insert(r[QStringLiteral("locations")][0][QStringLiteral("physicalLocation")]
+                         [QStringLiteral("artifactLocation")][QStringLiteral("uri")]
+                             .toString());
+        QCOMPARE(uris, (QSet<QString>{"./", "bad.htm"}));
+    }
+
     // A page named on the command line is checked alone, as in a folder.
     void namedPage() {
         const QString web = webCopy(QStringLiteral("named"));

@@ -26,6 +26,13 @@ inline QString asciiLower(const QString& s) {
     return r;
 }
 
+// The order of names in listings: without regard to case, ties by exact text, so that the order
+// is total and the same on every run.
+inline bool caseFoldedLess(const QString& a, const QString& b) {
+    const int c = a.compare(b, Qt::CaseInsensitive);
+    return c != 0 ? c < 0 : a < b;
+}
+
 // Trim as the system's own trim does: every character up to the blank counts as white space.
 inline QStringView trimmedControl(QStringView s) {
     qsizetype b = 0, e = s.size();

@@ -1,6 +1,7 @@
 #include "localweb.h"
 
 #include "metatags.h"
+#include "platform/ascii.h"
 #include "platform/filenames.h"
 #include "platform/registrystore.h"
 #include "platform/textcodec.h"
@@ -602,8 +603,7 @@ LocalWeb::WebListing LocalWeb::listWeb() const {
     }
     std::sort(web.folders.begin() + 1, web.folders.end(),
               [](const FolderListing& a, const FolderListing& b) {
-                  const int c = a.folder.compare(b.folder, Qt::CaseInsensitive);
-                  return c != 0 ? c < 0 : a.folder < b.folder;
+                  return platform::caseFoldedLess(a.folder, b.folder);
               });
     return web;
 }

@@ -7,6 +7,7 @@
 #include "sitemap.h"
 #include "siteurl.h"
 
+#include "platform/ascii.h"
 #include "platform/infooptions.h"
 #include "platform/textcodec.h"
 #include "platform/textfile.h"
@@ -44,11 +45,6 @@ constexpr int kSitemapLevels = 2;
 // The text for one, or the other with the number.
 QString counted(qsizetype n, const char* one, const char* many) {
     return n == 1 ? QString::fromUtf8(one) : QString::fromUtf8(many).arg(n);
-}
-
-bool rowLess(const QString& a, const QString& b) {
-    const int c = a.compare(b, Qt::CaseInsensitive);
-    return c != 0 ? c < 0 : a < b;
 }
 
 QString originOf(const QString& url) {
@@ -499,7 +495,7 @@ private:
 
     SiteListing finish() {
         int notFetched = 0;
-        std::set<QString, decltype(&rowLess)> folders(&rowLess);
+        std::set<QString, decltype(&platform::caseFoldedLess)> folders(&platform::caseFoldedLess);
         QSet<QString> listedAddresses;
         for (Entry& e : m_pages) {
             if (e.dropped)

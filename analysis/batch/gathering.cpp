@@ -88,8 +88,7 @@ QString unlistedMessage(const webhost::UnlistedName& name) {
 }
 
 bool rowLess(const QString& a, const QString& b) {
-    const int c = a.compare(b, Qt::CaseInsensitive);
-    return c != 0 ? c < 0 : a < b;
+    return platform::caseFoldedLess(a, b);
 }
 
 void sortRows(QStringList& rows) {
